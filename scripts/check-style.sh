@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Fails on a formatting diff, tabs, CR LF or trailing spaces in the sources, and on a widget header
+# in the core libraries (they must build and test without a display).
+set -u
+cd "$(dirname "$0")/.."
+status=0
+mapfile -t sources < <(git ls-files -co --exclude-standard -- '*.cpp' '*.h' | grep -v '^build')
+mapfile -t texts < <(git ls-files -co --exclude-standard -- '*.cpp' '*.h' '*.txt' '*.sh' '*.py' '*.md' '*.json' '.ci/*' | grep -v '^build')
+
+if command -v clang-format >/dev/null; then
+    if ! clang-format --dry-run --Werror "${sources[@]}" 2>/tmp/vexlo-format.log; then
+        echo "Formatting differs from .clang-format:"; head -40 /tmp/vexlo-format.log; status=1
+    fi
+else
+    echo "clang-format not installed: formatting not checked"
+fi
+if grep -nP '\t' "${sources[@]}" "${texts[@]}" | head -5 | grep .; then
+    echo "Tabs found (above)"; status=1
+fi
+if grep -nP '\r$' "${texts[@]}" | head -5 | grep .; then
+    echo "CR LF line ends found (above)"; status=1
+fi
+if grep -nP '[ \t]+$' "${texts[@]}" | head -5 | grep .; then
+    echo "Trailing spaces found (above)"; status=1
+fi
+core=$(git ls-files -co --exclude-standard -- src/common src/report src/saved src/design \
+    src/options/settings.h src/options/settings.cpp src/main/locator.h src/main/locator.cpp |
+    grep -v '^src/design/dbus/' | grep -E '\.(h|cpp)$')
+if [ -n "$core" ] && grep -nE '#include *<Q' $core | head -5 | grep .; then
+    echo "Qt headers in the core (above): the core must build without Qt"; status=1
+fi
+[ $status -eq 0 ] && echo "style check passed"
+exit $status

@@ -1,0 +1,113 @@
+#include "testsupport.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace vexlo::test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "vexlo-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    for (const auto& entry : fs::recursive_directory_iterator(path_, ignored)) {
+        if (entry.is_directory(ignored)) {
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        }
+    }
+    fs::remove_all(path_, ignored);
+}
+
+std::vector<std::string> TempDir::listing() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(path_)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path);
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+std::string crlf(const std::vector<std::string>& lines) {
+    std::string joined;
+    for (const auto& line : lines) {
+        joined += line + "\r\n";
+    }
+    return joined;
+}
+
+ViewerRecorder::ViewerRecorder() {
+    const std::string log = dir_.file("shown.log");
+    writeFile(dir_.file("xdg-open"), "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + log + "'\n");
+    fs::permissions(dir_.file("xdg-open"), fs::perms::owner_all);
+    const char* path = std::getenv("PATH");
+    oldPath_ = path != nullptr ? path : "/usr/bin:/bin";
+    ::setenv("PATH", (dir_.path() + ":" + oldPath_).c_str(), 1);
+}
+
+ViewerRecorder::~ViewerRecorder() {
+    ::setenv("PATH", oldPath_.c_str(), 1);
+}
+
+std::vector<std::string> ViewerRecorder::shown(std::size_t expected) const {
+    const std::string log = dir_.file("shown.log");
+    std::vector<std::string> lines;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        lines.clear();
+        std::ifstream in(log);
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+        if (lines.size() >= expected) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return lines;
+}
+
+std::string buildDir() {
+    const char* dir = std::getenv("VEXLO_BUILD_DIR");
+    return dir != nullptr ? dir : fs::current_path().string();
+}
+
+std::string sourceDir() {
+    const char* dir = std::getenv("VEXLO_SOURCE_DIR");
+    return dir != nullptr ? dir : fs::current_path().string();
+}
+
+}  // namespace vexlo::test

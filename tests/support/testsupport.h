@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vexlo::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // The folder's path, without a trailing "/".
+    const std::string& path() const noexcept { return path_; }
+    // path() + "/" + name
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    // Every file name in the folder, sorted (hidden ones included).
+    std::vector<std::string> listing() const;
+
+private:
+    std::string path_;
+};
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+// Lines joined with CR LF after each.
+std::string crlf(const std::vector<std::string>& lines);
+
+// Puts a recording xdg-open first on PATH for its lifetime: each call appends its argument as
+// one line to a log, so tests see which reports were shown.
+class ViewerRecorder {
+public:
+    ViewerRecorder();
+    ~ViewerRecorder();
+    ViewerRecorder(const ViewerRecorder&) = delete;
+    ViewerRecorder& operator=(const ViewerRecorder&) = delete;
+
+    // The files shown so far, waiting briefly for detached viewers to finish writing.
+    std::vector<std::string> shown(std::size_t expected) const;
+
+private:
+    TempDir dir_;
+    std::string oldPath_;
+};
+
+// The folder holding the built programs (VEXLO_BUILD_DIR from CTest, else the current one).
+std::string buildDir();
+std::string sourceDir();
+
+}  // namespace vexlo::test
