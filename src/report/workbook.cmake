@@ -1,0 +1,1 @@
+target_sources(vexlo_report PRIVATE)

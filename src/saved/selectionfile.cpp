@@ -1,0 +1,1 @@
+#include "saved/selectionfile.h"

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexlo::saved {
+
+// The saved-selection file "vexloattributes.qzv": sections of a header line "** " + name, the
+// column lines, and a key line "==" + key when the selection was saved with Compress checked.
+// A line's kind is decided by its first two characters alone.
+inline constexpr const char* selectionFileName = "vexloattributes.qzv";
+
+enum class LineKind { Header, Key, Column };
+
+LineKind lineKind(const std::string& line);
+// A header line's name: the line without its first three characters ("" when shorter).
+std::string sectionName(const std::string& headerLine);
+// A key line's key: the line without its first two characters.
+std::string keyText(const std::string& keyLine);
+
+// The names of every header line, in file order, repeats included.
+std::vector<std::string> selectionNames(const std::vector<std::string>& lines);
+
+// What loading one saved selection puts into the column list, the Compress box and the key.
+struct LoadedSelection {
+    std::vector<std::string> columns;  // every non-header, non-key line of each section named so
+    bool compress = false;             // a key line was met
+    std::string key;                   // the last key line's text (only when compress)
+};
+LoadedSelection loadSelection(const std::vector<std::string>& lines, const std::string& name);
+
+// The file's lines after saving a selection: every line as it was, then the new section.
+std::vector<std::string> appendSelection(const std::vector<std::string>& lines,
+                                         const std::string& name,
+                                         const std::vector<std::string>& columns, bool compress,
+                                         const std::string& key);
+
+// How many sections carry the name (Save refuses the name when this is not 0).
+int sectionCount(const std::vector<std::string>& lines, const std::string& name);
+
+// The file's lines after deleting every section named so, with every empty line dropped.
+std::vector<std::string> removeSelection(const std::vector<std::string>& lines,
+                                         const std::string& name);
+
+// --- The operations on the file itself ---
+
+// The names for the saved-selection list; nullopt when the file cannot be opened. A read that
+// breaks off gives the names read before it.
+std::optional<std::vector<std::string>> readSelectionNames(const std::string& path);
+
+// Save Selection's effect on the file. Returns the number of sections already carrying the
+// name; when it is not 0 the file is left untouched. A missing file counts as empty; a read
+// error after the file was opened throws and writes nothing. The file is replaced atomically.
+int saveSelectionToFile(const std::string& path, const std::string& name,
+                        const std::vector<std::string>& columns, bool compress,
+                        const std::string& key);
+
+// Delete Choice's effect on the file: the names left, in file order. nullopt when the file
+// cannot be opened or read; then nothing is created or changed. Replaced atomically.
+std::optional<std::vector<std::string>> deleteSelectionFromFile(const std::string& path,
+                                                                const std::string& name);
+
+// Load selection from the file; nullopt when it cannot be opened or read.
+std::optional<LoadedSelection> loadSelectionFromFile(const std::string& path,
+                                                     const std::string& name);
+
+}  // namespace vexlo::saved

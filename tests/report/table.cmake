@@ -1,0 +1,1 @@
+# Tests of the table, the compressed table, the writers and the dispatch.

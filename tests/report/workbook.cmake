@@ -1,0 +1,1 @@
+# Tests of the workbook engine and the workbook report.
