@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs Vexlo on the simulator's built-in sample board.
+# With a display the window opens, and the simulator stops when it closes. Without one, the
+# window is shown on a virtual display, a screenshot of it is saved, and the sample board's
+# reports are written in all four formats with vexlo-report.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${VEXLO_BUILD:-$root/build}"
+
+if [ -z "${VEXLO_RUN_ON_BUS:-}" ]; then
+    "$root/scripts/install-deps.sh"
+    "$root/scripts/build.sh" >/dev/null
+    cmake --build "$build" -j"$(nproc)" --target vexlo schemora-sim vexlo-report >/dev/null
+    if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
+        # A private session bus, gone when this run ends.
+        exec env VEXLO_RUN_ON_BUS=1 dbus-run-session -- "$0" "$@"
+    fi
+fi
+
+out="$root/out"
+mkdir -p "$out"
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+}
+trap cleanup EXIT
+
+# The simulator says when it owns the bus name; wait for that line.
+fifo="$(mktemp -u)"
+mkfifo "$fifo"
+"$build/tools/schemora-sim/schemora-sim" --root "$out" >"$fifo" &
+pids+=($!)
+read -r ready <"$fifo" || { echo "schemora-sim did not start" >&2; exit 1; }
+rm -f "$fifo"
+echo "$ready"
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    "$build/src/main/vexlo"
+    exit 0
+fi
+
+# No display: a virtual one for the window's screenshot.
+display=":$((90 + RANDOM % 100))"
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY="$display"
+for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+"$build/src/main/vexlo" &
+vexlo_pid=$!
+pids+=("$vexlo_pid")
+window=""
+for _ in $(seq 100); do
+    window="$(xwininfo -root -tree 2>/dev/null | awk '/"Vexlo - / {print $1; exit}')"
+    [ -n "$window" ] && break
+    sleep 0.1
+done
+shot="$out/vexlo-main-window.png"
+if [ -n "$window" ]; then
+    sleep 1
+    import -window "$window" "$shot"
+    echo "Screenshot of the main window: $shot"
+else
+    echo "The main window did not appear" >&2
+fi
+kill "$vexlo_pid" 2>/dev/null || true
+
+echo "Reports of the sample board:"
+for format in excel text html csv; do
+    "$build/src/cli/vexlo-report" --format "$format" --column REFDES --column "Part Number" \
+        --column Value --column Footprint --column Description --compress --key "Part Number"
+done | tee "$out/report-paths.txt"
+text_report="$(grep '\.txt$' "$out/report-paths.txt" | head -n 1)"
+if [ -n "$text_report" ]; then
+    echo
+    echo "== $text_report"
+    cat "$text_report"
+fi

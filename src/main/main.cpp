@@ -1,0 +1,16 @@
+// vexlo: the main window, attached to the running schematic tool.
+#include <QApplication>
+
+#include "design/dbus/toolclient.h"
+#include "main/vexlo.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vexlo"));
+    vexlo::Vexlo window(&vexlo::design::dbus::connectToTool);
+    if (!window.Form_Load()) {
+        return 0;
+    }
+    window.show();
+    return QApplication::exec();
+}

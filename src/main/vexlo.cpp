@@ -1,0 +1,406 @@
+#include "main/vexlo.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <optional>
+
+#include "common/twips.h"
+#include "design/harvest.h"
+#include "main/locator.h"
+#include "options/optionswindow.h"
+#include "options/settingsfile.h"
+#include "saved/selectionfile.h"
+#include "selection/droplist.h"
+
+namespace vexlo {
+
+namespace {
+
+std::string toStd(const QString& text) {
+    return text.toStdString();
+}
+QString toQt(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::vector<std::string> toStd(const QStringList& texts) {
+    std::vector<std::string> result;
+    result.reserve(texts.size());
+    for (const QString& text : texts) {
+        result.push_back(text.toStdString());
+    }
+    return result;
+}
+
+// Shows the hourglass for as long as it lives, also when an operation fails.
+class WaitCursor final {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+template <typename Control>
+Control* place(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* control = new Control(parent);
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                         twipsToPixels(height));
+    return control;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const char* caption, int left, int top,
+                    int width, int height) {
+    auto* control = place<QPushButton>(parent, name, left, top, width, height);
+    control->setText(QString::fromUtf8(caption));
+    control->setAutoDefault(false);
+    return control;
+}
+
+}  // namespace
+
+Vexlo::Vexlo(design::ToolConnector connector, QWidget* parent)
+    : QWidget(parent), connector_(std::move(connector)) {
+    showMessage = [this](const QString& text) {
+        QMessageBox::information(this, QStringLiteral("Vexlo"), text, QMessageBox::Ok);
+    };
+    createControls();
+    connectControls();
+}
+
+Vexlo::~Vexlo() = default;
+
+void Vexlo::createControls() {
+    setObjectName(QStringLiteral("Vexlo"));
+    setWindowTitle(QStringLiteral("Vexlo - check each report against the design before ordering"));
+    setFixedSize(twipsToPixels(7440), twipsToPixels(6945));
+
+    // Declared in the window's order; the tab order follows the tab indexes below.
+    btnkey = button(this, "btnkey", "Select Part Number", 2760, 3600, 1815, 375);
+    chkCompress = place<QCheckBox>(this, "chkCompress", 2880, 3240, 1575, 375);
+    chkCompress->setText(QStringLiteral("Compress"));
+    btnLoad = button(this, "btnLoad", "Load Design Attributes", 0, 2040, 2655, 735);
+    btnOption = button(this, "btnOption", "Options", 4800, 6480, 1095, 375);
+    btnClose = button(this, "btnClose", "Close", 6000, 6480, 1215, 375);
+    btnDeleteChoice = button(this, "btnDeleteChoice", "Delete Choice", 720, 6240, 1335, 375);
+    btnLoadAll = button(this, "btnLoadAll", "Load All", 1440, 5640, 1215, 375);
+    btnloadChoice = button(this, "btnloadChoice", "Load Choices", 120, 5640, 1215, 375);
+    cmbChoice = place<QComboBox>(this, "cmbChoice", 120, 5280, 2535, 315);
+    cmbChoice->setEditable(true);
+    cmbChoice->setInsertPolicy(QComboBox::NoInsert);
+    btnSaveAs = button(this, "btnSaveAs", "Save Selection", 4680, 5880, 2535, 375);
+    txtSaveAs = place<QLineEdit>(this, "txtSaveAs", 4680, 5400, 2535, 375);
+    btnReport = button(this, "btnReport", "Create Report", 3000, 4440, 1455, 615);
+    btnMoveDown = button(this, "btnMoveDown", "Move Down", 3120, 2640, 1215, 375);
+    btnMoveUp = button(this, "btnMoveUp", "Move Up", 3120, 2280, 1215, 375);
+    btnRemoveAll = button(this, "btnRemoveAll", "<< Remove All", 3120, 1680, 1215, 375);
+    btnRemove = button(this, "btnRemove", "<< Remove", 3120, 1320, 1215, 375);
+    btnAddAll = button(this, "btnAddAll", "Add All >>", 3120, 840, 1215, 375);
+    btnAdd = button(this, "btnAdd", "Add >>", 3120, 480, 1215, 375);
+    lstSelected = place<selection::DropList>(this, "lstSelected", 4680, 480, 2655, 4545);
+    lstSelected->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstAttributes = place<QListWidget>(this, "lstAttributes", 0, 480, 2655, 4545);
+    lstAttributes->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstAttributes->setDragEnabled(true);
+    lstAttributes->setDragDropMode(QAbstractItemView::DragOnly);
+    lblkey = place<QLabel>(this, "lblkey", 3240, 4080, 1455, 255);
+    label = place<QLabel>(this, "label", 2760, 4080, 1695, 375);
+    label->setText(QStringLiteral("Key:"));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1 = place<QLabel>(this, "Label1", 2760, 5400, 1815, 1095);
+    Label1->setText(QStringLiteral("Vexlo\nbills of materials\nfrom your schematic"));
+    Label1->setWordWrap(true);
+    for (QListWidget* list : {static_cast<QListWidget*>(lstSelected), lstAttributes}) {
+        list->setUniformItemSizes(true);
+    }
+    for (QWidget* control : {static_cast<QWidget*>(btnkey), static_cast<QWidget*>(lblkey),
+                             static_cast<QWidget*>(label), static_cast<QWidget*>(lstAttributes)}) {
+        control->hide();
+    }
+    for (QPushButton* move : {btnMoveDown, btnMoveUp, btnRemoveAll, btnRemove, btnAddAll, btnAdd}) {
+        move->setEnabled(false);
+    }
+
+    const QWidget* tabOrder[] = {
+        lstAttributes, lstSelected, btnAdd,          btnAddAll, btnRemove, btnRemoveAll,
+        btnMoveUp,     btnMoveDown, btnReport,       txtSaveAs, btnSaveAs, cmbChoice,
+        btnloadChoice, btnLoadAll,  btnDeleteChoice, btnClose,  btnOption, btnLoad,
+        Label1,        chkCompress, label,           lblkey,    btnkey};
+    for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i) {
+        QWidget::setTabOrder(const_cast<QWidget*>(tabOrder[i]),
+                             const_cast<QWidget*>(tabOrder[i + 1]));
+    }
+
+    columns_ = std::make_unique<selection::ColumnSelection>(selection::ColumnControls{
+        lstAttributes, lstSelected, btnAdd, btnAddAll, btnRemove, btnRemoveAll, btnMoveUp,
+        btnMoveDown, chkCompress, btnkey, lblkey, label});
+}
+
+void Vexlo::connectControls() {
+    auto onClick = [this](QPushButton* control, void (Vexlo::*handler)()) {
+        connect(control, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+    };
+    onClick(btnLoad, &Vexlo::btnLoad_Click);
+    onClick(btnReport, &Vexlo::btnReport_Click);
+    onClick(btnSaveAs, &Vexlo::btnSaveAs_Click);
+    onClick(btnDeleteChoice, &Vexlo::btnDeleteChoice_Click);
+    onClick(btnloadChoice, &Vexlo::btnloadChoice_Click);
+    onClick(btnLoadAll, &Vexlo::btnLoadAll_Click);
+    onClick(btnOption, &Vexlo::btnOption_Click);
+    onClick(btnClose, &Vexlo::btnClose_Click);
+
+    auto* columns = columns_.get();
+    connect(btnAdd, &QPushButton::clicked, this, [columns] { columns->add(); });
+    connect(btnAddAll, &QPushButton::clicked, this, [columns] { columns->addAll(); });
+    connect(btnRemove, &QPushButton::clicked, this, [columns] { columns->remove(); });
+    connect(btnRemoveAll, &QPushButton::clicked, this, [columns] { columns->removeAll(); });
+    connect(btnMoveUp, &QPushButton::clicked, this, [columns] { columns->moveUp(); });
+    connect(btnMoveDown, &QPushButton::clicked, this, [columns] { columns->moveDown(); });
+    connect(btnkey, &QPushButton::clicked, this, [columns] { columns->selectKey(); });
+    connect(lstAttributes, &QListWidget::itemDoubleClicked, this, [columns] { columns->add(); });
+    connect(lstSelected, &selection::DropList::dropped, this, [columns] { columns->drop(); });
+    // toggled fires only when the value changes, so setting the value it has runs nothing.
+    connect(chkCompress, &QCheckBox::toggled, this, [this, columns](bool checked) {
+        columns->compressChanged(checked, settingCompress_ == 1);
+    });
+}
+
+void Vexlo::runGuarded(bool hourglass, const std::function<void()>& operation) {
+    std::optional<Error> failure;
+    {
+        std::optional<WaitCursor> wait;
+        if (hourglass) {
+            wait.emplace();
+        }
+        try {
+            operation();
+        } catch (const std::exception& exception) {
+            failure = asError(exception);
+        }
+    }
+    if (failure) {
+        showMessage(toQt(errorMessage(*failure)));
+    }
+}
+
+bool Vexlo::Form_Load() {
+    try {
+        connector_();
+    } catch (const Error&) {
+        showMessage(QString::fromLatin1(toolNotRunningMessage));
+        return false;
+    }
+    runGuarded(false, [this] {
+        SetOptions();
+        fillSavedSelections();
+    });
+    return true;
+}
+
+std::string Vexlo::LoadChoices(const std::string& fileName) {
+    return vexlo::LoadChoices(*connector_(), fileName);
+}
+
+void Vexlo::SetOptions() {
+    options::SetOptions(LoadChoices(options::settingsFileName), options_);
+}
+
+void Vexlo::fillSavedSelections() {
+    std::optional<std::vector<std::string>> names;
+    try {
+        names = saved::readSelectionNames(LoadChoices(saved::selectionFileName));
+    } catch (const Error&) {
+        return;  // the tool is gone: the list stays as it was
+    }
+    if (!names) {
+        return;
+    }
+    cmbChoice->clear();
+    for (const auto& name : *names) {
+        cmbChoice->addItem(toQt(name));
+    }
+    if (cmbChoice->count() > 0) {
+        cmbChoice->setCurrentIndex(0);
+    }
+}
+
+void Vexlo::btnLoad_Click() {
+    runGuarded(true, [this] {
+        auto tool = connector_();
+        const auto design = design::openFlattenedDesign(*tool);
+        const auto names = design::harvestAttributeNames(*design);
+        // Nothing on the window changes until the whole design was read.
+        attributeNames_.reset();
+        for (const auto& name : names) {
+            AddDynamicArray(attributeNames_, name);
+        }
+        QStringList items;
+        items.reserve(static_cast<qsizetype>(names.size()));
+        for (const auto& name : attributeNames_.appended()) {
+            items.append(toQt(name));
+        }
+        lstAttributes->addItems(items);
+        lstAttributes->show();
+        btnLoad->hide();
+        for (QPushButton* control : {btnAdd, btnAddAll, btnMoveUp, btnMoveDown}) {
+            control->setEnabled(true);
+        }
+        fillSavedSelections();
+    });
+}
+
+report::ReportRequest Vexlo::reportRequest() const {
+    report::ReportRequest request;
+    request.columns = toStd(columns_->columns());
+    request.compress = chkCompress->isChecked() ? 1 : 0;
+    request.key = toStd(lblkey->text());
+    request.choiceSuffix = choiceSuffix_;
+    request.settings = options_;
+    return request;
+}
+
+std::string Vexlo::ExporttoExcel() {
+    auto tool = connector_();
+    return report::ExporttoExcel(*tool, reportRequest());
+}
+
+void Vexlo::btnReport_Click() {
+    bool keyMissing = false;
+    runGuarded(true, [this, &keyMissing] {
+        choiceSuffix_.clear();
+        if (report::lacksKey(reportRequest())) {
+            keyMissing = true;
+            return;
+        }
+        ExporttoExcel();
+    });
+    if (keyMissing) {
+        showMessage(QString::fromLatin1(report::missingKeyMessage));
+    }
+}
+
+bool Vexlo::loadSelection(const std::string& name, const std::string& path) {
+    const auto loaded = saved::loadSelectionFromFile(path, name);
+    if (!loaded) {
+        return false;
+    }
+    lstSelected->clear();
+    chkCompress->setChecked(false);
+    QStringList columns;
+    for (const auto& column : loaded->columns) {
+        columns.append(toQt(column));
+    }
+    lstSelected->addItems(columns);
+    if (loaded->compress) {
+        settingCompress_ = 1;
+        chkCompress->setChecked(true);
+        settingCompress_ = 0;
+        lblkey->setText(toQt(loaded->key));
+    }
+    return true;
+}
+
+void Vexlo::btnloadChoice_Click() {
+    runGuarded(true, [this] {
+        const std::string name = toStd(cmbChoice->currentText());
+        if (loadSelection(name, LoadChoices(saved::selectionFileName))) {
+            columns_->enableAfterLoad();
+            choiceSuffix_ = "_" + name;
+        }
+        // A selection that could not be read is reported with the columns as they stood.
+        ExporttoExcel();
+    });
+    choiceSuffix_.clear();
+}
+
+void Vexlo::btnLoadAll_Click() {
+    std::vector<std::string> failures;
+    runGuarded(true, [this, &failures] {
+        const std::string path = LoadChoices(saved::selectionFileName);
+        std::vector<std::string> names;
+        for (int index = 0; index < cmbChoice->count(); ++index) {
+            names.push_back(toStd(cmbChoice->itemText(index)));
+        }
+        for (const auto& name : names) {
+            if (!loadSelection(name, path)) {
+                throw Error(errc::FileNotFound,
+                            "Cannot read the saved selections from \"" + path + "\"");
+            }
+            choiceSuffix_ = "_" + name;
+            // One selection's failed report does not cost the others theirs.
+            try {
+                ExporttoExcel();
+            } catch (const std::exception& exception) {
+                failures.push_back(name + ": " + errorMessage(asError(exception)));
+            }
+            choiceSuffix_.clear();
+        }
+        columns_->enableAfterLoad();
+    });
+    choiceSuffix_.clear();
+    if (!failures.empty()) {
+        std::string text = "Some reports were not written:";
+        for (const auto& failure : failures) {
+            text += "\n" + failure;
+        }
+        showMessage(toQt(text));
+    }
+}
+
+void Vexlo::btnSaveAs_Click() {
+    const QString name = txtSaveAs->text();
+    if (name.isEmpty()) {
+        showMessage(QStringLiteral("You need to give the report a name befor saving it!"));
+        return;
+    }
+    int duplicates = 0;
+    runGuarded(true, [this, &name, &duplicates] {
+        duplicates = saved::saveSelectionToFile(LoadChoices(saved::selectionFileName), toStd(name),
+                                                toStd(columns_->columns()),
+                                                chkCompress->isChecked(), toStd(lblkey->text()));
+    });
+    for (int shown = 0; shown < duplicates; ++shown) {
+        showMessage(QStringLiteral("This Report Name already exists. Can not save as this name!"));
+    }
+    fillSavedSelections();
+}
+
+void Vexlo::btnDeleteChoice_Click() {
+    runGuarded(true, [this] {
+        const std::string name = toStd(cmbChoice->currentText());
+        const auto remaining =
+            saved::deleteSelectionFromFile(LoadChoices(saved::selectionFileName), name);
+        if (!remaining) {
+            return;  // nothing could be read, so nothing was changed
+        }
+        cmbChoice->clear();
+        for (const auto& left : *remaining) {
+            cmbChoice->addItem(toQt(left));
+        }
+        if (cmbChoice->count() > 0) {
+            cmbChoice->setCurrentIndex(0);
+        }
+    });
+}
+
+void Vexlo::btnOption_Click() {
+    runGuarded(false, [this] {
+        options::Form1 form([this] { return LoadChoices(options::settingsFileName); },
+                            [this] { return connector_()->CurrentProject(); },
+                            [this] { SetOptions(); }, this);
+        form.exec();
+    });
+}
+
+void Vexlo::btnClose_Click() {
+    close();
+}
+
+}  // namespace vexlo

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "common/error.h"
+#include "common/stringarray.h"
+#include "design/schematictool.h"
+#include "options/settings.h"
+#include "report/dispatch.h"
+#include "selection/columnselection.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace vexlo {
+
+namespace selection {
+class DropList;
+}
+
+// The main window: the lists of available and selected attributes, the key, the saved
+// selections and the report buttons, and the state the operations share.
+class Vexlo final : public QWidget {
+    Q_OBJECT
+
+public:
+    // Each operation attaches to the schematic tool anew through the connector.
+    explicit Vexlo(design::ToolConnector connector, QWidget* parent = nullptr);
+    ~Vexlo() override;
+
+    // Start-up: attach, read the settings, fill the saved selections. False when the schematic
+    // tool is not running (the user has been told); the program then ends.
+    bool Form_Load();
+
+    // Message boxes go through here, so a test can watch them.
+    std::function<void(const QString& text)> showMessage;
+
+    // The state the operations share, for the window's own procedures and for tests.
+    const options::Settings& optionFields() const noexcept { return options_; }
+    const std::string& choiceSuffix() const noexcept { return choiceSuffix_; }
+    const StringArray& attributeNames() const noexcept { return attributeNames_; }
+
+    std::string LoadChoices(const std::string& fileName);
+    void SetOptions();
+    // Fill the saved-selection list: silent when the file cannot be opened.
+    void fillSavedSelections();
+    // The report of the current lists in the current format; returns its path ("" for none).
+    std::string ExporttoExcel();
+
+    void btnLoad_Click();
+    void btnReport_Click();
+    void btnSaveAs_Click();
+    void btnDeleteChoice_Click();
+    void btnloadChoice_Click();
+    void btnLoadAll_Click();
+    void btnOption_Click();
+    void btnClose_Click();
+
+private:
+    void createControls();
+    void connectControls();
+    // Runs one operation at the window's edge: hourglass while it runs, a failure shown as
+    // "Error N: description", the program going on.
+    void runGuarded(bool hourglass, const std::function<void()>& operation);
+    // Loads a saved selection into the lists, the Compress box and the key.
+    bool loadSelection(const std::string& name, const std::string& path);
+    report::ReportRequest reportRequest() const;
+
+    design::ToolConnector connector_;
+    options::Settings options_;
+    std::string choiceSuffix_;
+    StringArray attributeNames_;
+    StringArray saveLines_;
+    StringArray keepLines_;
+    int settingCompress_ = 0;
+
+public:
+    // The controls, named as the window declares them.
+    QPushButton* btnkey = nullptr;
+    QCheckBox* chkCompress = nullptr;
+    QPushButton* btnLoad = nullptr;
+    QPushButton* btnOption = nullptr;
+    QPushButton* btnClose = nullptr;
+    QPushButton* btnDeleteChoice = nullptr;
+    QPushButton* btnLoadAll = nullptr;
+    QPushButton* btnloadChoice = nullptr;
+    QComboBox* cmbChoice = nullptr;
+    QPushButton* btnSaveAs = nullptr;
+    QLineEdit* txtSaveAs = nullptr;
+    QPushButton* btnReport = nullptr;
+    QPushButton* btnMoveDown = nullptr;
+    QPushButton* btnMoveUp = nullptr;
+    QPushButton* btnRemoveAll = nullptr;
+    QPushButton* btnRemove = nullptr;
+    QPushButton* btnAddAll = nullptr;
+    QPushButton* btnAdd = nullptr;
+    selection::DropList* lstSelected = nullptr;
+    QListWidget* lstAttributes = nullptr;
+    QLabel* lblkey = nullptr;
+    QLabel* label = nullptr;
+    QLabel* Label1 = nullptr;
+
+private:
+    std::unique_ptr<selection::ColumnSelection> columns_;
+};
+
+// The start-up message when no schematic tool runs.
+inline constexpr const char* toolNotRunningMessage =
+    "You need to have Trelmo Schemora Open to run this program!";
+
+}  // namespace vexlo
