@@ -1,0 +1,251 @@
+#include "cli/commandline.h"
+
+#include <ostream>
+
+#include "common/error.h"
+#include "design/harvest.h"
+#include "main/locator.h"
+#include "options/settingsfile.h"
+#include "report/dispatch.h"
+#include "saved/selectionfile.h"
+
+namespace vexlo::cli {
+
+const char* const helpText = R"(Usage: vexlo-report MODE [--format FORMAT] [--open]
+
+Writes bills of materials of the design open in the running schematic tool, as the Vexlo
+window writes them, and prints the full path of each report written, one a line.
+
+Modes (exactly one):
+  --all                 every saved selection, in file order, each into its own report
+                        (the selection's name after "_" in the file name), as "Load All" does
+  --selection NAME      one saved selection, as "Load Choices" does
+  --column NAME ...     an ad-hoc column list (repeat --column, in order), as "Create Report"
+      [--compress]      writes it; --compress groups rows by the key and appends the "QTY"
+      [--key NAME]      column, as checking "Compress" does; compressing needs --key
+  --list                print the names of the saved selections
+  --attributes          print the design's attribute names, in the order first met
+  --help                this text
+
+Options:
+  --format FORMAT       excel, text, html or csv (or 0 to 3) for this run; otherwise the
+                        settings file "vexlosettings.qzv" decides
+  --open                show each report with xdg-open
+
+The data files are found as the window finds them: in the tool's project folder, else in the
+first folder of QOSP (folders separated by ":") that holds them.
+
+Exit status: 0 success, 1 a report failed, 2 usage error, 3 the schematic tool is not running.
+)";
+
+namespace {
+
+int parseFormat(const std::string& text) {
+    static const char* const names[] = {"excel", "text", "html", "csv"};
+    for (int format = 0; format < 4; ++format) {
+        if (text == names[format] || text == std::to_string(format)) {
+            return format;
+        }
+    }
+    throw UsageError{"unknown format \"" + text + "\" (use excel, text, html or csv)"};
+}
+
+void setMode(Command& command, Mode mode, const std::string& option) {
+    if (command.mode != Mode::Help && command.mode != mode) {
+        throw UsageError{"option " + option + " cannot be combined with another mode"};
+    }
+    command.mode = mode;
+}
+
+}  // namespace
+
+Command parseCommandLine(const std::vector<std::string>& arguments) {
+    Command command;
+    bool help = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& option = arguments[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= arguments.size()) {
+                throw UsageError{"option " + option + " needs a value"};
+            }
+            return arguments[++i];
+        };
+        if (option == "--help" || option == "-h") {
+            help = true;
+        } else if (option == "--all") {
+            setMode(command, Mode::All, option);
+        } else if (option == "--list") {
+            setMode(command, Mode::List, option);
+        } else if (option == "--attributes") {
+            setMode(command, Mode::Attributes, option);
+        } else if (option == "--selection") {
+            setMode(command, Mode::Selection, option);
+            command.selection = value();
+        } else if (option == "--column") {
+            setMode(command, Mode::Columns, option);
+            command.columns.push_back(value());
+        } else if (option == "--compress") {
+            setMode(command, Mode::Columns, option);
+            command.compress = true;
+        } else if (option == "--key") {
+            setMode(command, Mode::Columns, option);
+            command.key = value();
+        } else if (option == "--format") {
+            command.format = parseFormat(value());
+        } else if (option == "--open") {
+            command.open = true;
+        } else {
+            throw UsageError{"unknown argument \"" + option + "\""};
+        }
+    }
+    if (help) {
+        command.mode = Mode::Help;
+    } else if (command.mode == Mode::Help) {
+        throw UsageError{"no mode given (--all, --selection, --column, --list or --attributes)"};
+    }
+    return command;
+}
+
+namespace {
+
+struct Run {
+    const Command& command;
+    const design::ToolConnector& connect;
+    std::ostream& out;
+    std::ostream& err;
+    options::Settings settings;
+
+    std::string dataFile(const char* name) { return LoadChoices(*connect(), name); }
+
+    // One report; its path printed, or its failure told. False when it failed.
+    bool report(report::ReportRequest request) {
+        request.settings = settings;
+        request.showReport = command.open;
+        try {
+            const std::string path = report::ExporttoExcel(*connect(), request);
+            if (!path.empty()) {
+                out << path << '\n' << std::flush;
+            }
+            return true;
+        } catch (const std::exception& failure) {
+            err << "vexlo-report: " << errorMessage(asError(failure)) << '\n';
+            return false;
+        }
+    }
+
+    report::ReportRequest savedRequest(const saved::LoadedSelection& loaded,
+                                       const std::string& name) {
+        report::ReportRequest request;
+        request.columns = loaded.columns;
+        request.compress = loaded.compress ? 1 : 0;
+        request.key = loaded.key;
+        request.choiceSuffix = "_" + name;
+        return request;
+    }
+
+    int selection() {
+        const auto loaded =
+            saved::loadSelectionFromFile(dataFile(saved::selectionFileName), command.selection);
+        // As the window does, a selection file that cannot be read leaves the column list as it
+        // stood (here: empty) and the name out of the report's file name.
+        const bool written = loaded ? report(savedRequest(*loaded, command.selection))
+                                    : report(report::ReportRequest{});
+        return written ? exitSuccess : exitReportFailed;
+    }
+
+    int all() {
+        const std::string path = dataFile(saved::selectionFileName);
+        const auto names = saved::readSelectionNames(path);
+        if (!names) {
+            err << "vexlo-report: Error " << errc::FileNotFound
+                << ": Cannot read the saved selections from \"" << path << "\"\n";
+            return exitReportFailed;
+        }
+        bool allWritten = true;
+        // One selection's failed report does not cost the others theirs.
+        for (const auto& name : *names) {
+            const auto loaded = saved::loadSelectionFromFile(path, name);
+            if (!loaded) {
+                err << "vexlo-report: Error " << errc::FileNotFound
+                    << ": Cannot read the saved selections from \"" << path << "\"\n";
+                return exitReportFailed;
+            }
+            allWritten = report(savedRequest(*loaded, name)) && allWritten;
+        }
+        return allWritten ? exitSuccess : exitReportFailed;
+    }
+
+    int columns() {
+        report::ReportRequest request;
+        request.columns = command.columns;
+        if (command.compress) {
+            request.columns.push_back("QTY");
+            request.compress = 1;
+        }
+        request.key = command.key;
+        if (report::lacksKey(request)) {
+            err << "vexlo-report: " << report::missingKeyMessage << '\n';
+            return exitReportFailed;
+        }
+        return report(request) ? exitSuccess : exitReportFailed;
+    }
+
+    int list() {
+        const auto names = saved::readSelectionNames(dataFile(saved::selectionFileName));
+        for (const auto& name : names.value_or(std::vector<std::string>{})) {
+            out << name << '\n';
+        }
+        return exitSuccess;
+    }
+
+    int attributes() {
+        const auto design = design::openFlattenedDesign(*connect());
+        for (const auto& name : design::harvestAttributeNames(*design)) {
+            out << name << '\n';
+        }
+        return exitSuccess;
+    }
+};
+
+}  // namespace
+
+int runCommand(const Command& command, const design::ToolConnector& connect, std::ostream& out,
+               std::ostream& err) {
+    if (command.mode == Mode::Help) {
+        out << helpText;
+        return exitSuccess;
+    }
+    Run run{command, connect, out, err, {}};
+    try {
+        connect();
+    } catch (const Error&) {
+        err << "vexlo-report: You need to have Trelmo Schemora Open to run this program!\n";
+        return exitToolNotRunning;
+    }
+    try {
+        options::SetOptions(run.dataFile(options::settingsFileName), run.settings);
+        if (command.format) {
+            run.settings.Export_File_Format = static_cast<std::int16_t>(*command.format);
+        }
+        switch (command.mode) {
+            case Mode::List:
+                return run.list();
+            case Mode::Attributes:
+                return run.attributes();
+            case Mode::All:
+                return run.all();
+            case Mode::Selection:
+                return run.selection();
+            case Mode::Columns:
+                return run.columns();
+            case Mode::Help:
+                break;
+        }
+    } catch (const std::exception& failure) {
+        err << "vexlo-report: " << errorMessage(asError(failure)) << '\n';
+        return exitReportFailed;
+    }
+    return exitSuccess;
+}
+
+}  // namespace vexlo::cli

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "design/schematictool.h"
+
+namespace vexlo::cli {
+
+enum class Mode { Help, List, Attributes, All, Selection, Columns };
+
+// What one run of vexlo-report was asked to do.
+struct Command {
+    Mode mode = Mode::Help;
+    std::string selection;             // --selection
+    std::vector<std::string> columns;  // --column, in order
+    bool compress = false;             // --compress
+    std::string key;                   // --key
+    std::optional<int> format;         // --format, overriding the settings file
+    bool open = false;                 // --open
+};
+
+// A command line that cannot be understood; the text says why.
+struct UsageError {
+    std::string message;
+};
+
+// Reads the arguments (without the program name). Throws UsageError.
+Command parseCommandLine(const std::vector<std::string>& arguments);
+
+extern const char* const helpText;
+
+// Exit statuses.
+constexpr int exitSuccess = 0;
+constexpr int exitReportFailed = 1;
+constexpr int exitUsage = 2;
+constexpr int exitToolNotRunning = 3;
+
+// Carries out a command against the tool: reports go where the window writes them, their paths
+// one a line on out, failures on err. Returns the exit status.
+int runCommand(const Command& command, const design::ToolConnector& connect, std::ostream& out,
+               std::ostream& err);
+
+}  // namespace vexlo::cli

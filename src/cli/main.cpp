@@ -1,0 +1,20 @@
+// vexlo-report: the window's reports from the command line, for scripts and build pipelines.
+#include <QCoreApplication>
+#include <iostream>
+
+#include "cli/commandline.h"
+#include "design/dbus/toolclient.h"
+
+int main(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    vexlo::cli::Command command;
+    try {
+        command = vexlo::cli::parseCommandLine(arguments);
+    } catch (const vexlo::cli::UsageError& usage) {
+        std::cerr << "vexlo-report: " << usage.message << "\nTry 'vexlo-report --help'.\n";
+        return vexlo::cli::exitUsage;
+    }
+    return vexlo::cli::runCommand(command, &vexlo::design::dbus::connectToTool, std::cout,
+                                  std::cerr);
+}
