@@ -1,1 +1,184 @@
 #include "saved/selectionfile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "common/error.h"
+#include "common/stringarray.h"
+#include "common/textfile.h"
+
+namespace vexlo::saved {
+
+namespace {
+
+const std::string headerMarker = "**";
+const std::string keyMarker = "==";
+
+// The file's lines for a rewrite. Only a file that is not there counts as empty: any other
+// failure to open or read it throws, so the rewrite can never drop lines it did not see.
+std::vector<std::string> readForRewrite(const std::string& path) {
+    errno = 0;
+    TextLines read = readTextLines(path);
+    if (!read.opened) {
+        if (errno == ENOENT) {
+            return {};
+        }
+        throwFileError(errno != 0 ? errno : EIO, "open", path);
+    }
+    if (!read.complete) {
+        throwFileError(errno != 0 ? errno : EIO, "read", path);
+    }
+    return std::move(read.lines);
+}
+
+// The temporary file and rename would replace a read-only file as well; a file the user cannot
+// write to is refused as a direct write to it would be.
+void replaceFile(const std::string& path, const std::vector<std::string>& lines) {
+    if (::faccessat(AT_FDCWD, path.c_str(), F_OK, AT_EACCESS) == 0 &&
+        ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
+        throwFileError(errno, "write", path);
+    }
+    writeTextLines(path, lines);
+}
+
+}  // namespace
+
+LineKind lineKind(const std::string& line) {
+    if (line.compare(0, 2, headerMarker) == 0) {
+        return LineKind::Header;
+    }
+    if (line.compare(0, 2, keyMarker) == 0) {
+        return LineKind::Key;
+    }
+    return LineKind::Column;
+}
+
+std::string sectionName(const std::string& headerLine) {
+    return headerLine.size() <= 3 ? std::string() : headerLine.substr(3);
+}
+
+std::string keyText(const std::string& keyLine) {
+    return keyLine.size() <= 2 ? std::string() : keyLine.substr(2);
+}
+
+std::vector<std::string> selectionNames(const std::vector<std::string>& lines) {
+    std::vector<std::string> names;
+    for (const auto& line : lines) {
+        if (lineKind(line) == LineKind::Header) {
+            names.push_back(sectionName(line));
+        }
+    }
+    return names;
+}
+
+LoadedSelection loadSelection(const std::vector<std::string>& lines, const std::string& name) {
+    LoadedSelection loaded;
+    bool inside = false;
+    for (const auto& line : lines) {
+        switch (lineKind(line)) {
+            case LineKind::Header:
+                inside = sectionName(line) == name;
+                break;
+            case LineKind::Key:
+                if (inside) {
+                    loaded.compress = true;
+                    loaded.key = keyText(line);
+                }
+                break;
+            case LineKind::Column:
+                if (inside) {
+                    loaded.columns.push_back(line);
+                }
+                break;
+        }
+    }
+    return loaded;
+}
+
+std::vector<std::string> appendSelection(const std::vector<std::string>& lines,
+                                         const std::string& name,
+                                         const std::vector<std::string>& columns, bool compress,
+                                         const std::string& key) {
+    StringArray saveLines;
+    for (const auto& line : lines) {
+        AddDynamicArray(saveLines, line);
+    }
+    AddDynamicArray(saveLines, headerMarker + " " + name);
+    for (const auto& column : columns) {
+        AddDynamicArray(saveLines, column);
+    }
+    if (compress) {
+        AddDynamicArray(saveLines, keyMarker + key);
+    }
+    return saveLines.appended();
+}
+
+int sectionCount(const std::vector<std::string>& lines, const std::string& name) {
+    int count = 0;
+    for (const auto& line : lines) {
+        if (lineKind(line) == LineKind::Header && sectionName(line) == name) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+std::vector<std::string> removeSelection(const std::vector<std::string>& lines,
+                                         const std::string& name) {
+    StringArray keepLines;
+    bool deleting = false;
+    for (const auto& line : lines) {
+        if (lineKind(line) == LineKind::Header) {
+            deleting = sectionName(line) == name;
+            if (!deleting) {
+                AddDynamicArray(keepLines, line);
+            }
+        } else if (!deleting && !line.empty()) {
+            AddDynamicArray(keepLines, line);
+        }
+    }
+    return keepLines.appended();
+}
+
+std::optional<std::vector<std::string>> readSelectionNames(const std::string& path) {
+    const TextLines read = readTextLines(path);
+    if (!read.opened) {
+        return std::nullopt;
+    }
+    return selectionNames(read.lines);
+}
+
+int saveSelectionToFile(const std::string& path, const std::string& name,
+                        const std::vector<std::string>& columns, bool compress,
+                        const std::string& key) {
+    const std::vector<std::string> lines = readForRewrite(path);
+    const int existing = sectionCount(lines, name);
+    if (existing == 0) {
+        replaceFile(path, appendSelection(lines, name, columns, compress, key));
+    }
+    return existing;
+}
+
+std::optional<std::vector<std::string>> deleteSelectionFromFile(const std::string& path,
+                                                                const std::string& name) {
+    const TextLines read = readTextLines(path);
+    if (!read.opened || !read.complete) {
+        return std::nullopt;
+    }
+    const std::vector<std::string> kept = removeSelection(read.lines, name);
+    replaceFile(path, kept);
+    return selectionNames(kept);
+}
+
+std::optional<LoadedSelection> loadSelectionFromFile(const std::string& path,
+                                                     const std::string& name) {
+    const TextLines read = readTextLines(path);
+    if (!read.opened || !read.complete) {
+        return std::nullopt;
+    }
+    return loadSelection(read.lines, name);
+}
+
+}  // namespace vexlo::saved

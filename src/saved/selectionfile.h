@@ -50,14 +50,17 @@ std::vector<std::string> removeSelection(const std::vector<std::string>& lines,
 std::optional<std::vector<std::string>> readSelectionNames(const std::string& path);
 
 // Save Selection's effect on the file. Returns the number of sections already carrying the
-// name; when it is not 0 the file is left untouched. A missing file counts as empty; a read
-// error after the file was opened throws and writes nothing. The file is replaced atomically.
+// name; when it is not 0 the file is left untouched. A missing file counts as empty; a file that
+// is there but cannot be opened or read whole throws and writes nothing. The file is replaced
+// atomically; a write that fails (unwritable folder or file, full disk) throws and leaves the old
+// file as it was.
 int saveSelectionToFile(const std::string& path, const std::string& name,
                         const std::vector<std::string>& columns, bool compress,
                         const std::string& key);
 
 // Delete Choice's effect on the file: the names left, in file order. nullopt when the file
-// cannot be opened or read; then nothing is created or changed. Replaced atomically.
+// cannot be opened or read; then nothing is created or changed. Replaced atomically; a failed
+// write throws and leaves the old file as it was.
 std::optional<std::vector<std::string>> deleteSelectionFromFile(const std::string& path,
                                                                 const std::string& name);
 
