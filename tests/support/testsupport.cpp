@@ -34,9 +34,9 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ignored);
 }
 
-std::vector<std::string> TempDir::listing() const {
+std::vector<std::string> listFolder(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path_)) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
         names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());

@@ -5,6 +5,9 @@
 
 namespace vexlo::test {
 
+// Every file name in a folder, sorted (hidden ones included).
+std::vector<std::string> listFolder(const std::string& folder);
+
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
 public:
@@ -18,7 +21,7 @@ public:
     // path() + "/" + name
     std::string file(const std::string& name) const { return path_ + "/" + name; }
     // Every file name in the folder, sorted (hidden ones included).
-    std::vector<std::string> listing() const;
+    std::vector<std::string> listing() const { return listFolder(path_); }
 
 private:
     std::string path_;

@@ -1,0 +1,620 @@
+#include "options/optionswindow.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <optional>
+
+#include "common/error.h"
+#include "testsupport.h"
+
+namespace vexlo::options {
+namespace {
+
+using Lines = std::vector<std::string>;
+using test::crlf;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+const Lines initialLines = {"Excel_Start=1",       "Header_Font_Size=10", "Value_Font_Size=10",
+                            "Value_Bold=0",        "Header_Bold=0",       "Value_Italic=0",
+                            "Header_Italic=0",     "Align_Header=0",      "Align_Value=0",
+                            "Export_File_Format=0"};
+
+struct MessageSeen {
+    QString title;
+    QString text;
+    QMessageBox::StandardButtons buttons;
+};
+
+// Runs an action and answers the first message box it opens with OK, telling what it showed.
+std::optional<MessageSeen> answerMessageBox(const std::function<void()>& action) {
+    std::optional<MessageSeen> seen;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&seen] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box != nullptr && !seen) {
+            seen = MessageSeen{box->windowTitle(), box->text(), box->standardButtons()};
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    timer.start();
+    action();
+    return seen;
+}
+
+// The Options window over a settings file in a fresh folder, with the main window's side
+// recorded.
+class OptionsWindow : public ::testing::Test {
+protected:
+    std::unique_ptr<Form1> open() {
+        auto form = std::make_unique<Form1>(
+            [this] {
+                if (toolClosed) {
+                    throw Error(errc::ToolNotRunning, "The schematic tool is not running");
+                }
+                return settingsPath;
+            },
+            [this] {
+                if (toolClosed) {
+                    throw Error(errc::ToolNotRunning, "The schematic tool is not running");
+                }
+                return currentProject;
+            },
+            [this] {
+                ++setOptionsCalls;
+                fileAtSetOptions = test::readFile(settingsPath);
+            });
+        form->setFileDialog([this](QWidget*, const QString& title, const QString& folder,
+                                   const QString& filters, const QString& selected) {
+            dialogCalls.push_back({title, folder, filters, selected});
+            return dialogAnswer;
+        });
+        form->show();
+        return form;
+    }
+
+    template <typename Widget>
+    static Widget* control(Form1& form, const char* name) {
+        auto* widget = form.findChild<Widget*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    static void click(Form1& form, const char* name) {
+        QTest::mouseClick(control<QAbstractButton>(form, name), Qt::LeftButton);
+    }
+
+    static void retype(Form1& form, const char* name, const QString& text) {
+        auto* box = control<QLineEdit>(form, name);
+        box->clear();
+        QTest::keyClicks(box, text);
+    }
+
+    static void retypeCombo(Form1& form, const char* name, const QString& text) {
+        auto* box = control<QComboBox>(form, name);
+        box->lineEdit()->clear();
+        QTest::keyClicks(box->lineEdit(), text);
+    }
+
+    std::string saved() const { return readFile(settingsPath); }
+
+    TempDir dir;
+    std::string settingsPath = dir.file("vexlosettings.qzv");
+    std::string currentProject = "/projects/cpu/";
+    bool toolClosed = false;
+    int setOptionsCalls = 0;
+    std::string fileAtSetOptions;
+
+    struct DialogCall {
+        QString title, folder, filters, selected;
+    };
+    std::vector<DialogCall> dialogCalls;
+    QString dialogAnswer;
+};
+
+// --- Controls as the window opens without a settings file ---
+
+struct ControlCase {
+    const char* name;
+    const char* className;
+    const char* parent;
+    QRect geometry;  // pixels
+    QString text;    // caption, title or text
+    QStringList items;
+};
+
+ControlCase row(const char* name, const char* className, const char* parent, QRect geometry,
+                const char* text, QStringList items = {}) {
+    return {name, className, parent, geometry, QString::fromLatin1(text), std::move(items)};
+}
+
+void PrintTo(const ControlCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class InitialControls : public OptionsWindow, public ::testing::WithParamInterface<ControlCase> {};
+
+QString shownText(QWidget* widget) {
+    if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+        return box->title();
+    }
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        return label->text();
+    }
+    if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+        return line->text();
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        return button->text();
+    }
+    if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        return combo->currentText();
+    }
+    return QStringLiteral("?");
+}
+
+TEST_P(InitialControls, ShowTheirInitialState) {
+    const ControlCase& expected = GetParam();
+    auto form = open();
+    auto* widget = control<QWidget>(*form, expected.name);
+    ASSERT_NE(widget, nullptr);
+    EXPECT_STREQ(widget->metaObject()->className(), expected.className);
+    EXPECT_EQ(widget->parentWidget()->objectName().toStdString(), expected.parent);
+    EXPECT_EQ(widget->geometry(), expected.geometry);
+    EXPECT_TRUE(widget->isVisible());
+    EXPECT_TRUE(widget->isEnabled());
+    EXPECT_EQ(shownText(widget), expected.text);
+    if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        QStringList items;
+        for (int i = 0; i < combo->count(); ++i) {
+            items << combo->itemText(i);
+        }
+        EXPECT_EQ(items, expected.items);
+        EXPECT_EQ(combo->currentIndex(), 0);
+        EXPECT_TRUE(combo->isEditable());
+    }
+    if (auto* check = qobject_cast<QCheckBox*>(widget)) {
+        EXPECT_EQ(check->checkState(), Qt::Unchecked);
+        EXPECT_FALSE(check->isTristate());
+    }
+}
+
+const QStringList alignments = {"Left", "Center", "Right"};
+const QStringList formats = {"Excel", "Text", "HTML", "CVS"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, InitialControls,
+    ::testing::Values(
+        row("Frame2", "QGroupBox", "Form1", QRect(8, 0, 145, 129), "Header"),
+        row("Label1", "QLabel", "Frame2", QRect(8, 16, 121, 17), "Header Font Size"),
+        row("HeaderFontSize", "QLineEdit", "Frame2", QRect(8, 32, 121, 19), "10"),
+        row("BoldH", "QCheckBox", "Frame2", QRect(16, 56, 57, 17), "Bold"),
+        row("ItalicH", "QCheckBox", "Frame2", QRect(80, 56, 57, 17), "Italic"),
+        row("Label3", "QLabel", "Frame2", QRect(40, 80, 49, 17), "Alignment"),
+        row("AlignH", "QComboBox", "Frame2", QRect(32, 96, 81, 21), "Left", alignments),
+        row("Frame1", "QGroupBox", "Form1", QRect(160, 0, 145, 129), "Value"),
+        row("Label2", "QLabel", "Frame1", QRect(8, 16, 121, 17), "Value Font Size"),
+        row("ValueFontSize", "QLineEdit", "Frame1", QRect(8, 32, 121, 19), "10"),
+        row("BoldV", "QCheckBox", "Frame1", QRect(16, 56, 57, 17), "Bold"),
+        row("ItalicV", "QCheckBox", "Frame1", QRect(80, 56, 57, 17), "Italic"),
+        row("Label4", "QLabel", "Frame1", QRect(40, 80, 49, 17), "Alignment"),
+        row("AlignV", "QComboBox", "Frame1", QRect(24, 96, 81, 21), "Left", alignments),
+        row("Label5", "QLabel", "Form1", QRect(376, 24, 81, 17), "Output Format"),
+        row("ExportFileFormat", "QComboBox", "Form1", QRect(360, 48, 121, 21), "Excel", formats),
+        row("Label6", "QLabel", "Form1", QRect(360, 88, 129, 17), "Excel Line Start on"),
+        row("ExcelStart", "QLineEdit", "Form1", QRect(360, 112, 129, 25), "1"),
+        row("Label7", "QLabel", "Form1", QRect(56, 136, 225, 17), "Excel Template File"),
+        row("txtExcelTemplate", "QLineEdit", "Form1", QRect(56, 160, 273, 27), ""),
+        row("btnBrowse", "QPushButton", "Form1", QRect(328, 160, 129, 25), "Browse"),
+        row("btnSave", "QPushButton", "Form1", QRect(48, 200, 169, 41), "Save"),
+        row("btnCancel", "QPushButton", "Form1", QRect(288, 200, 169, 41), "Cancel")),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OptionsWindow, WindowCaptionAndClientArea) {
+    auto form = open();
+    EXPECT_EQ(form->windowTitle(), "Options");
+    EXPECT_EQ(form->objectName(), "Form1");
+    EXPECT_EQ(form->size(), QSize(508, 302));
+    EXPECT_TRUE(form->isModal());
+    EXPECT_TRUE(dir.listing().empty());  // opening reads, never writes
+}
+
+TEST_F(OptionsWindow, TabOrderFollowsTabIndexes) {
+    auto form = open();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    const QStringList expected = {"HeaderFontSize",   "ValueFontSize", "BoldH",         "BoldV",
+                                  "ItalicH",          "ItalicV",       "AlignH",        "AlignV",
+                                  "ExportFileFormat", "ExcelStart",    "btnSave",       "btnCancel",
+                                  "txtExcelTemplate", "btnBrowse",     "HeaderFontSize"};
+    control<QWidget>(*form, "HeaderFontSize")->setFocus(Qt::TabFocusReason);
+    QStringList visited;
+    for (int i = 0; i < expected.size(); ++i) {
+        QWidget* focused = QApplication::focusWidget();
+        // An editable combo box's line edit is part of the box.
+        while (focused != nullptr && focused->objectName().isEmpty()) {
+            focused = focused->parentWidget();
+        }
+        visited << (focused != nullptr ? focused->objectName() : QStringLiteral("(none)"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(visited, expected);
+}
+
+// --- Load ---
+
+TEST_F(OptionsWindow, LoadSetsEveryControl) {
+    writeFile(settingsPath,
+              crlf({"Excel_Start=4", "Header_Font_Size=14", "Value_Font_Size=8.5", "Value_Bold=1",
+                    "Header_Bold=2", "Value_Italic=0", "Header_Italic=1", "Align_Header=2",
+                    "Align_Value=-1", "Export_File_Format=3", "Excel_File_Start=/t/a=b.xls"}));
+    auto form = open();
+    EXPECT_EQ(control<QLineEdit>(*form, "ExcelStart")->text(), "4");
+    EXPECT_EQ(control<QLineEdit>(*form, "HeaderFontSize")->text(), "14");
+    EXPECT_EQ(control<QLineEdit>(*form, "ValueFontSize")->text(), "8.5");
+    EXPECT_EQ(control<QCheckBox>(*form, "BoldV")->checkState(), Qt::Checked);
+    EXPECT_EQ(control<QCheckBox>(*form, "BoldH")->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(control<QCheckBox>(*form, "ItalicV")->checkState(), Qt::Unchecked);
+    EXPECT_EQ(control<QCheckBox>(*form, "ItalicH")->checkState(), Qt::Checked);
+    EXPECT_EQ(control<QComboBox>(*form, "AlignH")->currentIndex(), 2);
+    EXPECT_EQ(control<QComboBox>(*form, "AlignH")->currentText(), "Right");
+    EXPECT_EQ(control<QComboBox>(*form, "AlignV")->currentIndex(), -1);
+    EXPECT_EQ(control<QComboBox>(*form, "AlignV")->currentText(), "");
+    EXPECT_EQ(control<QComboBox>(*form, "ExportFileFormat")->currentText(), "CVS");
+    EXPECT_EQ(control<QLineEdit>(*form, "txtExcelTemplate")->text(), "/t/a=b.xls");
+}
+
+TEST_F(OptionsWindow, BadValueStopsReadingAtItsLine) {
+    writeFile(settingsPath, crlf({"Header_Font_Size=14", "Align_Header=1", "Value_Bold=3",
+                                  "Value_Font_Size=12", "Align_Value=2"}));
+    auto form = open();
+    EXPECT_EQ(control<QLineEdit>(*form, "HeaderFontSize")->text(), "14");
+    EXPECT_EQ(control<QComboBox>(*form, "AlignH")->currentText(), "Center");
+    EXPECT_EQ(control<QCheckBox>(*form, "BoldV")->checkState(), Qt::Unchecked);
+    EXPECT_EQ(control<QLineEdit>(*form, "ValueFontSize")->text(), "10");
+    EXPECT_EQ(control<QComboBox>(*form, "AlignV")->currentText(), "Left");
+}
+
+TEST_F(OptionsWindow, ClosedToolAtLoadShowsInitialValuesSilently) {
+    writeFile(settingsPath, crlf({"Header_Font_Size=14"}));
+    toolClosed = true;
+    std::unique_ptr<Form1> form;
+    EXPECT_FALSE(answerMessageBox([&] { form = open(); }));
+    EXPECT_EQ(control<QLineEdit>(*form, "HeaderFontSize")->text(), "10");
+}
+
+// --- Save ---
+
+TEST_F(OptionsWindow, SaveOfInitialValuesWritesTenLines) {
+    auto form = open();
+    click(*form, "btnSave");
+    EXPECT_EQ(saved(), crlf(initialLines));
+    EXPECT_EQ(setOptionsCalls, 1);
+    EXPECT_EQ(fileAtSetOptions, crlf(initialLines));  // written before the main window reads
+    EXPECT_EQ(form->result(), QDialog::Accepted);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(dir.listing(), (Lines{"vexlosettings.qzv"}));
+}
+
+TEST_F(OptionsWindow, SaveWritesEditedValuesInOrder) {
+    writeFile(settingsPath, crlf({"Excel_File_Start=/old.xls", "Excel_Start=2"}));
+    auto form = open();
+    retype(*form, "HeaderFontSize", "12");
+    retype(*form, "ValueFontSize", "big");
+    retype(*form, "ExcelStart", "");
+    click(*form, "BoldH");
+    click(*form, "ItalicV");
+    control<QComboBox>(*form, "AlignH")->setCurrentIndex(1);
+    control<QComboBox>(*form, "ExportFileFormat")->setCurrentIndex(2);
+    retype(*form, "txtExcelTemplate", "/home/ann/tpl.xls");
+    click(*form, "btnSave");
+    EXPECT_EQ(saved(), crlf({"Excel_Start=", "Header_Font_Size=12", "Value_Font_Size=big",
+                             "Value_Bold=0", "Header_Bold=1", "Value_Italic=1", "Header_Italic=0",
+                             "Align_Header=1", "Align_Value=0", "Export_File_Format=2",
+                             "Excel_File_Start=/home/ann/tpl.xls"}));
+    EXPECT_EQ(setOptionsCalls, 1);
+}
+
+TEST_F(OptionsWindow, EmptiedTemplateWritesNoTemplateLine) {
+    writeFile(settingsPath, crlf({"Excel_File_Start=/old.xls"}));
+    auto form = open();
+    retype(*form, "txtExcelTemplate", "");
+    click(*form, "btnSave");
+    EXPECT_EQ(saved(), crlf(initialLines));
+}
+
+struct TypedCase {
+    const char* name;
+    const char* combo;
+    const char* typed;
+    const char* line;
+};
+
+void PrintTo(const TypedCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class TypedComboText : public OptionsWindow, public ::testing::WithParamInterface<TypedCase> {};
+
+TEST_P(TypedComboText, SavesItsItemIndex) {
+    auto form = open();
+    retypeCombo(*form, GetParam().combo, QString::fromUtf8(GetParam().typed));
+    click(*form, "btnSave");
+    const std::string content = saved();
+    EXPECT_NE(content.find(std::string("\r\n") + GetParam().line + "\r\n"), std::string::npos)
+        << content;
+    EXPECT_EQ(control<QComboBox>(*form, GetParam().combo)->count(),
+              GetParam().combo[0] == 'E' ? 4 : 3)
+        << "typed text must not become an item";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TypedComboText,
+    ::testing::Values(TypedCase{"NotAnItem", "AlignH", "Middle", "Align_Header=-1"},
+                      TypedCase{"OtherCase", "AlignV", "right", "Align_Value=-1"},
+                      TypedCase{"Emptied", "ExportFileFormat", "", "Export_File_Format=-1"},
+                      TypedCase{"ItemTypedInFull", "AlignV", "Center", "Align_Value=1"},
+                      TypedCase{"FormatNotInList", "ExportFileFormat", "PDF",
+                                "Export_File_Format=-1"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OptionsWindow, ItemEditedAfterChoiceLosesItsIndex) {
+    auto form = open();
+    auto* box = control<QComboBox>(*form, "AlignH");
+    box->setCurrentIndex(2);
+    QTest::keyClick(box->lineEdit(), Qt::Key_End);
+    QTest::keyClicks(box->lineEdit(), "ish");
+    click(*form, "btnSave");
+    EXPECT_NE(saved().find("\r\nAlign_Header=-1\r\n"), std::string::npos);
+}
+
+TEST_F(OptionsWindow, GreyCheckBoxSavedAsTwoThenTwoStateForUser) {
+    writeFile(settingsPath, crlf({"Value_Italic=2"}));
+    auto form = open();
+    auto* box = control<QCheckBox>(*form, "ItalicV");
+    EXPECT_EQ(box->checkState(), Qt::PartiallyChecked);
+    QList<Qt::CheckState> states;
+    for (int i = 0; i < 3; ++i) {
+        click(*form, "ItalicV");
+        states << box->checkState();
+    }
+    EXPECT_EQ(states, (QList<Qt::CheckState>{Qt::Checked, Qt::Unchecked, Qt::Checked}));
+}
+
+TEST_F(OptionsWindow, GreyCheckBoxKeptWhenUntouched) {
+    writeFile(settingsPath, crlf({"Header_Bold=2"}));
+    auto form = open();
+    click(*form, "btnSave");
+    EXPECT_NE(saved().find("\r\nHeader_Bold=2\r\n"), std::string::npos);
+}
+
+TEST_F(OptionsWindow, SearchListCopyRewrittenInPlace) {
+    TempDir project;
+    TempDir shared;
+    settingsPath = shared.file("vexlosettings.qzv");
+    writeFile(settingsPath, crlf({"Excel_Start=7", "Value_Bold=1"}));
+    auto form = open();
+    EXPECT_EQ(control<QLineEdit>(*form, "ExcelStart")->text(), "7");
+    retype(*form, "ExcelStart", "9");
+    click(*form, "btnSave");
+    Lines expected = initialLines;
+    expected[0] = "Excel_Start=9";
+    expected[3] = "Value_Bold=1";
+    EXPECT_EQ(readFile(settingsPath), crlf(expected));
+    EXPECT_EQ(shared.listing(), (Lines{"vexlosettings.qzv"}));
+    EXPECT_TRUE(project.listing().empty());
+    EXPECT_TRUE(dir.listing().empty());
+}
+
+// --- Leaving without saving ---
+
+TEST_F(OptionsWindow, CancelWritesNothing) {
+    const std::string old = crlf({"Excel_Start=7", "Colour=red"});
+    writeFile(settingsPath, old);
+    auto form = open();
+    retype(*form, "ExcelStart", "9");
+    click(*form, "btnCancel");
+    EXPECT_EQ(saved(), old);
+    EXPECT_EQ(setOptionsCalls, 0);
+    EXPECT_EQ(form->result(), QDialog::Rejected);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(dir.listing(), (Lines{"vexlosettings.qzv"}));
+}
+
+TEST_F(OptionsWindow, ClosingTheWindowWritesNothing) {
+    auto form = open();
+    retype(*form, "ExcelStart", "9");
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->result(), QDialog::Rejected);
+    EXPECT_EQ(setOptionsCalls, 0);
+    EXPECT_TRUE(dir.listing().empty());
+}
+
+// Takes from this thread root's power to write where permissions forbid it, so that a read-only
+// folder stops the test as it stops a user; restored at the end.
+class WithoutWriteOverride {
+public:
+    WithoutWriteOverride() {
+        if (::syscall(SYS_capget, &header_, saved_) != 0) {
+            return;
+        }
+        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+        reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+        active_ = ::syscall(SYS_capset, &header_, reduced) == 0;
+    }
+    ~WithoutWriteOverride() {
+        if (active_) {
+            ::syscall(SYS_capset, &header_, saved_);
+        }
+    }
+    WithoutWriteOverride(const WithoutWriteOverride&) = delete;
+    WithoutWriteOverride& operator=(const WithoutWriteOverride&) = delete;
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+    bool active_ = false;
+};
+
+bool canCreateFileIn(const std::string& folder) {
+    const std::string probe = folder + "/.probe";
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+TEST_F(OptionsWindow, UnwritableFolderShowsErrorAndKeepsOldFile) {
+    const std::string old = crlf({"Excel_Start=7", "Header_Font_Size=12", "Colour=red"});
+    writeFile(settingsPath, old);
+    auto form = open();
+    retype(*form, "ExcelStart", "9");
+    std::optional<MessageSeen> message;
+    {
+        ::chmod(dir.path().c_str(), 0555);
+        WithoutWriteOverride guard;
+        if (canCreateFileIn(dir.path())) {
+            ::chmod(dir.path().c_str(), 0755);
+            GTEST_SKIP() << "this process can write into read-only folders";
+        }
+        message = answerMessageBox([&] { click(*form, "btnSave"); });
+    }
+    ::chmod(dir.path().c_str(), 0755);
+    ASSERT_TRUE(message);
+    EXPECT_EQ(message->title, "Vexlo");
+    EXPECT_EQ(message->text.toStdString(),
+              "Error 70: Cannot create \"" + settingsPath + "\": Permission denied");
+    EXPECT_EQ(message->buttons, QMessageBox::Ok);
+    EXPECT_EQ(saved(), old);
+    EXPECT_EQ(dir.listing(), (Lines{"vexlosettings.qzv"}));
+    EXPECT_EQ(setOptionsCalls, 0);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(control<QLineEdit>(*form, "ExcelStart")->text(), "9");
+    // Once the folder can be written again, the same window saves.
+    click(*form, "btnSave");
+    EXPECT_EQ(saved().substr(0, 15), "Excel_Start=9\r\n");
+    EXPECT_EQ(setOptionsCalls, 1);
+}
+
+TEST_F(OptionsWindow, ClosedToolAtSaveShowsErrorAndWritesNothing) {
+    auto form = open();
+    toolClosed = true;
+    const auto message = answerMessageBox([&] { click(*form, "btnSave"); });
+    ASSERT_TRUE(message);
+    EXPECT_EQ(message->text, "Error 429: The schematic tool is not running");
+    EXPECT_TRUE(dir.listing().empty());
+    EXPECT_EQ(setOptionsCalls, 0);
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(OptionsWindow, FailedSetOptionsShowsErrorAndKeepsWindowOpen) {
+    auto form = open();
+    bool failSetOptions = true;
+    auto failingForm =
+        std::make_unique<Form1>([this] { return settingsPath; }, [this] { return currentProject; },
+                                [&failSetOptions] {
+                                    if (failSetOptions) {
+                                        throw Error(errc::ToolNotRunning, "The tool went away");
+                                    }
+                                });
+    form.reset();
+    failingForm->show();
+    const auto message = answerMessageBox([&] { click(*failingForm, "btnSave"); });
+    ASSERT_TRUE(message);
+    EXPECT_EQ(message->text, "Error 429: The tool went away");
+    EXPECT_EQ(saved(), crlf(initialLines));
+    EXPECT_TRUE(failingForm->isVisible());
+}
+
+// --- Browse ---
+
+struct BrowseCase {
+    const char* name;
+    const char* templateText;
+    const char* folder;
+};
+
+void PrintTo(const BrowseCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class BrowseFolder : public OptionsWindow, public ::testing::WithParamInterface<BrowseCase> {};
+
+TEST_P(BrowseFolder, StartsWhereTheTemplateOrProjectIs) {
+    auto form = open();
+    control<QLineEdit>(*form, "txtExcelTemplate")->setText(GetParam().templateText);
+    dialogAnswer = "/chosen/new template.xls";
+    click(*form, "btnBrowse");
+    ASSERT_EQ(dialogCalls.size(), 1u);
+    EXPECT_EQ(dialogCalls[0].folder.toStdString(), GetParam().folder);
+    EXPECT_EQ(dialogCalls[0].title, "Select Excel Template File...");
+    EXPECT_EQ(dialogCalls[0].filters, "Excel Files (.xls) (*.xls);;Excel Files (.xlsx) (*.xlsx)");
+    EXPECT_EQ(dialogCalls[0].selected, "Excel Files (.xls) (*.xls)");
+    EXPECT_EQ(control<QLineEdit>(*form, "txtExcelTemplate")->text(), "/chosen/new template.xls");
+    EXPECT_TRUE(dir.listing().empty());  // nothing is written before Save
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BrowseFolder,
+    ::testing::Values(BrowseCase{"TemplateFolder", "/home/ann/tpl/bom.xls", "/home/ann/tpl/"},
+                      BrowseCase{"LastSlashCounts", "/a/b=c/d/x.xls", "/a/b=c/d/"},
+                      BrowseCase{"RootFolder", "/bom.xls", "/"},
+                      BrowseCase{"FolderOnly", "/home/ann/", "/home/ann/"},
+                      BrowseCase{"NoSlash", "bom.xls", ""},
+                      BrowseCase{"BackslashIsNoSeparator", "C:\\tpl\\bom.xls", ""},
+                      BrowseCase{"EmptyTakesProject", "", "/projects/cpu/"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OptionsWindow, CancelledBrowseKeepsTemplate) {
+    auto form = open();
+    control<QLineEdit>(*form, "txtExcelTemplate")->setText("/kept/tpl.xls");
+    dialogAnswer = QString();
+    click(*form, "btnBrowse");
+    ASSERT_EQ(dialogCalls.size(), 1u);
+    EXPECT_EQ(control<QLineEdit>(*form, "txtExcelTemplate")->text(), "/kept/tpl.xls");
+}
+
+TEST_F(OptionsWindow, ChosenTemplateIsSaved) {
+    auto form = open();
+    dialogAnswer = "/home/ann/tpl/a=b.xls";
+    click(*form, "btnBrowse");
+    click(*form, "btnSave");
+    Lines expected = initialLines;
+    expected.push_back("Excel_File_Start=/home/ann/tpl/a=b.xls");
+    EXPECT_EQ(saved(), crlf(expected));
+}
+
+TEST_F(OptionsWindow, ClosedToolAtBrowseShowsErrorWithoutDialog) {
+    auto form = open();
+    toolClosed = true;
+    const auto message = answerMessageBox([&] { click(*form, "btnBrowse"); });
+    ASSERT_TRUE(message);
+    EXPECT_EQ(message->text, "Error 429: The schematic tool is not running");
+    EXPECT_TRUE(dialogCalls.empty());
+    EXPECT_TRUE(form->isVisible());
+}
+
+}  // namespace
+}  // namespace vexlo::options

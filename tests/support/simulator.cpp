@@ -1,0 +1,411 @@
+#include "simulator.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+namespace vexlo::test {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// argv for execv, prepared before fork: the child may only make async-signal-safe calls.
+class ArgumentVector {
+public:
+    explicit ArgumentVector(std::vector<std::string> arguments) : strings_(std::move(arguments)) {
+        for (auto& argument : strings_) {
+            pointers_.push_back(argument.data());
+        }
+        pointers_.push_back(nullptr);
+    }
+    char* const* get() { return pointers_.data(); }
+    const char* program() const { return strings_.front().c_str(); }
+
+private:
+    std::vector<std::string> strings_;
+    std::vector<char*> pointers_;
+};
+
+// Starts a program with stdout on a pipe (returned in stdoutFd) and stderr in a file. The child
+// gets `deathSignal` when this process ends, so a crashed test leaves nothing running.
+pid_t spawn(ArgumentVector& arguments, const std::string& stderrPath, int& stdoutFd,
+            int deathSignal, int extraFd = -1) {
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+    }
+    const int errFd = ::open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int nullFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, deathSignal);
+        if (::getppid() != parent) {
+            ::_exit(127);
+        }
+        ::dup2(nullFd, 0);
+        ::dup2(errFd, 2);
+        if (extraFd < 0) {
+            ::dup2(pipeFds[1], 1);
+        } else {
+            ::dup2(errFd, 1);
+            if (pipeFds[1] == extraFd) {
+                ::fcntl(extraFd, F_SETFD, 0);  // dup2 onto itself would keep close-on-exec
+            } else {
+                ::dup2(pipeFds[1], extraFd);
+            }
+        }
+        ::execvp(arguments.program(), arguments.get());
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    ::close(errFd);
+    ::close(nullFd);
+    if (pid < 0) {
+        ::close(pipeFds[0]);
+        throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
+    }
+    stdoutFd = pipeFds[0];
+    return pid;
+}
+
+// Reads from fd until a whole line arrived, the writer closed it or the time is up: the line
+// without its "\n", or nothing.
+std::optional<std::string> readLine(int fd, std::string& buffer, Clock::time_point deadline) {
+    for (;;) {
+        const auto newline = buffer.find('\n');
+        if (newline != std::string::npos) {
+            std::string line = buffer.substr(0, newline);
+            buffer.erase(0, newline + 1);
+            return line;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            return std::nullopt;
+        }
+        pollfd watched{fd, POLLIN, 0};
+        const int ready = ::poll(&watched, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready <= 0) {
+            return std::nullopt;
+        }
+        char chunk[4096];
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return std::nullopt;
+        }
+        buffer.append(chunk, static_cast<std::size_t>(got));
+    }
+}
+
+std::string readAll(int fd) {
+    std::string text;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return text;
+        }
+        text.append(chunk, static_cast<std::size_t>(got));
+    }
+}
+
+int statusOf(int waitStatus) {
+    if (WIFEXITED(waitStatus)) {
+        return WEXITSTATUS(waitStatus);
+    }
+    return WIFSIGNALED(waitStatus) ? 128 + WTERMSIG(waitStatus) : -1;
+}
+
+// Waits for the process to end; SIGKILL once the grace time is over. Its exit status.
+int reap(pid_t pid, std::chrono::milliseconds grace) {
+    const auto deadline = Clock::now() + grace;
+    int waitStatus = 0;
+    for (;;) {
+        const pid_t done = ::waitpid(pid, &waitStatus, WNOHANG);
+        if (done == pid) {
+            return statusOf(waitStatus);
+        }
+        if (done < 0 && errno != EINTR) {
+            return -1;
+        }
+        if (Clock::now() >= deadline) {
+            ::kill(pid, SIGKILL);
+            while (::waitpid(pid, &waitStatus, 0) < 0 && errno == EINTR) {
+            }
+            return statusOf(waitStatus);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+std::optional<std::string> environmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+}
+
+std::string busConfig(const std::string& socketPath, const std::string& serviceDir) {
+    return "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+           " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+           "<busconfig>\n"
+           "  <type>session</type>\n"
+           "  <listen>unix:path=" +
+           socketPath +
+           "</listen>\n"
+           "  <auth>EXTERNAL</auth>\n"
+           "  <servicedir>" +
+           serviceDir +
+           "</servicedir>\n"
+           "  <policy context=\"default\">\n"
+           "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+           "    <allow eavesdrop=\"true\"/>\n"
+           "    <allow own=\"*\"/>\n"
+           "  </policy>\n"
+           "</busconfig>\n";
+}
+
+}  // namespace
+
+PrivateBus::PrivateBus() {
+    fs::create_directories(serviceDir());
+    writeFile(dir_.file("bus.conf"), busConfig(dir_.file("bus"), serviceDir()));
+    // The daemon writes its address on fd 3, which the spawned child has on the pipe.
+    ArgumentVector arguments({"dbus-daemon", "--nofork", "--nopidfile",
+                              "--config-file=" + dir_.file("bus.conf"), "--print-address=3"});
+    int addressFd = -1;
+    pid_ = spawn(arguments, dir_.file("daemon.log"), addressFd, SIGKILL, 3);
+    std::string buffer;
+    const auto line = readLine(addressFd, buffer, Clock::now() + std::chrono::seconds(10));
+    ::close(addressFd);
+    if (!line || line->empty()) {
+        ::kill(pid_, SIGKILL);
+        reap(pid_, std::chrono::seconds(1));
+        throw std::runtime_error("dbus-daemon did not start: " + readFile(dir_.file("daemon.log")));
+    }
+    address_ = *line;
+    oldAddress_ = environmentValue("DBUS_SESSION_BUS_ADDRESS");
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
+}
+
+PrivateBus::~PrivateBus() {
+    ::kill(pid_, SIGTERM);
+    reap(pid_, std::chrono::seconds(5));
+    if (oldAddress_) {
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", oldAddress_->c_str(), 1);
+    } else {
+        ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    }
+}
+
+void PrivateBusEnvironment::SetUp() {
+    bus_.emplace();
+}
+
+void PrivateBusEnvironment::TearDown() {
+    bus_.reset();
+}
+
+std::string simulatorPath() {
+    return buildDir() + "/tools/schemora-sim/schemora-sim";
+}
+
+RunningSimulator::RunningSimulator(std::vector<std::string> arguments,
+                                   std::chrono::milliseconds readyTimeout) {
+    arguments.insert(arguments.begin(), simulatorPath());
+    ArgumentVector argv(std::move(arguments));
+    pid_ = spawn(argv, dir_.file("stderr.log"), stdoutFd_, SIGTERM);
+    std::string buffer;
+    const auto line = readLine(stdoutFd_, buffer, Clock::now() + readyTimeout);
+    if (!line || line->rfind("schemora-sim: ready: ", 0) != 0) {
+        const int status = stop(SIGKILL);
+        throw std::runtime_error(
+            "schemora-sim did not get ready (" +
+            (line ? "it printed \"" + *line + "\"" : std::string("no ready line")) +
+            ", exit status " + std::to_string(status) + "): " + errorOutput());
+    }
+    readyLine_ = *line;
+}
+
+RunningSimulator::~RunningSimulator() {
+    stop(SIGTERM);
+}
+
+int RunningSimulator::stop(int signal) {
+    if (!exitStatus_) {
+        ::kill(pid_, signal);
+        exitStatus_ = reap(pid_, std::chrono::seconds(10));
+        ::close(stdoutFd_);
+    }
+    return *exitStatus_;
+}
+
+std::string RunningSimulator::errorOutput() const {
+    return readFile(dir_.file("stderr.log"));
+}
+
+SimulatorRun runSimulator(const std::vector<std::string>& arguments,
+                          std::chrono::milliseconds timeout) {
+    TempDir dir;
+    std::vector<std::string> command{simulatorPath()};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    ArgumentVector argv(std::move(command));
+    int outFd = -1;
+    const pid_t pid = spawn(argv, dir.file("stderr.log"), outFd, SIGKILL);
+    SimulatorRun run;
+    std::string buffer;
+    const auto deadline = Clock::now() + timeout;
+    while (const auto line = readLine(outFd, buffer, deadline)) {
+        run.out += *line + "\n";
+    }
+    run.out += buffer;
+    ::close(outFd);
+    // Still running after the time-out means it did not refuse: stop it and say so.
+    run.exitStatus = reap(pid, std::chrono::milliseconds(Clock::now() < deadline ? 10000 : 0));
+    run.err = readFile(dir.file("stderr.log"));
+    return run;
+}
+
+namespace {
+
+void appendJsonString(std::string& out, const std::string& text) {
+    out += '"';
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+void appendPairs(std::string& out, const char* key, const design::AttributeCollection& pairs) {
+    out += ",\n      \"";
+    out += key;
+    out += "\": [";
+    bool first = true;
+    for (const auto& pair : pairs) {
+        out += first ? "[" : ", [";
+        first = false;
+        appendJsonString(out, pair.Name);
+        out += ", ";
+        appendJsonString(out, pair.Value);
+        out += ']';
+    }
+    out += ']';
+}
+
+void appendComponent(std::string& out, const design::Component& component) {
+    out += "    {\"refdes\": ";
+    appendJsonString(out, component.Refdes);
+    appendPairs(out, "oats", component.OATList);
+    appendPairs(out, "attributes", component.Attributes);
+    appendPairs(out, "symbol", component.Symbol.Attributes);
+    out += '}';
+}
+
+std::string designHead(const std::optional<std::string>& project,
+                       const std::optional<DesignDocument>& document) {
+    std::string out = "{\n";
+    if (project) {
+        out += "  \"project\": ";
+        appendJsonString(out, *project);
+        out += ",\n";
+    }
+    if (document) {
+        out += "  \"document\": {\"name\": ";
+        appendJsonString(out, document->name);
+        out += ", \"path\": ";
+        appendJsonString(out, document->path);
+        out += "},\n";
+    }
+    return out + "  \"components\": [\n";
+}
+
+}  // namespace
+
+std::string designJson(const DesignSpec& design) {
+    std::string out = designHead(design.project, design.document);
+    for (std::size_t i = 0; i < design.components.size(); ++i) {
+        appendComponent(out, design.components[i]);
+        out += i + 1 < design.components.size() ? ",\n" : "\n";
+    }
+    return out + "  ]\n}\n";
+}
+
+void writeDesignJson(const std::string& path, const DesignSpec& design) {
+    writeFile(path, designJson(design));
+}
+
+design::Component generatedComponent(std::size_t index) {
+    static const char* const kinds[] = {"R", "C", "U", "D", "L"};
+    static const char* const values[] = {"10k", "4.7k", "100nF", "1µF",  "22Ω",  "1k",
+                                         "47k", "10µF", "2.2k",  "330Ω", "100k", "68pF"};
+    const std::size_t kind = index % 5;
+    const std::size_t number = index / 5 + 1;
+    const std::string refdes = kinds[kind] + std::to_string(number);
+    const std::string value = values[number % 12];
+    const std::string partNumber = std::string("PN-") + kinds[kind] + "-" + value;
+    return design::makeComponent(
+        refdes,
+        {{"REFDES", refdes},
+         {"Part Number", partNumber},
+         {"Value", value},
+         {"Footprint", kind == 2 ? "SOIC-8" : "0603"},
+         {"Description", std::string("Generated part, \"") + kinds[kind] + "\" & <" + value + ">"},
+         {"Manufacturer", number % 3 == 0 ? "Würth Elektronik" : "Yageo"},
+         {"Tolerance", "±1%"},
+         {"Stock Code", "00" + std::to_string(1000000 + number % 997)}},
+        {{"Symbol Library", std::string("gen:") + kinds[kind]}},
+        {{"Assembly", number % 50 == 0 ? "DNF" : "fit"}});
+}
+
+void writeGeneratedDesign(const std::string& path, std::size_t count,
+                          const DesignDocument& document, const std::string& project) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << designHead(project, document);
+    std::string chunk;
+    for (std::size_t i = 0; i < count; ++i) {
+        appendComponent(chunk, generatedComponent(i));
+        chunk += i + 1 < count ? ",\n" : "\n";
+        if (chunk.size() > (1 << 20)) {
+            file << chunk;
+            chunk.clear();
+        }
+    }
+    file << chunk << "  ]\n}\n";
+    if (!file) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+}  // namespace vexlo::test

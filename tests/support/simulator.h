@@ -1,0 +1,120 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "design/schematictool.h"
+#include "testsupport.h"
+
+// Real schematic tool processes for integration tests: a private session bus and the built
+// schemora-sim on it. Every process started here ends with its owner, and also when the test
+// program itself dies (the children get SIGKILL or SIGTERM from the kernel then).
+namespace vexlo::test {
+
+// A dbus-daemon of its own, whose address is put in DBUS_SESSION_BUS_ADDRESS for this process
+// and the processes it starts; the destructor stops the daemon and restores the variable.
+//
+// QtDBus connects to the session bus once per process, on the first use of
+// QDBusConnection::sessionBus(), and keeps that connection: create the PrivateBus before
+// anything in the process touches the session bus, and keep one for the whole test program
+// (a ::testing::Environment, see PrivateBusEnvironment), not one per test.
+class PrivateBus {
+public:
+    PrivateBus();
+    ~PrivateBus();
+    PrivateBus(const PrivateBus&) = delete;
+    PrivateBus& operator=(const PrivateBus&) = delete;
+
+    const std::string& address() const noexcept { return address_; }
+    // The bus's folder of activatable services (".service" files), empty at the start.
+    std::string serviceDir() const { return dir_.file("services"); }
+
+private:
+    TempDir dir_;
+    pid_t pid_ = -1;
+    std::string address_;
+    std::optional<std::string> oldAddress_;
+};
+
+// One PrivateBus for the whole test program, for main() or
+// ::testing::AddGlobalTestEnvironment(new PrivateBusEnvironment).
+class PrivateBusEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override;
+    void TearDown() override;
+
+private:
+    std::optional<PrivateBus> bus_;
+};
+
+// The built simulator: buildDir() + "/tools/schemora-sim/schemora-sim".
+std::string simulatorPath();
+
+// A schemora-sim serving on the session bus for the object's lifetime. The constructor returns
+// once the simulator printed its ready line, and throws std::runtime_error (with what the
+// simulator wrote on stderr) when it ends or stays silent instead. The destructor stops it with
+// SIGTERM and waits for it (SIGKILL when it does not end within 10 s).
+class RunningSimulator {
+public:
+    explicit RunningSimulator(std::vector<std::string> arguments = {},
+                              std::chrono::milliseconds readyTimeout = std::chrono::seconds(30));
+    ~RunningSimulator();
+    RunningSimulator(const RunningSimulator&) = delete;
+    RunningSimulator& operator=(const RunningSimulator&) = delete;
+
+    const std::string& readyLine() const noexcept { return readyLine_; }
+    pid_t pid() const noexcept { return pid_; }
+    // Sends the signal and waits for the end: the exit status, or 128 + n after signal n.
+    int stop(int signal = SIGTERM);
+    // What the simulator wrote on stderr so far.
+    std::string errorOutput() const;
+
+private:
+    TempDir dir_;
+    pid_t pid_ = -1;
+    int stdoutFd_ = -1;
+    std::optional<int> exitStatus_;
+    std::string readyLine_;
+};
+
+// A simulator run that ends by itself (refusals, --help).
+struct SimulatorRun {
+    int exitStatus = -1;
+    std::string out;
+    std::string err;
+};
+SimulatorRun runSimulator(const std::vector<std::string>& arguments,
+                          std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+// A design file's content: every part optional, as in the format.
+struct DesignDocument {
+    std::string name;
+    std::string path;
+};
+struct DesignSpec {
+    std::optional<std::string> project;
+    std::optional<DesignDocument> document;
+    std::vector<design::Component> components;
+};
+
+// The design as schemora-sim's JSON (UTF-8; control characters escaped).
+std::string designJson(const DesignSpec& design);
+void writeDesignJson(const std::string& path, const DesignSpec& design);
+
+// Component number `index` of a generated design of any size: ten attributes, one object
+// attribute and one symbol attribute, varied so that values repeat as in a real board.
+design::Component generatedComponent(std::size_t index);
+// A design file of `count` generated components, written without holding them all in memory.
+void writeGeneratedDesign(const std::string& path, std::size_t count,
+                          const DesignDocument& document = {"big.1", "/tmp/big/sch/"},
+                          const std::string& project = "/tmp/big/");
+
+}  // namespace vexlo::test
