@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include "error.h"
@@ -28,6 +30,7 @@ int errorNumberFor(int errnoValue) {
             return errc::PermissionDenied;
         case ENOSPC:
         case EDQUOT:
+        case EFBIG:
             return errc::DiskFull;
         case ENOTDIR:
             return errc::PathNotFound;
@@ -99,6 +102,11 @@ std::vector<std::string> readTextLinesOrThrow(const std::string& path) {
 }
 
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
+    // A data file may be a link to a shared copy: the copy is replaced, the link stays.
+    char resolved[PATH_MAX];
+    if (::realpath(path_.c_str(), resolved) != nullptr) {
+        path_ = resolved;
+    }
     const auto slash = path_.rfind('/');
     const std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
     tempPath_ = folderOf(path_) + "/." + name + ".XXXXXX";

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "common/error.h"
 #include "testsupport.h"
 
@@ -125,6 +127,21 @@ TEST(FileExists, FilesOnly) {
     EXPECT_TRUE(fileExists(dir.path() + "//f"));
     EXPECT_FALSE(fileExists(dir.path()));
     EXPECT_FALSE(fileExists(dir.file("g")));
+}
+
+}  // namespace
+}  // namespace vexlo
+
+namespace vexlo {
+namespace {
+
+TEST(WriteTextLines, LinkedFileIsReplacedBehindTheLink) {
+    test::TempDir dir;
+    test::writeFile(dir.file("shared/data.qzv"), "old\r\n");
+    std::filesystem::create_symlink(dir.file("shared/data.qzv"), dir.file("link.qzv"));
+    writeTextLines(dir.file("link.qzv"), {"new"});
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.qzv")));
+    EXPECT_EQ(test::readFile(dir.file("shared/data.qzv")), "new\r\n");
 }
 
 }  // namespace
