@@ -20,6 +20,8 @@ struct Settings {
     std::int16_t Align_Header = 0;
     std::int16_t Align_Value = 0;
     std::string Excel_File_Start;
+
+    friend bool operator==(const Settings&, const Settings&) = default;
 };
 
 }  // namespace vexlo::options

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "options/settings.h"
@@ -9,6 +13,17 @@ namespace vexlo::options {
 
 // The settings file "vexlosettings.qzv": key=value lines, split at the first "=".
 inline constexpr const char* settingsFileName = "vexlosettings.qzv";
+
+// The items of the alignment and output-format boxes; a value is an index into these.
+inline constexpr std::array<const char*, 3> alignmentItems{"Left", "Center", "Right"};
+inline constexpr std::array<const char*, 4> fileFormatItems{"Excel", "Text", "HTML", "CVS"};
+
+// A settings value as a 16-bit integer. A number is plain decimal: an optional "+" or "-", digits,
+// optionally "." and more digits (at least one digit in all), with blanks (spaces, tabs) allowed
+// around it and nowhere else. A fraction rounds to the nearest integer, an exact half to the even
+// one. nullopt for anything else (exponents, separators, an empty value) and for a result
+// outside -32768..32767.
+std::optional<std::int16_t> settingsInteger(std::string_view value);
 
 // The values of a settings file applied to fields, line by line in file order (a repeated key
 // takes its last value). Integer values are converted to 16 bits with a half rounded to even;
@@ -29,5 +44,20 @@ struct SettingsText {
 
 // The lines "Save" writes, in order; the template line only when the template is not empty.
 std::vector<std::string> settingsLines(const SettingsText& values);
+
+// The Options window's values before any file is read: "1", "10", "10", boxes unchecked, the
+// first items chosen, no template.
+SettingsText initialWindowSettings();
+
+// The Options window's reading of the file's lines over values. Text-box keys and the template
+// take the value text as it is; check states must be 0, 1 or 2 and item indexes -1 (none) or an
+// index of the box's items. The first value that fails ends the reading at its line, keeping
+// what came before, as the window has always done; a line without "=" is passed over, as
+// SetOptions passes it over.
+void applyWindowLines(const std::vector<std::string>& lines, SettingsText& values);
+
+// The Options window's load: initial values, the file's lines over them as far as they go (none
+// when it cannot be opened), then "10", "10" and "1" in text boxes left empty.
+SettingsText readWindowSettings(const std::string& path);
 
 }  // namespace vexlo::options
