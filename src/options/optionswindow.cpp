@@ -1,0 +1,260 @@
+#include "options/optionswindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "common/error.h"
+#include "common/textfile.h"
+#include "common/twips.h"
+
+namespace vexlo::options {
+
+namespace {
+
+const QString templateDialogTitle = QStringLiteral("Select Excel Template File...");
+// Templates are workbooks in the package format whatever their extension, so both are offered.
+const QString xlsFilter = QStringLiteral("Excel Files (.xls) (*.xls)");
+const QString xlsxFilter = QStringLiteral("Excel Files (.xlsx) (*.xlsx)");
+
+QString toQt(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+template <typename Widget>
+Widget* place(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* widget = new Widget(parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                        twipsToPixels(height));
+    return widget;
+}
+
+QLabel* label(QWidget* parent, const char* name, const char* caption, int left, int top, int width,
+              int height) {
+    auto* widget = place<QLabel>(parent, name, left, top, width, height);
+    widget->setText(QString::fromLatin1(caption));
+    return widget;
+}
+
+QLineEdit* textBox(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    return place<QLineEdit>(parent, name, left, top, width, height);
+}
+
+// The user toggles between unchecked and checked; only a file can set the grey third state,
+// and the first click leaves it for good.
+QCheckBox* checkBox(QWidget* parent, const char* name, const char* caption, int left, int top,
+                    int width, int height) {
+    auto* box = place<QCheckBox>(parent, name, left, top, width, height);
+    box->setText(QString::fromLatin1(caption));
+    QObject::connect(box, &QCheckBox::stateChanged, box, [box](int state) {
+        if (state != Qt::PartiallyChecked) {
+            box->setTristate(false);
+        }
+    });
+    return box;
+}
+
+// Editable: typed text that matches no item leaves the box without an item index. Typed text
+// is never added to the items.
+template <std::size_t count>
+QComboBox* comboBox(QWidget* parent, const char* name, const std::array<const char*, count>& items,
+                    int left, int top, int width, int height) {
+    auto* box = place<QComboBox>(parent, name, left, top, width, height);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    for (const char* item : items) {
+        box->addItem(QString::fromLatin1(item));
+    }
+    return box;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const char* caption, int left, int top,
+                    int width, int height) {
+    auto* widget = place<QPushButton>(parent, name, left, top, width, height);
+    widget->setText(QString::fromLatin1(caption));
+    return widget;
+}
+
+QGroupBox* frame(QWidget* parent, const char* name, const char* caption, int left, int top,
+                 int width, int height) {
+    auto* widget = place<QGroupBox>(parent, name, left, top, width, height);
+    widget->setTitle(QString::fromLatin1(caption));
+    return widget;
+}
+
+// The item index of the box's text: the current item only while the text is still that
+// item's, since editing the text leaves Qt's current index where it was.
+int itemIndex(const QComboBox* box) {
+    return box->findText(box->currentText(), Qt::MatchFixedString | Qt::MatchCaseSensitive);
+}
+
+// The file's check states are 0 unchecked, 1 checked, 2 grey; Qt numbers grey 1 and checked 2.
+Qt::CheckState toCheckState(int state) {
+    switch (state) {
+        case 1:
+            return Qt::Checked;
+        case 2:
+            return Qt::PartiallyChecked;
+        default:
+            return Qt::Unchecked;
+    }
+}
+
+int fromCheckState(Qt::CheckState state) {
+    switch (state) {
+        case Qt::Checked:
+            return 1;
+        case Qt::PartiallyChecked:
+            return 2;
+        default:
+            return 0;
+    }
+}
+
+QString openFileDialog(QWidget* parent, const QString& title, const QString& folder,
+                       const QString& filters, const QString& selectedFilter) {
+    QString selected = selectedFilter;
+    return QFileDialog::getOpenFileName(parent, title, folder, filters, &selected);
+}
+
+}  // namespace
+
+Form1::Form1(std::function<std::string()> settingsPath, std::function<std::string()> currentProject,
+             std::function<void()> setOptions, QWidget* parent)
+    : QDialog(parent),
+      settingsPath_(std::move(settingsPath)),
+      currentProject_(std::move(currentProject)),
+      setOptions_(std::move(setOptions)),
+      fileDialog_(openFileDialog) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Options"));
+    setModal(true);
+    setFixedSize(twipsToPixels(7620), twipsToPixels(4530));
+    createControls();
+    connect(btnSave, &QPushButton::clicked, this, [this] { btnSave_Click(); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { reject(); });
+    connect(btnBrowse, &QPushButton::clicked, this, [this] { btnBrowse_Click(); });
+    Form_Load();
+}
+
+void Form1::createControls() {
+    QGroupBox* Frame2 = frame(this, "Frame2", "Header", 120, 0, 2175, 1935);
+    label(Frame2, "Label1", "Header Font Size", 120, 240, 1815, 255);
+    HeaderFontSize = textBox(Frame2, "HeaderFontSize", 120, 480, 1815, 285);
+    BoldH = checkBox(Frame2, "BoldH", "Bold", 240, 840, 855, 255);
+    ItalicH = checkBox(Frame2, "ItalicH", "Italic", 1200, 840, 855, 255);
+    label(Frame2, "Label3", "Alignment", 600, 1200, 735, 255);
+    AlignH = comboBox(Frame2, "AlignH", alignmentItems, 480, 1440, 1215, 315);
+
+    QGroupBox* Frame1 = frame(this, "Frame1", "Value", 2400, 0, 2175, 1935);
+    label(Frame1, "Label2", "Value Font Size", 120, 240, 1815, 255);
+    ValueFontSize = textBox(Frame1, "ValueFontSize", 120, 480, 1815, 285);
+    BoldV = checkBox(Frame1, "BoldV", "Bold", 240, 840, 855, 255);
+    ItalicV = checkBox(Frame1, "ItalicV", "Italic", 1200, 840, 855, 255);
+    label(Frame1, "Label4", "Alignment", 600, 1200, 735, 255);
+    AlignV = comboBox(Frame1, "AlignV", alignmentItems, 360, 1440, 1215, 315);
+
+    label(this, "Label5", "Output Format", 5640, 360, 1215, 255);
+    ExportFileFormat = comboBox(this, "ExportFileFormat", fileFormatItems, 5400, 720, 1815, 315);
+    label(this, "Label6", "Excel Line Start on", 5400, 1320, 1935, 255);
+    ExcelStart = textBox(this, "ExcelStart", 5400, 1680, 1935, 375);
+    label(this, "Label7", "Excel Template File", 840, 2040, 3375, 255);
+    txtExcelTemplate = textBox(this, "txtExcelTemplate", 840, 2400, 4095, 405);
+    btnBrowse = button(this, "btnBrowse", "Browse", 4920, 2400, 1935, 375);
+    btnSave = button(this, "btnSave", "Save", 720, 3000, 2535, 615);
+    btnCancel = button(this, "btnCancel", "Cancel", 4320, 3000, 2535, 615);
+
+    // Keyboard order of the controls that take focus; frames and labels take none.
+    QWidget* const order[] = {HeaderFontSize,   ValueFontSize, BoldH,   BoldV,
+                              ItalicH,          ItalicV,       AlignH,  AlignV,
+                              ExportFileFormat, ExcelStart,    btnSave, btnCancel,
+                              txtExcelTemplate, btnBrowse};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
+}
+
+void Form1::Form_Load() {
+    SettingsText values = initialWindowSettings();
+    try {
+        values = readWindowSettings(settingsPath_());
+    } catch (const std::exception&) {
+        // Without a path there is nothing to read: the window shows its initial values, as it
+        // does for a missing file.
+    }
+    showValues(values);
+}
+
+void Form1::showValues(const SettingsText& values) {
+    ExcelStart->setText(toQt(values.Excel_Start));
+    HeaderFontSize->setText(toQt(values.Header_Font_Size));
+    ValueFontSize->setText(toQt(values.Value_Font_Size));
+    BoldV->setCheckState(toCheckState(values.Value_Bold));
+    BoldH->setCheckState(toCheckState(values.Header_Bold));
+    ItalicV->setCheckState(toCheckState(values.Value_Italic));
+    ItalicH->setCheckState(toCheckState(values.Header_Italic));
+    AlignH->setCurrentIndex(values.Align_Header);
+    AlignV->setCurrentIndex(values.Align_Value);
+    ExportFileFormat->setCurrentIndex(values.Export_File_Format);
+    txtExcelTemplate->setText(toQt(values.Excel_File_Start));
+}
+
+SettingsText Form1::currentValues() const {
+    SettingsText values;
+    values.Excel_Start = ExcelStart->text().toStdString();
+    values.Header_Font_Size = HeaderFontSize->text().toStdString();
+    values.Value_Font_Size = ValueFontSize->text().toStdString();
+    values.Value_Bold = fromCheckState(BoldV->checkState());
+    values.Header_Bold = fromCheckState(BoldH->checkState());
+    values.Value_Italic = fromCheckState(ItalicV->checkState());
+    values.Header_Italic = fromCheckState(ItalicH->checkState());
+    values.Align_Header = itemIndex(AlignH);
+    values.Align_Value = itemIndex(AlignV);
+    values.Export_File_Format = itemIndex(ExportFileFormat);
+    values.Excel_File_Start = txtExcelTemplate->text().toStdString();
+    return values;
+}
+
+void Form1::btnSave_Click() {
+    try {
+        writeTextLines(settingsPath_(), settingsLines(currentValues()));
+        setOptions_();
+    } catch (const std::exception& failure) {
+        showError(failure);
+        return;
+    }
+    accept();
+}
+
+void Form1::btnBrowse_Click() {
+    QString folder;
+    const QString current = txtExcelTemplate->text();
+    if (!current.isEmpty()) {
+        folder = current.left(current.lastIndexOf(QLatin1Char('/')) + 1);
+    } else {
+        try {
+            folder = toQt(currentProject_());
+        } catch (const std::exception& failure) {
+            showError(failure);
+            return;
+        }
+    }
+    const QString chosen = fileDialog_(this, templateDialogTitle, folder,
+                                       xlsFilter + QStringLiteral(";;") + xlsxFilter, xlsFilter);
+    if (!chosen.isEmpty()) {
+        txtExcelTemplate->setText(chosen);
+    }
+}
+
+void Form1::showError(const std::exception& failure) {
+    QMessageBox::information(this, QStringLiteral("Vexlo"), toQt(errorMessage(asError(failure))),
+                             QMessageBox::Ok);
+}
+
+}  // namespace vexlo::options
