@@ -599,16 +599,6 @@ TEST_F(OptionsWindow, CancelledBrowseKeepsTemplate) {
     EXPECT_EQ(control<QLineEdit>(*form, "txtExcelTemplate")->text(), "/kept/tpl.xls");
 }
 
-TEST_F(OptionsWindow, ChosenTemplateIsSaved) {
-    auto form = open();
-    dialogAnswer = "/home/ann/tpl/a=b.xls";
-    click(*form, "btnBrowse");
-    click(*form, "btnSave");
-    Lines expected = initialLines;
-    expected.push_back("Excel_File_Start=/home/ann/tpl/a=b.xls");
-    EXPECT_EQ(saved(), crlf(expected));
-}
-
 TEST_F(OptionsWindow, ClosedToolAtBrowseShowsErrorWithoutDialog) {
     auto form = open();
     toolClosed = true;

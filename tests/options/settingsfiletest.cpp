@@ -228,19 +228,15 @@ TEST_F(SetOptionsFile, AbsentFileGivesDefaultsAndKeepsTemplate) {
     EXPECT_TRUE(dir.listing().empty());
 }
 
-TEST_F(SetOptionsFile, EmptyFileKeepsZeros) {
+TEST_F(SetOptionsFile, EmptyFileChangesNoField) {
     writeFile(path, "");
-    Settings result;
-    SetOptions(path, result);
-    EXPECT_EQ(result, Settings{});
-    EXPECT_EQ(readFile(path), "");
-}
-
-TEST_F(SetOptionsFile, EmptyFileKeepsEveryField) {
-    writeFile(path, "");
+    Settings zeros;
+    SetOptions(path, zeros);
+    EXPECT_EQ(zeros, Settings{});  // not the defaults of an absent file
     Settings result = someFields;
     SetOptions(path, result);
     EXPECT_EQ(result, someFields);
+    EXPECT_EQ(readFile(path), "");
 }
 
 TEST_F(SetOptionsFile, CrLfFileRead) {
