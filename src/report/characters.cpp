@@ -1,0 +1,59 @@
+#include "report/characters.h"
+
+#include <vector>
+
+namespace vexlo::report {
+
+namespace {
+
+bool isContinuation(unsigned char byte) noexcept {
+    return (byte & 0xC0) == 0x80;
+}
+
+// Bytes taken by the character starting at `at`.
+std::size_t characterLength(std::string_view text, std::size_t at) noexcept {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = 1;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+    }
+    if (at + length > text.size()) {
+        return 1;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if (!isContinuation(static_cast<unsigned char>(text[at + i]))) {
+            return 1;
+        }
+    }
+    return length;
+}
+
+}  // namespace
+
+std::size_t characterCount(std::string_view text) noexcept {
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < text.size(); at += characterLength(text, at)) {
+        ++count;
+    }
+    return count;
+}
+
+std::optional<std::string> withoutLastCharacters(std::string_view text, std::size_t count) {
+    std::vector<std::size_t> starts;
+    for (std::size_t at = 0; at < text.size(); at += characterLength(text, at)) {
+        starts.push_back(at);
+    }
+    if (starts.size() < count) {
+        return std::nullopt;
+    }
+    if (count == 0) {
+        return std::string(text);
+    }
+    return std::string(text.substr(0, starts[starts.size() - count]));
+}
+
+}  // namespace vexlo::report
