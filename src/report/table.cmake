@@ -1,1 +1,14 @@
-target_sources(vexlo_report PRIVATE dispatch.cpp)
+target_sources(vexlo_report PRIVATE
+    characters.cpp
+    compressformat.cpp
+    csvline.cpp
+    csvwriter.cpp
+    dispatch.cpp
+    htmlwriter.cpp
+    intermediatefile.cpp
+    reportnames.cpp
+    table.cpp
+    tablereport.cpp
+    textwriter.cpp
+    transientfiles.cpp
+)

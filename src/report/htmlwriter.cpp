@@ -1,0 +1,74 @@
+#include "report/htmlwriter.h"
+
+#include "report/csvline.h"
+#include "report/tablereport.h"
+
+namespace vexlo::report {
+
+HtmlCellTemplate htmlCellTemplate(int valueBold, int valueItalic) noexcept {
+    if (valueBold == 1 && valueItalic == 0) {
+        return {"<TD><B><P ALIGN='CENTER'><FONT SIZE='", "</FONT></P></B></TD>"};
+    }
+    if (valueBold == 1 && valueItalic == 1) {
+        return {"<TD><B><I><P ALIGN='CENTER'><FONT SIZE='", "</FONT></P></B></I></TD>"};
+    }
+    if (valueBold == 0 && valueItalic == 1) {
+        return {"<TD><I><P ALIGN='CENTER'><FONT SIZE='", "</FONT></P></I></TD>"};
+    }
+    return {"<TD><P ALIGN='CENTER'><FONT SIZE='", "</FONT></P></TD>"};
+}
+
+std::string escapeHtml(std::string_view text) {
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                escaped += "&amp;";
+                break;
+            case '<':
+                escaped += "&lt;";
+                break;
+            case '>':
+                escaped += "&gt;";
+                break;
+            default:
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
+std::string htmlReport(const std::vector<std::string>& tableLines,
+                       const options::Settings& settings) {
+    const HtmlCellTemplate cell = htmlCellTemplate(settings.Value_Bold, settings.Value_Italic);
+    const std::string fontSize = std::to_string(settings.Header_Font_Size);
+    std::string content =
+        "<HTML>\r\n<HEAD><TITLE></TITLE></HEAD>\r\n<BODY>\r\n"
+        "<TABLE BORDER CELLSPACING=1 CELLPADDING=9>\r\n";
+    for (const std::string& line : tableLines) {
+        content += "<TR>\r\n";
+        for (const std::string& field : splitCsvFields(line)) {
+            content += cell.opening;
+            content += fontSize;
+            content += "'>";
+            content += field.empty() ? std::string("-") : escapeHtml(field);
+            content += cell.closing;
+            content += "\r\n";
+        }
+        content += "</TR>\r\n";
+    }
+    content += "</TABLE>\r\n</BODY>\r\n</HTML>\r\n";
+    return content;
+}
+
+std::string FillHtml2(design::SchematicTool& tool, const ReportRequest& request) {
+    return writeTableReport(
+        tool, request, ".html",
+        [&request](const std::vector<std::string>& lines) {
+            return htmlReport(lines, request.settings);
+        },
+        ViewerFailure::Ignored);
+}
+
+}  // namespace vexlo::report

@@ -1,0 +1,49 @@
+#include "report/textwriter.h"
+
+#include <algorithm>
+
+#include "report/characters.h"
+#include "report/csvline.h"
+#include "report/tablereport.h"
+
+namespace vexlo::report {
+
+namespace {
+
+constexpr std::size_t columnGap = 5;
+
+std::vector<std::size_t> columnWidths(const std::vector<std::string>& tableLines) {
+    std::vector<std::size_t> widths;
+    for (const std::string& line : tableLines) {
+        const std::vector<std::string> fields = splitCsvFields(line);
+        if (widths.size() < fields.size()) {
+            widths.resize(fields.size(), 0);
+        }
+        for (std::size_t column = 0; column < fields.size(); ++column) {
+            widths[column] = std::max(widths[column], characterCount(fields[column]) + columnGap);
+        }
+    }
+    return widths;
+}
+
+}  // namespace
+
+std::string textReport(const std::vector<std::string>& tableLines) {
+    const std::vector<std::size_t> widths = columnWidths(tableLines);
+    std::string content;
+    for (const std::string& line : tableLines) {
+        const std::vector<std::string> fields = splitCsvFields(line);
+        for (std::size_t column = 0; column < fields.size(); ++column) {
+            content += fields[column];
+            content.append(widths[column] - characterCount(fields[column]), ' ');
+        }
+        content += "\r\n";
+    }
+    return content;
+}
+
+std::string FillNotepad2(design::SchematicTool& tool, const ReportRequest& request) {
+    return writeTableReport(tool, request, ".txt", textReport, ViewerFailure::Reported);
+}
+
+}  // namespace vexlo::report
