@@ -16,13 +16,14 @@ TEST_P(CharacterCount, CountsCodePoints) {
     EXPECT_EQ(characterCount(GetParam().text), GetParam().expected) << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, CharacterCount,
-    ::testing::Values(CountCase{"", 0}, CountCase{"abc", 3}, CountCase{"\xc2\xb5H", 2},
-                      CountCase{"10\xce\xa9", 3}, CountCase{"\xe2\x82\xac", 1},
-                      CountCase{"\xf0\x9f\x94\x8c", 1},
-                      // Bytes of another encoding count one each.
-                      CountCase{"\xb5H", 2}, CountCase{"\xe9t\xe9", 3}, CountCase{"\xe2\x82", 2}));
+INSTANTIATE_TEST_SUITE_P(Texts, CharacterCount,
+                         ::testing::Values(CountCase{"", 0}, CountCase{"abc", 3},
+                                           CountCase{"\xc2\xb5H", 2}, CountCase{"10\xce\xa9", 3},
+                                           CountCase{"\xe2\x82\xac", 1},
+                                           CountCase{"\xf0\x9f\x94\x8c", 1},
+                                           // Bytes of another encoding count one each.
+                                           CountCase{"\xb5H", 2}, CountCase{"\xe9t\xe9", 3},
+                                           CountCase{"\xe2\x82", 2}));
 
 TEST(WithoutLastCharacters, DropsCodePointsNotBytes) {
     EXPECT_EQ(withoutLastCharacters("/jobs/amp/sch/", 4), "/jobs/amp/");

@@ -39,16 +39,16 @@ TEST_P(CsvFieldSplitting, SplitsAsTheWritersRead) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, CsvFieldSplitting,
-    ::testing::Values(
-        SplitCase{"", {""}}, SplitCase{"a", {"a"}}, SplitCase{"a,b,c", {"a", "b", "c"}},
-        SplitCase{"a,,c", {"a", "", "c"}}, SplitCase{"a,b,", {"a", "b", ""}},
-        SplitCase{",", {"", ""}}, SplitCase{"\"R1, R2\",10k", {"R1, R2", "10k"}},
-        SplitCase{"10k,\"R1, R2\"", {"10k", "R1, R2"}},
-        SplitCase{"10k,\"R1, R2\",", {"10k", "R1, R2", ""}},
-        SplitCase{"\"say \"\"hi\"\"\",x", {"say \"hi\"", "x"}},
-        SplitCase{"\"\"\"\"", {"\""}}, SplitCase{"\"\",x", {"", "x"}},
-        SplitCase{"a,\"unclosed, to the end", {"a", "unclosed, to the end"}},
-        SplitCase{"\"ab\"c,d", {"ab", "", "d"}}, SplitCase{"a\"b,c", {"a\"b", "c"}}));
+    ::testing::Values(SplitCase{"", {""}}, SplitCase{"a", {"a"}},
+                      SplitCase{"a,b,c", {"a", "b", "c"}}, SplitCase{"a,,c", {"a", "", "c"}},
+                      SplitCase{"a,b,", {"a", "b", ""}}, SplitCase{",", {"", ""}},
+                      SplitCase{"\"R1, R2\",10k", {"R1, R2", "10k"}},
+                      SplitCase{"10k,\"R1, R2\"", {"10k", "R1, R2"}},
+                      SplitCase{"10k,\"R1, R2\",", {"10k", "R1, R2", ""}},
+                      SplitCase{"\"say \"\"hi\"\"\",x", {"say \"hi\"", "x"}},
+                      SplitCase{"\"\"\"\"", {"\""}}, SplitCase{"\"\",x", {"", "x"}},
+                      SplitCase{"a,\"unclosed, to the end", {"a", "unclosed, to the end"}},
+                      SplitCase{"\"ab\"c,d", {"ab", "", "d"}}, SplitCase{"a\"b,c", {"a\"b", "c"}}));
 
 }  // namespace
 }  // namespace vexlo::report

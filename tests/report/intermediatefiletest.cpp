@@ -32,12 +32,9 @@ TEST(IntermediateFile, WritesOneLinePerDistinctDesignator) {
     const std::string path = dir.file("attr2xl.tmp");
     const IntermediateCounts counts =
         writeIntermediateFile(edgeDesign(), {"Value", "Footprint", "Qty", "QTY", "Tol"}, path);
-    EXPECT_EQ(readFile(path), crlf({"Value\tFootprint\tQty\tQTY\tTol",
-                                    "10k\t0603\t4\t1\t",
-                                    "1k\t0805\t\t1\t",
-                                    "\t\t\t1\t",
-                                    "a b c d\tSO14\t\t1\t",
-                                    "\t\t\t1\t"}));
+    EXPECT_EQ(readFile(path),
+              crlf({"Value\tFootprint\tQty\tQTY\tTol", "10k\t0603\t4\t1\t", "1k\t0805\t\t1\t",
+                    "\t\t\t1\t", "a b c d\tSO14\t\t1\t", "\t\t\t1\t"}));
     EXPECT_EQ(counts.componentCount, 7u);
     EXPECT_EQ(counts.columnCount, 5u);
     EXPECT_EQ(counts.rowCount, 5u);
@@ -77,8 +74,7 @@ TEST(IntermediateFile, MissingFolderFails) {
         FAIL() << "no error";
     } catch (const Error& error) {
         EXPECT_EQ(error.number, errc::FileNotFound);
-        EXPECT_EQ(error.description,
-                  "Cannot create \"" + path + "\": No such file or directory");
+        EXPECT_EQ(error.description, "Cannot create \"" + path + "\": No such file or directory");
     }
     EXPECT_TRUE(dir.listing().empty());
 }

@@ -30,22 +30,22 @@ constexpr double infinity = std::numeric_limits<double>::infinity();
 
 INSTANTIATE_TEST_SUITE_P(
     Forms, ReadNumber,
-    ::testing::Values(
-        NumberCase{"0", 0.0}, NumberCase{"007", 7.0}, NumberCase{"-12", -12.0},
-        NumberCase{"+3", 3.0}, NumberCase{"1.5", 1.5}, NumberCase{".5", 0.5},
-        NumberCase{"-.25", -0.25}, NumberCase{"1e3", 1000.0}, NumberCase{"1E-2", 0.01},
-        NumberCase{"2.5e+1", 25.0}, NumberCase{"12345678901234567890", 12345678901234567890.0},
-        NumberCase{"1e999", infinity}, NumberCase{"-1e999", -infinity},
-        NumberCase{"1e-999", 0.0}, NumberCase{"", std::nullopt}, NumberCase{" 5", std::nullopt},
-        NumberCase{"5 ", std::nullopt}, NumberCase{"5.", std::nullopt},
-        NumberCase{"1e", std::nullopt}, NumberCase{"1e+", std::nullopt},
-        NumberCase{"e5", std::nullopt}, NumberCase{"+", std::nullopt},
-        NumberCase{"-", std::nullopt}, NumberCase{".", std::nullopt},
-        NumberCase{"1,5", std::nullopt}, NumberCase{"0x10", std::nullopt},
-        NumberCase{"inf", std::nullopt}, NumberCase{"nan", std::nullopt},
-        NumberCase{"1.2.3", std::nullopt}, NumberCase{"--1", std::nullopt},
-        NumberCase{"+-1", std::nullopt}, NumberCase{"100k", std::nullopt},
-        NumberCase{"10\xce\xa9", std::nullopt}));
+    ::testing::Values(NumberCase{"0", 0.0}, NumberCase{"007", 7.0}, NumberCase{"-12", -12.0},
+                      NumberCase{"+3", 3.0}, NumberCase{"1.5", 1.5}, NumberCase{".5", 0.5},
+                      NumberCase{"-.25", -0.25}, NumberCase{"1e3", 1000.0},
+                      NumberCase{"1E-2", 0.01}, NumberCase{"2.5e+1", 25.0},
+                      NumberCase{"12345678901234567890", 12345678901234567890.0},
+                      NumberCase{"1e999", infinity}, NumberCase{"-1e999", -infinity},
+                      NumberCase{"1e-999", 0.0}, NumberCase{"", std::nullopt},
+                      NumberCase{" 5", std::nullopt}, NumberCase{"5 ", std::nullopt},
+                      NumberCase{"5.", std::nullopt}, NumberCase{"1e", std::nullopt},
+                      NumberCase{"1e+", std::nullopt}, NumberCase{"e5", std::nullopt},
+                      NumberCase{"+", std::nullopt}, NumberCase{"-", std::nullopt},
+                      NumberCase{".", std::nullopt}, NumberCase{"1,5", std::nullopt},
+                      NumberCase{"0x10", std::nullopt}, NumberCase{"inf", std::nullopt},
+                      NumberCase{"nan", std::nullopt}, NumberCase{"1.2.3", std::nullopt},
+                      NumberCase{"--1", std::nullopt}, NumberCase{"+-1", std::nullopt},
+                      NumberCase{"100k", std::nullopt}, NumberCase{"10\xce\xa9", std::nullopt}));
 
 struct OrderCase {
     const char* left;
@@ -55,7 +55,9 @@ struct OrderCase {
 
 class SortKeyOrder : public ::testing::TestWithParam<OrderCase> {};
 
-int sign(int value) { return (value > 0) - (value < 0); }
+int sign(int value) {
+    return (value > 0) - (value < 0);
+}
 
 TEST_P(SortKeyOrder, ComparesNumbersThenTextThenEmpty) {
     const OrderCase& c = GetParam();
@@ -65,15 +67,15 @@ TEST_P(SortKeyOrder, ComparesNumbersThenTextThenEmpty) {
         << c.right << " vs " << c.left;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, SortKeyOrder,
-    ::testing::Values(OrderCase{"9", "10", -1}, OrderCase{"-1", "0", -1},
-                      OrderCase{"999", "1e3", -1}, OrderCase{"007", "7", 0},
-                      OrderCase{"1e3", "1a", -1}, OrderCase{"100000", "A", -1},
-                      OrderCase{"abc", "ABC", 0}, OrderCase{"abc", "abd", -1},
-                      OrderCase{"a", "B", -1}, OrderCase{"a", "ab", -1},
-                      OrderCase{"_", "Z", -1}, OrderCase{"z", "\xc2\xb5", -1},
-                      OrderCase{"zzz", "", -1}, OrderCase{"5", "", -1}, OrderCase{"", "", 0}));
+INSTANTIATE_TEST_SUITE_P(Keys, SortKeyOrder,
+                         ::testing::Values(OrderCase{"9", "10", -1}, OrderCase{"-1", "0", -1},
+                                           OrderCase{"999", "1e3", -1}, OrderCase{"007", "7", 0},
+                                           OrderCase{"1e3", "1a", -1}, OrderCase{"100000", "A", -1},
+                                           OrderCase{"abc", "ABC", 0}, OrderCase{"abc", "abd", -1},
+                                           OrderCase{"a", "B", -1}, OrderCase{"a", "ab", -1},
+                                           OrderCase{"_", "Z", -1}, OrderCase{"z", "\xc2\xb5", -1},
+                                           OrderCase{"zzz", "", -1}, OrderCase{"5", "", -1},
+                                           OrderCase{"", "", 0}));
 
 struct MergeKeyCase {
     const char* left;
@@ -215,31 +217,24 @@ INSTANTIATE_TEST_SUITE_P(
                       {"1k", "R2", "second", "1"}},
                      "Value",
                      {"1k|R1, R2|first|2"}},
-        CompressCase{"EmptyKeyKeepsOrder",
-                     {{"REFDES", "Value", "QTY"},
-                      {"R2", "b", "1"},
-                      {"R1", "a", "1"},
-                      {"R3", "b", "1"}},
-                     "",
-                     {"R2|b|1", "R1|a|1", "R3|b|1"}},
-        CompressCase{"NoReferenceColumn",
-                     {{"Value", "QTY"}, {"1k", "1"}, {"1k", "1"}},
-                     "Value",
-                     {"1k|2"}},
+        CompressCase{
+            "EmptyKeyKeepsOrder",
+            {{"REFDES", "Value", "QTY"}, {"R2", "b", "1"}, {"R1", "a", "1"}, {"R3", "b", "1"}},
+            "",
+            {"R2|b|1", "R1|a|1", "R3|b|1"}},
+        CompressCase{
+            "NoReferenceColumn", {{"Value", "QTY"}, {"1k", "1"}, {"1k", "1"}}, "Value", {"1k|2"}},
         CompressCase{"NoQuantityColumn",
                      {{"REFDES", "Value"}, {"R1", "1k"}, {"R2", "1k"}},
                      "Value",
                      {"R1, R2|1k"}},
-        CompressCase{"KeyIsRefdes",
-                     {{"REFDES", "QTY"}, {"R1", "1"}, {"R1", "1"}},
-                     "REFDES",
-                     {"R1|2"}},
-        CompressCase{"TwoQuantityColumnsAddTheLast",
-                     {{"REFDES", "QTY", "Value", "QTY"},
-                      {"R1", "1", "1k", "1"},
-                      {"R2", "1", "1k", "1"}},
-                     "Value",
-                     {"R1, R2|1|1k|2"}},
+        CompressCase{
+            "KeyIsRefdes", {{"REFDES", "QTY"}, {"R1", "1"}, {"R1", "1"}}, "REFDES", {"R1|2"}},
+        CompressCase{
+            "TwoQuantityColumnsAddTheLast",
+            {{"REFDES", "QTY", "Value", "QTY"}, {"R1", "1", "1k", "1"}, {"R2", "1", "1k", "1"}},
+            "Value",
+            {"R1, R2|1|1k|2"}},
         CompressCase{"NoDataRows", {{"REFDES", "Value", "QTY"}}, "Value", {}}),
     [](const auto& info) { return info.param.title; });
 
