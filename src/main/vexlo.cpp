@@ -128,14 +128,13 @@ void Vexlo::createControls() {
         move->setEnabled(false);
     }
 
-    const QWidget* tabOrder[] = {
-        lstAttributes, lstSelected, btnAdd,          btnAddAll, btnRemove, btnRemoveAll,
-        btnMoveUp,     btnMoveDown, btnReport,       txtSaveAs, btnSaveAs, cmbChoice,
-        btnloadChoice, btnLoadAll,  btnDeleteChoice, btnClose,  btnOption, btnLoad,
-        Label1,        chkCompress, label,           lblkey,    btnkey};
+    // Keyboard order by tab index; the labels take no focus.
+    QWidget* const tabOrder[] = {
+        lstAttributes,   lstSelected, btnAdd,    btnAddAll, btnRemove,   btnRemoveAll,  btnMoveUp,
+        btnMoveDown,     btnReport,   txtSaveAs, btnSaveAs, cmbChoice,   btnloadChoice, btnLoadAll,
+        btnDeleteChoice, btnClose,    btnOption, btnLoad,   chkCompress, btnkey};
     for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i) {
-        QWidget::setTabOrder(const_cast<QWidget*>(tabOrder[i]),
-                             const_cast<QWidget*>(tabOrder[i + 1]));
+        QWidget::setTabOrder(tabOrder[i], tabOrder[i + 1]);
     }
 
     columns_ = std::make_unique<selection::ColumnSelection>(selection::ColumnControls{

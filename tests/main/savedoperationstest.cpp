@@ -12,6 +12,8 @@
 
 #include "design/faketool.h"
 #include "main/vexlo.h"
+#include "qtprinters.h"
+#include "selection/droplist.h"
 #include "testsupport.h"
 
 namespace vexlo {

@@ -14,6 +14,7 @@
 
 #include "common/error.h"
 #include "design/faketool.h"
+#include "qtprinters.h"
 #include "testsupport.h"
 
 namespace vexlo {

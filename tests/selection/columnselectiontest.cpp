@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "qtprinters.h"
 #include "selection/droplist.h"
 
 namespace vexlo::selection {
