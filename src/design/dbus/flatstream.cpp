@@ -1,0 +1,192 @@
+#include "design/dbus/flatstream.h"
+
+#include <limits>
+
+#include "common/error.h"
+
+namespace vexlo::design::dbus {
+
+namespace {
+
+constexpr std::string_view magic = "QFLT";
+constexpr std::uint32_t version = 1;
+constexpr std::size_t headerSize = 4 + 4 + 8 + 4;
+constexpr std::size_t sizeOffset = 8;
+constexpr std::size_t countOffset = 16;
+// The least a component or a pair can take: what bounds a count read from the stream.
+constexpr std::size_t minComponentSize = 4 * 4;
+constexpr std::size_t minPairSize = 2 * 4;
+
+void storeLittleEndian(char* out, std::uint64_t value, int byteCount) {
+    for (int i = 0; i < byteCount; ++i) {
+        out[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+}
+
+[[noreturn]] void throwCorrupt(const std::string& what) {
+    throw Error(errc::ToolCallFailed,
+                "The schematic tool sent a corrupt flattened design: " + what);
+}
+
+// Reads the stream front to back; every length is checked against what is left.
+class StreamReader {
+public:
+    explicit StreamReader(std::string_view bytes) : bytes_(bytes) {}
+
+    std::size_t position() const noexcept { return position_; }
+    std::size_t remaining() const noexcept { return bytes_.size() - position_; }
+
+    std::uint64_t number(int byteCount, const char* what) {
+        need(static_cast<std::size_t>(byteCount), what);
+        std::uint64_t value = 0;
+        for (int i = 0; i < byteCount; ++i) {
+            value |= std::uint64_t{static_cast<unsigned char>(bytes_[position_ + i])} << (8 * i);
+        }
+        position_ += static_cast<std::size_t>(byteCount);
+        return value;
+    }
+
+    std::uint32_t u32(const char* what) { return static_cast<std::uint32_t>(number(4, what)); }
+
+    std::string text(const char* what) {
+        const std::size_t length = u32(what);
+        need(length, what);
+        std::string value(bytes_.substr(position_, length));
+        position_ += length;
+        return value;
+    }
+
+    std::string_view raw(std::size_t length, const char* what) {
+        need(length, what);
+        const std::string_view value = bytes_.substr(position_, length);
+        position_ += length;
+        return value;
+    }
+
+    // A count of items of at least minItemSize bytes each, refused when the rest cannot hold it.
+    std::uint32_t count(std::size_t minItemSize, const char* what) {
+        const std::uint32_t value = u32(what);
+        if (value > remaining() / minItemSize) {
+            throwCorrupt(std::string(what) + " of " + std::to_string(value) +
+                         " does not fit in the " + std::to_string(remaining()) +
+                         " bytes left at byte " + std::to_string(position_));
+        }
+        return value;
+    }
+
+private:
+    void need(std::size_t length, const char* what) const {
+        if (length > remaining()) {
+            throwCorrupt("it is cut short at byte " + std::to_string(position_) + " (reading the " +
+                         what + ")");
+        }
+    }
+
+    std::string_view bytes_;
+    std::size_t position_ = 0;
+};
+
+AttributeCollection readPairs(StreamReader& reader, const char* what) {
+    const std::uint32_t count = reader.count(minPairSize, what);
+    std::vector<Attribute> pairs;
+    pairs.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::string name = reader.text("name");
+        std::string value = reader.text("value");
+        pairs.push_back(Attribute{std::move(name), std::move(value)});
+    }
+    return AttributeCollection(std::move(pairs));
+}
+
+}  // namespace
+
+FlatStreamWriter::FlatStreamWriter() {
+    bytes_.assign(magic);
+    putU32(version);
+    bytes_.append(8 + 4, '\0');  // size and count, known at the end
+}
+
+void FlatStreamWriter::putU32(std::uint32_t value) {
+    char buffer[4];
+    storeLittleEndian(buffer, value, 4);
+    bytes_.append(buffer, 4);
+}
+
+void FlatStreamWriter::putString(std::string_view text) {
+    if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
+        throw Error(errc::ToolCallFailed, "A text of the design is too long to send");
+    }
+    putU32(static_cast<std::uint32_t>(text.size()));
+    bytes_.append(text);
+}
+
+void FlatStreamWriter::putPairs(const std::vector<Attribute>& pairs) {
+    putU32(static_cast<std::uint32_t>(pairs.size()));
+    for (const Attribute& pair : pairs) {
+        putString(pair.Name);
+        putString(pair.Value);
+    }
+}
+
+void FlatStreamWriter::addComponent(std::string_view refdes, const std::vector<Attribute>& oats,
+                                    const std::vector<Attribute>& attributes,
+                                    const std::vector<Attribute>& symbol) {
+    putString(refdes);
+    putPairs(oats);
+    putPairs(attributes);
+    putPairs(symbol);
+    ++count_;
+}
+
+std::string FlatStreamWriter::finish() {
+    storeLittleEndian(bytes_.data() + sizeOffset, bytes_.size(), 8);
+    storeLittleEndian(bytes_.data() + countOffset, count_, 4);
+    std::string finished = std::move(bytes_);
+    *this = FlatStreamWriter();
+    return finished;
+}
+
+std::string writeFlatStream(const FlattenedDesign& design) {
+    FlatStreamWriter writer;
+    for (const Component& component : design.components) {
+        writer.addComponent(component.Refdes, component.OATList.items(),
+                            component.Attributes.items(), component.Symbol.Attributes.items());
+    }
+    return writer.finish();
+}
+
+FlattenedDesign readFlatStream(std::string_view bytes) {
+    StreamReader reader(bytes);
+    if (bytes.size() < headerSize) {
+        throwCorrupt("it holds " + std::to_string(bytes.size()) + " bytes, less than its header");
+    }
+    if (reader.raw(magic.size(), "header") != magic) {
+        throwCorrupt("it does not start with \"QFLT\"");
+    }
+    const std::uint32_t streamVersion = reader.u32("header");
+    if (streamVersion != version) {
+        throwCorrupt("its version is " + std::to_string(streamVersion) + ", not " +
+                     std::to_string(version));
+    }
+    const std::uint64_t declaredSize = reader.number(8, "header");
+    if (declaredSize != bytes.size()) {
+        throwCorrupt("it holds " + std::to_string(bytes.size()) + " bytes instead of " +
+                     std::to_string(declaredSize));
+    }
+    const std::uint32_t count = reader.count(minComponentSize, "component count");
+
+    FlattenedDesign design;
+    design.components.resize(count);
+    for (Component& component : design.components) {
+        component.Refdes = reader.text("reference designator");
+        component.OATList = readPairs(reader, "object attribute count");
+        component.Attributes = readPairs(reader, "attribute count");
+        component.Symbol.Attributes = readPairs(reader, "symbol attribute count");
+    }
+    if (reader.remaining() != 0) {
+        throwCorrupt(std::to_string(reader.remaining()) + " bytes follow its last component");
+    }
+    return design;
+}
+
+}  // namespace vexlo::design::dbus

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "design/schematictool.h"
+
+namespace vexlo::design::dbus {
+
+// The flattened design as it crosses the bus: one block of bytes in a memory file, so that a
+// design of any size costs one call instead of one per component or attribute.
+//
+// All integers are little-endian; a string is a u32 byte count followed by its bytes.
+//   header:    "QFLT", u32 version (1), u64 size of the whole stream, u32 component count
+//   component: refdes string, then the object attributes, the attributes and the symbol's
+//              attributes, each as a u32 pair count followed by (name, value) string pairs
+class FlatStreamWriter {
+public:
+    FlatStreamWriter();
+
+    void addComponent(std::string_view refdes, const std::vector<Attribute>& oats,
+                      const std::vector<Attribute>& attributes,
+                      const std::vector<Attribute>& symbol);
+    std::uint32_t componentCount() const noexcept { return count_; }
+    // The finished stream; the writer starts anew afterwards.
+    std::string finish();
+
+private:
+    void putU32(std::uint32_t value);
+    void putString(std::string_view text);
+    void putPairs(const std::vector<Attribute>& pairs);
+
+    std::string bytes_;
+    std::uint32_t count_ = 0;
+};
+
+std::string writeFlatStream(const FlattenedDesign& design);
+
+// Parses a whole stream. A truncated or corrupt stream throws Error ToolCallFailed saying what
+// is wrong and where; nothing is trusted before it is checked against the bytes that are there.
+FlattenedDesign readFlatStream(std::string_view bytes);
+
+}  // namespace vexlo::design::dbus

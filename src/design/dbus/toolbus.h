@@ -1,0 +1,18 @@
+#pragma once
+
+// The schematic tool's presence on the session bus, shared by the client and the simulator.
+namespace vexlo::design::dbus {
+
+constexpr const char* serviceName = "Quillion.Application";
+constexpr const char* objectPath = "/Quillion/Application";
+constexpr const char* interfaceName = "Quillion.Application";
+
+// Error names of the tool's replies.
+constexpr const char* errorNoActiveDocument = "Quillion.Error.NoActiveDocument";
+constexpr const char* errorLoadGroupFailed = "Quillion.Error.LoadGroupFailed";
+constexpr const char* errorFlattenFailed = "Quillion.Error.FlattenFailed";
+
+// Long enough for the tool to flatten a design of a few hundred thousand components.
+constexpr int callTimeoutMs = 120000;
+
+}  // namespace vexlo::design::dbus

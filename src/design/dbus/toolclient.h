@@ -1,0 +1,24 @@
+#pragma once
+
+#include <memory>
+
+#include "design/schematictool.h"
+
+// The running schematic tool reached over the D-Bus session bus.
+//
+// Calls block without processing events (no event loop is needed), so the client serves a
+// widget program and a command line program alike. Creating a QCoreApplication (or
+// QApplication) before the first call is recommended but not required. The session bus is the
+// one DBUS_SESSION_BUS_ADDRESS names when the process first touches it; later changes of the
+// variable are not seen.
+namespace vexlo::design::dbus {
+
+// True when something owns the tool's bus name right now.
+bool toolIsRunning();
+
+// Attaches to the running tool; throws Error ToolNotRunning when nothing owns its name or there
+// is no session bus. The tool is never started. The object answers each member with one call;
+// the flattened design arrives in one piece and is answered from memory.
+std::unique_ptr<SchematicTool> connectToTool();
+
+}  // namespace vexlo::design::dbus
