@@ -15,6 +15,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "design/faketool.h"
+
 namespace vexlo::test {
 
 namespace fs = std::filesystem;
@@ -117,21 +119,6 @@ std::optional<std::string> readLine(int fd, std::string& buffer, Clock::time_poi
     }
 }
 
-std::string readAll(int fd) {
-    std::string text;
-    char chunk[4096];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return text;
-        }
-        text.append(chunk, static_cast<std::size_t>(got));
-    }
-}
-
 int statusOf(int waitStatus) {
     if (WIFEXITED(waitStatus)) {
         return WEXITSTATUS(waitStatus);
@@ -207,9 +194,12 @@ PrivateBus::PrivateBus() {
     address_ = *line;
     oldAddress_ = environmentValue("DBUS_SESSION_BUS_ADDRESS");
     ::setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
+    previous_ = current_;
+    current_ = this;
 }
 
 PrivateBus::~PrivateBus() {
+    current_ = previous_;
     ::kill(pid_, SIGTERM);
     reap(pid_, std::chrono::seconds(5));
     if (oldAddress_) {
@@ -227,8 +217,18 @@ void PrivateBusEnvironment::TearDown() {
     bus_.reset();
 }
 
+// CTest names the folders in the environment; a test program started by hand falls back on
+// where the build put things.
 std::string simulatorPath() {
-    return buildDir() + "/tools/schemora-sim/schemora-sim";
+    return std::getenv("VEXLO_BUILD_DIR") != nullptr
+               ? buildDir() + "/tools/schemora-sim/schemora-sim"
+               : std::string(VEXLO_SIMULATOR_PATH);
+}
+
+std::string examplesDir() {
+    return (std::getenv("VEXLO_SOURCE_DIR") != nullptr ? sourceDir()
+                                                       : std::string(VEXLO_SOURCE_PATH)) +
+           "/examples";
 }
 
 RunningSimulator::RunningSimulator(std::vector<std::string> arguments,

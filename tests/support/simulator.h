@@ -33,6 +33,9 @@ public:
     PrivateBus(const PrivateBus&) = delete;
     PrivateBus& operator=(const PrivateBus&) = delete;
 
+    // The bus this process uses now: the newest PrivateBus alive, or none.
+    static const PrivateBus* current() noexcept { return current_; }
+
     const std::string& address() const noexcept { return address_; }
     // The bus's folder of activatable services (".service" files), empty at the start.
     std::string serviceDir() const { return dir_.file("services"); }
@@ -42,6 +45,8 @@ private:
     pid_t pid_ = -1;
     std::string address_;
     std::optional<std::string> oldAddress_;
+    const PrivateBus* previous_ = nullptr;
+    static inline const PrivateBus* current_ = nullptr;
 };
 
 // One PrivateBus for the whole test program, for main() or
@@ -57,6 +62,8 @@ private:
 
 // The built simulator: buildDir() + "/tools/schemora-sim/schemora-sim".
 std::string simulatorPath();
+// The sample designs of the source tree: sourceDir() + "/examples".
+std::string examplesDir();
 
 // A schemora-sim serving on the session bus for the object's lifetime. The constructor returns
 // once the simulator printed its ready line, and throws std::runtime_error (with what the
