@@ -133,10 +133,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "attribute count of 5 does not fit in the 14 bytes left at byte 34"},
         CorruptCase{"StringBeyondBytes", stream(1, le32(100) + "R1" + le32(0) + le32(0) + le32(0)),
                     "it is cut short at byte 24 (reading the reference designator)"},
-        CorruptCase{"ValueBeyondBytes",
-                    stream(1, text("R1") + le32(1) + text("Value") + le32(50) + "x" + le32(0) +
-                                  le32(0)),
-                    "it is cut short at byte 43 (reading the value)"},
+        CorruptCase{
+            "ValueBeyondBytes",
+            stream(1, text("R1") + le32(1) + text("Value") + le32(50) + "x" + le32(0) + le32(0)),
+            "it is cut short at byte 43 (reading the value)"},
         CorruptCase{"BytesAfterLastComponent", stream(1, oneComponent + "xx"),
                     "2 bytes follow its last component"}),
     [](const auto& info) { return std::string(info.param.title); });
