@@ -1,20 +1,20 @@
 #include "report/csvwriter.h"
 
-#include "report/tablereport.h"
-
 namespace vexlo::report {
 
-std::string csvReport(const std::vector<std::string>& tableLines) {
-    std::string content;
+void writeCsvReport(const std::vector<std::string>& tableLines, const ReportSink& sink) {
     for (const std::string& line : tableLines) {
-        content += line;
-        content += "\r\n";
+        sink(line);
+        sink("\r\n");
     }
-    return content;
+}
+
+std::string csvReport(const std::vector<std::string>& tableLines) {
+    return renderToString(writeCsvReport, tableLines);
 }
 
 std::string FillCSV2(design::SchematicTool& tool, const ReportRequest& request) {
-    return writeTableReport(tool, request, ".csv", csvReport, ViewerFailure::Ignored);
+    return writeTableReport(tool, request, ".csv", writeCsvReport, ViewerFailure::Ignored);
 }
 
 }  // namespace vexlo::report

@@ -5,6 +5,7 @@
 
 #include "design/schematictool.h"
 #include "report/dispatch.h"
+#include "report/tablereport.h"
 
 namespace vexlo::report {
 
@@ -13,6 +14,7 @@ namespace vexlo::report {
 // path; a viewer that cannot be started is not reported.
 std::string FillCSV2(design::SchematicTool& tool, const ReportRequest& request);
 
+void writeCsvReport(const std::vector<std::string>& tableLines, const ReportSink& sink);
 std::string csvReport(const std::vector<std::string>& tableLines);
 
 }  // namespace vexlo::report

@@ -1,7 +1,6 @@
 #include "report/htmlwriter.h"
 
 #include "report/csvline.h"
-#include "report/tablereport.h"
 
 namespace vexlo::report {
 
@@ -39,34 +38,44 @@ std::string escapeHtml(std::string_view text) {
     return escaped;
 }
 
-std::string htmlReport(const std::vector<std::string>& tableLines,
-                       const options::Settings& settings) {
+void writeHtmlReport(const std::vector<std::string>& tableLines, const options::Settings& settings,
+                     const ReportSink& sink) {
     const HtmlCellTemplate cell = htmlCellTemplate(settings.Value_Bold, settings.Value_Italic);
     const std::string fontSize = std::to_string(settings.Header_Font_Size);
-    std::string content =
+    sink(
         "<HTML>\r\n<HEAD><TITLE></TITLE></HEAD>\r\n<BODY>\r\n"
-        "<TABLE BORDER CELLSPACING=1 CELLPADDING=9>\r\n";
+        "<TABLE BORDER CELLSPACING=1 CELLPADDING=9>\r\n");
+    std::string row;
     for (const std::string& line : tableLines) {
-        content += "<TR>\r\n";
+        row = "<TR>\r\n";
         for (const std::string& field : splitCsvFields(line)) {
-            content += cell.opening;
-            content += fontSize;
-            content += "'>";
-            content += field.empty() ? std::string("-") : escapeHtml(field);
-            content += cell.closing;
-            content += "\r\n";
+            row += cell.opening;
+            row += fontSize;
+            row += "'>";
+            row += field.empty() ? std::string("-") : escapeHtml(field);
+            row += cell.closing;
+            row += "\r\n";
         }
-        content += "</TR>\r\n";
+        row += "</TR>\r\n";
+        sink(row);
     }
-    content += "</TABLE>\r\n</BODY>\r\n</HTML>\r\n";
-    return content;
+    sink("</TABLE>\r\n</BODY>\r\n</HTML>\r\n");
+}
+
+std::string htmlReport(const std::vector<std::string>& tableLines,
+                       const options::Settings& settings) {
+    return renderToString(
+        [&settings](const std::vector<std::string>& lines, const ReportSink& sink) {
+            writeHtmlReport(lines, settings, sink);
+        },
+        tableLines);
 }
 
 std::string FillHtml2(design::SchematicTool& tool, const ReportRequest& request) {
     return writeTableReport(
         tool, request, ".html",
-        [&request](const std::vector<std::string>& lines) {
-            return htmlReport(lines, request.settings);
+        [&request](const std::vector<std::string>& lines, const ReportSink& sink) {
+            writeHtmlReport(lines, request.settings, sink);
         },
         ViewerFailure::Ignored);
 }

@@ -7,6 +7,7 @@
 #include "design/schematictool.h"
 #include "options/settings.h"
 #include "report/dispatch.h"
+#include "report/tablereport.h"
 
 namespace vexlo::report {
 
@@ -26,8 +27,10 @@ HtmlCellTemplate htmlCellTemplate(int valueBold, int valueItalic) noexcept;
 // "&", "<" and ">" as entities; everything else as it is.
 std::string escapeHtml(std::string_view text);
 
-// The HTML report's bytes: one table row per line of "temp.csv", one line per cell, an empty
-// field shown as "-"; lines ended by CR LF.
+// The HTML report: one table row per line of "temp.csv", one line per cell, an empty field
+// shown as "-"; lines ended by CR LF.
+void writeHtmlReport(const std::vector<std::string>& tableLines, const options::Settings& settings,
+                     const ReportSink& sink);
 std::string htmlReport(const std::vector<std::string>& tableLines,
                        const options::Settings& settings);
 

@@ -1,12 +1,12 @@
 #include "report/intermediatefile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <string_view>
 #include <unordered_set>
 
-#include "common/error.h"
 #include "common/textfile.h"
 
 namespace vexlo::report {
@@ -18,8 +18,11 @@ struct FileCloser {
 };
 
 void appendField(std::string& line, std::string_view value) {
-    for (const char c : value) {
-        line += c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
+    const std::size_t start = line.size();
+    line += value;
+    for (std::size_t at = line.find_first_of("\t\r\n", start); at != std::string::npos;
+         at = line.find_first_of("\t\r\n", at + 1)) {
+        line[at] = ' ';
     }
 }
 
@@ -51,8 +54,9 @@ private:
     std::unique_ptr<std::FILE, FileCloser> file_;
 };
 
-Row splitTabs(std::string_view line) {
+Row splitTabs(std::string_view line, std::size_t expectedCells) {
     Row row;
+    row.reserve(expectedCells);
     std::size_t start = 0;
     for (;;) {
         const std::size_t tab = line.find('\t', start);
@@ -63,6 +67,23 @@ Row splitTabs(std::string_view line) {
         }
         start = tab + 1;
     }
+}
+
+std::string readWholeFile(const std::string& path) {
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        throwFileError(errno, "open", path);
+    }
+    std::string content;
+    char buffer[1 << 16];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        content.append(buffer, got);
+    }
+    if (std::ferror(file.get()) != 0) {
+        throwFileError(errno != 0 ? errno : EIO, "read", path);
+    }
+    return content;
 }
 
 }  // namespace
@@ -117,16 +138,27 @@ IntermediateCounts writeIntermediateFile(const design::FlattenedDesign& design,
 }
 
 Table importIntermediateFile(const std::string& path) {
-    std::vector<std::string> lines = readTextLinesOrThrow(path);
+    const std::string content = readWholeFile(path);
     Table table;
-    if (lines.empty()) {
-        return table;
-    }
-    table.header = splitTabs(lines.front());
-    table.rows.reserve(lines.size() - 1);
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        table.rows.push_back(splitTabs(lines[i]));
-        std::string().swap(lines[i]);
+    table.rows.reserve(static_cast<std::size_t>(std::count(content.begin(), content.end(), '\n')));
+    std::size_t start = 0;
+    bool header = true;
+    while (start < content.size()) {
+        std::size_t end = content.find('\n', start);
+        if (end == std::string::npos) {
+            end = content.size();
+        }
+        std::string_view line(content.data() + start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (header) {
+            table.header = splitTabs(line, 0);
+            header = false;
+        } else {
+            table.rows.push_back(splitTabs(line, table.header.size()));
+        }
+        start = end + 1;
     }
     return table;
 }

@@ -174,9 +174,46 @@ bool sameMergeKey(const Cell& left, const Cell& right) noexcept {
 }
 
 void sortRows(std::vector<Row>& rows, std::size_t keyColumn) {
-    std::stable_sort(rows.begin(), rows.end(), [keyColumn](const Row& left, const Row& right) {
-        return compareSortKeys(cellAt(left, keyColumn), cellAt(right, keyColumn)) < 0;
+    // The keys are gathered once into a compact array, text folded to lower case: comparing
+    // through the rows would cost a cache miss or two per comparison.
+    struct SortKey {
+        int category;
+        double number;
+        std::string_view folded;
+        std::size_t row;
+    };
+    std::size_t textBytes = 0;
+    for (const Row& row : rows) {
+        textBytes += cellAt(row, keyColumn).text.size();
+    }
+    std::string foldedText;
+    foldedText.reserve(textBytes);
+    std::vector<SortKey> keys;
+    keys.reserve(rows.size());
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        const Cell& cell = cellAt(rows[index], keyColumn);
+        SortKey key{category(cell), cell.number.value_or(0), {}, index};
+        if (key.category == 1) {
+            const std::size_t start = foldedText.size();
+            for (const char c : cell.text) {
+                foldedText += static_cast<char>(lowerAscii(c));
+            }
+            key.folded = std::string_view(foldedText).substr(start);
+        }
+        keys.push_back(key);
+    }
+    std::stable_sort(keys.begin(), keys.end(), [](const SortKey& left, const SortKey& right) {
+        if (left.category != right.category) {
+            return left.category < right.category;
+        }
+        return left.category == 0 ? left.number < right.number : left.folded < right.folded;
     });
+    std::vector<Row> sorted;
+    sorted.reserve(rows.size());
+    for (const SortKey& key : keys) {
+        sorted.push_back(std::move(rows[key.row]));
+    }
+    rows.swap(sorted);
 }
 
 std::vector<Row> mergeRows(std::vector<Row> rows, const KeyColumns& columns) {

@@ -8,6 +8,13 @@
 
 namespace vexlo::report {
 
+std::string renderToString(const TableRenderer& render,
+                           const std::vector<std::string>& tableLines) {
+    std::string content;
+    render(tableLines, [&content](std::string_view bytes) { content += bytes; });
+    return content;
+}
+
 std::string writeTableReport(design::SchematicTool& tool, const ReportRequest& request,
                              std::string_view extension, const TableRenderer& render,
                              ViewerFailure viewerFailure) {
@@ -16,9 +23,9 @@ std::string writeTableReport(design::SchematicTool& tool, const ReportRequest& r
     const std::string reportPath = names.reportFile(extension);
     TransientFiles transient({tablePath});
 
-    const std::string content = render(readTextLinesOrThrow(tablePath));
+    const std::vector<std::string> tableLines = readTextLinesOrThrow(tablePath);
     AtomicFile report(reportPath);
-    report.write(content);
+    render(tableLines, [&report](std::string_view bytes) { report.write(bytes); });
     report.commit();
     transient.remove(tablePath);
 

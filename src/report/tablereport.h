@@ -10,8 +10,15 @@
 
 namespace vexlo::report {
 
+// Takes a report's bytes piece by piece, so that a large report is never held whole.
+using ReportSink = std::function<void(std::string_view bytes)>;
+
 // Turns the lines of "temp.csv" into the bytes of a report file.
-using TableRenderer = std::function<std::string(const std::vector<std::string>& tableLines)>;
+using TableRenderer =
+    std::function<void(const std::vector<std::string>& tableLines, const ReportSink& sink)>;
+
+// A renderer's whole output as one string.
+std::string renderToString(const TableRenderer& render, const std::vector<std::string>& tableLines);
 
 // What the viewer's failure to start means for a writer.
 enum class ViewerFailure { Reported, Ignored };

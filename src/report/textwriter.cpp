@@ -4,7 +4,6 @@
 
 #include "report/characters.h"
 #include "report/csvline.h"
-#include "report/tablereport.h"
 
 namespace vexlo::report {
 
@@ -28,22 +27,27 @@ std::vector<std::size_t> columnWidths(const std::vector<std::string>& tableLines
 
 }  // namespace
 
-std::string textReport(const std::vector<std::string>& tableLines) {
+void writeTextReport(const std::vector<std::string>& tableLines, const ReportSink& sink) {
     const std::vector<std::size_t> widths = columnWidths(tableLines);
-    std::string content;
+    std::string text;
     for (const std::string& line : tableLines) {
+        text.clear();
         const std::vector<std::string> fields = splitCsvFields(line);
         for (std::size_t column = 0; column < fields.size(); ++column) {
-            content += fields[column];
-            content.append(widths[column] - characterCount(fields[column]), ' ');
+            text += fields[column];
+            text.append(widths[column] - characterCount(fields[column]), ' ');
         }
-        content += "\r\n";
+        text += "\r\n";
+        sink(text);
     }
-    return content;
+}
+
+std::string textReport(const std::vector<std::string>& tableLines) {
+    return renderToString(writeTextReport, tableLines);
 }
 
 std::string FillNotepad2(design::SchematicTool& tool, const ReportRequest& request) {
-    return writeTableReport(tool, request, ".txt", textReport, ViewerFailure::Reported);
+    return writeTableReport(tool, request, ".txt", writeTextReport, ViewerFailure::Reported);
 }
 
 }  // namespace vexlo::report
