@@ -403,10 +403,11 @@ void Workbook::saveAs(const std::string& path) {
             for (pugi::xml_node node : workbookRelationships.document_element().children()) {
                 ids.insert(node.attribute("Id").value());
             }
-            std::string id = "rId1";
-            for (int number = 1; ids.count(id) != 0; ++number) {
-                id = "rId" + std::to_string(number);
+            int number = 1;
+            while (ids.count("rId" + std::to_string(number)) != 0) {
+                ++number;
             }
+            const std::string id = "rId" + std::to_string(number);
             pugi::xml_node relationship = workbookRelationships.document_element().append_child(
                 (xml::prefixOf(workbookRelationships.document_element().name()) + "Relationship")
                     .c_str());

@@ -167,6 +167,11 @@ std::string WorkbookPackage::read(const std::string& name) const {
     std::string bytes(info.size, '\0');
     const zip_int64_t got = zip_fread(file, bytes.data(), bytes.size());
     std::string failure = got < 0 ? zip_file_strerror(file) : "";
+    // Reading on to the end is what checks the CRC.
+    char past = 0;
+    if (failure.empty() && zip_fread(file, &past, 1) != 0) {
+        failure = zip_file_strerror(file);
+    }
     // Closing checks the CRC of what was read.
     const int closed = zip_fclose(file);
     if (failure.empty() && closed != 0) {

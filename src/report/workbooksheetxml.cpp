@@ -464,6 +464,7 @@ void WorksheetXml::writeCells(const Worksheet& sheet, std::string& out) {
     const std::string rowOpen = '<' + p + "row r=\"";
     const std::string rowClose = "</" + p + "row>";
 
+    const std::size_t sheetDataStart = out.size();
     out += '<' + p + "sheetData>";
     for (std::size_t index = 0; index < sheet.rows_.size(); ++index) {
         const Worksheet::Row& row = sheet.rows_[index];
@@ -529,7 +530,11 @@ void WorksheetXml::writeCells(const Worksheet& sheet, std::string& out) {
             out += rowClose;
         }
     }
-    out += "</" + p + "sheetData>";
+    if (out.size() == sheetDataStart + p.size() + 11) {
+        out.insert(out.end() - 1, '/');
+    } else {
+        out += "</" + p + "sheetData>";
+    }
 }
 
 void WorksheetXml::writeMerges(const Worksheet& sheet, std::string& out) {

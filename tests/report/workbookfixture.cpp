@@ -38,7 +38,7 @@ ZipContent readZip(const std::string& path) {
     return content;
 }
 
-void writeZip(const std::string& path, const Parts& parts) {
+void writeZip(const std::string& path, const Parts& parts, bool stored) {
     int code = 0;
     zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
     if (archive == nullptr) {
@@ -46,9 +46,14 @@ void writeZip(const std::string& path, const Parts& parts) {
     }
     for (const auto& [name, bytes] : parts) {
         zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
-        if (source == nullptr || zip_file_add(archive, name.c_str(), source, 0) < 0) {
+        const zip_int64_t entry =
+            source != nullptr ? zip_file_add(archive, name.c_str(), source, 0) : -1;
+        if (entry < 0) {
             zip_discard(archive);
             throw std::runtime_error("cannot add " + name + " to " + path);
+        }
+        if (stored) {
+            zip_set_file_compression(archive, entry, ZIP_CM_STORE, 0);
         }
     }
     if (zip_close(archive) != 0) {

@@ -36,7 +36,8 @@ struct ZipContent {
 };
 
 ZipContent readZip(const std::string& path);
-void writeZip(const std::string& path, const Parts& parts);
+// Parts are compressed, or stored as they are when stored is set.
+void writeZip(const std::string& path, const Parts& parts, bool stored = false);
 
 // The template's parts, [Content_Types].xml first.
 Parts templateParts();
