@@ -170,26 +170,6 @@ TEST(CompressFormat, ReplacesOldTransientFiles) {
     EXPECT_EQ(board.files(), (std::vector<std::string>{"proj/", "proj/sch/", "proj/sch/temp.csv"}));
 }
 
-TEST(CompressFormat, KeyNotAmongTheColumnsWritesNothing) {
-    Board board;
-    test::writeFile(board.dir.path() + "/proj/sch/temp.csv", "old table\r\n");
-    board.tool.design->components = {part("R1", "1k")};
-    ReportRequest request;
-    request.columns = usualColumns;
-    request.compress = 1;
-    request.key = "Footprint";
-    try {
-        CompressFormat(board.tool, request);
-        FAIL() << "no error";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.number, errc::KeyNotInColumns);
-        EXPECT_EQ(error.description,
-                  "Cannot compress the report by the key \"Footprint\": no report column has "
-                  "that name");
-    }
-    EXPECT_EQ(board.files(), (std::vector<std::string>{"proj/", "proj/sch/"}));
-}
-
 // A tool that names its document but fails to load the design.
 class FailingLoadTool final : public design::SchematicTool {
 public:
@@ -213,21 +193,6 @@ TEST(CompressFormat, FailingToolLeavesNoFile) {
     request.columns = usualColumns;
     EXPECT_THROW(CompressFormat(tool, request), Error);
     EXPECT_EQ(board.files(), (std::vector<std::string>{"proj/", "proj/sch/"}));
-}
-
-TEST(CompressFormat, ShortDocumentPathFailsBeforeWriting) {
-    Board board;
-    board.tool.documentPath = "/x/";
-    ReportRequest request;
-    request.columns = usualColumns;
-    try {
-        CompressFormat(board.tool, request);
-        FAIL() << "no error";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.number, errc::BadDocumentPath);
-    }
-    EXPECT_FALSE(fs::exists("/x//attr2xl.tmp"));
-    EXPECT_EQ(board.tool.loadCount, 0);
 }
 
 }  // namespace

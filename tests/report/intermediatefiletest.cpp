@@ -40,15 +40,6 @@ TEST(IntermediateFile, WritesOneLinePerDistinctDesignator) {
     EXPECT_EQ(counts.rowCount, 5u);
 }
 
-TEST(IntermediateFile, ReplacesAnOldFile) {
-    test::TempDir dir;
-    const std::string path = dir.file("attr2xl.tmp");
-    test::writeFile(path, std::string(1000, 'x'));
-    design::FlattenedDesign empty;
-    writeIntermediateFile(empty, {"REFDES", "Value"}, path);
-    EXPECT_EQ(readFile(path), crlf({"REFDES\tValue"}));
-}
-
 TEST(IntermediateFile, NamesWithControlCharactersKeepTheColumnCount) {
     test::TempDir dir;
     const std::string path = dir.file("attr2xl.tmp");

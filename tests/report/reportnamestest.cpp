@@ -61,16 +61,5 @@ TEST(ReportFileNames, TooShortDocumentPathFails) {
     }
 }
 
-TEST(ReportFileNames, TooShortDocumentNameFails) {
-    design::FakeTool tool;
-    tool.documentName = "x";
-    try {
-        reportNames(tool, "");
-        FAIL() << "no error";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.number, errc::BadDesignName);
-    }
-}
-
 }  // namespace
 }  // namespace vexlo::report

@@ -50,22 +50,6 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"EmptyTable", {}, {}}),
     [](const auto& info) { return info.param.title; });
 
-TEST(FillNotepad2, WritesTheReportAndDeletesTheTable) {
-    test::TempDir dir;
-    std::filesystem::create_directories(dir.path() + "/proj/sch");
-    design::FakeTool tool;
-    tool.documentName = "amp.1";
-    tool.documentPath = dir.path() + "/proj/sch/";
-    test::writeFile(dir.path() + "/proj/sch/temp.csv", "REFDES,QTY\n\"R1, R2\",2\n");
-    ReportRequest request;
-    request.showReport = false;
-    request.choiceSuffix = "_Short";
-    EXPECT_EQ(FillNotepad2(tool, request), dir.path() + "/proj/amp_Short.txt");
-    EXPECT_EQ(test::readFile(dir.path() + "/proj/amp_Short.txt"),
-              crlf({"REFDES     QTY     ", "R1, R2     2       "}));
-    EXPECT_FALSE(std::filesystem::exists(dir.path() + "/proj/sch/temp.csv"));
-}
-
 TEST(FillNotepad2, MissingTableFails) {
     test::TempDir dir;
     std::filesystem::create_directories(dir.path() + "/proj/sch");
