@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -77,6 +78,18 @@ TEST(Simulator, RefusesWhenTheNameIsOwned) {
     EXPECT_EQ(second.err, ownedMessage);
     // The first one still serves.
     EXPECT_EQ(design::dbus::connectToTool()->CurrentProject(), root.path() + "/sample-board/");
+}
+
+TEST(Simulator, NeedsASessionBus) {
+    TempDir dir;
+    writeDesignJson(dir.file("empty.json"), {});
+    const std::string address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir.file("no-bus")).c_str(), 1);
+    const SimulatorRun run = runSimulator({dir.file("empty.json")});
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("schemora-sim: no D-Bus session bus: ", 0), 0u) << run.err;
 }
 
 TEST(Simulator, HelpDescribesTheCommandLine) {
@@ -201,7 +214,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputCase{"RootWithDesignFile",
                      {"--root", "/tmp", "<file>"},
                      "{}",
-                     "--root applies to the built-in sample board only"}),
+                     "--root applies to the built-in sample board only"},
+        BadInputCase{"RootNotWritable",
+                     {"--root", "/proc/vexlo"},
+                     nullptr,
+                     "cannot create the sample board's folder \"/proc/vexlo/sample-board/\""}),
     [](const auto& info) { return std::string(info.param.title); });
 
 // The sample board, as the client sees it, shows every feature the program handles.

@@ -1,5 +1,6 @@
 // schemora-sim: plays the running schematic tool on the session bus for Vexlo.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -91,6 +92,12 @@ bool installStopHandlers() {
            ::sigaction(SIGTERM, &action, nullptr) == 0;
 }
 
+// True when a stop signal came while the design was loading: then the name is never taken.
+bool stopRequested() {
+    pollfd pending{signalPipe[0], POLLIN, 0};
+    return ::poll(&pending, 1, 0) > 0;
+}
+
 QString readyLine(const vexlo::sim::Design& design) {
     const QString served =
         design.document
@@ -100,6 +107,47 @@ QString readyLine(const vexlo::sim::Design& design) {
         .arg(QLatin1String(vexlo::design::dbus::serviceName), served,
              QString::fromStdString(design.project))
         .arg(design.componentCount);
+}
+
+// Takes the bus name and answers calls until a stop signal: the exit status.
+int serve(vexlo::sim::Design design, QCoreApplication& application) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        complain(QStringLiteral("no D-Bus session bus: %1").arg(bus.lastError().message()));
+        return exitBusRefused;
+    }
+    const QString serviceName = QLatin1String(vexlo::design::dbus::serviceName);
+    const QString objectPath = QLatin1String(vexlo::design::dbus::objectPath);
+    const QString line = readyLine(design);
+    vexlo::sim::ToolService service(std::move(design));
+    if (!bus.registerObject(objectPath, &service, QDBusConnection::ExportAllSlots)) {
+        complain(
+            QStringLiteral("cannot export the tool object: %1").arg(bus.lastError().message()));
+        return exitBusRefused;
+    }
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> owned =
+        bus.interface()->registerService(serviceName, QDBusConnectionInterface::DontQueueService,
+                                         QDBusConnectionInterface::DontAllowReplacement);
+    if (!owned.isValid() || owned.value() != QDBusConnectionInterface::ServiceRegistered) {
+        complain(
+            owned.isValid()
+                ? QStringLiteral("%1 is already owned on the session bus: another schematic "
+                                 "tool is running")
+                      .arg(serviceName)
+                : QStringLiteral("cannot own %1: %2").arg(serviceName, owned.error().message()));
+        return exitBusRefused;
+    }
+
+    QSocketNotifier stopNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &application,
+                     &QCoreApplication::quit);
+    std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stdout);
+
+    const int status = QCoreApplication::exec();
+    bus.interface()->unregisterService(serviceName);
+    bus.unregisterObject(objectPath);
+    return status;
 }
 
 }  // namespace
@@ -128,41 +176,5 @@ int main(int argc, char* argv[]) {
         return exitBadInput;
     }
 
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        complain(QStringLiteral("no D-Bus session bus: %1").arg(bus.lastError().message()));
-        return exitBusRefused;
-    }
-    const QString serviceName = QLatin1String(vexlo::design::dbus::serviceName);
-    const QString line = readyLine(*design);
-    vexlo::sim::ToolService service(std::move(*design));
-    if (!bus.registerObject(QLatin1String(vexlo::design::dbus::objectPath), &service,
-                            QDBusConnection::ExportAllSlots)) {
-        complain(
-            QStringLiteral("cannot export the tool object: %1").arg(bus.lastError().message()));
-        return exitBusRefused;
-    }
-    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> owned =
-        bus.interface()->registerService(serviceName, QDBusConnectionInterface::DontQueueService,
-                                         QDBusConnectionInterface::DontAllowReplacement);
-    if (!owned.isValid() || owned.value() != QDBusConnectionInterface::ServiceRegistered) {
-        complain(
-            owned.isValid()
-                ? QStringLiteral("%1 is already owned on the session bus: another schematic "
-                                 "tool is running")
-                      .arg(serviceName)
-                : QStringLiteral("cannot own %1: %2").arg(serviceName, owned.error().message()));
-        return exitBusRefused;
-    }
-
-    QSocketNotifier stopNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &application,
-                     &QCoreApplication::quit);
-    std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
-    std::fflush(stdout);
-
-    const int status = QCoreApplication::exec();
-    bus.interface()->unregisterService(serviceName);
-    bus.unregisterObject(QLatin1String(vexlo::design::dbus::objectPath));
-    return status;
+    return stopRequested() ? 0 : serve(std::move(*design), application);
 }
