@@ -1,8 +1,8 @@
-#include "report/characters.h"
+#include "common/characters.h"
 
 #include <vector>
 
-namespace vexlo::report {
+namespace vexlo {
 
 namespace {
 
@@ -56,4 +56,4 @@ std::optional<std::string> withoutLastCharacters(std::string_view text, std::siz
     return std::string(text.substr(0, starts[starts.size() - count]));
 }
 
-}  // namespace vexlo::report
+}  // namespace vexlo

@@ -1,5 +1,6 @@
 #include "design/schematictool.h"
 
+#include "common/characters.h"
 #include "common/error.h"
 
 namespace vexlo::design {
@@ -31,12 +32,13 @@ const std::vector<Component>& FlattenedDesign::Components(const std::string& /*f
 
 std::string designName(SchematicTool& tool) {
     const std::string documentName = tool.ActiveViewDocumentName();
-    if (documentName.size() < 2) {
+    auto name = withoutLastCharacters(documentName, 2);
+    if (!name) {
         throw Error(errc::BadDesignName,
                     "The document name \"" + documentName +
                         "\" is too short to give a design name (it needs at least two characters)");
     }
-    return documentName.substr(0, documentName.size() - 2);
+    return *name;
 }
 
 std::shared_ptr<const FlattenedDesign> openFlattenedDesign(SchematicTool& tool) {

@@ -1,7 +1,7 @@
 #include "report/reportnames.h"
 
+#include "common/characters.h"
 #include "common/error.h"
-#include "report/characters.h"
 
 namespace vexlo::report {
 

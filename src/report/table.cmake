@@ -1,5 +1,4 @@
 target_sources(vexlo_report PRIVATE
-    characters.cpp
     compressformat.cpp
     csvline.cpp
     csvwriter.cpp

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "report/characters.h"
+#include "common/characters.h"
 #include "report/csvline.h"
 
 namespace vexlo::report {

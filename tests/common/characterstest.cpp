@@ -1,8 +1,8 @@
-#include "report/characters.h"
+#include "common/characters.h"
 
 #include <gtest/gtest.h>
 
-namespace vexlo::report {
+namespace vexlo {
 namespace {
 
 struct CountCase {
@@ -35,4 +35,4 @@ TEST(WithoutLastCharacters, DropsCodePointsNotBytes) {
 }
 
 }  // namespace
-}  // namespace vexlo::report
+}  // namespace vexlo

@@ -47,6 +47,11 @@ TEST(DesignName, DropsLastTwoCharacters) {
     EXPECT_EQ(designName(tool), "amp");
     tool.documentName = "ab";
     EXPECT_EQ(designName(tool), "");
+    // Characters, not bytes: "Ω" is two bytes of UTF-8.
+    tool.documentName = "filter\xce\xa9.1";
+    EXPECT_EQ(designName(tool), "filter\xce\xa9");
+    tool.documentName = "x\xce\xa9";
+    EXPECT_EQ(designName(tool), "");
 }
 
 TEST(DesignName, TooShortDocumentNameFails) {

@@ -1,7 +1,6 @@
 # Tests of the table, the compressed table, the writers and the dispatch.
 vexlo_add_test(report_table_test
     SOURCES
-        characterstest.cpp
         compressformattest.cpp
         csvlinetest.cpp
         csvwritertest.cpp
