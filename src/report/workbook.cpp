@@ -1,6 +1,7 @@
 #include "report/workbook.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <map>
 #include <set>
@@ -190,15 +191,26 @@ std::uint64_t sharedStringReferences(const std::string& text) {
 
 // The table with its count attribute set to count; every other byte stays.
 std::string withSharedStringCount(const std::string& table, std::uint64_t count) {
-    const auto rootStart = table.find("sst");
-    const auto rootEnd = table.find('>', rootStart);
+    // The root's start tag is the first tag that is no declaration, comment or doctype.
+    std::size_t rootStart = table.find('<');
+    while (rootStart != std::string::npos && rootStart + 1 < table.size() &&
+           (table[rootStart + 1] == '?' || table[rootStart + 1] == '!')) {
+        rootStart = table.find('<', rootStart + 1);
+    }
+    const std::size_t rootEnd = table.find('>', rootStart);
+    if (rootEnd == std::string::npos) {
+        return table;
+    }
     for (auto at = table.find("count", rootStart); at < rootEnd; at = table.find("count", at + 1)) {
-        const char before = table[at - 1];
-        if (before != ' ' && before != '\t' && before != '\n' && before != '\r') {
+        if (!std::isspace(static_cast<unsigned char>(table[at - 1]))) {
             continue;  // uniqueCount
         }
-        auto quote = table.find_first_of("\"'", at);
-        const auto close = table.find(table[quote], quote + 1);
+        const auto quote = table.find_first_of("\"'", at);
+        const auto close =
+            quote < rootEnd ? table.find(table[quote], quote + 1) : std::string::npos;
+        if (close == std::string::npos || close > rootEnd) {
+            return table;
+        }
         return table.substr(0, quote + 1) + std::to_string(count) + table.substr(close);
     }
     return table;

@@ -155,7 +155,8 @@ private:
     struct RawCell {
         std::string xml;
         std::string text;
-        bool number = false;  // a formula with a numeric result
+        bool number = false;        // a formula with a numeric result
+        bool sharedString = false;  // refers to the shared string table
     };
 
     struct Column {

@@ -1,7 +1,9 @@
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cstring>
+#include <optional>
 
 #include "common/error.h"
 #include "report/workbooksheetxml.h"
@@ -170,12 +172,80 @@ bool needsPreserve(std::string_view text) {
     return !text.empty() && (isSpace(text.front()) || isSpace(text.back()));
 }
 
+// A sheet's rows are read a slice at a time once the part is this large, so that a big
+// template never becomes one document tree: a tree takes ten times the size of its text.
+constexpr std::size_t sliceSize = std::size_t(4) << 20;
+
+// Where the rows of a sheet lie in its text: between the end of the sheetData start tag and
+// the start of its end tag, with the end tag of a row.
+struct RowsText {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::string rowEndTag;
+};
+
+std::optional<RowsText> findRows(const std::string& text) {
+    for (auto at = text.find("sheetData"); at != std::string::npos;
+         at = text.find("sheetData", at + 1)) {
+        const auto tagStart = text.rfind('<', at);
+        const auto nameEnd = at + std::strlen("sheetData");
+        if (tagStart == std::string::npos || nameEnd >= text.size() ||
+            (text[nameEnd] != '>' && !std::isspace(static_cast<unsigned char>(text[nameEnd])))) {
+            continue;
+        }
+        const std::string name = text.substr(tagStart + 1, nameEnd - tagStart - 1);
+        const std::string prefix = name.substr(0, name.size() - std::strlen("sheetData"));
+        if (!prefix.empty() &&
+            (prefix.back() != ':' || prefix.find_first_of(" \t\r\n<>/\"'") != std::string::npos)) {
+            continue;
+        }
+        const auto startTagEnd = text.find('>', nameEnd);
+        if (startTagEnd == std::string::npos || text[startTagEnd - 1] == '/') {
+            return std::nullopt;
+        }
+        const auto endTag = text.find("</" + name + ">", startTagEnd);
+        if (endTag == std::string::npos) {
+            return std::nullopt;
+        }
+        return RowsText{startTagEnd + 1, endTag, "</" + prefix + "row>"};
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
+void WorksheetXml::loadRowSlices(Worksheet& sheet, const std::string& text, std::size_t begin,
+                                 std::size_t end, const std::string& rowEndTag,
+                                 const std::string& damaged) {
+    int rowNumber = 0;
+    for (std::size_t at = begin; at < end;) {
+        std::size_t cut = end;
+        if (end - at > sliceSize) {
+            const auto rowEnd = text.find(rowEndTag, at + sliceSize);
+            if (rowEnd != std::string::npos && rowEnd < end) {
+                cut = rowEnd + rowEndTag.size();
+            }
+        }
+        const std::string slice = "<s>" + text.substr(at, cut - at) + "</s>";
+        pugi::xml_document document;
+        const std::string failure =
+            xml::parse(document, slice, pugi::parse_default | pugi::parse_ws_pcdata_single,
+                       static_cast<std::ptrdiff_t>(at) - 3);
+        if (!failure.empty()) {
+            throw Error(errc::BadTemplate, damaged + ": " + failure);
+        }
+        loadCells(sheet, document.document_element(), damaged, rowNumber);
+        at = cut;
+    }
+}
+
 void WorksheetXml::load(Worksheet& sheet, const std::string& text, const std::string& damaged) {
+    const auto rows = text.size() > sliceSize ? findRows(text) : std::nullopt;
     pugi::xml_document document;
     const std::string failure =
-        xml::parse(document, text, pugi::parse_default | pugi::parse_ws_pcdata_single);
+        rows ? xml::parse(document, text.substr(0, rows->begin) + text.substr(rows->end),
+                          pugi::parse_default | pugi::parse_ws_pcdata_single)
+             : xml::parse(document, text, pugi::parse_default | pugi::parse_ws_pcdata_single);
     if (!failure.empty()) {
         throw Error(errc::BadTemplate, damaged + ": " + failure);
     }
@@ -198,8 +268,11 @@ void WorksheetXml::load(Worksheet& sheet, const std::string& text, const std::st
         // An element the schema list does not know (mc:AlternateContent) keeps its place after
         // the one before it.
         rank = known >= 0 ? known : rank;
-        if (name == "sheetData") {
-            loadCells(sheet, node, damaged);
+        if (name == "sheetData" && rows) {
+            loadRowSlices(sheet, text, rows->begin, rows->end, rows->rowEndTag, damaged);
+        } else if (name == "sheetData") {
+            int rowNumber = 0;
+            loadCells(sheet, node, damaged, rowNumber);
         } else if (name == "cols") {
             loadColumns(sheet, node);
         } else if (name == "mergeCells") {
@@ -211,9 +284,8 @@ void WorksheetXml::load(Worksheet& sheet, const std::string& text, const std::st
     sheet.templateSharedCells_ = sharedStringCells(sheet);
 }
 
-void WorksheetXml::loadCells(Worksheet& sheet, pugi::xml_node sheetData,
-                             const std::string& damaged) {
-    int rowNumber = 0;
+void WorksheetXml::loadCells(Worksheet& sheet, pugi::xml_node sheetData, const std::string& damaged,
+                             int& rowNumber) {
     for (pugi::xml_node rowNode : sheetData.children()) {
         if (rowNode.type() != pugi::node_element || xml::localName(rowNode.name()) != "row") {
             continue;
@@ -300,6 +372,7 @@ void WorksheetXml::loadCell(Worksheet& sheet, pugi::xml_node node, int row, int 
     }
     raw.text = inlineString ? stringItemText(inlineString) : value.text().get();
     raw.number = type == "n" && value;
+    raw.sharedString = type == "s";
     if (type == "s" && !inlineString) {
         const unsigned long index = value.text().as_ullong(~0ull);
         raw.text = index < sheet.sharedStrings_->size() ? (*sheet.sharedStrings_)[index] : "";
@@ -354,7 +427,10 @@ std::size_t WorksheetXml::sharedStringCells(const Worksheet& sheet) {
     std::size_t count = 0;
     for (const auto& row : sheet.rows_) {
         for (const auto& cell : row.cells) {
-            count += cell.kind == Kind::Shared ? 1 : 0;
+            count += cell.kind == Kind::Shared ||
+                             (cell.kind == Kind::Raw && sheet.raw_[cell.data].sharedString)
+                         ? 1
+                         : 0;
         }
     }
     return count;

@@ -24,7 +24,11 @@ private:
     using Column = Worksheet::Column;
     using Kind = Worksheet::Kind;
 
-    static void loadCells(Worksheet& sheet, pugi::xml_node sheetData, const std::string& damaged);
+    static void loadCells(Worksheet& sheet, pugi::xml_node sheetData, const std::string& damaged,
+                          int& rowNumber);
+    static void loadRowSlices(Worksheet& sheet, const std::string& text, std::size_t begin,
+                              std::size_t end, const std::string& rowEndTag,
+                              const std::string& damaged);
     static void loadCell(Worksheet& sheet, pugi::xml_node node, int row, int column,
                          const std::string& damaged);
     static void loadColumns(Worksheet& sheet, pugi::xml_node cols);

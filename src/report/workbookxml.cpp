@@ -193,7 +193,8 @@ pugi::xml_attribute attribute(pugi::xml_node node, std::string_view name) {
     return {};
 }
 
-std::string parse(pugi::xml_document& document, std::string_view xml, unsigned options) {
+std::string parse(pugi::xml_document& document, std::string_view xml, unsigned options,
+                  std::ptrdiff_t sliceStart) {
     const pugi::xml_parse_result result = document.load_buffer(xml.data(), xml.size(), options);
     if (result) {
         if (!document.document_element()) {
@@ -201,7 +202,8 @@ std::string parse(pugi::xml_document& document, std::string_view xml, unsigned o
         }
         return {};
     }
-    return std::string(result.description()) + " at byte " + std::to_string(result.offset);
+    return std::string(result.description()) + " at byte " +
+           std::to_string(result.offset + sliceStart);
 }
 
 std::string print(pugi::xml_node node) {

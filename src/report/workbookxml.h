@@ -16,8 +16,10 @@ pugi::xml_node child(pugi::xml_node parent, std::string_view localName);
 // The attribute whose local name is given, whatever its prefix ("r:id").
 pugi::xml_attribute attribute(pugi::xml_node node, std::string_view localName);
 
-// Parses xml; on failure returns pugixml's description with the byte offset, else "".
-std::string parse(pugi::xml_document& document, std::string_view xml, unsigned options);
+// Parses xml; on failure returns pugixml's description with the byte offset, else "". A slice
+// of a larger text reports offsets in that text when given where it starts there.
+std::string parse(pugi::xml_document& document, std::string_view xml, unsigned options,
+                  std::ptrdiff_t sliceStart = 0);
 // The node as compact XML, no declaration added.
 std::string print(pugi::xml_node node);
 // The whole document, declaration included when it had one.

@@ -524,6 +524,67 @@ TEST(WorkbookPackageTest, CanSaveOverItsOwnTemplateAndSaveAgain) {
     EXPECT_EQ(dir.listing(), (std::vector<std::string>{"second.xlsx", "template.xlsx"}));
 }
 
+// A sheet of several megabytes is read a slice of rows at a time.
+TEST(WorkbookPackageTest, ReadsALargeSheetWhole) {
+    TempDir dir;
+    Workbook workbook = Workbook::blank();
+    Worksheet& sheet = workbook.firstSheet();
+    constexpr int rows = 40000;
+    for (int row = 1; row <= rows; ++row) {
+        sheet.setValue(row, 1, "R" + std::to_string(row) + (row % 7 == 0 ? " <&>" : ""));
+        sheet.setValue(row, 2, std::to_string(row % 1000) + (row % 2 == 0 ? ".5" : ""));
+        sheet.setValue(row, 3, "attribute value of row " + std::to_string(row));
+    }
+    sheet.applyStyle({rows / 2, 1, rows / 2 + 10, 5},
+                     {true, std::nullopt, std::nullopt, std::nullopt});
+    workbook.saveAs(dir.file("large.xlsx"));
+    ASSERT_GT(test::readZip(dir.file("large.xlsx")).parts.at("xl/worksheets/sheet1.xml").size(),
+              std::size_t(4) << 20);
+
+    Workbook reopened = Workbook::open(dir.file("large.xlsx"));
+    const Worksheet& read = reopened.firstSheet();
+    for (int row = 1; row <= rows; ++row) {
+        for (int column = 1; column <= 3; ++column) {
+            ASSERT_EQ(read.cell(row, column), sheet.cell(row, column)) << row << "," << column;
+        }
+    }
+    EXPECT_TRUE(read.format(rows / 2 + 10, 5).bold);
+    EXPECT_FALSE(read.format(rows / 2 + 11, 5).bold);
+    EXPECT_EQ(read.lastRow(), rows);
+    EXPECT_EQ(read.lastColumn(), 5);
+}
+
+TEST(WorkbookPackageTest, ADamagedLargeSheetIsReportedWhereItBreaks) {
+    TempDir dir;
+    Workbook workbook = Workbook::blank();
+    for (int row = 1; row <= 40000; ++row) {
+        workbook.firstSheet().setValue(row, 1, "value of row " + std::to_string(row) + " here");
+        workbook.firstSheet().setValue(row, 2, "and one more text to make it longer");
+    }
+    workbook.saveAs(dir.file("large.xlsx"));
+    test::ZipContent saved = test::readZip(dir.file("large.xlsx"));
+    std::string sheet = saved.parts.at("xl/worksheets/sheet1.xml");
+    sheet.replace(sheet.find("<c r=\"B30000\""), 2, "<c<");
+    // Where a parser of the whole part would stop.
+    pugi::xml_document whole;
+    const auto expected = whole.load_string(sheet.c_str());
+    ASSERT_FALSE(expected);
+    Parts parts;
+    for (const auto& name : saved.names) {
+        parts.emplace_back(name, name == "xl/worksheets/sheet1.xml" ? sheet : saved.parts.at(name));
+    }
+    test::writeZip(dir.file("damaged.xlsx"), parts);
+    try {
+        Workbook::open(dir.file("damaged.xlsx"));
+        FAIL() << "opened";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.description, "Template workbook \"" + dir.file("damaged.xlsx") +
+                                         "\" has a damaged part \"xl/worksheets/sheet1.xml\": " +
+                                         expected.description() + " at byte " +
+                                         std::to_string(expected.offset));
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Saving atomically
 
