@@ -259,17 +259,175 @@ std::vector<std::pair<std::string, std::string>> blankParts() {
     };
 }
 
+// Where a package keeps the parts the engine reads and changes.
+struct PartNames {
+    std::string workbook;
+    std::string workbookRelationships;
+    std::string sheet;
+    std::string styles;  // empty when the template has none
+    std::string sharedStrings;
+    std::string calcChain;
+    std::vector<std::string> otherSheets;
+};
+
+// The worksheet a <sheet> element of the workbook names, or null.
+const Relationship* sheetRelationship(const std::vector<Relationship>& relationships,
+                                      pugi::xml_node sheet) {
+    const std::string id = xml::attribute(sheet, "id").value();
+    for (const auto& relationship : relationships) {
+        if (relationship.id == id && !relationship.external) {
+            return &relationship;
+        }
+    }
+    return nullptr;
+}
+
+PartNames locateParts(const WorkbookPackage& package) {
+    PartNames names;
+    const auto packageRelationships = readRelationships(package, "_rels/.rels");
+    const Relationship* office = findType(packageRelationships, "officeDocument");
+    const auto workbook =
+        package.find(office ? resolveTarget("", office->target) : "xl/workbook.xml");
+    if (!workbook) {
+        throw Error(errc::BadTemplate, package.describe() + " has no workbook part");
+    }
+    names.workbook = *workbook;
+    names.workbookRelationships =
+        package.find(relationshipsPartOf(*workbook)).value_or(relationshipsPartOf(*workbook));
+    const auto relationships = readRelationships(package, names.workbookRelationships);
+    const auto partOf = [&](const Relationship* relationship) {
+        return relationship ? package.find(resolveTarget(*workbook, relationship->target))
+                            : std::nullopt;
+    };
+
+    pugi::xml_document document;
+    parseOrThrow(document, package.read(*workbook), damagedPart(package, *workbook));
+    const pugi::xml_node sheets = xml::child(document.document_element(), "sheets");
+    const pugi::xml_node first = xml::child(sheets, "sheet");
+    const Relationship* firstSheet = first ? sheetRelationship(relationships, first) : nullptr;
+    const auto sheet = partOf(firstSheet);
+    if (!sheet) {
+        throw Error(errc::BadTemplate, package.describe() + " has no first worksheet");
+    }
+    if (!hasType(*firstSheet, "worksheet")) {
+        throw Error(errc::BadTemplate,
+                    package.describe() + " has a chart or dialog sheet first, not a worksheet");
+    }
+    names.sheet = *sheet;
+    for (pugi::xml_node node : sheets.children()) {
+        const Relationship* other =
+            node != first ? sheetRelationship(relationships, node) : nullptr;
+        if (other != nullptr && hasType(*other, "worksheet")) {
+            if (const auto part = partOf(other)) {
+                names.otherSheets.push_back(*part);
+            }
+        }
+    }
+    names.styles = partOf(findType(relationships, "styles")).value_or("");
+    names.sharedStrings = partOf(findType(relationships, "sharedStrings")).value_or("");
+    names.calcChain = partOf(findType(relationships, "calcChain")).value_or("");
+    return names;
+}
+
+// The content types and the workbook's relationships, which saving changes when it adds or
+// drops a part: read when first needed, written only when changed.
+class PackageLists {
+public:
+    PackageLists(const WorkbookPackage& package, const PartNames& names)
+        : package_(package), names_(names) {}
+
+    // Registers a new style sheet beside the workbook part and returns its name.
+    std::string addStyles() {
+        load();
+        const std::string folder = folderOf(names_.workbook);
+        std::string part = folder + "styles.xml";
+        for (int number = 1; package_.find(part); ++number) {
+            part = folder + "styles" + std::to_string(number) + ".xml";
+        }
+        pugi::xml_node types = contentTypes_.document_element();
+        pugi::xml_node override =
+            types.append_child((xml::prefixOf(types.name()) + "Override").c_str());
+        override.append_attribute("PartName") = ("/" + part).c_str();
+        override.append_attribute("ContentType") = stylesContentType;
+
+        pugi::xml_node list = relationships_.document_element();
+        std::set<std::string> ids;
+        for (pugi::xml_node node : list.children()) {
+            ids.insert(node.attribute("Id").value());
+        }
+        int number = 1;
+        while (ids.count("rId" + std::to_string(number)) != 0) {
+            ++number;
+        }
+        pugi::xml_node relationship =
+            list.append_child((xml::prefixOf(list.name()) + "Relationship").c_str());
+        relationship.append_attribute("Id") = ("rId" + std::to_string(number)).c_str();
+        relationship.append_attribute("Type") =
+            (std::string(relationshipNamespace) + "/styles").c_str();
+        relationship.append_attribute("Target") = part.substr(folder.size()).c_str();
+        contentTypesChanged_ = relationshipsChanged_ = true;
+        return part;
+    }
+
+    // Drops the content type and the workbook's relationships of part.
+    void remove(const std::string& part) {
+        load();
+        pugi::xml_node types = contentTypes_.document_element();
+        for (pugi::xml_node node = types.first_child(); node;) {
+            const pugi::xml_node next = node.next_sibling();
+            if (xml::localName(node.name()) == "Override" &&
+                package_.find(resolveTarget("", node.attribute("PartName").value())) == part) {
+                types.remove_child(node);
+                contentTypesChanged_ = true;
+            }
+            node = next;
+        }
+        pugi::xml_node list = relationships_.document_element();
+        for (pugi::xml_node node = list.first_child(); node;) {
+            const pugi::xml_node next = node.next_sibling();
+            if (package_.find(resolveTarget(names_.workbook, node.attribute("Target").value())) ==
+                part) {
+                list.remove_child(node);
+                relationshipsChanged_ = true;
+            }
+            node = next;
+        }
+    }
+
+    void addTo(WorkbookPackage::Changes& changes, std::map<std::string, std::string>& bytes) const {
+        if (contentTypesChanged_) {
+            changes.replaced[contentTypesPart] = bytes[contentTypesPart] =
+                xml::printDocument(contentTypes_);
+        }
+        if (relationshipsChanged_) {
+            changes.replaced[names_.workbookRelationships] = bytes[names_.workbookRelationships] =
+                xml::printDocument(relationships_);
+        }
+    }
+
+private:
+    void load() {
+        if (!contentTypes_.document_element()) {
+            parseOrThrow(contentTypes_, package_.read(contentTypesPart),
+                         damagedPart(package_, contentTypesPart));
+            parseOrThrow(relationships_, package_.read(names_.workbookRelationships),
+                         damagedPart(package_, names_.workbookRelationships));
+        }
+    }
+
+    const WorkbookPackage& package_;
+    const PartNames& names_;
+    pugi::xml_document contentTypes_;
+    pugi::xml_document relationships_;
+    bool contentTypesChanged_ = false;
+    bool relationshipsChanged_ = false;
+};
+
 }  // namespace
 
 struct Workbook::Parts {
     std::unique_ptr<WorkbookPackage> package;
-    std::string workbookPart;
-    std::string workbookRelationshipsPart;
-    std::string sheetPart;
-    std::string stylesPart;  // empty until a template without styles needs one
-    std::string sharedStringsPart;
-    std::string calcChainPart;
-    std::vector<std::string> otherSheetParts;
+    PartNames names;
     SharedStrings sharedStrings;
     std::unique_ptr<WorkbookStyles> styles;
     std::unique_ptr<Worksheet> sheet;
@@ -287,13 +445,10 @@ Worksheet& Workbook::firstSheet() {
 Workbook Workbook::blank() {
     auto parts = std::make_unique<Parts>();
     parts->package = WorkbookPackage::inMemory(blankParts());
-    parts->workbookPart = "xl/workbook.xml";
-    parts->workbookRelationshipsPart = "xl/_rels/workbook.xml.rels";
-    parts->sheetPart = "xl/worksheets/sheet1.xml";
-    parts->stylesPart = "xl/styles.xml";
+    parts->names = locateParts(*parts->package);
     parts->styles = std::make_unique<WorkbookStyles>(WorkbookStyles::blankXml(), "blank workbook");
     parts->sheet.reset(new Worksheet(*parts->styles, parts->sharedStrings.texts));
-    WorksheetXml::load(*parts->sheet, parts->package->read(parts->sheetPart), "blank workbook");
+    WorksheetXml::load(*parts->sheet, parts->package->read(parts->names.sheet), "blank workbook");
     return Workbook(std::move(parts));
 }
 
@@ -301,185 +456,55 @@ Workbook Workbook::open(const std::string& path) {
     auto parts = std::make_unique<Parts>();
     parts->package = WorkbookPackage::open(path);
     const WorkbookPackage& package = *parts->package;
-
-    const auto packageRelationships = readRelationships(package, "_rels/.rels");
-    const Relationship* office = findType(packageRelationships, "officeDocument");
-    const auto workbookPart =
-        package.find(office ? resolveTarget("", office->target) : "xl/workbook.xml");
-    if (!workbookPart) {
-        throw Error(errc::BadTemplate, package.describe() + " has no workbook part");
-    }
-    parts->workbookPart = *workbookPart;
-    parts->workbookRelationshipsPart = relationshipsPartOf(*workbookPart);
-    if (const auto found = package.find(parts->workbookRelationshipsPart)) {
-        parts->workbookRelationshipsPart = *found;
-    }
-
-    pugi::xml_document workbook;
-    parseOrThrow(workbook, package.read(*workbookPart), damagedPart(package, *workbookPart));
-    const pugi::xml_node sheets = xml::child(workbook.document_element(), "sheets");
-    const auto workbookRelationships = readRelationships(package, parts->workbookRelationshipsPart);
-    const auto partOf = [&](pugi::xml_node sheet) -> const Relationship* {
-        const std::string id = xml::attribute(sheet, "id").value();
-        for (const auto& relationship : workbookRelationships) {
-            if (relationship.id == id && !relationship.external) {
-                return &relationship;
-            }
-        }
-        return nullptr;
-    };
-    const pugi::xml_node firstSheet = xml::child(sheets, "sheet");
-    const Relationship* sheetRelationship = firstSheet ? partOf(firstSheet) : nullptr;
-    const auto sheetPart =
-        sheetRelationship ? package.find(resolveTarget(*workbookPart, sheetRelationship->target))
-                          : std::nullopt;
-    if (!sheetPart) {
-        throw Error(errc::BadTemplate, package.describe() + " has no first worksheet");
-    }
-    if (!hasType(*sheetRelationship, "worksheet")) {
-        throw Error(errc::BadTemplate,
-                    package.describe() + " has a chart or dialog sheet first, not a worksheet");
-    }
-    parts->sheetPart = *sheetPart;
-    for (pugi::xml_node sheet : sheets.children()) {
-        const Relationship* other = sheet != firstSheet ? partOf(sheet) : nullptr;
-        if (other != nullptr && hasType(*other, "worksheet")) {
-            if (const auto part = package.find(resolveTarget(*workbookPart, other->target))) {
-                parts->otherSheetParts.push_back(*part);
-            }
-        }
-    }
-
-    const auto partOfType = [&](std::string_view kind) -> std::string {
-        const Relationship* relationship = findType(workbookRelationships, kind);
-        const auto part = relationship
-                              ? package.find(resolveTarget(*workbookPart, relationship->target))
-                              : std::nullopt;
-        return part.value_or("");
-    };
-    parts->stylesPart = partOfType("styles");
-    parts->sharedStringsPart = partOfType("sharedStrings");
-    parts->calcChainPart = partOfType("calcChain");
-
-    parts->styles = std::make_unique<WorkbookStyles>(parts->stylesPart.empty()
-                                                         ? std::string(WorkbookStyles::blankXml())
-                                                         : package.read(parts->stylesPart),
-                                                     damagedPart(package, parts->stylesPart));
-    if (!parts->sharedStringsPart.empty()) {
-        parts->sharedStrings = readSharedStrings(package.read(parts->sharedStringsPart),
-                                                 damagedPart(package, parts->sharedStringsPart));
+    const PartNames& names = parts->names = locateParts(package);
+    parts->styles = std::make_unique<WorkbookStyles>(
+        names.styles.empty() ? std::string(WorkbookStyles::blankXml()) : package.read(names.styles),
+        damagedPart(package, names.styles));
+    if (!names.sharedStrings.empty()) {
+        parts->sharedStrings = readSharedStrings(package.read(names.sharedStrings),
+                                                 damagedPart(package, names.sharedStrings));
     }
     parts->sheet.reset(new Worksheet(*parts->styles, parts->sharedStrings.texts));
-    WorksheetXml::load(*parts->sheet, package.read(parts->sheetPart),
-                       damagedPart(package, parts->sheetPart));
+    WorksheetXml::load(*parts->sheet, package.read(names.sheet), damagedPart(package, names.sheet));
     return Workbook(std::move(parts));
 }
 
 void Workbook::saveAs(const std::string& path) {
     const Parts& parts = *parts_;
     const WorkbookPackage& package = *parts.package;
+    const PartNames& names = parts.names;
     WorkbookPackage::Changes changes;
-    std::map<std::string, std::string> rewritten;  // keeps the bytes changes points to
+    std::map<std::string, std::string> bytes;  // what changes.replaced points to
+    PackageLists lists(package, names);
 
     const std::string sheetXml = WorksheetXml::write(*parts.sheet);
-    changes.replaced[parts.sheetPart] = sheetXml;
+    changes.replaced[names.sheet] = sheetXml;
 
-    pugi::xml_document contentTypes;
-    pugi::xml_document workbookRelationships;
-    bool contentTypesChanged = false;
-    bool relationshipsChanged = false;
-    const auto loadPackageLists = [&] {
-        if (!contentTypes.document_element()) {
-            parseOrThrow(contentTypes, package.read(contentTypesPart),
-                         damagedPart(package, contentTypesPart));
-            parseOrThrow(workbookRelationships, package.read(parts.workbookRelationshipsPart),
-                         damagedPart(package, parts.workbookRelationshipsPart));
-        }
-    };
-
-    std::string stylesPart = parts.stylesPart;
     if (parts.styles->changed()) {
-        if (stylesPart.empty()) {
-            // A template without a style sheet gets one beside its workbook part.
-            loadPackageLists();
-            stylesPart = folderOf(parts.workbookPart) + "styles.xml";
-            for (int number = 1; package.find(stylesPart); ++number) {
-                stylesPart =
-                    folderOf(parts.workbookPart) + "styles" + std::to_string(number) + ".xml";
-            }
-            pugi::xml_node override = contentTypes.document_element().append_child(
-                (xml::prefixOf(contentTypes.document_element().name()) + "Override").c_str());
-            override.append_attribute("PartName") = ("/" + stylesPart).c_str();
-            override.append_attribute("ContentType") = stylesContentType;
-            std::set<std::string> ids;
-            for (pugi::xml_node node : workbookRelationships.document_element().children()) {
-                ids.insert(node.attribute("Id").value());
-            }
-            int number = 1;
-            while (ids.count("rId" + std::to_string(number)) != 0) {
-                ++number;
-            }
-            const std::string id = "rId" + std::to_string(number);
-            pugi::xml_node relationship = workbookRelationships.document_element().append_child(
-                (xml::prefixOf(workbookRelationships.document_element().name()) + "Relationship")
-                    .c_str());
-            relationship.append_attribute("Id") = id.c_str();
-            relationship.append_attribute("Type") =
-                (std::string(relationshipNamespace) + "/styles").c_str();
-            relationship.append_attribute("Target") =
-                stylesPart.substr(folderOf(parts.workbookPart).size()).c_str();
-            contentTypesChanged = relationshipsChanged = true;
-        }
-        changes.replaced[stylesPart] = rewritten[stylesPart] = parts.styles->toXml();
+        // A template without a style sheet gets one.
+        const std::string stylesPart = names.styles.empty() ? lists.addStyles() : names.styles;
+        changes.replaced[stylesPart] = bytes[stylesPart] = parts.styles->toXml();
     }
 
     const std::size_t sharedCells = WorksheetXml::sharedStringCells(*parts.sheet);
-    if (!parts.sharedStringsPart.empty() && parts.sharedStrings.count &&
+    if (!names.sharedStrings.empty() && parts.sharedStrings.count &&
         sharedCells != parts.sheet->templateSharedCells_) {
         std::uint64_t total = sharedCells;
-        for (const auto& other : parts.otherSheetParts) {
+        for (const auto& other : names.otherSheets) {
             total += sharedStringReferences(package.read(other));
         }
         if (total != *parts.sharedStrings.count) {
-            changes.replaced[parts.sharedStringsPart] = rewritten[parts.sharedStringsPart] =
-                withSharedStringCount(package.read(parts.sharedStringsPart), total);
+            changes.replaced[names.sharedStrings] = bytes[names.sharedStrings] =
+                withSharedStringCount(package.read(names.sharedStrings), total);
         }
     }
 
     // A calculation chain that lists cells we changed would be stale.
-    if (!parts.calcChainPart.empty() && parts.sheet->cellsChanged_) {
-        loadPackageLists();
-        changes.removed.insert(parts.calcChainPart);
-        pugi::xml_node types = contentTypes.document_element();
-        for (pugi::xml_node node = types.first_child(); node;) {
-            const pugi::xml_node next = node.next_sibling();
-            if (xml::localName(node.name()) == "Override" &&
-                package.find(resolveTarget("", node.attribute("PartName").value())) ==
-                    parts.calcChainPart) {
-                types.remove_child(node);
-                contentTypesChanged = true;
-            }
-            node = next;
-        }
-        pugi::xml_node list = workbookRelationships.document_element();
-        for (pugi::xml_node node = list.first_child(); node;) {
-            const pugi::xml_node next = node.next_sibling();
-            if (package.find(resolveTarget(parts.workbookPart, node.attribute("Target").value())) ==
-                parts.calcChainPart) {
-                list.remove_child(node);
-                relationshipsChanged = true;
-            }
-            node = next;
-        }
+    if (!names.calcChain.empty() && parts.sheet->cellsChanged_) {
+        changes.removed.insert(names.calcChain);
+        lists.remove(names.calcChain);
     }
-    if (contentTypesChanged) {
-        changes.replaced[contentTypesPart] = rewritten[contentTypesPart] =
-            xml::printDocument(contentTypes);
-    }
-    if (relationshipsChanged) {
-        changes.replaced[parts.workbookRelationshipsPart] =
-            rewritten[parts.workbookRelationshipsPart] = xml::printDocument(workbookRelationships);
-    }
+    lists.addTo(changes, bytes);
     package.saveAs(path, changes);
 }
 
