@@ -68,13 +68,18 @@ fi
 kill "$vexlo_pid" 2>/dev/null || true
 
 echo "Reports of the sample board:"
+status=0
+: >"$out/report-paths.txt"
 for format in excel text html csv; do
     "$build/src/cli/vexlo-report" --format "$format" --column REFDES --column "Part Number" \
-        --column Value --column Footprint --column Description --compress --key "Part Number"
-done | tee "$out/report-paths.txt"
+        --column Value --column Footprint --column Description --compress --key "Part Number" \
+        >>"$out/report-paths.txt" || status=1
+done
+cat "$out/report-paths.txt"
 text_report="$(grep '\.txt$' "$out/report-paths.txt" | head -n 1)"
 if [ -n "$text_report" ]; then
     echo
     echo "== $text_report"
     cat "$text_report"
 fi
+exit "$status"

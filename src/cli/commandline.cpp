@@ -31,6 +31,8 @@ Options:
   --format FORMAT       excel, text, html or csv (or 0 to 3) for this run; otherwise the
                         settings file "vexlosettings.qzv" decides
   --open                show each report with xdg-open
+  --timings             after each report, print on standard error the seconds spent
+                        fetching the design, building the table and writing the file
 
 The data files are found as the window finds them: in the tool's project folder, else in the
 first folder of QOSP (folders separated by ":") that holds them.
@@ -94,6 +96,8 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
             command.format = parseFormat(value());
         } else if (option == "--open") {
             command.open = true;
+        } else if (option == "--timings") {
+            command.timings = true;
         } else {
             throw UsageError{"unknown argument \"" + option + "\""};
         }
@@ -121,10 +125,18 @@ struct Run {
     bool report(report::ReportRequest request) {
         request.settings = settings;
         request.showReport = command.open;
+        report::ReportTimings timings;
+        if (command.timings) {
+            request.timings = &timings;
+        }
         try {
             const std::string path = report::ExporttoExcel(*connect(), request);
             if (!path.empty()) {
                 out << path << '\n' << std::flush;
+            }
+            if (command.timings) {
+                err << "timings: fetch " << timings.fetchSeconds << " s, table "
+                    << timings.tableSeconds << " s, write " << timings.writeSeconds << " s\n";
             }
             return true;
         } catch (const std::exception& failure) {

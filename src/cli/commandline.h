@@ -19,6 +19,7 @@ struct Command {
     std::string key;                   // --key
     std::optional<int> format;         // --format, overriding the settings file
     bool open = false;                 // --open
+    bool timings = false;              // --timings
 };
 
 // A command line that cannot be understood; the text says why.

@@ -45,7 +45,11 @@ void CompressFormat(design::SchematicTool& tool, const ReportRequest& request) {
     const std::string tablePath = names.tableFile();
     TransientFiles transient({intermediatePath, tablePath});
 
+    const auto fetchStart = std::chrono::steady_clock::now();
     const auto design = tool.LoadGroupFlatten(names.designName);
+    if (request.timings != nullptr) {
+        request.timings->fetchSeconds += secondsSince(fetchStart);
+    }
     const IntermediateCounts counts =
         writeIntermediateFile(*design, request.columns, intermediatePath);
     Table table = importIntermediateFile(intermediatePath);

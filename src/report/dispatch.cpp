@@ -20,11 +20,24 @@ std::string compressAndWrite(design::SchematicTool& tool, const ReportRequest& r
     // fails before it knows the names itself.
     const ReportNames names = reportNames(tool, request.choiceSuffix);
     TransientFiles transient({names.intermediateFile(), names.tableFile()});
+    const double fetchedBefore = request.timings != nullptr ? request.timings->fetchSeconds : 0;
+    const auto start = std::chrono::steady_clock::now();
     CompressFormat(tool, request);
-    return writer(tool, request);
+    const auto tableBuilt = std::chrono::steady_clock::now();
+    std::string path = writer(tool, request);
+    if (request.timings != nullptr) {
+        request.timings->tableSeconds += std::chrono::duration<double>(tableBuilt - start).count() -
+                                         (request.timings->fetchSeconds - fetchedBefore);
+        request.timings->writeSeconds += secondsSince(tableBuilt);
+    }
+    return path;
 }
 
 }  // namespace
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 std::string ExporttoExcel(design::SchematicTool& tool, const ReportRequest& request) {
     switch (request.settings.Export_File_Format) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,14 @@ namespace vexlo::report {
 // Output formats of Export_File_Format.
 enum ExportFormat : int { FormatWorkbook = 0, FormatText = 1, FormatHtml = 2, FormatCsv = 3 };
 
+// Where one report's time went: fetching the design from the tool, building the table, and
+// writing the report file. Filled when a request asks for it.
+struct ReportTimings {
+    double fetchSeconds = 0;
+    double tableSeconds = 0;
+    double writeSeconds = 0;
+};
+
 // Everything a report reads of the main window's state.
 struct ReportRequest {
     std::vector<std::string> columns;  // the column list, left to right
@@ -19,7 +28,11 @@ struct ReportRequest {
     std::string choiceSuffix;          // "" or "_" followed by a saved selection's name
     options::Settings settings;        // the option fields
     bool showReport = true;            // hand the written report to xdg-open
+    ReportTimings* timings = nullptr;  // when set, the run's phases are timed into it
 };
+
+// Seconds since a start, for the phases of ReportTimings.
+double secondsSince(std::chrono::steady_clock::time_point start);
 
 // The message of Create Report when compressing without a key.
 inline constexpr const char* missingKeyMessage =

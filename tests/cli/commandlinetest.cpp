@@ -168,6 +168,18 @@ TEST_F(RunCommand, SettingsFileDecidesTheFormatUnlessOverridden) {
     EXPECT_EQ(out.str(), project.file("amp.txt") + "\n");
 }
 
+TEST_F(RunCommand, TimingsArePrintedPerReport) {
+    EXPECT_EQ(run({"--all", "--format", "csv", "--timings"}), exitSuccess);
+    const std::string errors = err.str();
+    EXPECT_EQ(errors.rfind("timings: fetch ", 0), 0u) << errors;
+    std::size_t lines = 0;
+    for (std::size_t at = errors.find("timings: "); at != std::string::npos;
+         at = errors.find("timings: ", at + 1)) {
+        ++lines;
+    }
+    EXPECT_EQ(lines, 2u);
+}
+
 TEST_F(RunCommand, FormatWithoutWriterWritesNothing) {
     writeFile(project.file("vexlosettings.qzv"), crlf({"Export_File_Format=7"}));
     EXPECT_EQ(run({"--column", "Value"}), exitSuccess);
@@ -199,8 +211,9 @@ TEST_F(RunCommand, UnwritableOutputFolderFailsAndReportsNothingWritten) {
 
 TEST_F(RunCommand, HelpNamesEveryOption) {
     EXPECT_EQ(run({"--help"}), exitSuccess);
-    for (const char* option : {"--all", "--selection", "--column", "--compress", "--key",
-                               "--format", "--list", "--attributes", "--open", "--help"}) {
+    for (const char* option :
+         {"--all", "--selection", "--column", "--compress", "--key", "--format", "--list",
+          "--attributes", "--open", "--timings", "--help"}) {
         EXPECT_NE(out.str().find(option), std::string::npos) << option;
     }
 }
