@@ -190,6 +190,8 @@ void WorkbookPackage::saveAs(const std::string& path, const Changes& changes) co
     const auto fail = [&](const std::string& why) {
         throw Error(errc::PathFileAccess, "Cannot write the workbook \"" + path + "\": " + why);
     };
+    // The archive is built in memory and written through an atomic file, so a failure at any
+    // point leaves the old file as it was.
     OutputArchive output;
     zip_error_t error;
     zip_error_init(&error);
@@ -200,52 +202,13 @@ void WorkbookPackage::saveAs(const std::string& path, const Changes& changes) co
         zip_error_fini(&error);
         fail(why);
     }
-    zip_source_keep(output.buffer);  // the archive's close must leave the bytes to us
-
-    const auto add = [&](const std::string& name, zip_source_t* source, std::size_t size) {
-        if (source == nullptr) {
-            fail(zip_strerror(output.archive));
-        }
-        const zip_int64_t entry = zip_file_add(output.archive, name.c_str(), source, 0);
-        if (entry < 0) {
-            zip_source_free(source);
-            fail(zip_strerror(output.archive));
-        }
-        if (size > fastCompressionSize) {
-            zip_set_file_compression(output.archive, entry, ZIP_CM_DEFLATE, 1);
-        }
-    };
-    const auto addBytes = [&](const std::string& name, std::string_view bytes) {
-        add(name, zip_source_buffer(output.archive, bytes.data(), bytes.size(), 0), bytes.size());
-    };
-
-    std::set<std::string> written;
-    for (std::size_t at = 0; at < names_.size(); ++at) {
-        const std::string& name = names_[at];
-        if (changes.removed.count(name) != 0) {
-            continue;
-        }
-        written.insert(name);
-        if (const auto replaced = changes.replaced.find(name); replaced != changes.replaced.end()) {
-            addBytes(name, replaced->second);
-        } else if (archive_ == nullptr) {
-            addBytes(name, memoryParts_[entries_[at]]);
-        } else if (!name.empty() && name.back() == '/') {
-            if (zip_dir_add(output.archive, name.c_str(), 0) < 0) {
-                fail(zip_strerror(output.archive));
-            }
-        } else {
-            add(name, zip_source_zip(output.archive, archive_, entries_[at], 0, 0, -1), 0);
-        }
-    }
-    for (const auto& [name, bytes] : changes.replaced) {
-        if (written.count(name) == 0) {
-            addBytes(name, bytes);
-        }
+    zip_error_fini(&error);
+    zip_source_keep(output.buffer);  // closing the archive must leave its bytes to us
+    if (const std::string why = addParts(output.archive, changes); !why.empty()) {
+        fail(why);
     }
     if (zip_close(output.archive) != 0) {
-        std::string why = zip_strerror(output.archive);
-        fail(why);
+        fail(zip_strerror(output.archive));
     }
     output.archive = nullptr;
 
@@ -253,7 +216,7 @@ void WorkbookPackage::saveAs(const std::string& path, const Changes& changes) co
         fail(zip_error_strerror(zip_source_error(output.buffer)));
     }
     AtomicFile file(path);
-    std::string chunk(1 << 20, '\0');
+    std::string chunk(std::size_t(1) << 20, '\0');
     zip_int64_t got = 0;
     while ((got = zip_source_read(output.buffer, chunk.data(), chunk.size())) > 0) {
         file.write(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
@@ -265,6 +228,50 @@ void WorkbookPackage::saveAs(const std::string& path, const Changes& changes) co
         fail(readFailure);
     }
     file.commit();
+}
+
+std::string WorkbookPackage::addParts(zip* archive, const Changes& changes) const {
+    std::string failure;
+    const auto add = [&](const std::string& name, zip_source_t* source, std::size_t size) {
+        const zip_int64_t entry =
+            source != nullptr ? zip_file_add(archive, name.c_str(), source, 0) : -1;
+        if (entry < 0) {
+            if (source != nullptr) {
+                zip_source_free(source);
+            }
+            failure = zip_strerror(archive);
+        } else if (size > fastCompressionSize) {
+            zip_set_file_compression(archive, entry, ZIP_CM_DEFLATE, 1);
+        }
+    };
+    const auto addBytes = [&](const std::string& name, std::string_view bytes) {
+        add(name, zip_source_buffer(archive, bytes.data(), bytes.size(), 0), bytes.size());
+    };
+
+    for (std::size_t at = 0; at < names_.size() && failure.empty(); ++at) {
+        const std::string& name = names_[at];
+        const auto replaced = changes.replaced.find(name);
+        if (changes.removed.count(name) != 0) {
+            continue;
+        } else if (replaced != changes.replaced.end()) {
+            addBytes(name, replaced->second);
+        } else if (archive_ == nullptr) {
+            addBytes(name, memoryParts_[entries_[at]]);
+        } else if (!name.empty() && name.back() == '/') {
+            if (zip_dir_add(archive, name.c_str(), 0) < 0) {
+                failure = zip_strerror(archive);
+            }
+        } else {
+            // The part's bytes are copied as they are.
+            add(name, zip_source_zip(archive, archive_, entries_[at], 0, 0, -1), 0);
+        }
+    }
+    for (const auto& [name, bytes] : changes.replaced) {
+        if (failure.empty() && !find(name)) {
+            addBytes(name, bytes);
+        }
+    }
+    return failure;
 }
 
 }  // namespace vexlo::report

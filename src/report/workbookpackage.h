@@ -45,6 +45,8 @@ public:
 private:
     WorkbookPackage() = default;
     void index(std::string name, std::size_t entry);
+    // Adds every part to archive; returns what failed, or "".
+    std::string addParts(zip* archive, const Changes& changes) const;
 
     std::string path_;
     zip* archive_ = nullptr;

@@ -529,84 +529,95 @@ void WorksheetXml::writeColumns(const Worksheet& sheet, std::string& out) {
     out += "</" + p + "cols>";
 }
 
+// The tags of cells and rows, spelled with the sheet's namespace prefix once for all cells.
+struct WorksheetXml::CellTags {
+    explicit CellTags(const std::string& p)
+        : cellOpen('<' + p + "c r=\""),
+          cellClose("</" + p + "c>"),
+          valueOpen('<' + p + "v>"),
+          valueClose("</" + p + "v>"),
+          inlineOpen(" t=\"inlineStr\"><" + p + "is><" + p + "t"),
+          inlineClose("</" + p + "t></" + p + "is></" + p + "c>"),
+          rowOpen('<' + p + "row r=\""),
+          rowClose("</" + p + "row>") {}
+
+    std::string cellOpen, cellClose, valueOpen, valueClose, inlineOpen, inlineClose, rowOpen,
+        rowClose;
+};
+
+void WorksheetXml::writeCell(const Worksheet& sheet, const Cell& cell, std::size_t row,
+                             const CellTags& tags, std::string& out) {
+    out += tags.cellOpen;
+    appendColumnLetters(out, cell.column);
+    appendNumber(out, row);
+    out += '"';
+    if (cell.style != 0) {
+        out += " s=\"";
+        appendNumber(out, cell.style);
+        out += '"';
+    }
+    switch (cell.kind) {
+        case Kind::Empty:
+            out += "/>";
+            break;
+        case Kind::Number:
+            out += '>';
+            out += tags.valueOpen;
+            out.append(sheet.pool_, cell.data, cell.length);
+            out += tags.valueClose;
+            out += tags.cellClose;
+            break;
+        case Kind::Shared:
+            out += " t=\"s\">";
+            out += tags.valueOpen;
+            appendNumber(out, cell.data);
+            out += tags.valueClose;
+            out += tags.cellClose;
+            break;
+        case Kind::Text: {
+            const std::string_view text(sheet.pool_.data() + cell.data, cell.length);
+            out += tags.inlineOpen;
+            out += needsPreserve(text) ? " xml:space=\"preserve\">" : ">";
+            xml::appendText(out, text);
+            out += tags.inlineClose;
+            break;
+        }
+        case Kind::Raw:
+            out += sheet.raw_[cell.data].xml;
+            break;
+    }
+}
+
 void WorksheetXml::writeCells(const Worksheet& sheet, std::string& out) {
     const std::string& p = sheet.frame_.prefix;
-    const std::string cellOpen = '<' + p + "c r=\"";
-    const std::string cellClose = "</" + p + "c>";
-    const std::string valueOpen = '<' + p + "v>";
-    const std::string valueClose = "</" + p + "v>";
-    const std::string inlineOpen = " t=\"inlineStr\"><" + p + "is><" + p + "t";
-    const std::string inlineClose = "</" + p + "t></" + p + "is>" + cellClose;
-    const std::string rowOpen = '<' + p + "row r=\"";
-    const std::string rowClose = "</" + p + "row>";
-
+    const CellTags tags(p);
     const std::size_t sheetDataStart = out.size();
     out += '<' + p + "sheetData>";
     for (std::size_t index = 0; index < sheet.rows_.size(); ++index) {
         const Worksheet::Row& row = sheet.rows_[index];
         const std::size_t rowStart = out.size();
-        out += rowOpen;
+        out += tags.rowOpen;
         appendNumber(out, index + 1);
         out += '"';
         out += sheet.rowAttributes_[row.attributes];
         out += '>';
         const std::size_t cellsStart = out.size();
         for (const Cell& cell : row.cells) {
-            if (cell.kind == Kind::Empty && cell.style == 0) {
-                continue;
-            }
-            out += cellOpen;
-            appendColumnLetters(out, cell.column);
-            appendNumber(out, index + 1);
-            out += '"';
-            if (cell.style != 0) {
-                out += " s=\"";
-                appendNumber(out, cell.style);
-                out += '"';
-            }
-            switch (cell.kind) {
-                case Kind::Empty:
-                    out += "/>";
-                    break;
-                case Kind::Number:
-                    out += '>';
-                    out += valueOpen;
-                    out.append(sheet.pool_, cell.data, cell.length);
-                    out += valueClose;
-                    out += cellClose;
-                    break;
-                case Kind::Shared:
-                    out += " t=\"s\">";
-                    out += valueOpen;
-                    appendNumber(out, cell.data);
-                    out += valueClose;
-                    out += cellClose;
-                    break;
-                case Kind::Text: {
-                    const std::string_view text(sheet.pool_.data() + cell.data, cell.length);
-                    out += inlineOpen;
-                    out += needsPreserve(text) ? " xml:space=\"preserve\">" : ">";
-                    xml::appendText(out, text);
-                    out += inlineClose;
-                    break;
-                }
-                case Kind::Raw:
-                    out += sheet.raw_[cell.data].xml;
-                    break;
+            // A cell with neither value nor format is no cell at all.
+            if (cell.kind != Kind::Empty || cell.style != 0) {
+                writeCell(sheet, cell, index + 1, tags, out);
             }
         }
-        if (out.size() == cellsStart) {
-            if (row.attributes == 0) {
-                out.resize(rowStart);
-            } else {
-                out.back() = '/';
-                out += '>';
-            }
+        if (out.size() != cellsStart) {
+            out += tags.rowClose;
+        } else if (row.attributes != 0) {
+            out.back() = '/';
+            out += '>';
         } else {
-            out += rowClose;
+            out.resize(rowStart);
         }
     }
-    if (out.size() == sheetDataStart + p.size() + 11) {
+    if (out.size() == sheetDataStart + p.size() + std::strlen("<sheetData>")) {
         out.insert(out.end() - 1, '/');
     } else {
         out += "</" + p + "sheetData>";

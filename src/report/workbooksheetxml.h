@@ -35,6 +35,9 @@ private:
     static void loadMerges(Worksheet& sheet, pugi::xml_node mergeCells);
     static void writeDimension(const Worksheet& sheet, std::string& out);
     static void writeColumns(const Worksheet& sheet, std::string& out);
+    struct CellTags;
+    static void writeCell(const Worksheet& sheet, const Cell& cell, std::size_t row,
+                          const CellTags& tags, std::string& out);
     static void writeCells(const Worksheet& sheet, std::string& out);
     static void writeMerges(const Worksheet& sheet, std::string& out);
 };
