@@ -321,7 +321,10 @@ void WorksheetXml::loadCell(Worksheet& sheet, pugi::xml_node node, int row, int 
                             const std::string& damaged) {
     const std::uint32_t style = node.attribute("s").as_uint();
     const std::string_view type = node.attribute("t").as_string("n");
-    const pugi::xml_node value = xml::child(node, "v");
+    pugi::xml_node value = xml::child(node, "v");
+    if (value && *value.text().get() == '\0') {
+        value = pugi::xml_node();  // an empty <v/> holds no value
+    }
     const pugi::xml_node inlineString = xml::child(node, "is");
     bool modelled = !xml::child(node, "f") && !xml::child(node, "extLst");
     for (pugi::xml_attribute attribute : node.attributes()) {

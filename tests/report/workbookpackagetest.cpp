@@ -474,6 +474,27 @@ TEST(WorkbookPackageTest, KeepsAPrefixedSpreadsheetNamespace) {
             "footer=\"0\"/></x:worksheet>");
 }
 
+TEST(WorkbookPackageTest, PlacesCellsAndRowsWithoutReferencesAfterThePreviousOnes) {
+    TempDir dir;
+    const std::string sheet =
+        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+        "<sheetData><row><c t=\"inlineStr\"><is><t>a</t></is></c><c><v>2</v></c></row>"
+        "<row r=\"4\"><c r=\"C4\"><v>3</v></c><c><v>4</v></c><c><v></v></c></row>"
+        "<row><c r=\"B5\" t=\"inlineStr\"><is><r><t>rich</t></r><r><t> text</t></r></is></c>"
+        "</row></sheetData></worksheet>";
+    test::writeZip(dir.file("implicit.xlsx"),
+                   test::withPart(test::templateParts(), "xl/worksheets/sheet1.xml", sheet));
+    Workbook workbook = Workbook::open(dir.file("implicit.xlsx"));
+    const Worksheet& cells = workbook.firstSheet();
+    EXPECT_EQ(cells.cell(1, 1), (CellValue{CellType::Text, "a"}));
+    EXPECT_EQ(cells.cell(1, 2), (CellValue{CellType::Number, "2"}));
+    EXPECT_EQ(cells.cell(4, 3), (CellValue{CellType::Number, "3"}));
+    EXPECT_EQ(cells.cell(4, 4), (CellValue{CellType::Number, "4"}));
+    EXPECT_EQ(cells.cell(4, 5), CellValue{});
+    EXPECT_EQ(cells.cell(5, 2), (CellValue{CellType::Text, "rich text"}));
+    EXPECT_EQ(cells.lastRow(), 5);
+}
+
 TEST(WorkbookPackageTest, GivesATemplateWithoutStylesAStyleSheet) {
     TempDir dir;
     Parts parts = test::withPart(test::templateParts(), "xl/styles.xml", "");
