@@ -88,6 +88,8 @@ TEST_F(WorkbookCheckTest, TemplateReportKeepsEverythingAroundTheBlock) {
     sheet.setValue(6, 1, "R1, R2");
     sheet.setValue(6, 3, "2");
     sheet.deleteRows({7});
+    // A template cell with a number format keeps it under a new font.
+    sheet.applyStyle({2, 2, 2, 2}, {true, true, std::nullopt, std::nullopt});
     workbook.saveAs(dir_.file("report.xls"));
     check(dir_.file("report.xls"), R"({
         "sheets": ["Report", "Notes"],
@@ -98,6 +100,7 @@ TEST_F(WorkbookCheckTest, TemplateReportKeepsEverythingAroundTheBlock) {
                   "B7": ["s", "100n"], "A8": [null, null], "F7": ["b", true], "C2": ["n", 45001],
                   "A9": ["n", 5], "F9": ["s", "moved"], "A11": ["s", "Footer"]},
         "fonts": {"A1": {"bold": true, "italic": false, "size": 14},
+                  "B2": {"bold": true, "italic": true, "size": 11},
                   "A5": {"bold": false, "italic": true, "size": 12},
                   "C7": {"bold": true, "italic": false, "size": 10}},
         "alignments": {"A5": "center", "C6": "right", "H6": null},
