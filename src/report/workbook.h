@@ -41,8 +41,9 @@ struct CellRange {
     bool operator==(const CellRange&) const = default;
 };
 
-// What a cell shows: its text, and whether it is held as a number. Formulas, booleans and error
-// values read as their cached text, with the type Text.
+// What a cell shows: its text, and whether it is held as a number. A formula reads as its cached
+// result (a number result as a Number); booleans ("1", "0") and error values as their cached
+// text, with the type Text.
 struct CellValue {
     CellType type = CellType::Empty;
     std::string text;
@@ -113,8 +114,9 @@ public:
     void deleteRow(int row);
     void deleteRows(std::vector<int> rows);
 
-    // Sets font and alignment on every cell of the range, keeping each cell's number format,
-    // borders, fill and the font settings the change leaves unset.
+    // Sets font and alignment on every cell of the range, empty ones included, keeping each
+    // cell's number format, borders, fill and the font settings the change leaves unset. Sizes
+    // are held to the 1 to 409 points a spreadsheet accepts.
     void applyStyle(const CellRange& range, const CellStyleChange& change);
 
     void setColumnWidth(int column, double width);
@@ -126,7 +128,8 @@ public:
     std::optional<double> rowHeight(int row) const;
     const std::vector<CellRange>& mergedRanges() const noexcept { return merged_; }
 
-    // The highest row / column holding a cell or row attributes; 0 for an empty sheet.
+    // The highest row holding a cell or row attributes, the highest column holding a cell; 0 for
+    // an empty sheet.
     int lastRow() const;
     int lastColumn() const;
 
@@ -223,7 +226,8 @@ public:
     Worksheet& firstSheet();
 
     // Writes the workbook under path, replacing a file of that name atomically: on failure the
-    // old file stays whole, nothing new is left behind, and the error names the file.
+    // old file stays whole, nothing new is left behind, and the error names the file. Removes a
+    // calculation chain once the sheet's cells changed; the workbook can be saved again.
     void saveAs(const std::string& path);
 
 private:
