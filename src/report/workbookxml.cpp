@@ -200,6 +200,11 @@ std::string parse(pugi::xml_document& document, std::string_view xml, unsigned o
         if (!document.document_element()) {
             return "no root element";
         }
+        // Whatever the part was encoded in, it is written back as UTF-8.
+        const pugi::xml_node declaration = document.first_child();
+        if (declaration.type() == pugi::node_declaration && declaration.attribute("encoding")) {
+            declaration.attribute("encoding").set_value("UTF-8");
+        }
         return {};
     }
     return std::string(result.description()) + " at byte " +

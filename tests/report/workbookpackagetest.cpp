@@ -495,6 +495,31 @@ TEST(WorkbookPackageTest, PlacesCellsAndRowsWithoutReferencesAfterThePreviousOne
     EXPECT_EQ(cells.lastRow(), 5);
 }
 
+TEST(WorkbookPackageTest, WritesAChangedUtf16PartBackAsUtf8) {
+    TempDir dir;
+    const std::string styles =
+        replaced(templatePart("xl/styles.xml"), "encoding=\"UTF-8\"", "encoding=\"UTF-16\"");
+    std::string utf16 = "\xff\xfe";  // little-endian byte order mark
+    for (const char c : styles) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    test::writeZip(dir.file("utf16.xlsx"),
+                   test::withPart(test::templateParts(), "xl/styles.xml", utf16));
+    Workbook workbook = Workbook::open(dir.file("utf16.xlsx"));
+    EXPECT_EQ(workbook.firstSheet().format(1, 1), (CellFormat{true, false, 14, std::nullopt}));
+    workbook.firstSheet().applyStyle({1, 1, 1, 1}, {false, true, std::nullopt, std::nullopt});
+    workbook.saveAs(dir.file("out.xlsx"));
+    const std::string saved = test::readZip(dir.file("out.xlsx")).parts.at("xl/styles.xml");
+    EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
+                          "<styleSheet",
+                          0),
+              0u)
+        << saved.substr(0, 80);
+    EXPECT_EQ(Workbook::open(dir.file("out.xlsx")).firstSheet().format(1, 1),
+              (CellFormat{false, true, 14, std::nullopt}));
+}
+
 TEST(WorkbookPackageTest, GivesATemplateWithoutStylesAStyleSheet) {
     TempDir dir;
     Parts parts = test::withPart(test::templateParts(), "xl/styles.xml", "");
