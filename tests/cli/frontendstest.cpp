@@ -1,0 +1,252 @@
+// The window and vexlo-report against the real simulator on a private bus: for the same state
+// both front ends write the same reports, and the command line's exit statuses and messages.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+
+#include "design/dbus/toolclient.h"
+#include "design/faketool.h"
+#include "main/vexlo.h"
+#include "selection/droplist.h"
+#include "simulator.h"
+
+namespace vexlo {
+namespace {
+
+using design::makeComponent;
+using test::crlf;
+using test::readFile;
+using test::writeFile;
+using Lines = std::vector<std::string>;
+
+const auto* const privateBus = ::testing::AddGlobalTestEnvironment(new test::PrivateBusEnvironment);
+
+struct BinaryRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& text) {
+    std::string result = "'";
+    for (char c : text) {
+        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return result + "'";
+}
+
+BinaryRun runReportBinary(const Lines& arguments) {
+    test::TempDir capture;
+    std::string command = quoted(test::buildDir() + "/src/cli/vexlo-report");
+    for (const auto& argument : arguments) {
+        command += " " + quoted(argument);
+    }
+    command += " >" + quoted(capture.file("out")) + " 2>" + quoted(capture.file("err"));
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(capture.file("out")),
+            readFile(capture.file("err"))};
+}
+
+// A board whose values test quoting, escaping and widths in every format.
+test::DesignSpec boardDesign(const std::string& folder) {
+    auto part = [](const char* refdes, const char* number, const char* value, const char* text) {
+        return makeComponent(refdes,
+                             {{"REFDES", refdes}, {"Part Number", number}, {"Value", value}},
+                             {{"Description", text}});
+    };
+    test::DesignSpec spec;
+    spec.project = folder + "/";
+    spec.document = test::DesignDocument{"amp.1", folder + "/sch/"};
+    spec.components = {part("R1", "RC0603-10K", "10k", "Resistor, 1%"),
+                       part("R2", "RC0603-10K", "10k", "Resistor, 1%"),
+                       part("C1", "GRM-100N", "100n",
+                            "Cap 0.1\xc2\xb5"
+                            "F <X7R>"),
+                       part("L1", "LQH-4U7", "4.7\xc2\xb5H", "Inductor \"shielded\" & small"),
+                       part("R3", "RC0603-10K", "10k", "Resistor, 1%"),
+                       part("", "NONE", "", "not placed")};
+    return spec;
+}
+
+class FrontEnds : public ::testing::Test {
+protected:
+    FrontEnds() {
+        writeFile(project.file("sch/amp.sch"), "");
+        writeDesignJson(project.file("design.json"), boardDesign(project.path()));
+        simulator.emplace(Lines{project.file("design.json")});
+        writeFile(project.file("vexloattributes.qzv"),
+                  crlf({"** Board", "REFDES", "Part Number", "Description", "QTY", "==Part Number",
+                        "** Values", "Value", "REFDES"}));
+    }
+
+    void useFormat(int format) {
+        writeFile(project.file("vexlosettings.qzv"),
+                  crlf({"Export_File_Format=" + std::to_string(format)}));
+    }
+
+    // The report a window click writes, read and removed.
+    std::string windowReport(const std::function<void(Vexlo&)>& act, const std::string& name) {
+        Vexlo window(&design::dbus::connectToTool);
+        std::vector<QString> messages;
+        window.showMessage = [&messages](const QString& text) { messages.push_back(text); };
+        EXPECT_TRUE(window.Form_Load());
+        window.show();
+        act(window);
+        EXPECT_TRUE(messages.empty()) << messages.front().toStdString();
+        return takeReport(name);
+    }
+
+    std::string takeReport(const std::string& name) {
+        const std::string path = project.file(name);
+        if (!std::filesystem::exists(path)) {
+            ADD_FAILURE() << name << " not written";
+            return {};
+        }
+        std::string bytes = readFile(path);
+        std::filesystem::remove(path);
+        return bytes;
+    }
+
+    test::TempDir project;
+    test::ViewerRecorder viewer;
+    std::optional<test::RunningSimulator> simulator;
+};
+
+struct FormatCase {
+    const char* title;
+    int format;
+    const char* name;
+    const char* extension;
+};
+
+class SameReports : public FrontEnds, public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(SameReports, CreateReportAndColumns) {
+    const FormatCase& c = GetParam();
+    useFormat(c.format);
+    const std::string fromWindow = windowReport(
+        [](Vexlo& window) {
+            QTest::mouseClick(window.btnLoad, Qt::LeftButton);
+            for (const char* column : {"REFDES", "Description", "Part Number"}) {
+                const auto found = window.lstAttributes->findItems(column, Qt::MatchExactly);
+                window.lstAttributes->clearSelection();
+                found.front()->setSelected(true);
+                QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+            }
+            window.chkCompress->setChecked(true);
+            const auto key = window.lstSelected->findItems("Part Number", Qt::MatchExactly);
+            const QPoint at = window.lstSelected->visualItemRect(key.front()).center();
+            QTest::mouseClick(window.lstSelected->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseClick(window.btnkey, Qt::LeftButton);
+            QTest::mouseClick(window.btnReport, Qt::LeftButton);
+        },
+        std::string("amp") + c.extension);
+    const BinaryRun run =
+        runReportBinary({"--column", "REFDES", "--column", "Description", "--column", "Part Number",
+                         "--compress", "--key", "Part Number", "--format", c.name});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, project.file(std::string("amp") + c.extension) + "\n");
+    EXPECT_EQ(takeReport(std::string("amp") + c.extension), fromWindow);
+    EXPECT_NE(fromWindow.find("R1, R2, R3"), std::string::npos);
+}
+
+TEST_P(SameReports, LoadChoicesAndSelection) {
+    const FormatCase& c = GetParam();
+    useFormat(c.format);
+    const std::string name = std::string("amp_Board") + c.extension;
+    const std::string fromWindow = windowReport(
+        [](Vexlo& window) { QTest::mouseClick(window.btnloadChoice, Qt::LeftButton); }, name);
+    const BinaryRun run = runReportBinary({"--selection", "Board", "--format", c.name});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, project.file(name) + "\n");
+    EXPECT_EQ(takeReport(name), fromWindow);
+}
+
+TEST_P(SameReports, LoadAllAndAll) {
+    const FormatCase& c = GetParam();
+    useFormat(c.format);
+    const std::string board = std::string("amp_Board") + c.extension;
+    const std::string values = std::string("amp_Values") + c.extension;
+    std::string valuesFromWindow;
+    const std::string boardFromWindow = windowReport(
+        [&](Vexlo& window) {
+            QTest::mouseClick(window.btnLoadAll, Qt::LeftButton);
+            valuesFromWindow = takeReport(values);
+        },
+        board);
+    const BinaryRun run = runReportBinary({"--all"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, project.file(board) + "\n" + project.file(values) + "\n");
+    EXPECT_EQ(takeReport(board), boardFromWindow);
+    EXPECT_EQ(takeReport(values), valuesFromWindow);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, SameReports,
+                         ::testing::Values(FormatCase{"Text", 1, "text", ".txt"},
+                                           FormatCase{"Html", 2, "html", ".html"},
+                                           FormatCase{"Csv", 3, "csv", ".csv"}),
+                         [](const auto& info) { return std::string(info.param.title); });
+
+TEST_F(FrontEnds, ListAndAttributes) {
+    BinaryRun run = runReportBinary({"--list"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "Board\nValues\n");
+    run = runReportBinary({"--attributes"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "REFDES\nPart Number\nValue\nDescription\n");
+}
+
+TEST_F(FrontEnds, KeyGuardWritesNothing) {
+    const BinaryRun run = runReportBinary({"--column", "Value", "--compress", "--format", "csv"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              "vexlo-report: You have selected to Compress Report, you must select a Key. Select "
+              "the key in the Attribute Selected list and select the 'Add Key' button\n");
+    EXPECT_FALSE(std::filesystem::exists(project.file("amp.csv")));
+}
+
+TEST_F(FrontEnds, UnknownSelectionReportsAnEmptyColumnList) {
+    const BinaryRun run = runReportBinary({"--selection", "Nope", "--format", "csv"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, project.file("amp_Nope.csv") + "\n");
+    EXPECT_EQ(readFile(project.file("amp_Nope.csv")), crlf({"", "", "", "", "", ""}));
+}
+
+TEST_F(FrontEnds, UsageErrorExitsWithTwo) {
+    const BinaryRun run = runReportBinary({"--format", "csv"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err,
+              "vexlo-report: no mode given (--all, --selection, --column, --list or "
+              "--attributes)\nTry 'vexlo-report --help'.\n");
+}
+
+TEST_F(FrontEnds, ToolNotRunningExitsWithThree) {
+    simulator.reset();
+    const BinaryRun run = runReportBinary({"--all"});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              "vexlo-report: You need to have Trelmo Schemora Open to run this program!\n");
+}
+
+TEST_F(FrontEnds, UnwritableOutputFolderFailsWithNothingReported) {
+    // The report goes beside the document folder; a folder in the way of the report's name
+    // makes the final rename fail.
+    std::filesystem::create_directories(project.file("amp.csv/inside"));
+    const BinaryRun run = runReportBinary({"--column", "Value", "--format", "csv"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("vexlo-report: Error ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(project.file("amp.csv")), std::string::npos) << run.err;
+    EXPECT_EQ(test::listFolder(project.file("sch")), Lines{"amp.sch"});
+}
+
+}  // namespace
+}  // namespace vexlo
