@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev libgl-dev libzip-dev libpugixml-dev libgtest-dev
     dbus dbus-bin dbus-daemon
     xvfb xauth x11-utils imagemagick
-    python3 python3-openpyxl clang-format
+    python3 python3-openpyxl clang-format time
 )
 
 missing=()

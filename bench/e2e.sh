@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# End-to-end benchmark: designs of 1,000 to 200,000 generated components (ten attributes each)
+# served by the real simulator on a private bus, reported by vexlo-report as CSV and as a
+# workbook with Compress on. Prints a table of wall time, the split between fetching the design
+# over the bus, building the table and writing the file, and the peak memory of vexlo-report.
+#
+#   bash bench/e2e.sh [COUNT ...]        (build first: scripts/build.sh)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${VEXLO_BUILD:-$root/build}"
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || [ -z "${VEXLO_BENCH_BUS:-}" ]; then
+    exec env VEXLO_BENCH_BUS=1 dbus-run-session -- "$0" "$@"
+fi
+counts=("$@")
+[ ${#counts[@]} -gt 0 ] || counts=(1000 10000 100000 200000)
+
+work="$(mktemp -d)"
+sim_pid=""
+cleanup() {
+    [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+columns=(--column REFDES --column "Part Number" --column Value --column Footprint
+         --column Description --column Manufacturer --column Tolerance --column "Stock Code"
+         --column "Symbol Library" --column Assembly --compress --key "Stock Code")
+
+echo "| components | format | wall s | fetch s | table s | write s | peak MB | rows |"
+echo "|---:|---|---:|---:|---:|---:|---:|---:|"
+for count in "${counts[@]}"; do
+    project="$work/p$count"
+    mkdir -p "$project/sch"
+    "$build/bench/generate-design" "$count" "$work/design.json" "$project"
+    fifo="$work/ready"
+    mkfifo "$fifo"
+    "$build/tools/schemora-sim/schemora-sim" "$work/design.json" >"$fifo" &
+    sim_pid=$!
+    read -r _ <"$fifo"
+    rm -f "$fifo"
+    for format in csv excel; do
+        if ! /usr/bin/time -f "%e %M" -o "$work/time" \
+            "$build/src/cli/vexlo-report" "${columns[@]}" --format "$format" --timings \
+            >"$work/out" 2>"$work/err"; then
+            printf '| %s | %s | failed: %s |\n' "$count" "$format" "$(head -n 1 "$work/err")"
+            continue
+        fi
+        read -r wall peak <"$work/time"
+        timings="$(grep '^timings:' "$work/err")"
+        fetch="$(echo "$timings" | awk '{print $3}')"
+        table="$(echo "$timings" | awk '{print $6}')"
+        write="$(echo "$timings" | awk '{print $9}')"
+        report="$(cat "$work/out")"
+        rows="-"
+        [ "$format" = csv ] && rows="$(($(wc -l <"$report") - 1))"
+        printf '| %s | %s | %s | %.2f | %.2f | %.2f | %d | %s |\n' "$count" "$format" "$wall" \
+            "$fetch" "$table" "$write" "$((peak / 1024))" "$rows"
+        rm -f "$report"
+    done
+    kill "$sim_pid"
+    wait "$sim_pid" 2>/dev/null || true
+    sim_pid=""
+done
