@@ -81,9 +81,9 @@ void Vexlo::createControls() {
     setObjectName(QStringLiteral("Vexlo"));
     setWindowTitle(QStringLiteral("Vexlo - check each report against the design before ordering"));
     setFixedSize(twipsToPixels(7440), twipsToPixels(6945));
-    // The layout was drawn for an 8-point face; larger default fonts clip the button captions.
+    // The layout was drawn for a small 8-point face; larger default fonts clip the button captions.
     QFont face = font();
-    face.setPointSize(8);
+    face.setPointSizeF(7.5);
     setFont(face);
 
     // Declared in the window's order; the tab order follows the tab indexes below.
