@@ -222,11 +222,14 @@ void Vexlo::fillSavedSelections() {
     } catch (const Error&) {
         return;  // the tool is gone: the list stays as it was
     }
-    if (!names) {
-        return;
+    if (names) {
+        setChoices(*names);
     }
+}
+
+void Vexlo::setChoices(const std::vector<std::string>& names) {
     cmbChoice->clear();
-    for (const auto& name : *names) {
+    for (const auto& name : names) {
         cmbChoice->addItem(toQt(name));
     }
     if (cmbChoice->count() > 0) {
@@ -383,13 +386,7 @@ void Vexlo::btnDeleteChoice_Click() {
         if (!remaining) {
             return;  // nothing could be read, so nothing was changed
         }
-        cmbChoice->clear();
-        for (const auto& left : *remaining) {
-            cmbChoice->addItem(toQt(left));
-        }
-        if (cmbChoice->count() > 0) {
-            cmbChoice->setCurrentIndex(0);
-        }
+        setChoices(*remaining);
     });
 }
 

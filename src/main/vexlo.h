@@ -68,6 +68,8 @@ private:
     // Runs one operation at the window's edge: hourglass while it runs, a failure shown as
     // "Error N: description", the program going on.
     void runGuarded(bool hourglass, const std::function<void()>& operation);
+    // The saved-selection names in cmbChoice, the first one selected.
+    void setChoices(const std::vector<std::string>& names);
     // Loads a saved selection into the lists, the Compress box and the key.
     bool loadSelection(const std::string& name, const std::string& path);
     report::ReportRequest reportRequest() const;

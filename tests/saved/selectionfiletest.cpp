@@ -543,28 +543,7 @@ int outcomeAsUnprivileged(const Operation& operation, const std::string& path) {
     return WEXITSTATUS(status);
 }
 
-// A file-size limit makes every write past it fail as a full disk does; the signal it raises
-// is ignored so that the write reports the failure instead.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = old_;
-        limited.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        ::signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit old_{};
-    sighandler_t oldHandler_ = SIG_DFL;
-};
+using test::FileSizeLimit;
 
 enum class Setup {
     PathIsFolder,       // opens, but every read fails

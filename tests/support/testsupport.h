@@ -32,6 +32,21 @@ void writeFile(const std::string& path, const std::string& bytes);
 // Lines joined with CR LF after each.
 std::string crlf(const std::vector<std::string>& lines);
 
+// A file-size limit for its lifetime: every write past it fails as on a full disk (also for
+// root, whom permission bits do not stop). The signal such a write raises is ignored, so the
+// write reports the failure instead.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long long oldSoftLimit_ = 0;
+    void (*oldHandler_)(int) = nullptr;
+};
+
 // Puts a recording xdg-open first on PATH for its lifetime: each call appends its argument as
 // one line to a log, so tests see which reports were shown.
 class ViewerRecorder {
