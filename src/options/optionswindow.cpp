@@ -136,6 +136,10 @@ Form1::Form1(std::function<std::string()> settingsPath, std::function<std::strin
     setWindowTitle(QStringLiteral("Options"));
     setModal(true);
     setFixedSize(twipsToPixels(7620), twipsToPixels(4530));
+    // The layout was drawn for a small 8-point face; larger default fonts clip the captions.
+    QFont face = font();
+    face.setPointSizeF(7.5);
+    setFont(face);
     createControls();
     connect(btnSave, &QPushButton::clicked, this, [this] { btnSave_Click(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { reject(); });
