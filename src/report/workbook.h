@@ -127,6 +127,9 @@ public:
 
     std::optional<double> rowHeight(int row) const;
     const std::vector<CellRange>& mergedRanges() const noexcept { return merged_; }
+    // Removes every merged range that shares a cell with the range, so that a block pasted
+    // there never covers part of a merged cell.
+    void unmergeCells(const CellRange& range);
 
     // The highest row holding a cell or row attributes, the highest column holding a cell; 0 for
     // an empty sheet.

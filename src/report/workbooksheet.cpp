@@ -329,6 +329,15 @@ void Worksheet::deleteRows(std::vector<int> rows) {
     merged_ = std::move(moved);
 }
 
+void Worksheet::unmergeCells(const CellRange& range) {
+    checkRange(range);
+    const auto overlaps = [&range](const CellRange& merged) {
+        return merged.firstRow <= range.lastRow && merged.lastRow >= range.firstRow &&
+               merged.firstColumn <= range.lastColumn && merged.lastColumn >= range.firstColumn;
+    };
+    merged_.erase(std::remove_if(merged_.begin(), merged_.end(), overlaps), merged_.end());
+}
+
 void Worksheet::applyStyle(const CellRange& range, const CellStyleChange& change) {
     checkRange(range);
     std::vector<std::uint32_t> derived;  // old format -> new format, noStyle until first use

@@ -263,6 +263,37 @@ TEST(WorksheetTest, DeletingRowsMovesHeightsHiddenRowsAndMergedRangesUp) {
     EXPECT_EQ(sheet.text(9, 1), "Footer");
 }
 
+struct UnmergeCase {
+    const char* name;
+    CellRange range;
+    std::vector<CellRange> kept;
+};
+
+class UnmergeTest : public ::testing::TestWithParam<UnmergeCase> {};
+
+// The template merges A1:D1, F7:G8 and F10:G11.
+TEST_P(UnmergeTest, RemovesOnlyTheRangesThatShareACell) {
+    TempDir dir;
+    Workbook workbook = Workbook::open(test::makeTemplate(dir));
+    Worksheet& sheet = workbook.firstSheet();
+    sheet.unmergeCells(GetParam().range);
+    EXPECT_EQ(sheet.mergedRanges(), GetParam().kept);
+    EXPECT_EQ(sheet.text(7, 6), "merged note");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, UnmergeTest,
+    ::testing::Values(UnmergeCase{"BlockBelowTheTitle",
+                                  {2, 1, 9, 5},
+                                  {{1, 1, 1, 4}, {7, 6, 8, 7}, {10, 6, 11, 7}}},
+                      UnmergeCase{"CornerCell", {8, 7, 8, 7}, {{1, 1, 1, 4}, {10, 6, 11, 7}}},
+                      UnmergeCase{"ColumnsTouchingTheLeftEdge", {5, 1, 10, 6}, {{1, 1, 1, 4}}},
+                      UnmergeCase{"RightOfTheRanges",
+                                  {1, 8, 20, 9},
+                                  {{1, 1, 1, 4}, {7, 6, 8, 7}, {10, 6, 11, 7}}},
+                      UnmergeCase{"TitleRow", {1, 4, 1, 4}, {{7, 6, 8, 7}, {10, 6, 11, 7}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(WorksheetTest, ReadsEveryKindOfTemplateCellAsItsText) {
     TempDir dir;
     Workbook workbook = Workbook::open(test::makeTemplate(dir));
