@@ -1,8 +1,8 @@
 #include "report/dispatch.h"
 
-#include "common/error.h"
 #include "report/compressformat.h"
 #include "report/csvwriter.h"
+#include "report/fillclipboard.h"
 #include "report/htmlwriter.h"
 #include "report/reportnames.h"
 #include "report/textwriter.h"
@@ -42,8 +42,8 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 std::string ExporttoExcel(design::SchematicTool& tool, const ReportRequest& request) {
     switch (request.settings.Export_File_Format) {
         case FormatWorkbook:
-            throw Error(errc::NoWorkbookWriter,
-                        "The workbook report is not available in this build");
+            // The workbook report groups its own rows and never uses the compressed table.
+            return FillClipboard(tool, request);
         case FormatText:
             return compressAndWrite(tool, request, FillNotepad2);
         case FormatHtml:

@@ -1,4 +1,5 @@
 target_sources(vexlo_report PRIVATE
+    fillclipboard.cpp
     workbook.cpp
     workbooknumber.cpp
     workbookpackage.cpp

@@ -6,5 +6,11 @@ vexlo_add_test(workbook_test
         workbookpackagetest.cpp
         workbookchecktest.cpp
         workbookfixture.cpp
+        fillclipboardtest.cpp
     LIBS vexlo::report PkgConfig::LIBZIP pugixml::pugixml
+)
+# The workbook report beside a real clipboard, which needs a GUI application.
+vexlo_add_test(fillclipboard_clipboard_test QT
+    SOURCES fillclipboardclipboardtest.cpp
+    LIBS vexlo::report
 )

@@ -14,11 +14,13 @@ Exit status 0 when everything holds; each failure is printed on a line of its ow
 """
 
 import json
+import os
 import posixpath
 import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import zipfile
 import xml.etree.ElementTree as ElementTree
 
@@ -240,6 +242,34 @@ def typed(cell):
     return [cell.data_type if cell.data_type in ("n", "b") else "s", cell.value]
 
 
+def expected_typed(value):
+    """A plain JSON value as typed() shows it: a string is text, a number a number."""
+    if value is None:
+        return [None, None]
+    if isinstance(value, bool):
+        return ["b", value]
+    if isinstance(value, (int, float)):
+        return ["n", value]
+    return ["s", value]
+
+
+def references(key):
+    """The cells of "B2" or of a range "A1:D3", row by row."""
+    corners = [split_reference(corner) for corner in key.split(":")]
+    (first_row, first_column), (last_row, last_column) = corners[0], corners[-1]
+    return ["%s%d" % (column_letters(column), row)
+            for row in range(first_row, last_row + 1)
+            for column in range(first_column, last_column + 1)]
+
+
+def column_letters(number):
+    letters = ""
+    while number > 0:
+        number, rest = divmod(number - 1, 26)
+        letters = chr(ord("A") + rest) + letters
+    return letters
+
+
 def check_expectations(checker, archive, path, expected):
     import openpyxl
     # A file object, because openpyxl judges a file name by its extension and the report keeps
@@ -256,13 +286,25 @@ def check_expectations(checker, archive, path, expected):
         checker.equal(book.sheetnames, expected["sheets"], "sheet names")
     for reference, value in expected.get("cells", {}).items():
         checker.equal(typed(sheet[reference]), value, "cell %s" % reference)
-    for reference, font in expected.get("fonts", {}).items():
-        actual = sheet[reference].font
-        checker.equal({"bold": bool(actual.b), "italic": bool(actual.i), "size": actual.sz},
-                      font, "font of %s" % reference)
-    for reference, alignment in expected.get("alignments", {}).items():
-        checker.equal(sheet[reference].alignment.horizontal, alignment,
-                      "alignment of %s" % reference)
+    # A block of rows from its top left cell: plain values, a string for text, a number for a
+    # number, null for an empty cell.
+    for corner, rows in expected.get("rows", {}).items():
+        top, left = split_reference(corner)
+        for offset, row in enumerate(rows):
+            for column, value in enumerate(row):
+                reference = "%s%d" % (column_letters(left + column), top + offset)
+                checker.equal(typed(sheet[reference]), expected_typed(value),
+                              "cell %s" % reference)
+    # Fonts and alignments are given for a cell or for every cell of a range.
+    for key, font in expected.get("fonts", {}).items():
+        for reference in references(key):
+            actual = sheet[reference].font
+            checker.equal({"bold": bool(actual.b), "italic": bool(actual.i), "size": actual.sz},
+                          font, "font of %s" % reference)
+    for key, alignment in expected.get("alignments", {}).items():
+        for reference in references(key):
+            checker.equal(sheet[reference].alignment.horizontal, alignment,
+                          "alignment of %s" % reference)
     for reference, number_format in expected.get("numberFormats", {}).items():
         checker.equal(sheet[reference].number_format, number_format,
                       "number format of %s" % reference)
@@ -343,10 +385,20 @@ def convert(path, folder):
     if office is None:
         print("soffice is not installed")
         return 2
-    result = subprocess.run([office, "--headless", "--convert-to", "csv", "--outdir", folder,
-                             path], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                            timeout=180, check=False)
+    # A profile of its own, so that a running office or a parallel test never shares it.
+    profile = tempfile.mkdtemp(prefix="vexlo-soffice-")
+    try:
+        result = subprocess.run([office, "-env:UserInstallation=file://" + profile,
+                                 "--headless", "--convert-to", "csv", "--outdir", folder, path],
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=180,
+                                check=False)
+    finally:
+        shutil.rmtree(profile, ignore_errors=True)
     print(result.stdout.decode(errors="replace"))
+    converted = os.path.join(folder, os.path.splitext(os.path.basename(path))[0] + ".csv")
+    if result.returncode == 0 and not os.path.exists(converted):
+        print("soffice wrote no %s" % converted)
+        return 1
     return result.returncode
 
 
