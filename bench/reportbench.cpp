@@ -1,14 +1,17 @@
 // Time and peak memory of the compressed table and the text, HTML and CSV writers for designs
-// of 1,000, 10,000 and 100,000 components with 10 columns. Each run happens in a fresh child
-// process, so that its peak resident size is its own.
+// of 1,000, 10,000 and 100,000 components with 10 columns, and of the whole workbook report
+// for 100,000 components, blank and from a template, grouped and not. Each run happens in a
+// fresh child process, so that its peak resident size is its own.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zip.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,7 @@
 #include "design/faketool.h"
 #include "report/compressformat.h"
 #include "report/csvwriter.h"
+#include "report/fillclipboard.h"
 #include "report/htmlwriter.h"
 #include "report/textwriter.h"
 
@@ -28,9 +32,10 @@ using Clock = std::chrono::steady_clock;
 struct Result {
     double compressSeconds = 0;
     double writerSeconds = 0;
-    double cpuSeconds = 0;  // user and system time of both steps
-    long designKiB = 0;     // peak resident size once the design is built
-    long peakKiB = 0;       // peak resident size at the end of the run
+    vexlo::report::ReportTimings phases;  // the workbook report's own split
+    double cpuSeconds = 0;                // user and system time of both steps
+    long designKiB = 0;                   // peak resident size once the design is built
+    long peakKiB = 0;                     // peak resident size at the end of the run
     long reportBytes = 0;
 };
 
@@ -77,18 +82,29 @@ std::shared_ptr<vexlo::design::FlattenedDesign> makeDesign(int components) {
     return design;
 }
 
-Result runOnce(const std::string& folder, int components, int compress, int format) {
-    vexlo::design::FakeTool tool;
-    tool.documentName = "bench.1";
-    tool.documentPath = folder + "/proj/sch/";
-    tool.design = makeDesign(components);
+vexlo::report::ReportRequest benchRequest(int compress) {
     vexlo::report::ReportRequest request;
     request.columns = {"REFDES",      "Value",     "Footprint", "Manufacturer", "Part Number",
                        "Description", "Tolerance", "Voltage",   "Package",      "QTY"};
     request.compress = compress;
     request.key = "Value";
     request.showReport = false;
+    request.settings.Excel_Start = 1;
     request.settings.Header_Font_Size = 10;
+    request.settings.Value_Font_Size = 10;
+    return request;
+}
+
+void openDesign(vexlo::design::FakeTool& tool, const std::string& folder, int components) {
+    tool.documentName = "bench.1";
+    tool.documentPath = folder + "/proj/sch/";
+    tool.design = makeDesign(components);
+}
+
+Result runOnce(const std::string& folder, int components, int compress, int format) {
+    vexlo::design::FakeTool tool;
+    openDesign(tool, folder, components);
+    const vexlo::report::ReportRequest request = benchRequest(compress);
 
     Result result;
     result.designKiB = peakResidentKiB();
@@ -117,8 +133,52 @@ Result runOnce(const std::string& folder, int components, int compress, int form
     return result;
 }
 
+// The whole workbook report, from the test template (header in row 5, the header row bold
+// and centred as a user would set it) or blank.
+Result runWorkbook(const std::string& folder, int components, int compress,
+                   const std::string& templatePath) {
+    vexlo::design::FakeTool tool;
+    openDesign(tool, folder, components);
+    vexlo::report::ReportRequest request = benchRequest(compress);
+    request.settings.Header_Bold = 1;
+    request.settings.Align_Header = 1;
+    if (!templatePath.empty()) {
+        request.settings.Excel_File_Start = templatePath;
+        request.settings.Excel_Start = 5;
+    }
+    Result result;
+    request.timings = &result.phases;
+    result.designKiB = peakResidentKiB();
+    const double cpuStart = cpuSeconds();
+    const auto start = Clock::now();
+    const std::string report = vexlo::report::FillClipboard(tool, request);
+    result.writerSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+    result.cpuSeconds = cpuSeconds() - cpuStart;
+    result.peakKiB = peakResidentKiB();
+    result.reportBytes = static_cast<long>(fs::file_size(report));
+    fs::remove(report);
+    return result;
+}
+
+// The test template zipped into a workbook file.
+std::string makeTemplate(const std::string& folder) {
+    const std::string path = folder + "/template.xlsx";
+    int code = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    const fs::path parts(VEXLO_WORKBOOK_TEMPLATE_DIR);
+    for (const auto& entry : fs::recursive_directory_iterator(parts)) {
+        if (entry.is_regular_file()) {
+            const std::string name = fs::relative(entry.path(), parts).generic_string();
+            zip_file_add(archive, name.c_str(),
+                         zip_source_file(archive, entry.path().c_str(), 0, -1), 0);
+        }
+    }
+    zip_close(archive);
+    return path;
+}
+
 // Runs one measurement in a child process and reads its result back through a pipe.
-bool measure(const std::string& folder, int components, int compress, int format, Result& result) {
+bool measure(const std::function<Result()>& run, Result& result) {
     int channel[2];
     if (::pipe(channel) != 0) {
         return false;
@@ -128,7 +188,7 @@ bool measure(const std::string& folder, int components, int compress, int format
         ::close(channel[0]);
         int status = 0;
         try {
-            const Result measured = runOnce(folder, components, compress, format);
+            const Result measured = run();
             status = ::write(channel[1], &measured, sizeof measured) == sizeof measured ? 0 : 1;
         } catch (const vexlo::Error& error) {
             std::fprintf(stderr, "%s\n", vexlo::errorMessage(error).c_str());
@@ -165,7 +225,8 @@ int main() {
         for (const int compress : {1, 0}) {
             for (const int format : {1, 2, 3}) {
                 Result result;
-                if (!measure(folder, components, compress, format, result)) {
+                if (!measure([&] { return runOnce(folder, components, compress, format); },
+                             result)) {
                     std::printf("%10d %8d %6s  failed\n", components, compress,
                                 formatNames[format]);
                     ++failures;
@@ -178,6 +239,30 @@ int main() {
                             result.cpuSeconds * 1000, result.reportBytes / 1024,
                             result.peakKiB / 1024.0, (result.peakKiB - result.designKiB) / 1024.0);
             }
+        }
+    }
+
+    const int components = 100000;
+    const std::string templatePath = makeTemplate(folder);
+    std::printf("\nworkbook report (format 0), %d components, 10 columns\n", components);
+    std::printf("%9s %8s %9s %9s %9s %10s %8s %11s %9s %10s\n", "template", "compress", "fetch ms",
+                "table ms", "write ms", "total ms", "cpu ms", "report KiB", "peak MiB",
+                "added MiB");
+    for (const bool fromTemplate : {false, true}) {
+        for (const int compress : {1, 0}) {
+            Result result;
+            const std::string used = fromTemplate ? templatePath : "";
+            if (!measure([&] { return runWorkbook(folder, components, compress, used); }, result)) {
+                std::printf("%9s %8d  failed\n", fromTemplate ? "yes" : "no", compress);
+                ++failures;
+                continue;
+            }
+            std::printf("%9s %8s %9.1f %9.1f %9.1f %10.1f %8.1f %11ld %9.1f %10.1f\n",
+                        fromTemplate ? "yes" : "no", compress == 1 ? "on" : "off",
+                        result.phases.fetchSeconds * 1000, result.phases.tableSeconds * 1000,
+                        result.phases.writeSeconds * 1000, result.writerSeconds * 1000,
+                        result.cpuSeconds * 1000, result.reportBytes / 1024,
+                        result.peakKiB / 1024.0, (result.peakKiB - result.designKiB) / 1024.0);
         }
     }
     fs::remove_all(folder);

@@ -120,7 +120,9 @@ void writeRow(Worksheet& sheet, int sheetRow, const Row& row, std::size_t column
 
 // The merge walk in one pass: each run's head takes the joined references and the summed
 // quantity, and the rows merged into it are deleted in one batch, so that the rows below the
-// block move up once by the number of merges. Returns the block's last row afterwards.
+// block move up once by the number of merges. The sheet rows deleted are the ones the walk
+// deletes, so a template's row heights and hidden rows in the block go with the same rows.
+// Returns the block's last row afterwards.
 int mergeRuns(Worksheet& sheet, const Block& block, std::vector<Row> rows,
               const Grouping& grouping) {
     if (grouping.mergedAway.empty()) {
