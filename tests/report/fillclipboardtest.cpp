@@ -58,8 +58,8 @@ struct Board {
         return dir.path() + "/proj/" + name;
     }
 
-    std::string useTemplate(int startRow) {
-        request.settings.Excel_File_Start = test::makeTemplate(dir);
+    std::string useTemplate(int startRow, const std::string& name = "template.xlsx") {
+        request.settings.Excel_File_Start = test::makeTemplate(dir, name);
         request.settings.Excel_Start = static_cast<std::int16_t>(startRow);
         return request.settings.Excel_File_Start;
     }
@@ -303,12 +303,13 @@ TEST(FillClipboard, CompressSortsAndMergesLikeTheCompressedTable) {
 
 TEST(FillClipboard, CompressFromRowThreeLeavesTheRowsAboveAndMovesTheRestUp) {
     Board board;
-    board.useTemplate(3);
+    // A template is any OOXML workbook, whatever its name ends with.
+    board.useTemplate(3, "company.xls");
     board.request.compress = 1;
     board.tool.design->components = {part("R5", "10k"), part("C1", "100n"), part("R2", "10k"),
                                      part("C2", "100n"), part("R9", "10k")};
     board.run();
-    EXPECT_EQ(board.files(), (Files{"proj/", "proj/amp.xls", "proj/sch/", "template.xlsx"}));
+    EXPECT_EQ(board.files(), (Files{"company.xls", "proj/", "proj/amp.xls", "proj/sch/"}));
     // Before grouping the block was A3:D9; the three merges delete rows 5, 7 and 8, so that
     // row 6 ("keep right"), row 9 (hidden) and everything below move up.
     expectWorkbook(board.report(), R"({
