@@ -22,6 +22,10 @@ constexpr zip_uint64_t maxPartSize = zip_uint64_t(1) << 30;
 // Parts above this size are compressed fast: the sheet of a big report would otherwise spend
 // most of the save in deflate for a few percent of file size.
 constexpr std::size_t fastCompressionSize = 1 << 20;
+// Parts we write carry the zip format's earliest time, 1 January 1980, as spreadsheet
+// applications write them: the same report comes out byte for byte the same.
+constexpr zip_uint16_t fixedDosTime = 0;
+constexpr zip_uint16_t fixedDosDate = (1 << 5) | 1;
 
 std::string lowerCase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -244,9 +248,15 @@ std::string WorkbookPackage::addParts(zip* archive, const Changes& changes) cons
         } else if (size > fastCompressionSize) {
             zip_set_file_compression(archive, entry, ZIP_CM_DEFLATE, 1);
         }
+        return entry;
     };
     const auto addBytes = [&](const std::string& name, std::string_view bytes) {
-        add(name, zip_source_buffer(archive, bytes.data(), bytes.size(), 0), bytes.size());
+        const zip_int64_t entry =
+            add(name, zip_source_buffer(archive, bytes.data(), bytes.size(), 0), bytes.size());
+        if (entry >= 0 && zip_file_set_dostime(archive, static_cast<zip_uint64_t>(entry),
+                                               fixedDosTime, fixedDosDate, 0) != 0) {
+            failure = zip_strerror(archive);
+        }
     };
 
     for (std::size_t at = 0; at < names_.size() && failure.empty(); ++at) {

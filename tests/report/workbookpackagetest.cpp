@@ -3,10 +3,13 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zip.h>
 #include <pugixml.hpp>
 
+#include <ctime>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -236,6 +239,49 @@ TEST(WorkbookPackageTest, BlankWorkbookIsAMinimalPackage) {
                   .find("<fonts count=\"1\"><font><sz val=\"11\"/>"
                         "<name val=\"Calibri\"/>"),
               std::string::npos);
+}
+
+// Each entry's modification time, as a local date and time.
+std::map<std::string, std::string> zipEntryTimes(const std::string& path) {
+    int code = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
+    std::map<std::string, std::string> times;
+    if (archive == nullptr) {
+        ADD_FAILURE() << "cannot open " << path;
+        return times;
+    }
+    for (zip_int64_t entry = 0; entry < zip_get_num_entries(archive, 0); ++entry) {
+        zip_stat_t info;
+        zip_stat_index(archive, static_cast<zip_uint64_t>(entry), 0, &info);
+        std::tm local{};
+        ::localtime_r(&info.mtime, &local);
+        char text[32];
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+        times[info.name] = text;
+    }
+    zip_discard(archive);
+    return times;
+}
+
+// Parts we write carry a fixed time, so that the same report is the same file whenever it is
+// saved; parts carried over keep the template's times.
+TEST(WorkbookPackageTest, WrittenPartsCarryAFixedTime) {
+    TempDir dir;
+    Workbook::blank().saveAs(dir.file("blank.xlsx"));
+    const auto blankTimes = zipEntryTimes(dir.file("blank.xlsx"));
+    EXPECT_EQ(blankTimes.size(), 6u);
+    for (const auto& [name, time] : blankTimes) {
+        EXPECT_EQ(time, "1980-01-01 00:00") << name;
+    }
+
+    const std::string templatePath = test::makeTemplate(dir);
+    Workbook workbook = Workbook::open(templatePath);
+    workbook.firstSheet().setValue(20, 1, "added");
+    workbook.saveAs(dir.file("report.xlsx"));
+    const auto templateTimes = zipEntryTimes(templatePath);
+    const auto reportTimes = zipEntryTimes(dir.file("report.xlsx"));
+    EXPECT_EQ(reportTimes.at("xl/worksheets/sheet1.xml"), "1980-01-01 00:00");
+    EXPECT_EQ(reportTimes.at("xl/media/image1.png"), templateTimes.at("xl/media/image1.png"));
 }
 
 TEST(WorkbookPackageTest, WritesCellsInOrderWithTheirTypesAndFormats) {
