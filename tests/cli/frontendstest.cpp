@@ -1,5 +1,6 @@
 // The window and vexlo-report against the real simulator on a private bus: for the same state
-// both front ends write the same reports, and the command line's exit statuses and messages.
+// both front ends write the same reports, byte for byte (workbooks included: their parts carry
+// fixed times), and the command line's exit statuses and messages.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -87,7 +88,9 @@ protected:
 
     void useFormat(int format) {
         writeFile(project.file("vexlosettings.qzv"),
-                  crlf({"Export_File_Format=" + std::to_string(format)}));
+                  crlf({"Excel_Start=2", "Header_Font_Size=12", "Value_Font_Size=9",
+                        "Header_Bold=1", "Value_Italic=1", "Align_Value=1",
+                        "Export_File_Format=" + std::to_string(format)}));
     }
 
     // The report a window click writes, read and removed.
@@ -153,7 +156,9 @@ TEST_P(SameReports, CreateReportAndColumns) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, project.file(std::string("amp") + c.extension) + "\n");
     EXPECT_EQ(takeReport(std::string("amp") + c.extension), fromWindow);
-    EXPECT_NE(fromWindow.find("R1, R2, R3"), std::string::npos);
+    if (c.format != 0) {
+        EXPECT_NE(fromWindow.find("R1, R2, R3"), std::string::npos);
+    }
 }
 
 TEST_P(SameReports, LoadChoicesAndSelection) {
@@ -188,7 +193,8 @@ TEST_P(SameReports, LoadAllAndAll) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, SameReports,
-                         ::testing::Values(FormatCase{"Text", 1, "text", ".txt"},
+                         ::testing::Values(FormatCase{"Workbook", 0, "excel", ".xls"},
+                                           FormatCase{"Text", 1, "text", ".txt"},
                                            FormatCase{"Html", 2, "html", ".html"},
                                            FormatCase{"Csv", 3, "csv", ".csv"}),
                          [](const auto& info) { return std::string(info.param.title); });

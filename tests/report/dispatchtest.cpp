@@ -320,27 +320,7 @@ TEST(ExporttoExcel, FolderInTheReportsPlaceFails) {
               (Files{"proj/", "proj/amp.csv/", "proj/amp.csv/inside/", "proj/sch/"}));
 }
 
-// A file size limit for the lifetime of the object: writes past it fail as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
-};
+using test::FileSizeLimit;
 
 TEST(FillNotepad2, FullDiskKeepsTheOldReportWhole) {
     Board board;

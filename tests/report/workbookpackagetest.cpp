@@ -718,27 +718,7 @@ TEST(WorkbookPackageTest, AFolderInTheWayIsNotReplaced) {
     EXPECT_EQ(readFile(dir.file("out.xls/inside.txt")), "kept");
 }
 
-// Writes past a file-size limit fail as on a full disk; the limit binds root too.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = old_;
-        limited.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        ::signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit old_{};
-    sighandler_t oldHandler_;
-};
+using test::FileSizeLimit;
 
 TEST(WorkbookPackageTest, AFailedWriteLeavesTheOldFileWholeAndNothingElse) {
     TempDir dir;
