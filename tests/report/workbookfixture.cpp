@@ -3,6 +3,8 @@
 #include <sys/wait.h>
 #include <zip.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -113,6 +115,26 @@ std::string pythonWithOpenpyxl() {
 
 std::string checkerScript() {
     return sourceDir() + "/tests/report/workbookcheck.py";
+}
+
+std::pair<int, std::string> runChecker(const std::string& command,
+                                       const std::vector<std::string>& arguments) {
+    static const std::string python = pythonWithOpenpyxl();
+    if (python.empty()) {
+        return {-1, "python3 with openpyxl (python3-openpyxl) is needed"};
+    }
+    std::string line = python + " " + shellQuote(checkerScript()) + " " + command;
+    for (const std::string& argument : arguments) {
+        line += " " + shellQuote(argument);
+    }
+    return runCommand(line);
+}
+
+void expectWorkbook(const std::string& path, const std::string& expectations) {
+    TempDir scratch;
+    writeFile(scratch.file("expected.json"), expectations);
+    const auto [status, output] = runChecker("check", {path, scratch.file("expected.json")});
+    EXPECT_EQ(status, 0) << output;
 }
 
 std::pair<int, std::string> runCommand(const std::string& command) {

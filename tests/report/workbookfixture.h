@@ -6,6 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "common/error.h"
 #include "report/workbook.h"
 #include "testsupport.h"
 
@@ -23,6 +26,22 @@ inline void PrintTo(const CellFormat& format, std::ostream* out) {
 }
 
 }  // namespace vexlo::report
+
+namespace vexlo::test {
+
+// The error an action throws, or an error numbered 0 (and a test failure) when it throws none.
+template <typename Action>
+Error errorOf(Action action) {
+    try {
+        action();
+    } catch (const Error& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no error thrown";
+    return Error(0, "");
+}
+
+}  // namespace vexlo::test
 
 // Packages for the workbook engine's tests: zip reading and writing, and the template workbook
 // built from the parts under data/workbook/template.
@@ -52,5 +71,10 @@ std::string checkerScript();
 // Runs a command, returning its exit status and what it printed (stdout and stderr).
 std::pair<int, std::string> runCommand(const std::string& command);
 std::string shellQuote(const std::string& text);
+// Runs the checker script with a subcommand and its arguments, each quoted.
+std::pair<int, std::string> runChecker(const std::string& command,
+                                       const std::vector<std::string>& arguments);
+// Has the checker verify a workbook against expectations given as JSON.
+void expectWorkbook(const std::string& path, const std::string& expectations);
 
 }  // namespace vexlo::test
