@@ -31,33 +31,6 @@ void writeBlock(Worksheet& sheet, int startRow, const std::vector<std::vector<st
     sheet.autoFitColumns(block);
 }
 
-TEST(WorkbookCheckTest, BlankWorkbookReport) {
-    TempDir dir;
-    Workbook workbook = Workbook::blank();
-    writeBlock(workbook.firstSheet(), 1,
-               {{"Refdes", "Value", "QTY", "Part Number"},
-                {"R1", "10k", "1", "007"},
-                {"C1", "0.1", "2", "12345678901234567890"},
-                {"R3", "-2.5", "1", ""}},
-               4);
-    workbook.saveAs(dir.file("blank.xls"));
-    expectWorkbook(dir.file("blank.xls"), R"({
-        "sheets": ["Sheet1"],
-        "cells": {"A1": ["s", "Refdes"], "D1": ["s", "Part Number"], "A2": ["s", "R1"],
-                  "C2": ["n", 1], "D2": ["s", "007"], "B3": ["n", 0.1],
-                  "D3": ["s", "12345678901234567890"], "B4": ["n", -2.5], "D4": [null, null],
-                  "A5": [null, null]},
-        "fonts": {"A1": {"bold": false, "italic": true, "size": 12},
-                  "D1": {"bold": false, "italic": true, "size": 12},
-                  "A2": {"bold": true, "italic": false, "size": 10},
-                  "D5": {"bold": true, "italic": false, "size": 10}},
-        "alignments": {"B1": "center", "B2": "right", "E2": null},
-        "widths": {"A": [6, 9], "B": [4, 8], "C": [4, 6], "D": [21, 24]},
-        "merged": [],
-        "maxRow": 5, "maxColumn": 4
-    })");
-}
-
 TEST(WorkbookCheckTest, TemplateReportKeepsEverythingAroundTheBlock) {
     TempDir dir;
     Workbook workbook = Workbook::open(test::makeTemplate(dir));
