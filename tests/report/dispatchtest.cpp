@@ -4,9 +4,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "common/error.h"
 #include "design/faketool.h"
@@ -20,42 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using design::makeComponent;
 using Files = std::vector<std::string>;
-
-// A design open in the fake tool, its document in <temp>/proj/sch/, so that reports land in
-// <temp>/proj/.
-struct Board {
-    Board() {
-        fs::create_directories(dir.path() + "/proj/sch");
-        tool.documentName = "amp.1";
-        tool.documentPath = dir.path() + "/proj/sch/";
-        request.columns = {"REFDES", "Value", "Description", "Footprint", "Qty", "QTY"};
-        request.key = "Value";
-        request.showReport = false;
-        request.settings.Header_Font_Size = 10;
-    }
-
-    // Every file and folder under the temporary folder, folders ending in "/".
-    Files files() const {
-        Files names;
-        for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
-            const std::string relative = fs::relative(entry.path(), dir.path()).string();
-            names.push_back(entry.is_directory() ? relative + "/" : relative);
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    std::string report(const std::string& name) const { return dir.path() + "/proj/" + name; }
-
-    std::string run(int format) {
-        request.settings.Export_File_Format = static_cast<std::int16_t>(format);
-        return ExporttoExcel(tool, request);
-    }
-
-    test::TempDir dir;
-    design::FakeTool tool;
-    ReportRequest request;
-};
 
 // Every lookup path and every sort and merge edge in one small design.
 std::vector<design::Component> edgeComponents() {
@@ -94,72 +58,106 @@ std::vector<design::Component> edgeComponents() {
     };
 }
 
-struct GoldenCase {
-    const char* golden;
-    int format;
-    int compress;
-    int valueBold;
-    int valueItalic;
-    int fontSize;
+// The edge design open in the fake tool, its document in <temp>/proj/sch/, so that reports land
+// in <temp>/proj/.
+struct Board {
+    Board() {
+        fs::create_directories(dir.path() + "/proj/sch");
+        tool.documentName = "amp.1";
+        tool.documentPath = dir.path() + "/proj/sch/";
+        tool.design->components = edgeComponents();
+        request.columns = {"REFDES", "Value", "Description", "Footprint", "Qty", "QTY"};
+        request.key = "Value";
+        request.showReport = false;
+        request.settings.Header_Font_Size = 10;
+    }
+
+    // Every file and folder under the temporary folder, folders ending in "/".
+    Files files() const {
+        Files names;
+        for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
+            const std::string relative = fs::relative(entry.path(), dir.path()).string();
+            names.push_back(entry.is_directory() ? relative + "/" : relative);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::string report(const std::string& name) const { return dir.path() + "/proj/" + name; }
+
+    std::string run(int format) {
+        request.settings.Export_File_Format = static_cast<std::int16_t>(format);
+        return ExporttoExcel(tool, request);
+    }
+
+    test::TempDir dir;
+    design::FakeTool tool;
+    ReportRequest request;
 };
 
-class GoldenReport : public ::testing::TestWithParam<GoldenCase> {};
-
-TEST_P(GoldenReport, MatchesTheGoldenFile) {
-    const GoldenCase& c = GetParam();
-    Board board;
-    board.tool.design->components = edgeComponents();
-    board.request.compress = c.compress;
-    board.request.settings.Value_Bold = static_cast<std::int16_t>(c.valueBold);
-    board.request.settings.Value_Italic = static_cast<std::int16_t>(c.valueItalic);
-    board.request.settings.Header_Font_Size = static_cast<std::int16_t>(c.fontSize);
-    const std::string path = board.run(c.format);
-    const std::string name = fs::path(path).filename().string();
-    EXPECT_EQ(board.files(), (Files{"proj/", "proj/" + name, "proj/sch/"}));
-
-    const std::string golden = std::string(VEXLO_REPORT_GOLDEN_DIR) + "/" + c.golden;
-    // Run once with VEXLO_UPDATE_GOLDEN set to rewrite the files after a deliberate change.
-    if (std::getenv("VEXLO_UPDATE_GOLDEN") != nullptr) {
-        test::writeFile(golden, test::readFile(path));
-        GTEST_SKIP() << "wrote " << golden;
+// The call must fail with the number and, when one is given, the description.
+void expectError(const std::function<void()>& call, int number,
+                 const std::string& description = "") {
+    try {
+        call();
+        ADD_FAILURE() << "no error";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.number, number);
+        if (!description.empty()) {
+            EXPECT_EQ(error.description, description);
+        }
     }
-    EXPECT_EQ(test::readFile(path), test::readFile(golden)) << golden;
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, GoldenReport,
-                         ::testing::Values(GoldenCase{"compressed.txt.golden", 1, 1, 0, 0, 10},
-                                           GoldenCase{"listed.txt.golden", 1, 0, 0, 0, 10},
-                                           GoldenCase{"compressed.html.golden", 2, 1, 1, 1, 12},
-                                           GoldenCase{"listed.html.golden", 2, 0, 0, 0, 10},
-                                           GoldenCase{"compressed.csv.golden", 3, 1, 0, 0, 10},
-                                           GoldenCase{"listed.csv.golden", 3, 0, 0, 0, 10}),
-                         [](const auto& info) {
-                             std::string name = info.param.golden;
-                             name = name.substr(0, name.find(".golden"));
-                             std::replace(name.begin(), name.end(), '.', '_');
-                             return name;
-                         });
+// Run once with VEXLO_UPDATE_GOLDEN set to rewrite the files after a deliberate change.
+TEST(ExporttoExcel, ReportsMatchTheGoldenFiles) {
+    struct Case {
+        const char* golden;
+        int format, compress, valueBold, valueItalic, fontSize;
+    };
+    const bool update = std::getenv("VEXLO_UPDATE_GOLDEN") != nullptr;
+    for (const Case& c :
+         {Case{"compressed.txt.golden", 1, 1, 0, 0, 10}, Case{"listed.txt.golden", 1, 0, 0, 0, 10},
+          Case{"compressed.html.golden", 2, 1, 1, 1, 12},
+          Case{"listed.html.golden", 2, 0, 0, 0, 10}, Case{"compressed.csv.golden", 3, 1, 0, 0, 10},
+          Case{"listed.csv.golden", 3, 0, 0, 0, 10}}) {
+        SCOPED_TRACE(c.golden);
+        Board board;
+        board.request.compress = c.compress;
+        board.request.settings.Value_Bold = static_cast<std::int16_t>(c.valueBold);
+        board.request.settings.Value_Italic = static_cast<std::int16_t>(c.valueItalic);
+        board.request.settings.Header_Font_Size = static_cast<std::int16_t>(c.fontSize);
+        const std::string path = board.run(c.format);
+        EXPECT_EQ(board.files(),
+                  (Files{"proj/", "proj/" + fs::path(path).filename().string(), "proj/sch/"}));
+        const std::string golden = std::string(VEXLO_REPORT_GOLDEN_DIR) + "/" + c.golden;
+        if (update) {
+            test::writeFile(golden, test::readFile(path));
+        }
+        EXPECT_EQ(test::readFile(path), test::readFile(golden));
+    }
+    if (update) {
+        GTEST_SKIP() << "wrote the golden files";
+    }
+}
 
-class NoWriter : public ::testing::TestWithParam<int> {};
-
-TEST_P(NoWriter, WritesNothing) {
+TEST(ExporttoExcel, UnknownFormatsWriteNothing) {
     test::ViewerRecorder viewer;
-    Board board;
-    board.tool.design->components = edgeComponents();
-    board.request.showReport = true;
-    EXPECT_EQ(board.run(GetParam()), "");
-    EXPECT_EQ(board.files(), (Files{"proj/", "proj/sch/"}));
-    EXPECT_EQ(board.tool.loadCount, 0);
+    for (const int format : {4, -1, 32767}) {
+        SCOPED_TRACE(format);
+        Board board;
+        board.request.showReport = true;
+        EXPECT_EQ(board.run(format), "");
+        EXPECT_EQ(board.files(), (Files{"proj/", "proj/sch/"}));
+        EXPECT_EQ(board.tool.loadCount, 0);
+    }
     EXPECT_TRUE(viewer.shown(0).empty());
 }
-
-INSTANTIATE_TEST_SUITE_P(Formats, NoWriter, ::testing::Values(4, -1, 32767));
 
 // Format 0 is the workbook report alone: the design is loaded once, and no compressed table
 // is made on the way.
 TEST(ExporttoExcel, WorkbookFormatWritesTheWorkbookOnly) {
     Board board;
-    board.tool.design->components = edgeComponents();
     board.request.compress = 1;
     board.request.settings.Excel_Start = 1;
     EXPECT_EQ(board.run(FormatWorkbook), board.report("amp.xls"));
@@ -168,175 +166,88 @@ TEST(ExporttoExcel, WorkbookFormatWritesTheWorkbookOnly) {
     EXPECT_EQ(test::readFile(board.report("amp.xls")).substr(0, 2), "PK");
 }
 
-struct ShownCase {
-    int format;
-    const char* report;
-};
-
-class ShowsTheReport : public ::testing::TestWithParam<ShownCase> {};
-
-TEST_P(ShowsTheReport, WithXdgOpen) {
-    test::ViewerRecorder viewer;
-    Board board;
-    board.tool.design->components = edgeComponents();
-    board.request.showReport = true;
-    board.request.choiceSuffix = "_Board";
-    EXPECT_EQ(board.run(GetParam().format), board.report(GetParam().report));
-    EXPECT_EQ(viewer.shown(1), Files{board.report(GetParam().report)});
-    EXPECT_EQ(board.files(),
-              (Files{"proj/", std::string("proj/") + GetParam().report, "proj/sch/"}));
+TEST(ExporttoExcel, ShowsTheReportWithXdgOpen) {
+    for (const auto& [format, report] :
+         {std::pair{1, "amp_Board.txt"}, std::pair{2, "amp_Board.html"},
+          std::pair{3, "amp_Board.csv"}}) {
+        SCOPED_TRACE(report);
+        test::ViewerRecorder viewer;
+        Board board;
+        board.request.showReport = true;
+        board.request.choiceSuffix = "_Board";
+        EXPECT_EQ(board.run(format), board.report(report));
+        EXPECT_EQ(viewer.shown(1), Files{board.report(report)});
+        EXPECT_EQ(board.files(), (Files{"proj/", std::string("proj/") + report, "proj/sch/"}));
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, ShowsTheReport,
-                         ::testing::Values(ShownCase{1, "amp_Board.txt"},
-                                           ShownCase{2, "amp_Board.html"},
-                                           ShownCase{3, "amp_Board.csv"}));
-
-// PATH without xdg-open for the lifetime of the object.
-class NoViewerOnPath {
-public:
-    NoViewerOnPath() {
-        const char* path = std::getenv("PATH");
-        oldPath_ = path != nullptr ? path : "/usr/bin:/bin";
-        ::setenv("PATH", emptyFolder_.path().c_str(), 1);
-    }
-    ~NoViewerOnPath() { ::setenv("PATH", oldPath_.c_str(), 1); }
-    NoViewerOnPath(const NoViewerOnPath&) = delete;
-    NoViewerOnPath& operator=(const NoViewerOnPath&) = delete;
-
-private:
-    test::TempDir emptyFolder_;
-    std::string oldPath_;
-};
-
-TEST(ExporttoExcel, TextReportTellsWhenNoViewerStarts) {
+// Only the text report counts a viewer that does not start as a failure.
+TEST(ExporttoExcel, MissingViewerFailsTheTextReportOnly) {
     Board board;
-    board.tool.design->components = edgeComponents();
     board.request.showReport = true;
-    NoViewerOnPath noViewer;
-    try {
-        board.run(FormatText);
-        FAIL() << "no error";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.number, errc::ViewerNotStarted);
-        EXPECT_EQ(error.description, "The report was written to \"" + board.report("amp.txt") +
-                                         "\", but no viewer could be started to show it "
-                                         "(xdg-open was not found or failed)");
-    }
-    EXPECT_EQ(board.files(), (Files{"proj/", "proj/amp.txt", "proj/sch/"}));
-}
-
-TEST(ExporttoExcel, HtmlAndCsvReportsIgnoreAMissingViewer) {
-    Board board;
-    board.tool.design->components = edgeComponents();
-    board.request.showReport = true;
-    NoViewerOnPath noViewer;
+    test::TempDir emptyFolder;
+    const char* path = std::getenv("PATH");
+    const std::string oldPath = path != nullptr ? path : "/usr/bin:/bin";
+    ::setenv("PATH", emptyFolder.path().c_str(), 1);
+    expectError([&] { board.run(FormatText); }, errc::ViewerNotStarted,
+                "The report was written to \"" + board.report("amp.txt") +
+                    "\", but no viewer could be started to show it "
+                    "(xdg-open was not found or failed)");
     EXPECT_EQ(board.run(FormatHtml), board.report("amp.html"));
     EXPECT_EQ(board.run(FormatCsv), board.report("amp.csv"));
-    EXPECT_EQ(board.files(), (Files{"proj/", "proj/amp.csv", "proj/amp.html", "proj/sch/"}));
-}
-
-TEST(ExporttoExcel, PathWithoutSeparatorPutsReportBesideTheFolder) {
-    Board board;
-    board.tool.design->components = edgeComponents();
-    board.tool.documentPath = board.dir.path() + "/proj/sch";
-    EXPECT_EQ(board.run(FormatCsv), board.dir.path() + "/projamp.csv");
-    EXPECT_EQ(board.files(), (Files{"proj/", "proj/sch/", "projamp.csv"}));
+    ::setenv("PATH", oldPath.c_str(), 1);
+    EXPECT_EQ(board.files(),
+              (Files{"proj/", "proj/amp.csv", "proj/amp.html", "proj/amp.txt", "proj/sch/"}));
 }
 
 TEST(ExporttoExcel, KeyNotAmongTheColumnsWritesNothing) {
     test::ViewerRecorder viewer;
     Board board;
-    board.tool.design->components = edgeComponents();
     board.request.compress = 1;
     board.request.key = "Tolerance";
     board.request.showReport = true;
-    try {
-        board.run(FormatHtml);
-        FAIL() << "no error";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.number, errc::KeyNotInColumns);
-        EXPECT_EQ(error.description,
-                  "Cannot compress the report by the key \"Tolerance\": no report column has "
-                  "that name");
-    }
+    expectError([&] { board.run(FormatHtml); }, errc::KeyNotInColumns,
+                "Cannot compress the report by the key \"Tolerance\": no report column has "
+                "that name");
     EXPECT_EQ(board.files(), (Files{"proj/", "proj/sch/"}));
     EXPECT_TRUE(viewer.shown(0).empty());
 }
 
-struct BadNameCase {
-    const char* documentName;
-    const char* documentPath;
-    int number;
-};
-
-class BadNames : public ::testing::TestWithParam<BadNameCase> {};
-
-TEST_P(BadNames, FailBeforeAnyFileIsWritten) {
-    Board board;
-    board.tool.design->components = edgeComponents();
-    board.tool.documentName = GetParam().documentName;
-    board.tool.documentPath = GetParam().documentPath;
-    try {
-        board.run(FormatText);
-        FAIL() << "no error";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.number, GetParam().number);
+TEST(ExporttoExcel, BadNamesFailBeforeAnyFileIsWritten) {
+    for (const auto& [name, path, number] : {std::tuple{"amp.1", "sch", errc::BadDocumentPath},
+                                             std::tuple{"amp.1", "", errc::BadDocumentPath},
+                                             std::tuple{"a", "sch/", errc::BadDesignName}}) {
+        SCOPED_TRACE(std::string(name) + " in \"" + path + "\"");
+        Board board;
+        board.tool.documentName = name;
+        board.tool.documentPath = path;
+        expectError([&] { board.run(FormatText); }, number);
+        EXPECT_EQ(board.files(), (Files{"proj/", "proj/sch/"}));
+        EXPECT_EQ(board.tool.loadCount, 0);
     }
-    EXPECT_EQ(board.files(), (Files{"proj/", "proj/sch/"}));
-    EXPECT_EQ(board.tool.loadCount, 0);
 }
-
-INSTANTIATE_TEST_SUITE_P(Names, BadNames,
-                         ::testing::Values(BadNameCase{"amp.1", "sch", errc::BadDocumentPath},
-                                           BadNameCase{"amp.1", "", errc::BadDocumentPath},
-                                           BadNameCase{"a", "sch/", errc::BadDesignName}));
 
 TEST(ExporttoExcel, UnwritableOutputFolderKeepsTheOldReport) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "permissions do not stop root";
     }
     Board board;
-    board.tool.design->components = edgeComponents();
     test::writeFile(board.report("amp.txt"), "old report\r\n");
     fs::permissions(board.dir.path() + "/proj", fs::perms::owner_read | fs::perms::owner_exec);
-    try {
-        board.run(FormatText);
-        FAIL() << "no error";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.number, errc::PermissionDenied);
-    }
+    expectError([&] { board.run(FormatText); }, errc::PermissionDenied);
     fs::permissions(board.dir.path() + "/proj", fs::perms::owner_all);
     EXPECT_EQ(board.files(), (Files{"proj/", "proj/amp.txt", "proj/sch/"}));
     EXPECT_EQ(test::readFile(board.report("amp.txt")), "old report\r\n");
 }
 
-TEST(ExporttoExcel, FolderInTheReportsPlaceFails) {
-    Board board;
-    board.tool.design->components = edgeComponents();
-    fs::create_directories(board.report("amp.csv") + "/inside");
-    EXPECT_THROW(board.run(FormatCsv), Error);
-    EXPECT_EQ(board.files(),
-              (Files{"proj/", "proj/amp.csv/", "proj/amp.csv/inside/", "proj/sch/"}));
-}
-
-using test::FileSizeLimit;
-
 TEST(FillNotepad2, FullDiskKeepsTheOldReportWhole) {
     Board board;
-    board.tool.design->components = edgeComponents();
     test::writeFile(board.report("amp.txt"), "old report\r\n");
     CompressFormat(board.tool, board.request);
     {
-        FileSizeLimit limit(100);
-        try {
-            FillNotepad2(board.tool, board.request);
-            FAIL() << "no error";
-        } catch (const Error& error) {
-            EXPECT_EQ(error.number, errc::DiskFull);
-            EXPECT_EQ(error.description,
-                      "Cannot write \"" + board.report("amp.txt") + "\": File too large");
-        }
+        test::FileSizeLimit limit(100);
+        expectError([&] { FillNotepad2(board.tool, board.request); }, errc::DiskFull,
+                    "Cannot write \"" + board.report("amp.txt") + "\": File too large");
     }
     EXPECT_EQ(board.files(), (Files{"proj/", "proj/amp.txt", "proj/sch/"}));
     EXPECT_EQ(test::readFile(board.report("amp.txt")), "old report\r\n");

@@ -7,35 +7,24 @@
 namespace vexlo::report {
 namespace {
 
-struct TemplateCase {
-    int bold;
-    int italic;
-    const char* opening;
-    const char* closing;
-};
-
-class HtmlTemplate : public ::testing::TestWithParam<TemplateCase> {};
-
-TEST_P(HtmlTemplate, FollowsValueBoldAndItalic) {
-    const TemplateCase& c = GetParam();
-    const HtmlCellTemplate cell = htmlCellTemplate(c.bold, c.italic);
-    EXPECT_EQ(cell.opening, c.opening);
-    EXPECT_EQ(cell.closing, c.closing);
+TEST(HtmlTemplate, FollowsValueBoldAndItalic) {
+    const std::string plainOpening = "<TD><P ALIGN='CENTER'><FONT SIZE='";
+    const std::string plainClosing = "</FONT></P></TD>";
+    const std::vector<std::tuple<int, int, std::string, std::string>> cases = {
+        {1, 0, "<TD><B><P ALIGN='CENTER'><FONT SIZE='", "</FONT></P></B></TD>"},
+        {1, 1, "<TD><B><I><P ALIGN='CENTER'><FONT SIZE='", "</FONT></P></B></I></TD>"},
+        {0, 1, "<TD><I><P ALIGN='CENTER'><FONT SIZE='", "</FONT></P></I></TD>"},
+        {0, 0, plainOpening, plainClosing},
+        {1, 2, plainOpening, plainClosing},
+        {2, 1, plainOpening, plainClosing},
+        {-1, 0, plainOpening, plainClosing}};
+    for (const auto& [bold, italic, opening, closing] : cases) {
+        SCOPED_TRACE("bold " + std::to_string(bold) + ", italic " + std::to_string(italic));
+        const HtmlCellTemplate cell = htmlCellTemplate(bold, italic);
+        EXPECT_EQ(cell.opening, opening);
+        EXPECT_EQ(cell.closing, closing);
+    }
 }
-
-constexpr const char* plainOpening = "<TD><P ALIGN='CENTER'><FONT SIZE='";
-constexpr const char* plainClosing = "</FONT></P></TD>";
-
-INSTANTIATE_TEST_SUITE_P(
-    Flags, HtmlTemplate,
-    ::testing::Values(
-        TemplateCase{1, 0, "<TD><B><P ALIGN='CENTER'><FONT SIZE='", "</FONT></P></B></TD>"},
-        TemplateCase{1, 1, "<TD><B><I><P ALIGN='CENTER'><FONT SIZE='", "</FONT></P></B></I></TD>"},
-        TemplateCase{0, 1, "<TD><I><P ALIGN='CENTER'><FONT SIZE='", "</FONT></P></I></TD>"},
-        TemplateCase{0, 0, plainOpening, plainClosing},
-        TemplateCase{1, 2, plainOpening, plainClosing},
-        TemplateCase{2, 1, plainOpening, plainClosing},
-        TemplateCase{-1, 0, plainOpening, plainClosing}));
 
 TEST(EscapeHtml, EscapesOnlyAmpersandAndAngleBrackets) {
     EXPECT_EQ(escapeHtml("a<b>&c \"d\" 'e' &amp; \xc2\xb5"),
@@ -57,11 +46,9 @@ TEST(HtmlReport, OneRowPerLineAndOneLinePerCell) {
                     "<TD><B><P ALIGN='CENTER'><FONT SIZE='12'>&lt;b&gt; &amp; "
                     "co</FONT></P></B></TD>",
                     "</TR>", "</TABLE>", "</BODY>", "</HTML>"}));
-}
-
-TEST(HtmlReport, NegativeFontSizeIsWrittenAsItIs) {
-    options::Settings settings;
+    // A negative font size is written as it is.
     settings.Header_Font_Size = -3;
+    settings.Value_Bold = 0;
     EXPECT_EQ(htmlReport({""}, settings),
               test::crlf({"<HTML>", "<HEAD><TITLE></TITLE></HEAD>", "<BODY>",
                           "<TABLE BORDER CELLSPACING=1 CELLPADDING=9>", "<TR>",

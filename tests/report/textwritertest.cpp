@@ -11,44 +11,27 @@
 namespace vexlo::report {
 namespace {
 
-using test::crlf;
+using Lines = std::vector<std::string>;
 
-struct TextCase {
-    const char* title;
-    std::vector<std::string> table;
-    std::vector<std::string> expected;
-};
-
-class TextReport : public ::testing::TestWithParam<TextCase> {};
-
-TEST_P(TextReport, PadsEveryFieldToItsColumn) {
-    EXPECT_EQ(textReport(GetParam().table), crlf(GetParam().expected));
+TEST(TextReport, PadsEveryFieldToItsColumn) {
+    const std::vector<std::pair<Lines, Lines>> cases = {
+        {{"REFDES,Value,QTY", "R1,10k,1"},
+         {"REFDES     Value     QTY     ", "R1         10k       1       "}},
+        {{"REFDES,QTY", "\"R1, R2\",2"}, {"REFDES     QTY     ", "R1, R2     2       "}},
+        {{"A,B,C", ",x,", "a,,"},
+         {"A     B     C     ", "      x           ", "a                 "}},
+        // Widths count characters, not bytes.
+        {{"Value,Note", "10\xce\xa9,\xc2\xb5H", "1k,x"},
+         {"Value     Note     ", "10\xce\xa9       \xc2\xb5H       ", "1k        x        "}},
+        {{"a,b,c", "d"}, {"a     b     c     ", "d     "}},
+        {{"a,bb,ccc,dddd,e"}, {"a     bb     ccc     dddd     e     "}},
+        {{"Note", "\"say \"\"hi\"\"\""}, {"Note         ", "say \"hi\"     "}},
+        {{}, {}}};
+    for (const auto& [table, expected] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(table));
+        EXPECT_EQ(textReport(table), test::crlf(expected));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Tables, TextReport,
-    ::testing::Values(
-        TextCase{"HeaderPaddedLikeRows",
-                 {"REFDES,Value,QTY", "R1,10k,1"},
-                 {"REFDES     Value     QTY     ", "R1         10k       1       "}},
-        TextCase{"QuotedListIsOneField",
-                 {"REFDES,QTY", "\"R1, R2\",2"},
-                 {"REFDES     QTY     ", "R1, R2     2       "}},
-        TextCase{"EmptyFieldsAndTrailingComma",
-                 {"A,B,C", ",x,", "a,,"},
-                 {"A     B     C     ", "      x           ", "a                 "}},
-        TextCase{
-            "WidthsCountCharacters",
-            {"Value,Note", "10\xce\xa9,\xc2\xb5H", "1k,x"},
-            {"Value     Note     ", "10\xce\xa9       \xc2\xb5H       ", "1k        x        "}},
-        TextCase{"ShorterLineIsShorter", {"a,b,c", "d"}, {"a     b     c     ", "d     "}},
-        TextCase{
-            "MoreColumnsThanLines", {"a,bb,ccc,dddd,e"}, {"a     bb     ccc     dddd     e     "}},
-        TextCase{"DoubledQuotesShowOnce",
-                 {"Note", "\"say \"\"hi\"\"\""},
-                 {"Note         ", "say \"hi\"     "}},
-        TextCase{"EmptyTable", {}, {}}),
-    [](const auto& info) { return info.param.title; });
 
 TEST(FillNotepad2, MissingTableFails) {
     test::TempDir dir;

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "common/error.h"
+#include "design/dbus/flatstream.h"
 #include "design/faketool.h"
 #include "simulator.h"
 
@@ -30,19 +31,9 @@ void expectError(const std::function<void()>& call, int number, const std::strin
     }
 }
 
-void expectSameCollection(const AttributeCollection& actual, const AttributeCollection& expected) {
-    ASSERT_EQ(actual.Count(), expected.Count());
-    for (int i = 0; i < expected.Count(); ++i) {
-        EXPECT_EQ(actual.items()[i].Name, expected.items()[i].Name);
-        EXPECT_EQ(actual.items()[i].Value, expected.items()[i].Value);
-    }
-}
-
-void expectSameComponent(const Component& actual, const Component& expected) {
-    EXPECT_EQ(actual.Refdes, expected.Refdes);
-    expectSameCollection(actual.OATList, expected.OATList);
-    expectSameCollection(actual.Attributes, expected.Attributes);
-    expectSameCollection(actual.Symbol.Attributes, expected.Symbol.Attributes);
+// The components' exact content and order, in the stream form that keeps every byte.
+std::string bytesOf(std::vector<Component> components) {
+    return writeFlatStream(FlattenedDesign{std::move(components)});
 }
 
 class ToolClientTest : public ::testing::Test {
@@ -63,7 +54,8 @@ const DesignSpec amplifier{
     {makeComponent("R1", {{"REFDES", "R1"}, {"Value", "10k"}, {"Value", "again"}},
                    {{"Footprint", "0603"}}, {{"Value", "9.76k"}}),
      makeComponent("", {{"Title", "Amp, \"rev B\" <draft> & µ/Ω"}}),
-     makeComponent("U1", {}, {{"Pins", "8"}}), makeComponent("U1", {{"Gate", "B"}}, {}, {})}};
+     makeComponent("U1", {}, {{"Pins", "8"}}),
+     makeComponent("U1", {{"Gate", "B"}}, {}, {{"Tolerance", "5%"}})}};
 
 TEST_F(ToolClientTest, AnswersEveryMemberAsServed) {
     const auto simulator = serve(amplifier);
@@ -72,86 +64,34 @@ TEST_F(ToolClientTest, AnswersEveryMemberAsServed) {
     EXPECT_EQ(tool->ActiveViewDocumentName(), "amp.1");
     EXPECT_EQ(tool->ActiveDocumentPath(), "/work/amp/sch/");
     const auto design = openFlattenedDesign(*tool);
-    ASSERT_EQ(design->Count(), 4);
-    ASSERT_EQ(design->Components("").size(), 4u);
-    for (int i = 0; i < 4; ++i) {
-        SCOPED_TRACE("component " + std::to_string(i));
-        expectSameComponent(design->components[i], amplifier.components[i]);
-    }
+    EXPECT_EQ(bytesOf(design->Components("")), bytesOf(amplifier.components));
+    // The lookup order holds on the client's objects.
+    EXPECT_EQ(attributeValue(design->components[0], "Value"), "9.76k");
+    EXPECT_EQ(attributeValue(design->components[0], "Footprint"), "0603");
+    EXPECT_EQ(attributeValue(design->components[3], "Gate"), "B");
     // Each flatten call hands over a design of its own.
     EXPECT_EQ(tool->LoadGroupFlatten("amp")->Count(), 4);
 }
 
-struct LookupCase {
-    const char* title;
-    Component component;
-    const char* expected;
-    int oats, attributes, symbol;  // Count of each collection for "Value"
-};
-
-TEST_F(ToolClientTest, LookupOrderOnTheClientsObjects) {
-    const std::vector<LookupCase> cases = {
-        {"object attribute wins",
-         makeComponent("A", {{"Value", "attr"}}, {{"Value", "sym"}}, {{"Value", "oat"}}), "oat", 1,
-         1, 1},
-        {"attribute before symbol", makeComponent("B", {{"Value", "attr"}}, {{"Value", "sym"}}),
-         "attr", 0, 1, 1},
-        {"symbol last", makeComponent("C", {{"Part", "x"}}, {{"Value", "sym"}}), "sym", 0, 0, 1},
-        {"nowhere", makeComponent("D", {{"Part", "x"}}), "", 0, 0, 0},
-        {"empty object attribute stops the lookup",
-         makeComponent("E", {{"Value", "attr"}}, {}, {{"Value", ""}}), "", 1, 1, 0},
-        {"first of a repeated name",
-         makeComponent("F", {{"Value", "first"}, {"Other", "o"}, {"Value", "second"}}), "first", 0,
-         2, 0},
-        {"names are case-sensitive",
-         makeComponent("G", {{"value", "lower"}, {"VALUE", "upper"}}, {}, {{"vAlue", "o"}}), "", 0,
-         0, 0},
-        {"other object attributes do not hide",
-         makeComponent("H", {{"Value", "attr"}}, {}, {{"Tolerance", "5%"}}), "attr", 0, 1, 0},
-    };
-    DesignSpec spec{"/p/", DesignDocument{"lookup.1", "/p/sch/"}, {}};
-    for (const auto& c : cases) {
-        spec.components.push_back(c.component);
-    }
-    const auto simulator = serve(spec);
-    const auto design = openFlattenedDesign(*connectToTool());
-    ASSERT_EQ(design->Count(), static_cast<int>(cases.size()));
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        SCOPED_TRACE(cases[i].title);
-        const Component& component = design->components[i];
-        EXPECT_EQ(attributeValue(component, "Value"), cases[i].expected);
-        EXPECT_EQ(component.OATs("", "Value").Count(), cases[i].oats);
-        EXPECT_EQ(component.Attributes.byName("Value").Count(), cases[i].attributes);
-        EXPECT_EQ(component.Symbol.Attributes.byName("Value").Count(), cases[i].symbol);
-    }
-}
-
-struct PathCase {
-    const char* title;
-    std::optional<std::string> written;  // nothing: the key is left out
-    std::string expected;                // "<dir>" stands for the design file's folder
-};
-
 TEST_F(ToolClientTest, PathsAreReturnedAsWrittenRelativeOnesPrefixed) {
-    const std::vector<PathCase> cases = {
-        {"relative with trailing slash", "proj/sch/", "<dir>/proj/sch/"},
-        {"relative without trailing slash", "proj/sch", "<dir>/proj/sch"},
-        {"relative with dots", "../other/./sch/", "<dir>/../other/./sch/"},
-        {"absolute with trailing slash", "/abs/proj/", "/abs/proj/"},
-        {"absolute without trailing slash", "/abs/proj", "/abs/proj"},
-        {"double slashes kept", "/abs//proj//", "/abs//proj//"},
-        {"empty", "", "<dir>/"},
-        {"left out", std::nullopt, "<dir>/"},
+    // As written, and what the client returns; "<dir>" stands for the design file's folder.
+    const std::vector<std::pair<std::optional<std::string>, std::string>> cases = {
+        {"proj/sch/", "<dir>/proj/sch/"},
+        {"proj/sch", "<dir>/proj/sch"},
+        {"../other/./sch/", "<dir>/../other/./sch/"},
+        {"/abs/proj/", "/abs/proj/"},
+        {"/abs/proj", "/abs/proj"},
+        {"/abs//proj//", "/abs//proj//"},
+        {"", "<dir>/"},
+        {std::nullopt, "<dir>/"},  // the key left out
     };
-    const std::string dir = dir_.path() + "/d";
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.title);
-        std::string expected = c.expected;
+    for (auto [written, expected] : cases) {
+        SCOPED_TRACE(written.value_or("(left out)"));
         if (expected.rfind("<dir>", 0) == 0) {
-            expected.replace(0, 5, dir);
+            expected.replace(0, 5, dir_.path() + "/d");
         }
-        DesignSpec spec{c.written, DesignDocument{"x.1", c.written.value_or("")}, {}};
-        const auto simulator = serve(spec, "d/design.json");
+        const auto simulator = serve(
+            DesignSpec{written, DesignDocument{"x.1", written.value_or("")}, {}}, "d/design.json");
         const auto tool = connectToTool();
         EXPECT_EQ(tool->CurrentProject(), expected);
         EXPECT_EQ(tool->ActiveDocumentPath(), expected);
@@ -167,8 +107,6 @@ TEST_F(ToolClientTest, NoDocumentFailsClearlyWhereOneIsNeeded) {
     expectError([&] { tool->ActiveDocumentPath(); }, errc::NoActiveDocument,
                 "The schematic tool has no active document");
     expectError([&] { tool->LoadGroupFlatten("amp"); }, errc::NoActiveDocument,
-                "The schematic tool has no active view");
-    expectError([&] { openFlattenedDesign(*tool); }, errc::NoActiveDocument,
                 "The schematic tool has no active view");
 }
 
@@ -189,8 +127,6 @@ TEST_F(ToolClientTest, ShortDocumentNameGivesNoDesign) {
     expectError([&] { openFlattenedDesign(*tool); }, errc::BadDesignName,
                 "The document name \"x\" is too short to give a design name (it needs at least "
                 "two characters)");
-    expectError([&] { tool->LoadGroupFlatten(""); }, errc::ToolCallFailed,
-                "LoadGroup: no design named \"\"");
 }
 
 TEST_F(ToolClientTest, LargeDesignArrivesWhole) {
@@ -202,24 +138,12 @@ TEST_F(ToolClientTest, LargeDesignArrivesWhole) {
     for (const std::size_t index :
          {std::size_t{0}, std::size_t{1}, std::size_t{4}, std::size_t{99999}, count - 1}) {
         SCOPED_TRACE("component " + std::to_string(index));
-        expectSameComponent(design->components[index], test::generatedComponent(index));
+        EXPECT_EQ(bytesOf({design->components[index]}), bytesOf({test::generatedComponent(index)}));
     }
-}
-
-TEST_F(ToolClientTest, AttachingNeedsARunningTool) {
-    EXPECT_FALSE(toolIsRunning());
-    expectError([] { connectToTool(); }, errc::ToolNotRunning,
-                "The schematic tool is not running (nothing owns Quillion.Application on the "
-                "session bus)");
-    {
-        const auto simulator = serve(amplifier);
-        EXPECT_TRUE(toolIsRunning());
-    }
-    EXPECT_FALSE(toolIsRunning());
 }
 
 // A bus service file that would start a fake tool leaves a mark when it is used: the client
-// must never start the tool, not when attaching and not when the tool closed under it.
+// must never start the tool, not when looking for it, attaching or after it closed under it.
 TEST_F(ToolClientTest, NeverStartsTheTool) {
     ASSERT_NE(test::PrivateBus::current(), nullptr);
     const std::string services = test::PrivateBus::current()->serviceDir();
@@ -230,6 +154,7 @@ TEST_F(ToolClientTest, NeverStartsTheTool) {
         services + "/Quillion.Application.service",
         "[D-BUS Service]\nName=Quillion.Application\nExec=" + dir_.file("start-tool.sh") + "\n");
 
+    EXPECT_FALSE(toolIsRunning());
     expectError([] { connectToTool(); }, errc::ToolNotRunning,
                 "The schematic tool is not running (nothing owns Quillion.Application on the "
                 "session bus)");
