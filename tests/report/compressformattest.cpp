@@ -75,6 +75,8 @@ TEST(CompressFormat, SavesTheTableAsTempCsv) {
                 {"REFDES,QTY,Value,QTY", "\"R1, R2\",1,1k,2"}, {"REFDES", "QTY", "Value", "QTY"});
     expectTable("empty key merges nothing", {part("R2", "1k"), part("R1", "1k"), part("R3", "")},
                 {"REFDES,Value,QTY", "R2,1k,1", "R1,1k,1", "R3,,1"}, usualColumns, 1, "");
+    expectTable("no quantity column", {part("R1", "1k"), part("R2", "1k")},
+                {"REFDES,Value", "\"R1, R2\",1k"}, {"REFDES", "Value"});
     expectTable("no reference column",
                 {part("R1", "1k", {{"Tol", "5%"}}), part("R2", "1k", {{"Tol", "1%"}})},
                 {"Value,Tol,QTY", "1k,5%,2"}, {"Value", "Tol", "QTY"});

@@ -1,7 +1,6 @@
 #include "report/dispatch.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdlib>
