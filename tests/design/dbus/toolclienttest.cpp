@@ -69,8 +69,13 @@ TEST_F(ToolClientTest, AnswersEveryMemberAsServed) {
     EXPECT_EQ(attributeValue(design->components[0], "Value"), "9.76k");
     EXPECT_EQ(attributeValue(design->components[0], "Footprint"), "0603");
     EXPECT_EQ(attributeValue(design->components[3], "Gate"), "B");
-    // Each flatten call hands over a design of its own.
+    // Each flatten call hands over a design of its own, for the design name only.
     EXPECT_EQ(tool->LoadGroupFlatten("amp")->Count(), 4);
+    for (const std::string wrong : {"amp.1", "", "AMP", "am", "amp ", "amp."}) {
+        SCOPED_TRACE(wrong);
+        expectError([&] { tool->LoadGroupFlatten(wrong); }, errc::ToolCallFailed,
+                    "LoadGroup: no design named \"" + wrong + "\"");
+    }
 }
 
 TEST_F(ToolClientTest, PathsAreReturnedAsWrittenRelativeOnesPrefixed) {
@@ -108,25 +113,6 @@ TEST_F(ToolClientTest, NoDocumentFailsClearlyWhereOneIsNeeded) {
                 "The schematic tool has no active document");
     expectError([&] { tool->LoadGroupFlatten("amp"); }, errc::NoActiveDocument,
                 "The schematic tool has no active view");
-}
-
-TEST_F(ToolClientTest, LoadGroupTakesOnlyTheDesignName) {
-    const auto simulator = serve(amplifier);
-    const auto tool = connectToTool();
-    for (const std::string wrong : {"amp.1", "", "AMP", "am", "amp ", "amp."}) {
-        SCOPED_TRACE(wrong);
-        expectError([&] { tool->LoadGroupFlatten(wrong); }, errc::ToolCallFailed,
-                    "LoadGroup: no design named \"" + wrong + "\"");
-    }
-    EXPECT_EQ(tool->LoadGroupFlatten("amp")->Count(), 4);
-}
-
-TEST_F(ToolClientTest, ShortDocumentNameGivesNoDesign) {
-    const auto simulator = serve(DesignSpec{"/p/", DesignDocument{"x", "/p/sch/"}, {}});
-    const auto tool = connectToTool();
-    expectError([&] { openFlattenedDesign(*tool); }, errc::BadDesignName,
-                "The document name \"x\" is too short to give a design name (it needs at least "
-                "two characters)");
 }
 
 TEST_F(ToolClientTest, LargeDesignArrivesWhole) {
