@@ -64,17 +64,6 @@ TEST(Simulator, StopSignalsEndItCleanlyAndReleaseTheName) {
     EXPECT_TRUE(design::dbus::toolIsRunning());
 }
 
-TEST(Simulator, RefusesWhenTheNameIsOwned) {
-    TempDir root;
-    RunningSimulator first({"--root", root.path()});
-    const SimulatorRun second = runSimulator({"--root", root.path()});
-    EXPECT_EQ(second.exitStatus, 1);
-    EXPECT_EQ(second.out, "");
-    EXPECT_EQ(second.err, ownedMessage);
-    // The first one still serves.
-    EXPECT_EQ(design::dbus::connectToTool()->CurrentProject(), root.path() + "/sample-board/");
-}
-
 TEST(Simulator, NeedsASessionBus) {
     TempDir dir;
     writeDesignJson(dir.file("empty.json"), {});
@@ -197,14 +186,20 @@ TEST_F(SampleBoard, LivesInAProjectFolderUnderTheRoot) {
                   root_->path() + "/sample-board/, 61 components)");
 }
 
-TEST_F(SampleBoard, RootDefaultsToTheCurrentFolder) {
+// A second simulator refuses to start while the name is owned, yet makes its folders first; the
+// root is the current folder when none is given.
+TEST_F(SampleBoard, SecondSimulatorRefusesAndRootDefaultsToTheCurrentFolder) {
     TempDir cwd;
     const fs::path before = fs::current_path();
     fs::current_path(cwd.path());
-    const SimulatorRun run = runSimulator({});  // the name is owned: it ends, folders made
+    const SimulatorRun run = runSimulator({});
     fs::current_path(before);
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, ownedMessage);
     EXPECT_TRUE(fs::is_directory(cwd.path() + "/sample-board/sch"));
+    // The first one still serves.
+    EXPECT_EQ(tool_->CurrentProject(), root_->path() + "/sample-board/");
 }
 
 TEST_F(SampleBoard, HasEverySortOfComponent) {
