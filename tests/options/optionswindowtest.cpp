@@ -64,20 +64,17 @@ std::optional<MessageSeen> answerMessageBox(const std::function<void()>& action)
 // recorded.
 class OptionsWindow : public ::testing::Test {
 protected:
+    // What the main window answers when asked for a path, or its error once the tool is closed.
+    std::string ask(const std::string& answer) const {
+        if (toolClosed) {
+            throw Error(errc::ToolNotRunning, "The schematic tool is not running");
+        }
+        return answer;
+    }
+
     std::unique_ptr<Form1> open() {
         auto form = std::make_unique<Form1>(
-            [this] {
-                if (toolClosed) {
-                    throw Error(errc::ToolNotRunning, "The schematic tool is not running");
-                }
-                return settingsPath;
-            },
-            [this] {
-                if (toolClosed) {
-                    throw Error(errc::ToolNotRunning, "The schematic tool is not running");
-                }
-                return currentProject;
-            },
+            [this] { return ask(settingsPath); }, [this] { return ask(currentProject); },
             [this] {
                 ++setOptionsCalls;
                 fileAtSetOptions = test::readFile(settingsPath);
@@ -110,12 +107,6 @@ protected:
         auto* box = control<QLineEdit>(form, name);
         box->clear();
         QTest::keyClicks(box, text);
-    }
-
-    static void retypeCombo(Form1& form, const char* name, const QString& text) {
-        auto* box = control<QComboBox>(form, name);
-        box->lineEdit()->clear();
-        QTest::keyClicks(box->lineEdit(), text);
     }
 
     std::string saved() const { return readFile(settingsPath); }
@@ -151,12 +142,6 @@ ControlCase row(const char* name, const char* className, const char* parent, QRe
     return {name, className, parent, geometry, QString::fromLatin1(text), std::move(items)};
 }
 
-void PrintTo(const ControlCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-class InitialControls : public OptionsWindow, public ::testing::WithParamInterface<ControlCase> {};
-
 QString shownText(QWidget* widget) {
     if (auto* box = qobject_cast<QGroupBox*>(widget)) {
         return box->title();
@@ -176,38 +161,10 @@ QString shownText(QWidget* widget) {
     return QStringLiteral("?");
 }
 
-TEST_P(InitialControls, ShowTheirInitialState) {
-    const ControlCase& expected = GetParam();
-    auto form = open();
-    auto* widget = control<QWidget>(*form, expected.name);
-    ASSERT_NE(widget, nullptr);
-    EXPECT_STREQ(widget->metaObject()->className(), expected.className);
-    EXPECT_EQ(widget->parentWidget()->objectName().toStdString(), expected.parent);
-    EXPECT_EQ(widget->geometry(), expected.geometry);
-    EXPECT_TRUE(widget->isVisible());
-    EXPECT_TRUE(widget->isEnabled());
-    EXPECT_EQ(shownText(widget), expected.text);
-    if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-        QStringList items;
-        for (int i = 0; i < combo->count(); ++i) {
-            items << combo->itemText(i);
-        }
-        EXPECT_EQ(items, expected.items);
-        EXPECT_EQ(combo->currentIndex(), 0);
-        EXPECT_TRUE(combo->isEditable());
-    }
-    if (auto* check = qobject_cast<QCheckBox*>(widget)) {
-        EXPECT_EQ(check->checkState(), Qt::Unchecked);
-        EXPECT_FALSE(check->isTristate());
-    }
-}
-
-const QStringList alignments = {"Left", "Center", "Right"};
-const QStringList formats = {"Excel", "Text", "HTML", "CVS"};
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, InitialControls,
-    ::testing::Values(
+TEST_F(OptionsWindow, ControlsAsTheWindowOpensWithoutASettingsFile) {
+    const QStringList alignments = {"Left", "Center", "Right"};
+    const QStringList formats = {"Excel", "Text", "HTML", "CVS"};
+    const std::vector<ControlCase> table = {
         row("Frame2", "QGroupBox", "Form1", QRect(8, 0, 145, 129), "Header"),
         row("Label1", "QLabel", "Frame2", QRect(8, 16, 121, 17), "Header Font Size"),
         row("HeaderFontSize", "QLineEdit", "Frame2", QRect(8, 32, 121, 19), "10"),
@@ -230,11 +187,32 @@ INSTANTIATE_TEST_SUITE_P(
         row("txtExcelTemplate", "QLineEdit", "Form1", QRect(56, 160, 273, 27), ""),
         row("btnBrowse", "QPushButton", "Form1", QRect(328, 160, 129, 25), "Browse"),
         row("btnSave", "QPushButton", "Form1", QRect(48, 200, 169, 41), "Save"),
-        row("btnCancel", "QPushButton", "Form1", QRect(288, 200, 169, 41), "Cancel")),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(OptionsWindow, WindowCaptionAndClientArea) {
+        row("btnCancel", "QPushButton", "Form1", QRect(288, 200, 169, 41), "Cancel")};
     auto form = open();
+    for (const ControlCase& expected : table) {
+        SCOPED_TRACE(expected.name);
+        auto* widget = control<QWidget>(*form, expected.name);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_STREQ(widget->metaObject()->className(), expected.className);
+        EXPECT_EQ(widget->parentWidget()->objectName().toStdString(), expected.parent);
+        EXPECT_EQ(widget->geometry(), expected.geometry);
+        EXPECT_TRUE(widget->isVisible());
+        EXPECT_TRUE(widget->isEnabled());
+        EXPECT_EQ(shownText(widget), expected.text);
+        if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+            QStringList items;
+            for (int i = 0; i < combo->count(); ++i) {
+                items << combo->itemText(i);
+            }
+            EXPECT_EQ(items, expected.items);
+            EXPECT_EQ(combo->currentIndex(), 0);
+            EXPECT_TRUE(combo->isEditable());
+        }
+        if (auto* check = qobject_cast<QCheckBox*>(widget)) {
+            EXPECT_EQ(check->checkState(), Qt::Unchecked);
+            EXPECT_FALSE(check->isTristate());
+        }
+    }
     EXPECT_EQ(form->windowTitle(), "Options");
     EXPECT_EQ(form->objectName(), "Form1");
     EXPECT_EQ(form->size(), QSize(508, 302));
@@ -287,17 +265,6 @@ TEST_F(OptionsWindow, LoadSetsEveryControl) {
     EXPECT_EQ(control<QLineEdit>(*form, "txtExcelTemplate")->text(), "/t/a=b.xls");
 }
 
-TEST_F(OptionsWindow, BadValueStopsReadingAtItsLine) {
-    writeFile(settingsPath, crlf({"Header_Font_Size=14", "Align_Header=1", "Value_Bold=3",
-                                  "Value_Font_Size=12", "Align_Value=2"}));
-    auto form = open();
-    EXPECT_EQ(control<QLineEdit>(*form, "HeaderFontSize")->text(), "14");
-    EXPECT_EQ(control<QComboBox>(*form, "AlignH")->currentText(), "Center");
-    EXPECT_EQ(control<QCheckBox>(*form, "BoldV")->checkState(), Qt::Unchecked);
-    EXPECT_EQ(control<QLineEdit>(*form, "ValueFontSize")->text(), "10");
-    EXPECT_EQ(control<QComboBox>(*form, "AlignV")->currentText(), "Left");
-}
-
 TEST_F(OptionsWindow, ClosedToolAtLoadShowsInitialValuesSilently) {
     writeFile(settingsPath, crlf({"Header_Font_Size=14"}));
     toolClosed = true;
@@ -338,17 +305,20 @@ TEST_F(OptionsWindow, SaveWritesEditedValuesInOrder) {
     EXPECT_EQ(setOptionsCalls, 1);
 }
 
-TEST_F(OptionsWindow, EmptiedTemplateWritesNoTemplateLine) {
-    writeFile(settingsPath, crlf({"Excel_File_Start=/old.xls"}));
+TEST_F(OptionsWindow, EmptiedTemplateWritesNoLineAndUntouchedGreyBoxStaysGrey) {
+    writeFile(settingsPath, crlf({"Excel_File_Start=/old.xls", "Header_Bold=2"}));
     auto form = open();
     retype(*form, "txtExcelTemplate", "");
     click(*form, "btnSave");
-    EXPECT_EQ(saved(), crlf(initialLines));
+    Lines expected = initialLines;
+    expected[4] = "Header_Bold=2";
+    EXPECT_EQ(saved(), crlf(expected));
 }
 
 struct TypedCase {
     const char* name;
     const char* combo;
+    int chosen;  // an item chosen first and the text typed after it, or -1: the box retyped
     const char* typed;
     bool enter;        // Enter pressed after typing
     const char* line;  // the box's line as saved
@@ -364,38 +334,37 @@ class TypedComboText : public OptionsWindow, public ::testing::WithParamInterfac
 TEST_P(TypedComboText, SavesItsItemIndex) {
     const TypedCase& typed = GetParam();
     auto form = open();
-    retypeCombo(*form, typed.combo, QString::fromUtf8(typed.typed));
+    auto* box = control<QComboBox>(*form, typed.combo);
+    if (typed.chosen >= 0) {
+        box->setCurrentIndex(typed.chosen);
+        QTest::keyClick(box->lineEdit(), Qt::Key_End);
+    } else {
+        box->lineEdit()->clear();
+    }
+    QTest::keyClicks(box->lineEdit(), QString::fromUtf8(typed.typed));
     if (typed.enter) {
-        QTest::keyClick(control<QComboBox>(*form, typed.combo)->lineEdit(), Qt::Key_Return);
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
     }
     click(*form, "btnSave");
     const std::string content = saved();
     EXPECT_NE(content.find(std::string("\r\n") + typed.line + "\r\n"), std::string::npos)
         << content;
-    EXPECT_EQ(control<QComboBox>(*form, typed.combo)->count(), typed.itemCount);
+    EXPECT_EQ(box->count(), typed.itemCount);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TypedComboText,
     ::testing::Values(
-        TypedCase{"NotAnItem", "AlignH", "Middle", false, "Align_Header=-1", 3},
-        TypedCase{"NotAnItemEntered", "AlignH", "Middle", true, "Align_Header=-1", 3},
-        TypedCase{"OtherCase", "AlignV", "right", false, "Align_Value=-1", 3},
-        TypedCase{"Emptied", "ExportFileFormat", "", false, "Export_File_Format=-1", 4},
-        TypedCase{"ItemTypedInFull", "AlignV", "Center", false, "Align_Value=1", 3},
-        TypedCase{"FormatNotInList", "ExportFileFormat", "PDF", true, "Export_File_Format=-1", 4},
-        TypedCase{"FormatTyped", "ExportFileFormat", "HTML", true, "Export_File_Format=2", 4}),
+        TypedCase{"NotAnItem", "AlignH", -1, "Middle", false, "Align_Header=-1", 3},
+        TypedCase{"NotAnItemEntered", "AlignH", -1, "Middle", true, "Align_Header=-1", 3},
+        TypedCase{"OtherCase", "AlignV", -1, "right", false, "Align_Value=-1", 3},
+        TypedCase{"Emptied", "ExportFileFormat", -1, "", false, "Export_File_Format=-1", 4},
+        TypedCase{"ItemTypedInFull", "AlignV", -1, "Center", false, "Align_Value=1", 3},
+        TypedCase{"FormatNotInList", "ExportFileFormat", -1, "PDF", true, "Export_File_Format=-1",
+                  4},
+        TypedCase{"FormatTyped", "ExportFileFormat", -1, "HTML", true, "Export_File_Format=2", 4},
+        TypedCase{"ItemEditedAfterChoice", "AlignH", 2, "ish", false, "Align_Header=-1", 3}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(OptionsWindow, ItemEditedAfterChoiceLosesItsIndex) {
-    auto form = open();
-    auto* box = control<QComboBox>(*form, "AlignH");
-    box->setCurrentIndex(2);
-    QTest::keyClick(box->lineEdit(), Qt::Key_End);
-    QTest::keyClicks(box->lineEdit(), "ish");
-    click(*form, "btnSave");
-    EXPECT_NE(saved().find("\r\nAlign_Header=-1\r\n"), std::string::npos);
-}
 
 TEST_F(OptionsWindow, GreyCheckBoxSavedAsTwoThenTwoStateForUser) {
     writeFile(settingsPath, crlf({"Value_Italic=2"}));
@@ -410,54 +379,26 @@ TEST_F(OptionsWindow, GreyCheckBoxSavedAsTwoThenTwoStateForUser) {
     EXPECT_EQ(states, (QList<Qt::CheckState>{Qt::Checked, Qt::Unchecked, Qt::Checked}));
 }
 
-TEST_F(OptionsWindow, GreyCheckBoxKeptWhenUntouched) {
-    writeFile(settingsPath, crlf({"Header_Bold=2"}));
-    auto form = open();
-    click(*form, "btnSave");
-    EXPECT_NE(saved().find("\r\nHeader_Bold=2\r\n"), std::string::npos);
-}
-
-TEST_F(OptionsWindow, SearchListCopyRewrittenInPlace) {
-    TempDir project;
-    TempDir shared;
-    settingsPath = shared.file("vexlosettings.qzv");
-    writeFile(settingsPath, crlf({"Excel_Start=7", "Value_Bold=1"}));
-    auto form = open();
-    EXPECT_EQ(control<QLineEdit>(*form, "ExcelStart")->text(), "7");
-    retype(*form, "ExcelStart", "9");
-    click(*form, "btnSave");
-    Lines expected = initialLines;
-    expected[0] = "Excel_Start=9";
-    expected[3] = "Value_Bold=1";
-    EXPECT_EQ(readFile(settingsPath), crlf(expected));
-    EXPECT_EQ(shared.listing(), (Lines{"vexlosettings.qzv"}));
-    EXPECT_TRUE(project.listing().empty());
-    EXPECT_TRUE(dir.listing().empty());
-}
-
 // --- Leaving without saving ---
 
-TEST_F(OptionsWindow, CancelWritesNothing) {
+TEST_F(OptionsWindow, CancelOrClosingTheWindowWritesNothing) {
     const std::string old = crlf({"Excel_Start=7", "Colour=red"});
     writeFile(settingsPath, old);
-    auto form = open();
-    retype(*form, "ExcelStart", "9");
-    click(*form, "btnCancel");
-    EXPECT_EQ(saved(), old);
-    EXPECT_EQ(setOptionsCalls, 0);
-    EXPECT_EQ(form->result(), QDialog::Rejected);
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_EQ(dir.listing(), (Lines{"vexlosettings.qzv"}));
-}
-
-TEST_F(OptionsWindow, ClosingTheWindowWritesNothing) {
-    auto form = open();
-    retype(*form, "ExcelStart", "9");
-    form->close();
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_EQ(form->result(), QDialog::Rejected);
-    EXPECT_EQ(setOptionsCalls, 0);
-    EXPECT_TRUE(dir.listing().empty());
+    for (const bool cancel : {true, false}) {
+        SCOPED_TRACE(cancel ? "Cancel" : "close");
+        auto form = open();
+        retype(*form, "ExcelStart", "9");
+        if (cancel) {
+            click(*form, "btnCancel");
+        } else {
+            form->close();
+        }
+        EXPECT_EQ(saved(), old);
+        EXPECT_EQ(setOptionsCalls, 0);
+        EXPECT_EQ(form->result(), QDialog::Rejected);
+        EXPECT_FALSE(form->isVisible());
+        EXPECT_EQ(dir.listing(), (Lines{"vexlosettings.qzv"}));
+    }
 }
 
 // Takes from this thread root's power to write where permissions forbid it, so that a read-only
@@ -529,27 +470,44 @@ TEST_F(OptionsWindow, UnwritableFolderShowsErrorAndKeepsOldFile) {
     EXPECT_EQ(setOptionsCalls, 1);
 }
 
-TEST_F(OptionsWindow, ClosedToolAtSaveShowsErrorAndWritesNothing) {
+struct FailureCase {
+    const char* name;
+    const char* button;
+    bool toolClosed;  // otherwise the main window fails to read the settings
+    const char* message;
+    int setOptionsCalls;
+};
+
+class ShownFailure : public OptionsWindow, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(ShownFailure, KeepsTheWindowOpen) {
+    const FailureCase& c = GetParam();
     auto form = open();
-    toolClosed = true;
-    const auto message = answerMessageBox([&] { click(*form, "btnSave"); });
+    toolClosed = c.toolClosed;
+    setOptionsFails = !c.toolClosed;
+    const auto message = answerMessageBox([&] { click(*form, c.button); });
     ASSERT_TRUE(message);
-    EXPECT_EQ(message->text, "Error 429: The schematic tool is not running");
-    EXPECT_TRUE(dir.listing().empty());
-    EXPECT_EQ(setOptionsCalls, 0);
+    EXPECT_EQ(message->title, "Vexlo");
+    EXPECT_EQ(message->text.toStdString(), c.message);
+    EXPECT_EQ(setOptionsCalls, c.setOptionsCalls);
+    EXPECT_TRUE(dialogCalls.empty());
     EXPECT_TRUE(form->isVisible());
+    // Only a failure after writing leaves the file, written whole.
+    EXPECT_EQ(dir.listing(), c.setOptionsCalls != 0 ? Lines{"vexlosettings.qzv"} : Lines{});
+    if (c.setOptionsCalls != 0) {
+        EXPECT_EQ(saved(), crlf(initialLines));
+    }
 }
 
-TEST_F(OptionsWindow, FailedSetOptionsShowsErrorAndKeepsWindowOpen) {
-    auto form = open();
-    setOptionsFails = true;
-    const auto message = answerMessageBox([&] { click(*form, "btnSave"); });
-    ASSERT_TRUE(message);
-    EXPECT_EQ(message->text, "Error 429: The main window could not read the settings");
-    EXPECT_EQ(saved(), crlf(initialLines));
-    EXPECT_EQ(setOptionsCalls, 1);
-    EXPECT_TRUE(form->isVisible());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ShownFailure,
+    ::testing::Values(FailureCase{"ClosedToolAtSave", "btnSave", true,
+                                  "Error 429: The schematic tool is not running", 0},
+                      FailureCase{"FailedSetOptions", "btnSave", false,
+                                  "Error 429: The main window could not read the settings", 1},
+                      FailureCase{"ClosedToolAtBrowse", "btnBrowse", true,
+                                  "Error 429: The schematic tool is not running", 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // --- Browse ---
 
@@ -557,6 +515,7 @@ struct BrowseCase {
     const char* name;
     const char* templateText;
     const char* folder;
+    const char* answer = "/chosen/new template.xls";  // empty: the dialog cancelled
 };
 
 void PrintTo(const BrowseCase& c, std::ostream* out) {
@@ -568,14 +527,15 @@ class BrowseFolder : public OptionsWindow, public ::testing::WithParamInterface<
 TEST_P(BrowseFolder, StartsWhereTheTemplateOrProjectIs) {
     auto form = open();
     control<QLineEdit>(*form, "txtExcelTemplate")->setText(GetParam().templateText);
-    dialogAnswer = "/chosen/new template.xls";
+    dialogAnswer = QString::fromUtf8(GetParam().answer);
     click(*form, "btnBrowse");
     ASSERT_EQ(dialogCalls.size(), 1u);
     EXPECT_EQ(dialogCalls[0].folder.toStdString(), GetParam().folder);
     EXPECT_EQ(dialogCalls[0].title, "Select Excel Template File...");
     EXPECT_EQ(dialogCalls[0].filters, "Excel Files (.xls) (*.xls);;Excel Files (.xlsx) (*.xlsx)");
     EXPECT_EQ(dialogCalls[0].selected, "Excel Files (.xls) (*.xls)");
-    EXPECT_EQ(control<QLineEdit>(*form, "txtExcelTemplate")->text(), "/chosen/new template.xls");
+    EXPECT_EQ(control<QLineEdit>(*form, "txtExcelTemplate")->text(),
+              dialogAnswer.isEmpty() ? GetParam().templateText : dialogAnswer);
     EXPECT_TRUE(dir.listing().empty());  // nothing is written before Save
 }
 
@@ -587,27 +547,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BrowseCase{"FolderOnly", "/home/ann/", "/home/ann/"},
                       BrowseCase{"NoSlash", "bom.xls", ""},
                       BrowseCase{"BackslashIsNoSeparator", "C:\\tpl\\bom.xls", ""},
-                      BrowseCase{"EmptyTakesProject", "", "/projects/cpu/"}),
+                      BrowseCase{"EmptyTakesProject", "", "/projects/cpu/"},
+                      BrowseCase{"CancelledKeepsTemplate", "/kept/tpl.xls", "/kept/", ""}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(OptionsWindow, CancelledBrowseKeepsTemplate) {
-    auto form = open();
-    control<QLineEdit>(*form, "txtExcelTemplate")->setText("/kept/tpl.xls");
-    dialogAnswer = QString();
-    click(*form, "btnBrowse");
-    ASSERT_EQ(dialogCalls.size(), 1u);
-    EXPECT_EQ(control<QLineEdit>(*form, "txtExcelTemplate")->text(), "/kept/tpl.xls");
-}
-
-TEST_F(OptionsWindow, ClosedToolAtBrowseShowsErrorWithoutDialog) {
-    auto form = open();
-    toolClosed = true;
-    const auto message = answerMessageBox([&] { click(*form, "btnBrowse"); });
-    ASSERT_TRUE(message);
-    EXPECT_EQ(message->text, "Error 429: The schematic tool is not running");
-    EXPECT_TRUE(dialogCalls.empty());
-    EXPECT_TRUE(form->isVisible());
-}
 
 }  // namespace
 }  // namespace vexlo::options
