@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "benchtemplate.h"
 #include "common/error.h"
 #include "design/faketool.h"
 #include "report/compressformat.h"
@@ -160,23 +161,6 @@ Result runWorkbook(const std::string& folder, int components, int compress,
     return result;
 }
 
-// The test template zipped into a workbook file.
-std::string makeTemplate(const std::string& folder) {
-    const std::string path = folder + "/template.xlsx";
-    int code = 0;
-    zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
-    const fs::path parts(VEXLO_WORKBOOK_TEMPLATE_DIR);
-    for (const auto& entry : fs::recursive_directory_iterator(parts)) {
-        if (entry.is_regular_file()) {
-            const std::string name = fs::relative(entry.path(), parts).generic_string();
-            zip_file_add(archive, name.c_str(),
-                         zip_source_file(archive, entry.path().c_str(), 0, -1), 0);
-        }
-    }
-    zip_close(archive);
-    return path;
-}
-
 // Runs one measurement in a child process and reads its result back through a pipe.
 bool measure(const std::function<Result()>& run, Result& result) {
     int channel[2];
@@ -243,7 +227,7 @@ int main() {
     }
 
     const int components = 100000;
-    const std::string templatePath = makeTemplate(folder);
+    const std::string templatePath = vexlo::bench::makeTemplate(folder);
     std::printf("\nworkbook report (format 0), %d components, 10 columns\n", components);
     std::printf("%9s %8s %9s %9s %9s %10s %8s %11s %9s %10s\n", "template", "compress", "fetch ms",
                 "table ms", "write ms", "total ms", "cpu ms", "report KiB", "peak MiB",

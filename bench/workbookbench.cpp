@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "benchtemplate.h"
 #include "common/error.h"
 #include "report/workbook.h"
 
@@ -112,26 +113,10 @@ void group(Worksheet& sheet) {
     sheet.autoFitColumns({startRow, 1, startRow + dataRows + 1, columns});
 }
 
-std::string makeTemplate(const std::string& folder) {
-    const std::string path = folder + "/template.xlsx";
-    int code = 0;
-    zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
-    const fs::path parts(VEXLO_WORKBOOK_TEMPLATE_DIR);
-    for (const auto& entry : fs::recursive_directory_iterator(parts)) {
-        if (entry.is_regular_file()) {
-            const std::string name = fs::relative(entry.path(), parts).generic_string();
-            zip_file_add(archive, name.c_str(),
-                         zip_source_file(archive, entry.path().c_str(), 0, -1), 0);
-        }
-    }
-    zip_close(archive);
-    return path;
-}
-
 void runCase(const std::string& folder, bool fromTemplate, bool grouped) {
     const std::string name = std::string(fromTemplate ? "template" : "blank") +
                              (grouped ? ", 50,000 rows deleted" : ", no deletion");
-    const std::string templatePath = fromTemplate ? makeTemplate(folder) : "";
+    const std::string templatePath = fromTemplate ? vexlo::bench::makeTemplate(folder) : "";
     const std::string output = folder + "/report.xls";
     {
         Phases phases(name);

@@ -29,15 +29,7 @@ struct Board {
     }
 
     // Every file and folder under the temporary folder, folders ending in "/".
-    Files files() const {
-        Files names;
-        for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
-            const std::string relative = fs::relative(entry.path(), dir.path()).string();
-            names.push_back(entry.is_directory() ? relative + "/" : relative);
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    Files files() const { return test::listTree(dir.path()); }
 
     std::string sch(const std::string& name) const { return dir.path() + "/proj/sch/" + name; }
 

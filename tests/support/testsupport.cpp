@@ -46,6 +46,16 @@ std::vector<std::string> listFolder(const std::string& folder) {
     return names;
 }
 
+std::vector<std::string> listTree(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string relative = fs::relative(entry.path(), folder).string();
+        names.push_back(entry.is_directory() ? relative + "/" : relative);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {

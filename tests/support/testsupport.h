@@ -7,6 +7,8 @@ namespace vexlo::test {
 
 // Every file name in a folder, sorted (hidden ones included).
 std::vector<std::string> listFolder(const std::string& folder);
+// Every file and folder below a folder, relative to it and sorted; folders end in "/".
+std::vector<std::string> listTree(const std::string& folder);
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
