@@ -7,6 +7,7 @@
 
 #include "common/error.h"
 #include "design/faketool.h"
+#include "fakeproject.h"
 #include "testsupport.h"
 
 namespace vexlo::cli {
@@ -88,10 +89,7 @@ TEST(ParseCommandLine, HelpWinsOverEverything) {
 class RunCommand : public ::testing::Test {
 protected:
     RunCommand() {
-        tool.project = project.path() + "/";
-        tool.documentName = "amp.1";
-        tool.documentPath = project.path() + "/sch/";
-        writeFile(project.file("sch/amp.sch"), "");
+        test::serveProjectIn(tool, project, "amp");
         auto part = [](const char* refdes, const char* value) {
             return makeComponent(refdes, {{"REFDES", refdes}, {"Value", value}},
                                  {{"Footprint", "0603"}});

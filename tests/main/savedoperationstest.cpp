@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "design/faketool.h"
+#include "fakeproject.h"
 #include "main/vexlo.h"
 #include "qtprinters.h"
 #include "selection/droplist.h"
@@ -31,10 +32,7 @@ const Lines workedExample{"** Board",      "REFDES",    "Part Number", "QTY",
 class SavedOperations : public ::testing::Test {
 protected:
     SavedOperations() {
-        tool.project = project.path() + "/";
-        tool.documentName = "board.1";
-        tool.documentPath = project.path() + "/sch/";
-        writeFile(project.file("sch/board.sch"), "");
+        test::serveProjectIn(tool, project, "board");
         writeFile(project.file("vexlosettings.qzv"), crlf({"Export_File_Format=3"}));
         auto part = [](const char* refdes, const char* partNumber, const char* value) {
             return makeComponent(

@@ -14,6 +14,7 @@
 
 #include "common/error.h"
 #include "design/faketool.h"
+#include "fakeproject.h"
 #include "qtprinters.h"
 #include "testsupport.h"
 
@@ -28,12 +29,7 @@ using test::writeFile;
 // A window attached to an in-memory tool whose project lives in a fresh folder.
 class WindowTest : public ::testing::Test {
 protected:
-    WindowTest() {
-        tool.project = project.path() + "/";
-        tool.documentName = "board.1";
-        tool.documentPath = project.path() + "/sch/";
-        writeFile(project.file("sch/board.sch"), "");
-    }
+    WindowTest() { test::serveProjectIn(tool, project, "board"); }
 
     Vexlo& open() {
         window = std::make_unique<Vexlo>(tool.connector());
