@@ -16,15 +16,15 @@
 
 #include "benchtemplate.h"
 #include "common/error.h"
-#include "report/workbook.h"
+#include "workbook/workbook.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using vexlo::report::CellRange;
-using vexlo::report::HorizontalAlignment;
-using vexlo::report::Workbook;
-using vexlo::report::Worksheet;
+using vexlo::workbook::CellRange;
+using vexlo::workbook::HorizontalAlignment;
+using vexlo::workbook::Workbook;
+using vexlo::workbook::Worksheet;
 
 constexpr int dataRows = 100000;
 constexpr int columns = 11;

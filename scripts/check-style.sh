@@ -24,7 +24,8 @@ if grep -nP '[ \t]+$' "${texts[@]}" | head -5 | grep .; then
     echo "Trailing spaces found (above)"; status=1
 fi
 core=$(git ls-files -co --exclude-standard -- src/common src/report src/saved src/design \
-    src/options/settings.h src/options/settingsfile.h src/options/settingsfile.cpp src/main/locator.h src/main/locator.cpp |
+    src/workbook src/operations \
+    src/options/settings.h src/options/settingsfile.h src/options/settingsfile.cpp |
     grep -v '^src/design/dbus/' | grep -E '\.(h|cpp)$')
 if [ -n "$core" ] && grep -nE '#include *<Q' $core | head -5 | grep .; then
     echo "Qt headers in the core (above): the core must build without Qt"; status=1

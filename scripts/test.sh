@@ -10,8 +10,8 @@ jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 (cd "${VEXLO_BUILD:-$root/build}" && dbus-run-session -- ctest --output-on-failure --timeout 600 -j"$jobs")
 
-core_tests=(common_test design_test locator_test saved_test options_settings_test
-            report_table_test workbook_test cli_test)
+core_tests=(common_test design_test operations_test saved_test options_settings_test
+            report_test workbook_test cli_test)
 sanitized="$root/build-sanitize"
 cmake -S "$root" -B "$sanitized" -DCMAKE_BUILD_TYPE=Debug -DVEXLO_BUILD_TESTS=ON \
     -DVEXLO_WERROR=ON -DVEXLO_SANITIZE=ON >/dev/null

@@ -4,10 +4,7 @@
 
 #include "common/error.h"
 #include "design/harvest.h"
-#include "main/locator.h"
-#include "options/settingsfile.h"
-#include "report/dispatch.h"
-#include "saved/selectionfile.h"
+#include "operations/operations.h"
 
 namespace vexlo::cli {
 
@@ -114,30 +111,37 @@ namespace {
 
 struct Run {
     const Command& command;
-    const design::ToolConnector& connect;
+    operations::Session& session;
     std::ostream& out;
     std::ostream& err;
     options::Settings settings;
 
-    std::string dataFile(const char* name) { return LoadChoices(*connect(), name); }
-
-    // One report; its path printed, or its failure told. False when it failed.
-    bool report(report::ReportRequest request) {
+    report::ReportRequest baseRequest(report::ReportTimings* timings) const {
+        report::ReportRequest request;
         request.settings = settings;
         request.showReport = command.open;
-        report::ReportTimings timings;
+        request.timings = timings;
+        return request;
+    }
+
+    void printTimings(const report::ReportTimings& timings) {
         if (command.timings) {
-            request.timings = &timings;
+            err << "timings: fetch " << timings.fetchSeconds << " s, table " << timings.tableSeconds
+                << " s, write " << timings.writeSeconds << " s\n";
         }
+    }
+
+    void printPath(const std::string& path) {
+        if (!path.empty()) {
+            out << path << '\n' << std::flush;
+        }
+    }
+
+    // One report; its path printed, or its failure told. False when it failed.
+    bool report(const report::ReportRequest& request) {
         try {
-            const std::string path = report::ExporttoExcel(*connect(), request);
-            if (!path.empty()) {
-                out << path << '\n' << std::flush;
-            }
-            if (command.timings) {
-                err << "timings: fetch " << timings.fetchSeconds << " s, table "
-                    << timings.tableSeconds << " s, write " << timings.writeSeconds << " s\n";
-            }
+            printPath(operations::writeReport(session, request));
+            printTimings(*request.timings);
             return true;
         } catch (const std::exception& failure) {
             err << "vexlo-report: " << errorMessage(asError(failure)) << '\n';
@@ -145,65 +149,54 @@ struct Run {
         }
     }
 
-    report::ReportRequest savedRequest(const saved::LoadedSelection& loaded,
-                                       const std::string& name) {
-        report::ReportRequest request;
-        request.columns = loaded.columns;
-        request.compress = loaded.compress ? 1 : 0;
-        request.key = loaded.key;
-        request.choiceSuffix = "_" + name;
-        return request;
-    }
-
     int selection() {
-        const auto loaded =
-            saved::loadSelectionFromFile(dataFile(saved::selectionFileName), command.selection);
+        report::ReportTimings timings;
+        const auto loaded = operations::loadChoice(session, command.selection);
         // As the window does, a selection file that cannot be read leaves the column list as it
         // stood (here: empty) and the name out of the report's file name.
-        const bool written = loaded ? report(savedRequest(*loaded, command.selection))
-                                    : report(report::ReportRequest{});
+        const bool written = loaded ? report(operations::selectionRequest(
+                                          *loaded, command.selection, baseRequest(&timings)))
+                                    : report(baseRequest(&timings));
         return written ? exitSuccess : exitReportFailed;
     }
 
     int all() {
-        const std::string path = dataFile(saved::selectionFileName);
-        const auto names = saved::readSelectionNames(path);
+        const auto names = operations::listSelections(session);
         if (!names) {
-            err << "vexlo-report: Error " << errc::FileNotFound
-                << ": Cannot read the saved selections from \"" << path << "\"\n";
-            return exitReportFailed;
+            throw Error(errc::FileNotFound, "Cannot read the saved selections from \"" +
+                                                session.dataFile(saved::selectionFileName) + "\"");
         }
         bool allWritten = true;
-        // One selection's failed report does not cost the others theirs.
-        for (const auto& name : *names) {
-            const auto loaded = saved::loadSelectionFromFile(path, name);
-            if (!loaded) {
-                err << "vexlo-report: Error " << errc::FileNotFound
-                    << ": Cannot read the saved selections from \"" << path << "\"\n";
-                return exitReportFailed;
-            }
-            allWritten = report(savedRequest(*loaded, name)) && allWritten;
-        }
+        report::ReportTimings timings;
+        operations::reportAll(
+            session, *names, baseRequest(&timings), [&](const operations::BatchEntry& entry) {
+                if (entry.failure) {
+                    err << "vexlo-report: " << errorMessage(*entry.failure) << '\n';
+                    allWritten = false;
+                    return;
+                }
+                printPath(entry.path);
+                printTimings(timings);
+                timings = {};
+            });
         return allWritten ? exitSuccess : exitReportFailed;
     }
 
     int columns() {
-        report::ReportRequest request;
-        request.columns = command.columns;
-        if (command.compress) {
-            request.columns.push_back("QTY");
-            request.compress = 1;
-        }
+        report::ReportTimings timings;
+        report::ReportRequest request = baseRequest(&timings);
+        request.columns = operations::columnList(command.columns, command.compress);
+        request.compress = command.compress ? 1 : 0;
         request.key = command.key;
-        if (report::lacksKey(request)) {
-            err << "vexlo-report: " << report::missingKeyMessage << '\n';
+        if (operations::lacksKey(request)) {
+            err << "vexlo-report: " << operations::missingKeyMessage << '\n';
             return exitReportFailed;
         }
         return report(request) ? exitSuccess : exitReportFailed;
     }
 
     int list() {
-        const auto names = saved::readSelectionNames(dataFile(saved::selectionFileName));
+        const auto names = operations::listSelections(session);
         for (const auto& name : names.value_or(std::vector<std::string>{})) {
             out << name << '\n';
         }
@@ -211,8 +204,7 @@ struct Run {
     }
 
     int attributes() {
-        const auto design = design::openFlattenedDesign(*connect());
-        for (const auto& name : design::harvestAttributeNames(*design)) {
+        for (const auto& name : design::harvestAttributeNames(*session.design())) {
             out << name << '\n';
         }
         return exitSuccess;
@@ -227,15 +219,17 @@ int runCommand(const Command& command, const design::ToolConnector& connect, std
         out << helpText;
         return exitSuccess;
     }
-    Run run{command, connect, out, err, {}};
+    std::unique_ptr<design::SchematicTool> tool;
     try {
-        connect();
+        tool = connect();
     } catch (const Error&) {
-        err << "vexlo-report: You need to have Trelmo Schemora Open to run this program!\n";
+        err << "vexlo-report: " << operations::toolNotRunningMessage << '\n';
         return exitToolNotRunning;
     }
+    operations::Session session(*tool);
+    Run run{command, session, out, err, {}};
     try {
-        options::SetOptions(run.dataFile(options::settingsFileName), run.settings);
+        operations::loadSettings(session, run.settings);
         if (command.format) {
             run.settings.Export_File_Format = static_cast<std::int16_t>(*command.format);
         }

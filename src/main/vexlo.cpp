@@ -12,9 +12,8 @@
 
 #include "common/twips.h"
 #include "design/harvest.h"
-#include "main/locator.h"
+#include "operations/operations.h"
 #include "options/optionswindow.h"
-#include "options/settingsfile.h"
 #include "saved/selectionfile.h"
 #include "selection/droplist.h"
 
@@ -194,31 +193,46 @@ void Vexlo::runGuarded(bool hourglass, const std::function<void()>& operation) {
 }
 
 bool Vexlo::Form_Load() {
+    std::unique_ptr<design::SchematicTool> tool;
     try {
-        connector_();
+        tool = connector_();
     } catch (const Error&) {
-        showMessage(QString::fromLatin1(toolNotRunningMessage));
+        showMessage(QString::fromLatin1(operations::toolNotRunningMessage));
         return false;
     }
-    runGuarded(false, [this] {
-        SetOptions();
-        fillSavedSelections();
+    runGuarded(false, [this, &tool] {
+        operations::Session session(*tool);
+        operations::loadSettings(session, options_);
+        fillSavedSelections(session);
     });
     return true;
 }
 
 std::string Vexlo::LoadChoices(const std::string& fileName) {
-    return vexlo::LoadChoices(*connector_(), fileName);
+    auto tool = connector_();
+    return operations::Session(*tool).dataFile(fileName);
 }
 
 void Vexlo::SetOptions() {
-    options::SetOptions(LoadChoices(options::settingsFileName), options_);
+    auto tool = connector_();
+    operations::Session session(*tool);
+    operations::loadSettings(session, options_);
 }
 
 void Vexlo::fillSavedSelections() {
+    try {
+        auto tool = connector_();
+        operations::Session session(*tool);
+        fillSavedSelections(session);
+    } catch (const Error&) {
+        // the tool is gone: the list stays as it was
+    }
+}
+
+void Vexlo::fillSavedSelections(operations::Session& session) {
     std::optional<std::vector<std::string>> names;
     try {
-        names = saved::readSelectionNames(LoadChoices(saved::selectionFileName));
+        names = operations::listSelections(session);
     } catch (const Error&) {
         return;  // the tool is gone: the list stays as it was
     }
@@ -240,8 +254,8 @@ void Vexlo::setChoices(const std::vector<std::string>& names) {
 void Vexlo::btnLoad_Click() {
     runGuarded(true, [this] {
         auto tool = connector_();
-        const auto design = design::openFlattenedDesign(*tool);
-        const auto names = design::harvestAttributeNames(*design);
+        operations::Session session(*tool);
+        const auto names = design::harvestAttributeNames(*session.design());
         // Nothing on the window changes until the whole design was read.
         attributeNames_.reset();
         for (const auto& name : names) {
@@ -258,7 +272,7 @@ void Vexlo::btnLoad_Click() {
         for (QPushButton* control : {btnAdd, btnAddAll, btnMoveUp, btnMoveDown}) {
             control->setEnabled(true);
         }
-        fillSavedSelections();
+        fillSavedSelections(session);
     });
 }
 
@@ -267,96 +281,80 @@ report::ReportRequest Vexlo::reportRequest() const {
     request.columns = toStd(columns_->columns());
     request.compress = chkCompress->isChecked() ? 1 : 0;
     request.key = toStd(lblkey->text());
-    request.choiceSuffix = choiceSuffix_;
     request.settings = options_;
     return request;
-}
-
-std::string Vexlo::ExporttoExcel() {
-    auto tool = connector_();
-    return report::ExporttoExcel(*tool, reportRequest());
 }
 
 void Vexlo::btnReport_Click() {
     bool keyMissing = false;
     runGuarded(true, [this, &keyMissing] {
-        choiceSuffix_.clear();
-        if (report::lacksKey(reportRequest())) {
+        const report::ReportRequest request = reportRequest();
+        if (operations::lacksKey(request)) {
             keyMissing = true;
             return;
         }
-        ExporttoExcel();
+        auto tool = connector_();
+        operations::Session session(*tool);
+        operations::writeReport(session, request);
     });
     if (keyMissing) {
-        showMessage(QString::fromLatin1(report::missingKeyMessage));
+        showMessage(QString::fromLatin1(operations::missingKeyMessage));
     }
 }
 
-bool Vexlo::loadSelection(const std::string& name, const std::string& path) {
-    const auto loaded = saved::loadSelectionFromFile(path, name);
-    if (!loaded) {
-        return false;
-    }
+void Vexlo::showSelection(const saved::LoadedSelection& selection) {
     lstSelected->clear();
     chkCompress->setChecked(false);
     QStringList columns;
-    for (const auto& column : loaded->columns) {
+    for (const auto& column : selection.columns) {
         columns.append(toQt(column));
     }
     lstSelected->addItems(columns);
-    if (loaded->compress) {
+    if (selection.compress) {
         settingCompress_ = 1;
         chkCompress->setChecked(true);
         settingCompress_ = 0;
-        lblkey->setText(toQt(loaded->key));
+        lblkey->setText(toQt(selection.key));
     }
-    return true;
 }
 
 void Vexlo::btnloadChoice_Click() {
     runGuarded(true, [this] {
+        auto tool = connector_();
+        operations::Session session(*tool);
         const std::string name = toStd(cmbChoice->currentText());
-        if (loadSelection(name, LoadChoices(saved::selectionFileName))) {
+        const auto selection = operations::loadChoice(session, name);
+        report::ReportRequest request = reportRequest();
+        if (selection) {
+            showSelection(*selection);
             columns_->enableAfterLoad();
-            choiceSuffix_ = "_" + name;
+            request = operations::selectionRequest(*selection, name, request);
         }
         // A selection that could not be read is reported with the columns as they stood.
-        ExporttoExcel();
+        operations::writeReport(session, request);
     });
-    choiceSuffix_.clear();
 }
 
 void Vexlo::btnLoadAll_Click() {
-    std::vector<std::string> failures;
-    runGuarded(true, [this, &failures] {
-        const std::string path = LoadChoices(saved::selectionFileName);
+    std::vector<operations::BatchEntry> failed;
+    runGuarded(true, [this, &failed] {
+        auto tool = connector_();
+        operations::Session session(*tool);
         std::vector<std::string> names;
         for (int index = 0; index < cmbChoice->count(); ++index) {
             names.push_back(toStd(cmbChoice->itemText(index)));
         }
-        for (const auto& name : names) {
-            if (!loadSelection(name, path)) {
-                throw Error(errc::FileNotFound,
-                            "Cannot read the saved selections from \"" + path + "\"");
-            }
-            choiceSuffix_ = "_" + name;
-            // One selection's failed report does not cost the others theirs.
-            try {
-                ExporttoExcel();
-            } catch (const std::exception& exception) {
-                failures.push_back(name + ": " + errorMessage(asError(exception)));
-            }
-            choiceSuffix_.clear();
-        }
+        operations::reportAll(session, names, reportRequest(),
+                              [this, &failed](const operations::BatchEntry& entry) {
+                                  showSelection(*entry.selection);
+                                  if (entry.failure) {
+                                      failed.push_back(entry);
+                                  }
+                              });
         columns_->enableAfterLoad();
     });
-    choiceSuffix_.clear();
-    if (!failures.empty()) {
-        std::string text = "Some reports were not written:";
-        for (const auto& failure : failures) {
-            text += "\n" + failure;
-        }
-        showMessage(toQt(text));
+    if (!failed.empty()) {
+        showMessage(toQt(operations::batchFailureMessage(failed)));
     }
 }
 

@@ -8,7 +8,8 @@
 #include "common/stringarray.h"
 #include "design/schematictool.h"
 #include "options/settings.h"
-#include "report/dispatch.h"
+#include "report/request.h"
+#include "saved/selectionfile.h"
 #include "selection/columnselection.h"
 
 class QCheckBox;
@@ -20,6 +21,9 @@ class QPushButton;
 
 namespace vexlo {
 
+namespace operations {
+class Session;
+}
 namespace selection {
 class DropList;
 }
@@ -43,15 +47,14 @@ public:
 
     // The state the operations share, for the window's own procedures and for tests.
     const options::Settings& optionFields() const noexcept { return options_; }
-    const std::string& choiceSuffix() const noexcept { return choiceSuffix_; }
     const StringArray& attributeNames() const noexcept { return attributeNames_; }
 
+    // Keeps its old name: the path of a data file, by the locator.
     std::string LoadChoices(const std::string& fileName);
+    // The option fields from the settings file.
     void SetOptions();
     // Fill the saved-selection list: silent when the file cannot be opened.
     void fillSavedSelections();
-    // The report of the current lists in the current format; returns its path ("" for none).
-    std::string ExporttoExcel();
 
     void btnLoad_Click();
     void btnReport_Click();
@@ -70,13 +73,14 @@ private:
     void runGuarded(bool hourglass, const std::function<void()>& operation);
     // The saved-selection names in cmbChoice, the first one selected.
     void setChoices(const std::vector<std::string>& names);
-    // Loads a saved selection into the lists, the Compress box and the key.
-    bool loadSelection(const std::string& name, const std::string& path);
+    void fillSavedSelections(operations::Session& session);
+    // Shows a loaded selection in the column list, the Compress box and the key.
+    void showSelection(const saved::LoadedSelection& selection);
+    // The report of the lists as they stand, with the option fields.
     report::ReportRequest reportRequest() const;
 
     design::ToolConnector connector_;
     options::Settings options_;
-    std::string choiceSuffix_;
     StringArray attributeNames_;
     StringArray saveLines_;
     StringArray keepLines_;
@@ -111,9 +115,5 @@ public:
 private:
     std::unique_ptr<selection::ColumnSelection> columns_;
 };
-
-// The start-up message when no schematic tool runs.
-inline constexpr const char* toolNotRunningMessage =
-    "You need to have Trelmo Schemora Open to run this program!";
 
 }  // namespace vexlo

@@ -1,20 +1,22 @@
 #include "report/csvwriter.h"
 
+#include "report/csvline.h"
+
 namespace vexlo::report {
 
-void writeCsvReport(const std::vector<std::string>& tableLines, const ReportSink& sink) {
-    for (const std::string& line : tableLines) {
-        sink(line);
-        sink("\r\n");
-    }
-}
-
-std::string csvReport(const std::vector<std::string>& tableLines) {
-    return renderToString(writeCsvReport, tableLines);
-}
-
-std::string FillCSV2(design::SchematicTool& tool, const ReportRequest& request) {
-    return writeTableReport(tool, request, ".csv", writeCsvReport, ViewerFailure::Ignored);
+void writeCsvReport(const Table& table, const ReportSink& sink) {
+    std::string csv;
+    forEachPrintedRow(table, [&](std::span<const std::string_view> row) {
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            if (column > 0) {
+                csv += ',';
+            }
+            appendCsvField(csv, row[column]);
+        }
+        csv += "\r\n";
+        passFullSlice(csv, sink);
+    });
+    sink(csv);
 }
 
 }  // namespace vexlo::report

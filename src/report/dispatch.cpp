@@ -1,58 +1,103 @@
 #include "report/dispatch.h"
 
-#include "report/compressformat.h"
+#include <chrono>
+#include <optional>
+
+#include "common/error.h"
+#include "common/textfile.h"
+#include "common/viewer.h"
 #include "report/csvwriter.h"
-#include "report/fillclipboard.h"
+#include "report/designtable.h"
 #include "report/htmlwriter.h"
-#include "report/reportnames.h"
 #include "report/textwriter.h"
-#include "report/transientfiles.h"
+#include "report/workbookreport.h"
 
 namespace vexlo::report {
 
 namespace {
 
-using TableWriter = std::string (*)(design::SchematicTool&, const ReportRequest&);
+using Clock = std::chrono::steady_clock;
 
-std::string compressAndWrite(design::SchematicTool& tool, const ReportRequest& request,
-                             TableWriter writer) {
-    // The names are checked before anything is written; the guard also covers a writer that
-    // fails before it knows the names itself.
-    const ReportNames names = reportNames(tool, request.choiceSuffix);
-    TransientFiles transient({names.intermediateFile(), names.tableFile()});
-    const double fetchedBefore = request.timings != nullptr ? request.timings->fetchSeconds : 0;
-    const auto start = std::chrono::steady_clock::now();
-    CompressFormat(tool, request);
-    const auto tableBuilt = std::chrono::steady_clock::now();
-    std::string path = writer(tool, request);
+void addSeconds(const ReportRequest& request, double ReportTimings::*phase,
+                Clock::time_point start) {
     if (request.timings != nullptr) {
-        request.timings->tableSeconds += std::chrono::duration<double>(tableBuilt - start).count() -
-                                         (request.timings->fetchSeconds - fetchedBefore);
-        request.timings->writeSeconds += secondsSince(tableBuilt);
+        request.timings->*phase += std::chrono::duration<double>(Clock::now() - start).count();
     }
-    return path;
+}
+
+const char* extensionOf(int format) {
+    static const char* const extensions[] = {".xls", ".txt", ".html", ".csv"};
+    return extensions[format];
+}
+
+// The table of the request, grouped by the key when compressing: sorted, and for every format
+// but the workbook (which groups on the sheet) merged.
+Table tableFor(const ReportSource& source, const ReportRequest& request,
+               std::optional<Grouping>& grouping) {
+    Table table = buildTable(*source.design, request.columns);
+    if (request.compress == 1) {
+        grouping = Grouping{keyColumns(table.columns, request.key), {}};
+        const std::size_t keyColumn = *grouping->columns.key;
+        sortRows(table, keyColumn);
+        grouping->starts = runStarts(table, keyColumn);
+        if (request.settings.Export_File_Format != FormatWorkbook) {
+            mergeRuns(table, grouping->starts, grouping->columns);
+        }
+    }
+    return table;
+}
+
+void writeTableFile(const Table& table, const options::Settings& settings,
+                    const std::string& path) {
+    AtomicFile file(path);
+    const ReportSink sink = [&file](std::string_view bytes) { file.write(bytes); };
+    switch (settings.Export_File_Format) {
+        case FormatText:
+            writeTextReport(table, sink);
+            break;
+        case FormatHtml:
+            writeHtmlReport(table, settings, sink);
+            break;
+        default:
+            writeCsvReport(table, sink);
+    }
+    file.commit();
 }
 
 }  // namespace
 
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+bool hasWriter(int format) noexcept {
+    return format >= FormatWorkbook && format <= FormatCsv;
 }
 
-std::string ExporttoExcel(design::SchematicTool& tool, const ReportRequest& request) {
-    switch (request.settings.Export_File_Format) {
-        case FormatWorkbook:
-            // The workbook report groups its own rows and never uses the compressed table.
-            return FillClipboard(tool, request);
-        case FormatText:
-            return compressAndWrite(tool, request, FillNotepad2);
-        case FormatHtml:
-            return compressAndWrite(tool, request, FillHtml2);
-        case FormatCsv:
-            return compressAndWrite(tool, request, FillCSV2);
-        default:
-            return {};
+std::string ExporttoExcel(const ReportSource& source, const ReportRequest& request) {
+    const int format = request.settings.Export_File_Format;
+    if (!hasWriter(format)) {
+        return {};
     }
+    const std::string path = source.reportFile(request.choiceSuffix, extensionOf(format));
+    auto start = Clock::now();
+    std::optional<Grouping> grouping;
+    Table table = tableFor(source, request, grouping);
+    addSeconds(request, &ReportTimings::tableSeconds, start);
+
+    start = Clock::now();
+    if (format == FormatWorkbook) {
+        FillClipboard(std::move(table), grouping, source.design->Components("").size(),
+                      request.settings, path);
+    } else {
+        writeTableFile(table, request.settings, path);
+    }
+    addSeconds(request, &ReportTimings::writeSeconds, start);
+
+    // Only the text report counts a viewer that does not start as a failure; the report is
+    // written either way.
+    if (request.showReport && !openForUser(path) && format == FormatText) {
+        throw Error(errc::ViewerNotStarted, "The report was written to \"" + path +
+                                                "\", but no viewer could be started to show it "
+                                                "(xdg-open was not found or failed)");
+    }
+    return path;
 }
 
 }  // namespace vexlo::report

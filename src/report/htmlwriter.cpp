@@ -1,7 +1,5 @@
 #include "report/htmlwriter.h"
 
-#include "report/csvline.h"
-
 namespace vexlo::report {
 
 HtmlCellTemplate htmlCellTemplate(int valueBold, int valueItalic) noexcept {
@@ -38,46 +36,28 @@ std::string escapeHtml(std::string_view text) {
     return escaped;
 }
 
-void writeHtmlReport(const std::vector<std::string>& tableLines, const options::Settings& settings,
+void writeHtmlReport(const Table& table, const options::Settings& settings,
                      const ReportSink& sink) {
     const HtmlCellTemplate cell = htmlCellTemplate(settings.Value_Bold, settings.Value_Italic);
     const std::string fontSize = std::to_string(settings.Header_Font_Size);
-    sink(
+    std::string html =
         "<HTML>\r\n<HEAD><TITLE></TITLE></HEAD>\r\n<BODY>\r\n"
-        "<TABLE BORDER CELLSPACING=1 CELLPADDING=9>\r\n");
-    std::string row;
-    for (const std::string& line : tableLines) {
-        row = "<TR>\r\n";
-        for (const std::string& field : splitCsvFields(line)) {
-            row += cell.opening;
-            row += fontSize;
-            row += "'>";
-            row += field.empty() ? std::string("-") : escapeHtml(field);
-            row += cell.closing;
-            row += "\r\n";
+        "<TABLE BORDER CELLSPACING=1 CELLPADDING=9>\r\n";
+    forEachPrintedRow(table, [&](std::span<const std::string_view> row) {
+        html += "<TR>\r\n";
+        for (const std::string_view field : row) {
+            html += cell.opening;
+            html += fontSize;
+            html += "'>";
+            html += field.empty() ? std::string("-") : escapeHtml(field);
+            html += cell.closing;
+            html += "\r\n";
         }
-        row += "</TR>\r\n";
-        sink(row);
-    }
-    sink("</TABLE>\r\n</BODY>\r\n</HTML>\r\n");
-}
-
-std::string htmlReport(const std::vector<std::string>& tableLines,
-                       const options::Settings& settings) {
-    return renderToString(
-        [&settings](const std::vector<std::string>& lines, const ReportSink& sink) {
-            writeHtmlReport(lines, settings, sink);
-        },
-        tableLines);
-}
-
-std::string FillHtml2(design::SchematicTool& tool, const ReportRequest& request) {
-    return writeTableReport(
-        tool, request, ".html",
-        [&request](const std::vector<std::string>& lines, const ReportSink& sink) {
-            writeHtmlReport(lines, request.settings, sink);
-        },
-        ViewerFailure::Ignored);
+        html += "</TR>\r\n";
+        passFullSlice(html, sink);
+    });
+    html += "</TABLE>\r\n</BODY>\r\n</HTML>\r\n";
+    sink(html);
 }
 
 }  // namespace vexlo::report

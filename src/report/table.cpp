@@ -61,19 +61,12 @@ double readOutOfRange(std::string_view text) {
     return ::strtod_l(copy.c_str(), nullptr, cLocale);
 }
 
-int category(const Cell& cell) noexcept {
-    if (cell.number) {
-        return 0;
-    }
-    return cell.text.empty() ? 2 : 1;
-}
-
 unsigned char lowerAscii(char c) noexcept {
     const auto byte = static_cast<unsigned char>(c);
     return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;
 }
 
-int compareIgnoringAsciiCase(const std::string& left, const std::string& right) noexcept {
+int compareIgnoringAsciiCase(std::string_view left, std::string_view right) noexcept {
     const std::size_t common = std::min(left.size(), right.size());
     for (std::size_t i = 0; i < common; ++i) {
         const unsigned char a = lowerAscii(left[i]);
@@ -88,13 +81,6 @@ int compareIgnoringAsciiCase(const std::string& left, const std::string& right) 
     return left.size() < right.size() ? -1 : 1;
 }
 
-Cell& cellForWriting(Row& row, std::size_t column) {
-    if (column >= row.size()) {
-        row.resize(column + 1);
-    }
-    return row[column];
-}
-
 std::string wholeNumberText(double value) {
     char buffer[400];
     const auto result =
@@ -102,7 +88,19 @@ std::string wholeNumberText(double value) {
     return std::string(buffer, result.ptr);
 }
 
+// 0 numbers, 1 text, 2 empty: the order of the kinds of key in the sort.
+int category(std::string_view text, const std::optional<double>& number) noexcept {
+    if (number) {
+        return 0;
+    }
+    return text.empty() ? 2 : 1;
+}
+
 }  // namespace
+
+std::string_view Table::keep(std::string text) {
+    return texts.emplace_back(std::move(text));
+}
 
 std::optional<double> readNumber(std::string_view text) {
     if (!isDecimalNumber(text)) {
@@ -118,22 +116,11 @@ std::optional<double> readNumber(std::string_view text) {
     return value;
 }
 
-Cell makeCell(std::string text) {
-    Cell cell;
-    cell.number = readNumber(text);
-    cell.text = std::move(text);
-    return cell;
-}
-
-const Cell& cellAt(const Row& row, std::size_t column) noexcept {
-    static const Cell empty;
-    return column < row.size() ? row[column] : empty;
-}
-
-KeyColumns scanHeader(const Row& header, std::size_t columnCount, const std::string& key) {
+KeyColumns keyColumns(const std::vector<std::string>& columns, const std::string& key) {
     KeyColumns found;
-    for (std::size_t column = 0; column <= columnCount; ++column) {
-        const std::string& name = cellAt(header, column).text;
+    for (std::size_t column = 0; column <= columns.size(); ++column) {
+        const std::string_view name =
+            column < columns.size() ? std::string_view(columns[column]) : std::string_view();
         if (name == key) {
             found.key = column;
         } else if (name == "REFDES") {
@@ -142,38 +129,43 @@ KeyColumns scanHeader(const Row& header, std::size_t columnCount, const std::str
             found.quantity = column;
         }
     }
+    if (!found.key) {
+        throw Error(errc::KeyNotInColumns, "Cannot compress the report by the key \"" + key +
+                                               "\": no report column has that name");
+    }
     return found;
 }
 
-int compareSortKeys(const Cell& left, const Cell& right) noexcept {
-    const int leftCategory = category(left);
-    const int rightCategory = category(right);
+int compareSortKeys(std::string_view left, std::string_view right) noexcept {
+    const auto leftNumber = readNumber(left);
+    const auto rightNumber = readNumber(right);
+    const int leftCategory = category(left, leftNumber);
+    const int rightCategory = category(right, rightNumber);
     if (leftCategory != rightCategory) {
         return leftCategory < rightCategory ? -1 : 1;
     }
     if (leftCategory == 0) {
-        if (*left.number == *right.number) {
+        if (*leftNumber == *rightNumber) {
             return 0;
         }
-        return *left.number < *right.number ? -1 : 1;
+        return *leftNumber < *rightNumber ? -1 : 1;
     }
-    return compareIgnoringAsciiCase(left.text, right.text);
+    return compareIgnoringAsciiCase(left, right);
 }
 
-bool sameMergeKey(const Cell& left, const Cell& right) noexcept {
-    if (left.text.empty() || right.text.empty()) {
+bool sameMergeKey(std::string_view left, std::string_view right) noexcept {
+    if (left.empty() || right.empty()) {
         return false;
     }
-    if (left.number && right.number) {
-        return *left.number == *right.number;
+    const auto leftNumber = readNumber(left);
+    const auto rightNumber = readNumber(right);
+    if (leftNumber && rightNumber) {
+        return *leftNumber == *rightNumber;
     }
-    if (left.number || right.number) {
-        return false;
-    }
-    return left.text == right.text;
+    return !leftNumber && !rightNumber && left == right;
 }
 
-void sortRows(std::vector<Row>& rows, std::size_t keyColumn) {
+void sortRows(Table& table, std::size_t keyColumn) {
     // The keys are gathered once into a compact array, text folded to lower case: comparing
     // through the rows would cost a cache miss or two per comparison.
     struct SortKey {
@@ -182,20 +174,22 @@ void sortRows(std::vector<Row>& rows, std::size_t keyColumn) {
         std::string_view folded;
         std::size_t row;
     };
+    const std::size_t rows = table.rowCount();
     std::size_t textBytes = 0;
-    for (const Row& row : rows) {
-        textBytes += cellAt(row, keyColumn).text.size();
+    for (std::size_t row = 0; row < rows; ++row) {
+        textBytes += table.cell(row, keyColumn).size();
     }
     std::string foldedText;
     foldedText.reserve(textBytes);
     std::vector<SortKey> keys;
-    keys.reserve(rows.size());
-    for (std::size_t index = 0; index < rows.size(); ++index) {
-        const Cell& cell = cellAt(rows[index], keyColumn);
-        SortKey key{category(cell), cell.number.value_or(0), {}, index};
+    keys.reserve(rows);
+    for (std::size_t row = 0; row < rows; ++row) {
+        const std::string_view text = table.cell(row, keyColumn);
+        const auto number = readNumber(text);
+        SortKey key{category(text, number), number.value_or(0), {}, row};
         if (key.category == 1) {
             const std::size_t start = foldedText.size();
-            for (const char c : cell.text) {
+            for (const char c : text) {
                 foldedText += static_cast<char>(lowerAscii(c));
             }
             key.folded = std::string_view(foldedText).substr(start);
@@ -208,62 +202,63 @@ void sortRows(std::vector<Row>& rows, std::size_t keyColumn) {
         }
         return left.category == 0 ? left.number < right.number : left.folded < right.folded;
     });
-    std::vector<Row> sorted;
-    sorted.reserve(rows.size());
+    std::vector<std::string_view> sorted;
+    sorted.reserve(table.cells.size());
     for (const SortKey& key : keys) {
-        sorted.push_back(std::move(rows[key.row]));
+        const auto row = table.row(key.row);
+        sorted.insert(sorted.end(), row.begin(), row.end());
     }
-    rows.swap(sorted);
+    table.cells.swap(sorted);
 }
 
-std::vector<Row> mergeRows(std::vector<Row> rows, const KeyColumns& columns) {
-    if (!columns.key) {
-        return rows;
-    }
-    const std::size_t key = *columns.key;
-    std::vector<Row> merged;
-    merged.reserve(rows.size());
-    double quantity = 0;
-    bool runMerged = false;
-    // The quantity cell is rewritten once per run, when the run ends.
-    const auto endRun = [&]() {
-        if (runMerged && columns.quantity) {
-            Cell& cell = cellForWriting(merged.back(), *columns.quantity);
-            cell.text = wholeNumberText(quantity);
-            cell.number = quantity;
+std::vector<std::size_t> runStarts(const Table& table, std::size_t keyColumn) {
+    std::vector<std::size_t> starts;
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        if (starts.empty() ||
+            !sameMergeKey(table.cell(starts.back(), keyColumn), table.cell(row, keyColumn))) {
+            starts.push_back(row);
         }
-    };
-    for (Row& row : rows) {
-        if (!merged.empty() && sameMergeKey(cellAt(merged.back(), key), cellAt(row, key))) {
-            if (columns.reference) {
-                Cell& reference = cellForWriting(merged.back(), *columns.reference);
-                reference.text += ", ";
-                reference.text += cellAt(row, *columns.reference).text;
-                reference.number.reset();
-            }
-            if (columns.quantity) {
-                quantity += cellAt(row, *columns.quantity).number.value_or(0);
-            }
-            runMerged = true;
+    }
+    return starts;
+}
+
+void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyColumns& columns) {
+    const std::size_t width = table.width();
+    const std::size_t rows = table.rowCount();
+    std::vector<std::string_view> merged;
+    merged.reserve(starts.size() * width);
+    for (std::size_t run = 0; run < starts.size(); ++run) {
+        const std::size_t first = starts[run];
+        const std::size_t end = run + 1 < starts.size() ? starts[run + 1] : rows;
+        const std::size_t at = merged.size();
+        const auto head = table.row(first);
+        merged.insert(merged.end(), head.begin(), head.end());
+        if (end - first < 2) {
             continue;
         }
-        endRun();
-        quantity = columns.quantity ? cellAt(row, *columns.quantity).number.value_or(0) : 0;
-        runMerged = false;
-        merged.push_back(std::move(row));
+        if (columns.reference && *columns.reference < width) {
+            std::string references(table.cell(first, *columns.reference));
+            for (std::size_t row = first + 1; row < end; ++row) {
+                references += ", ";
+                references += table.cell(row, *columns.reference);
+            }
+            merged[at + *columns.reference] = table.keep(std::move(references));
+        }
+        if (columns.quantity && *columns.quantity < width) {
+            double quantity = 0;
+            for (std::size_t row = first; row < end; ++row) {
+                quantity += readNumber(table.cell(row, *columns.quantity)).value_or(0);
+            }
+            merged[at + *columns.quantity] = table.keep(wholeNumberText(quantity));
+        }
     }
-    endRun();
-    return merged;
+    table.cells.swap(merged);
 }
 
-void compressRows(Table& table, std::size_t columnCount, const std::string& key) {
-    const KeyColumns columns = scanHeader(table.header, columnCount, key);
-    if (!columns.key) {
-        throw Error(errc::KeyNotInColumns, "Cannot compress the report by the key \"" + key +
-                                               "\": no report column has that name");
-    }
-    sortRows(table.rows, *columns.key);
-    table.rows = mergeRows(std::move(table.rows), columns);
+void compressTable(Table& table, const std::string& key) {
+    const KeyColumns columns = keyColumns(table.columns, key);
+    sortRows(table, *columns.key);
+    mergeRuns(table, runStarts(table, *columns.key), columns);
 }
 
 }  // namespace vexlo::report

@@ -1,37 +1,59 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vexlo::report {
 
-// One cell of the report table. The text is what every report prints; a cell whose text reads
-// wholly as a decimal number also carries that number, which the sort and the merge use.
-struct Cell {
-    std::string text;
-    std::optional<double> number;
-};
-
-// A table row, column 0 first. A row may be shorter than the header: missing cells are empty.
-using Row = std::vector<Cell>;
-
-// The report table: the header row (the column names) and the data rows in table order.
+// The report table: the column names and one row per kept component, every cell a view of its
+// text. The texts live in the design the table was built from, which must outlive it, or in the
+// table's own store (cleaned values, joined reference lists, summed quantities).
+//
+// Every row has width() cells. A table of no columns still has one empty cell a row, as the
+// comma-separated form of an empty line reads back.
 struct Table {
-    Row header;
-    std::vector<Row> rows;
+    Table() = default;
+    Table(Table&&) noexcept = default;
+    Table& operator=(Table&&) noexcept = default;
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    std::vector<std::string> columns;     // the column names exactly as given, left to right
+    std::vector<std::string> header;      // the header row as printed, TAB, CR and LF as spaces
+    std::vector<std::string_view> cells;  // the data rows one after another
+    std::deque<std::string> texts;        // texts the table made itself; cells may view them
+
+    std::size_t width() const noexcept { return header.size(); }
+    std::size_t rowCount() const noexcept { return cells.size() / header.size(); }
+    std::span<const std::string_view> row(std::size_t index) const noexcept {
+        return {cells.data() + index * width(), width()};
+    }
+    // The cell, or an empty one past the last column.
+    std::string_view cell(std::size_t row, std::size_t column) const noexcept {
+        return column < width() ? cells[row * width() + column] : std::string_view();
+    }
+    // Keeps a text for as long as the table lives and returns a view of it.
+    std::string_view keep(std::string text);
 };
 
-// The number a field carries when all of it is [+-]?(digits[.digits]|.digits)([eE][+-]?digits)?
+// The rows a report prints, each as a span of cells: the header, then the data rows.
+template <typename Visit>
+void forEachPrintedRow(const Table& table, Visit&& visit) {
+    const std::vector<std::string_view> header(table.header.begin(), table.header.end());
+    visit(std::span<const std::string_view>(header));
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        visit(table.row(row));
+    }
+}
+
+// The number a cell carries when all of it is [+-]?(digits[.digits]|.digits)([eE][+-]?digits)?
 // with nothing around it, read independently of the locale. Anything else is text.
 std::optional<double> readNumber(std::string_view text);
-
-Cell makeCell(std::string text);
-
-// The cell in a column, or an empty cell past the end of the row.
-const Cell& cellAt(const Row& row, std::size_t column) noexcept;
 
 // The special columns of a compressed table, counted from 0.
 struct KeyColumns {
@@ -40,30 +62,32 @@ struct KeyColumns {
     std::optional<std::size_t> quantity;   // "QTY"
 };
 
-// Scans the header cells of columns 0 to columnCount (one past the last column, which is empty)
-// comparing each exactly: equal to the key makes it the key column, else "REFDES" the
-// reference column, else "QTY" the quantity column. A later match of a kind replaces an earlier
-// one, so an empty key always finds the empty cell past the last column.
-KeyColumns scanHeader(const Row& header, std::size_t columnCount, const std::string& key);
+// Scans the column names and the empty one past the last, comparing each exactly: equal to the
+// key makes it the key column, else "REFDES" the reference column, else "QTY" the quantity
+// column. A later match of a kind replaces an earlier one, so an empty key always finds the
+// empty column past the last. A non-empty key that names no column throws KeyNotInColumns.
+KeyColumns keyColumns(const std::vector<std::string>& columns, const std::string& key);
 
 // The sort order of two key cells: numbers first, by value; then text, compared byte by byte
 // with ASCII letter case ignored; empty cells last. Negative, 0 or positive like strcmp.
-int compareSortKeys(const Cell& left, const Cell& right) noexcept;
+int compareSortKeys(std::string_view left, std::string_view right) noexcept;
 
 // Whether two rows with these key cells merge: the keys are not empty and equal, text exactly
 // (case-sensitive) and numbers by value. A number never equals a text.
-bool sameMergeKey(const Cell& left, const Cell& right) noexcept;
+bool sameMergeKey(std::string_view left, std::string_view right) noexcept;
 
 // Stable sort of the data rows by their cell in keyColumn, in compareSortKeys order.
-void sortRows(std::vector<Row>& rows, std::size_t keyColumn);
+void sortRows(Table& table, std::size_t keyColumn);
 
-// Merges each run of adjacent rows with sameMergeKey keys into the run's first row: the
-// reference cells joined with ", ", the quantities added; every other cell stays the first
-// row's. A missing reference or quantity column is simply not joined or added.
-std::vector<Row> mergeRows(std::vector<Row> rows, const KeyColumns& columns);
+// The first row of each run of adjacent rows whose keys merge with the run's first row.
+std::vector<std::size_t> runStarts(const Table& table, std::size_t keyColumn);
 
-// Sorts and merges the data rows by the key. A non-empty key that names no column throws
-// Error KeyNotInColumns.
-void compressRows(Table& table, std::size_t columnCount, const std::string& key);
+// Merges each run into its first row: the reference cells joined with ", ", the quantities
+// added; every other cell stays the first row's. A missing reference or quantity column is
+// simply not joined or added.
+void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyColumns& columns);
+
+// Sorts and merges the data rows by the key, as Compress does.
+void compressTable(Table& table, const std::string& key);
 
 }  // namespace vexlo::report

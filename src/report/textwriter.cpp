@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "common/characters.h"
-#include "report/csvline.h"
 
 namespace vexlo::report {
 
@@ -11,43 +10,25 @@ namespace {
 
 constexpr std::size_t columnGap = 5;
 
-std::vector<std::size_t> columnWidths(const std::vector<std::string>& tableLines) {
-    std::vector<std::size_t> widths;
-    for (const std::string& line : tableLines) {
-        const std::vector<std::string> fields = splitCsvFields(line);
-        if (widths.size() < fields.size()) {
-            widths.resize(fields.size(), 0);
-        }
-        for (std::size_t column = 0; column < fields.size(); ++column) {
-            widths[column] = std::max(widths[column], characterCount(fields[column]) + columnGap);
-        }
-    }
-    return widths;
-}
-
 }  // namespace
 
-void writeTextReport(const std::vector<std::string>& tableLines, const ReportSink& sink) {
-    const std::vector<std::size_t> widths = columnWidths(tableLines);
+void writeTextReport(const Table& table, const ReportSink& sink) {
+    std::vector<std::size_t> widths(table.width(), 0);
+    forEachPrintedRow(table, [&widths](std::span<const std::string_view> row) {
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            widths[column] = std::max(widths[column], characterCount(row[column]) + columnGap);
+        }
+    });
     std::string text;
-    for (const std::string& line : tableLines) {
-        text.clear();
-        const std::vector<std::string> fields = splitCsvFields(line);
-        for (std::size_t column = 0; column < fields.size(); ++column) {
-            text += fields[column];
-            text.append(widths[column] - characterCount(fields[column]), ' ');
+    forEachPrintedRow(table, [&](std::span<const std::string_view> row) {
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            text += row[column];
+            text.append(widths[column] - characterCount(row[column]), ' ');
         }
         text += "\r\n";
-        sink(text);
-    }
-}
-
-std::string textReport(const std::vector<std::string>& tableLines) {
-    return renderToString(writeTextReport, tableLines);
-}
-
-std::string FillNotepad2(design::SchematicTool& tool, const ReportRequest& request) {
-    return writeTableReport(tool, request, ".txt", writeTextReport, ViewerFailure::Reported);
+        passFullSlice(text, sink);
+    });
+    sink(text);
 }
 
 }  // namespace vexlo::report

@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "common/error.h"
-#include "design/faketool.h"
 #include "fakeproject.h"
+#include "faketool.h"
 #include "testsupport.h"
 
 namespace vexlo::cli {

@@ -12,7 +12,7 @@
 #include <filesystem>
 
 #include "design/dbus/toolclient.h"
-#include "design/faketool.h"
+#include "faketool.h"
 #include "main/vexlo.h"
 #include "selection/droplist.h"
 #include "simulator.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "design/faketool.h"
+#include "faketool.h"
 
 namespace vexlo::design {
 namespace {

@@ -10,8 +10,8 @@
 #include <QTest>
 #include <filesystem>
 
-#include "design/faketool.h"
 #include "fakeproject.h"
+#include "faketool.h"
 #include "main/vexlo.h"
 #include "qtprinters.h"
 #include "selection/droplist.h"
@@ -185,7 +185,6 @@ TEST_F(SavedOperations, LoadChoicesLoadsAndReportsUnderTheSelectionsName) {
     EXPECT_TRUE(window->btnMoveDown->isEnabled());
     EXPECT_EQ(readFile(project.file("board_Board.csv")),
               crlf({"REFDES,Part Number,QTY", "C1,GRM-100N,1", "\"R1, R2\",RC0603-1K,2"}));
-    EXPECT_EQ(window->choiceSuffix(), "");
 }
 
 TEST_F(SavedOperations, LoadChoicesOfUnknownNameReportsAnEmptyList) {
@@ -220,7 +219,6 @@ TEST_F(SavedOperations, LoadAllWritesOneReportPerSelectionAndKeepsTheLast) {
     EXPECT_EQ(columns(), (QStringList{"REFDES", "Value"}));
     EXPECT_FALSE(window->chkCompress->isChecked());
     EXPECT_EQ(window->lblkey->text(), "Part Number");
-    EXPECT_EQ(window->choiceSuffix(), "");
     EXPECT_EQ(viewer.shown(2).size(), 2u);
 }
 

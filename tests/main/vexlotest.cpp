@@ -13,8 +13,8 @@
 #include <QTest>
 
 #include "common/error.h"
-#include "design/faketool.h"
 #include "fakeproject.h"
+#include "faketool.h"
 #include "qtprinters.h"
 #include "testsupport.h"
 

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "testsupport.h"
-
 namespace vexlo::report {
 namespace {
 
@@ -29,31 +27,6 @@ TEST(HtmlTemplate, FollowsValueBoldAndItalic) {
 TEST(EscapeHtml, EscapesOnlyAmpersandAndAngleBrackets) {
     EXPECT_EQ(escapeHtml("a<b>&c \"d\" 'e' &amp; \xc2\xb5"),
               "a&lt;b&gt;&amp;c \"d\" 'e' &amp;amp; \xc2\xb5");
-}
-
-TEST(HtmlReport, OneRowPerLineAndOneLinePerCell) {
-    options::Settings settings;
-    settings.Header_Font_Size = 12;
-    settings.Value_Bold = 1;
-    EXPECT_EQ(
-        htmlReport({"REFDES,Note,", "\"R1, R2\",<b> & co"}, settings),
-        test::crlf({"<HTML>", "<HEAD><TITLE></TITLE></HEAD>", "<BODY>",
-                    "<TABLE BORDER CELLSPACING=1 CELLPADDING=9>", "<TR>",
-                    "<TD><B><P ALIGN='CENTER'><FONT SIZE='12'>REFDES</FONT></P></B></TD>",
-                    "<TD><B><P ALIGN='CENTER'><FONT SIZE='12'>Note</FONT></P></B></TD>",
-                    "<TD><B><P ALIGN='CENTER'><FONT SIZE='12'>-</FONT></P></B></TD>", "</TR>",
-                    "<TR>", "<TD><B><P ALIGN='CENTER'><FONT SIZE='12'>R1, R2</FONT></P></B></TD>",
-                    "<TD><B><P ALIGN='CENTER'><FONT SIZE='12'>&lt;b&gt; &amp; "
-                    "co</FONT></P></B></TD>",
-                    "</TR>", "</TABLE>", "</BODY>", "</HTML>"}));
-    // A negative font size is written as it is.
-    settings.Header_Font_Size = -3;
-    settings.Value_Bold = 0;
-    EXPECT_EQ(htmlReport({""}, settings),
-              test::crlf({"<HTML>", "<HEAD><TITLE></TITLE></HEAD>", "<BODY>",
-                          "<TABLE BORDER CELLSPACING=1 CELLPADDING=9>", "<TR>",
-                          "<TD><P ALIGN='CENTER'><FONT SIZE='-3'>-</FONT></P></TD>", "</TR>",
-                          "</TABLE>", "</BODY>", "</HTML>"}));
 }
 
 }  // namespace

@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <random>
+#include <set>
+
+#include "common/error.h"
+#include "faketool.h"
+#include "report/designtable.h"
 
 namespace vexlo::report {
 namespace {
@@ -42,8 +49,8 @@ TEST(SortKeyOrder, ComparesNumbersThenTextThenEmpty) {
         {"zzz", "", -1},   {"5", "", -1},       {"", "", 0}};
     for (const auto& [left, right, expected] : cases) {
         SCOPED_TRACE(std::string(left) + " vs " + right);
-        EXPECT_EQ(sign(compareSortKeys(makeCell(left), makeCell(right))), expected);
-        EXPECT_EQ(sign(compareSortKeys(makeCell(right), makeCell(left))), -expected);
+        EXPECT_EQ(sign(compareSortKeys(left, right)), expected);
+        EXPECT_EQ(sign(compareSortKeys(right, left)), -expected);
     }
 }
 
@@ -54,23 +61,15 @@ TEST(MergeKeyEquality, NonEmptyExactTextOrEqualNumbers) {
         {"x", "", false},     {"1", "1 ", false},    {"10", "10\xce\xa9", false}};
     for (const auto& [left, right, expected] : cases) {
         SCOPED_TRACE(std::string(left) + " vs " + right);
-        EXPECT_EQ(sameMergeKey(makeCell(left), makeCell(right)), expected);
-        EXPECT_EQ(sameMergeKey(makeCell(right), makeCell(left)), expected);
+        EXPECT_EQ(sameMergeKey(left, right), expected);
+        EXPECT_EQ(sameMergeKey(right, left), expected);
     }
 }
 
-Row rowOf(const std::vector<std::string>& texts) {
-    Row row;
-    for (const auto& text : texts) {
-        row.push_back(makeCell(text));
-    }
-    return row;
-}
-
-TEST(HeaderScan, FindsTheSpecialColumns) {
+TEST(KeyColumns, FindsTheSpecialColumns) {
     constexpr std::optional<std::size_t> none;
     struct Case {
-        std::vector<std::string> header;
+        std::vector<std::string> columns;
         std::string key;
         std::optional<std::size_t> key_, reference, quantity;
     };
@@ -81,28 +80,114 @@ TEST(HeaderScan, FindsTheSpecialColumns) {
         {{"REFDES", "Value", "QTY"}, "REFDES", 0, none, 2},
         {{"QTY", "Value", "QTY"}, "Value", 1, none, 2},  // the later one wins
         {{"Value", "REFDES", "Value"}, "Value", 2, 1, none},
-        {{"refdes", "value", "Qty"}, "Value", none, none, none},  // case matters
+        {{"Part\tNo", "QTY"}, "Part\tNo", 0, none, 1},  // names are compared as given
         {{}, "", 0, none, none}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.header) + " key " + c.key);
-        const KeyColumns found = scanHeader(rowOf(c.header), c.header.size(), c.key);
+        SCOPED_TRACE(::testing::PrintToString(c.columns) + " key " + c.key);
+        const KeyColumns found = keyColumns(c.columns, c.key);
         EXPECT_EQ(found.key, c.key_);
         EXPECT_EQ(found.reference, c.reference);
         EXPECT_EQ(found.quantity, c.quantity);
     }
+    for (const auto& [columns, key] :
+         {std::pair<std::vector<std::string>, std::string>{{"refdes", "value", "Qty"}, "Value"},
+          {{"Part No"}, "Part\tNo"}}) {
+        try {
+            keyColumns(columns, key);
+            ADD_FAILURE() << "no error for " << key;
+        } catch (const Error& error) {
+            EXPECT_EQ(errorMessage(error), "Error 1004: Cannot compress the report by the key \"" +
+                                               key + "\": no report column has that name");
+        }
+    }
 }
 
-// Merging by the reference designator itself, which the saved table never shows: the harvest
-// already joins components of one designator.
-TEST(CompressRows, KeyIsTheReferenceColumn) {
-    Table table;
-    table.header = rowOf({"REFDES", "QTY"});
-    table.rows = {rowOf({"R1", "1"}), rowOf({"R1", "1"})};
-    compressRows(table, 2, "REFDES");
-    ASSERT_EQ(table.rows.size(), 1u);
-    ASSERT_EQ(table.rows[0].size(), 2u);
-    EXPECT_EQ(table.rows[0][0].text, "R1");
-    EXPECT_EQ(table.rows[0][1].text, "2");
+std::vector<std::vector<std::string>> rowsOf(const Table& table) {
+    std::vector<std::vector<std::string>> rows;
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        const auto cells = table.row(row);
+        rows.emplace_back(cells.begin(), cells.end());
+    }
+    return rows;
+}
+
+// The table keeps the first component of each designator, drops empty designators, gives "1"
+// for "QTY", and shows TAB, CR and LF as spaces, in names as in values.
+TEST(BuildTable, OneRowPerDesignatorWithValuesByTheLookupOrder) {
+    design::FlattenedDesign design;
+    design.components = {
+        design::makeComponent("R1", {{"Value", "10k"}, {"Note", "a\tb\r\nc"}}, {{"Pkg", "0603"}}),
+        design::makeComponent("", {{"Value", "lost"}}),
+        design::makeComponent("R1", {{"Value", "second gate"}}),
+        design::makeComponent("U1", {{"Value", "on part"}}, {{"Value", "on symbol"}},
+                              {{"Value", ""}}),
+    };
+    const Table table = buildTable(design, {"Value", "QTY", "Note", "Pkg", "Line\nBreak"});
+    EXPECT_EQ(table.header,
+              (std::vector<std::string>{"Value", "QTY", "Note", "Pkg", "Line Break"}));
+    EXPECT_EQ(table.columns[4], "Line\nBreak");
+    EXPECT_EQ(rowsOf(table), (std::vector<std::vector<std::string>>{
+                                 {"10k", "1", "a b  c", "0603", ""}, {"", "1", "", "", ""}}));
+    // No columns: one empty cell a row, as an empty line reads back.
+    const Table bare = buildTable(design, {});
+    EXPECT_EQ(bare.header, std::vector<std::string>{""});
+    EXPECT_EQ(rowsOf(bare), (std::vector<std::vector<std::string>>{{""}, {""}}));
+}
+
+// Random tables compressed by the engine against a few lines of plain model code.
+TEST(CompressTable, AgreesWithAModelOnRandomTables) {
+    const std::vector<std::string> keys = {"10", "1e1", "010", "abc", "ABC",
+                                           "",   "x",   "2.5", "-1",  "b"};
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 300; ++round) {
+        design::FlattenedDesign design;
+        const int count = static_cast<int>(random() % 30);
+        for (int i = 0; i < count; ++i) {
+            const std::string refdes = "R" + std::to_string(i);
+            design.components.push_back(
+                design::makeComponent(refdes, {{"REFDES", refdes},
+                                               {"Value", keys[random() % keys.size()]},
+                                               {"Note", "n" + std::to_string(random() % 3)}}));
+        }
+        const std::vector<std::string> columns = {"Note", "REFDES", "Value", "QTY"};
+        Table table = buildTable(design, columns);
+
+        // Model: a stable sort by the key, then each row joins the last group when its key
+        // merges with that group's first key.
+        auto rows = rowsOf(table);
+        std::stable_sort(rows.begin(), rows.end(), [](const auto& left, const auto& right) {
+            return compareSortKeys(left[2], right[2]) < 0;
+        });
+        std::vector<std::vector<std::string>> expected;
+        int size = 0;
+        for (const auto& row : rows) {
+            if (!expected.empty() && sameMergeKey(expected.back()[2], row[2])) {
+                expected.back()[1] += ", " + row[1];
+                expected.back()[3] = std::to_string(++size);
+            } else {
+                expected.push_back(row);
+                size = 1;
+            }
+        }
+
+        compressTable(table, "Value");
+        const auto merged = rowsOf(table);
+        ASSERT_EQ(merged, expected) << "round " << round;
+        int total = 0;
+        std::multiset<std::string> designators;
+        for (const auto& row : merged) {
+            total += std::stoi(row[3]);
+            for (std::size_t at = 0; at <= row[1].size();) {
+                const std::size_t end = std::min(row[1].find(", ", at), row[1].size());
+                designators.insert(row[1].substr(at, end - at));
+                at = end + 2;
+            }
+        }
+        EXPECT_EQ(total, count);
+        EXPECT_EQ(designators.size(), static_cast<std::size_t>(count));
+        EXPECT_EQ(std::set<std::string>(designators.begin(), designators.end()).size(),
+                  static_cast<std::size_t>(count));
+    }
 }
 
 }  // namespace

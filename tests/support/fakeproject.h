@@ -3,7 +3,7 @@
 // An in-memory tool serving a design whose project is a test's fresh folder.
 #include <string>
 
-#include "design/faketool.h"
+#include "faketool.h"
 #include "testsupport.h"
 
 namespace vexlo::test {

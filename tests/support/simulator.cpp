@@ -15,7 +15,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "design/faketool.h"
+#include "faketool.h"
 
 namespace vexlo::test {
 

@@ -9,7 +9,7 @@
 #include <set>
 
 #include "design/dbus/toolclient.h"
-#include "design/faketool.h"
+#include "faketool.h"
 #include "simulator.h"
 
 namespace vexlo::test {

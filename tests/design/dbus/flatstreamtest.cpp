@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/error.h"
-#include "design/faketool.h"
+#include "faketool.h"
 
 namespace vexlo::design::dbus {
 namespace {

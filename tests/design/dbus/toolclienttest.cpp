@@ -11,7 +11,7 @@
 
 #include "common/error.h"
 #include "design/dbus/flatstream.h"
-#include "design/faketool.h"
+#include "faketool.h"
 #include "simulator.h"
 
 namespace vexlo::design::dbus {

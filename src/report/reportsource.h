@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "design/schematictool.h"
+
+namespace vexlo::report {
+
+// What a report run takes from the schematic tool, asked once at the top of the run: the names
+// its files are built from and the flattened design.
+struct ReportSource {
+    std::string designName;    // D: the active view's document name less its last two characters
+    std::string documentPath;  // P: the active document's path, as the tool returns it
+    std::string outputFolder;  // F: P less its last four characters
+    std::shared_ptr<const design::FlattenedDesign> design;
+
+    // F + D + choiceSuffix + extension (".xls", ".txt", ".html" or ".csv"), by plain
+    // concatenation.
+    std::string reportFile(std::string_view choiceSuffix, std::string_view extension) const;
+};
+
+// F for a document path P; a P under four characters throws BadDocumentPath.
+std::string outputFolderOf(const std::string& documentPath);
+
+}  // namespace vexlo::report

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "options/settings.h"
+
+namespace vexlo::report {
+
+// Output formats of Export_File_Format.
+enum ExportFormat : int { FormatWorkbook = 0, FormatText = 1, FormatHtml = 2, FormatCsv = 3 };
+
+// Where one report's time went: fetching the design from the tool, building the table, and
+// writing the report file. Filled when a request asks for it.
+struct ReportTimings {
+    double fetchSeconds = 0;
+    double tableSeconds = 0;
+    double writeSeconds = 0;
+};
+
+// Everything a report takes from the window or the command line.
+struct ReportRequest {
+    std::vector<std::string> columns;  // the column list, left to right
+    int compress = 0;                  // value of chkCompress; rows are grouped only when 1
+    std::string key;                   // caption of lblkey; empty = no key
+    std::string choiceSuffix;          // "" or "_" followed by a saved selection's name
+    options::Settings settings;        // the option fields
+    bool showReport = true;            // hand the written report to xdg-open
+    ReportTimings* timings = nullptr;  // when set, the run's phases are timed into it
+};
+
+}  // namespace vexlo::report

@@ -1,0 +1,165 @@
+#include "report/workbookreport.h"
+
+#include <cstdint>
+
+#include "common/error.h"
+#include "workbook/workbook.h"
+
+namespace vexlo::report {
+
+namespace {
+
+using workbook::CellRange;
+using workbook::CellStyleChange;
+using workbook::HorizontalAlignment;
+using workbook::maxWorkbookColumns;
+using workbook::maxWorkbookRows;
+using workbook::Worksheet;
+
+// Where the report lands on the sheet: the header in row S, the data rows below it; K + 2 rows
+// of C + 1 columns in all, the last column and at least the last row empty.
+struct Block {
+    int startRow = 1;  // S
+    int lastRow = 1;   // S + K + 1
+    int columnCount = 0;
+    int lastColumn = 1;  // C + 1
+
+    CellRange values() const { return {startRow, 1, lastRow, lastColumn}; }
+    CellRange header() const { return {startRow, 1, startRow, lastColumn}; }
+};
+
+Block blockFor(int startRow, std::size_t componentCount, std::size_t columnCount) {
+    if (columnCount + 1 > static_cast<std::size_t>(maxWorkbookColumns)) {
+        throw Error(errc::WorkbookTooLarge,
+                    "The spreadsheet report's " + std::to_string(columnCount) +
+                        " columns and the empty one after them do not fit a worksheet of "
+                        "16,384 columns");
+    }
+    const std::uint64_t lastRow = static_cast<std::uint64_t>(startRow) + componentCount + 1;
+    if (lastRow > static_cast<std::uint64_t>(maxWorkbookRows)) {
+        throw Error(errc::WorkbookTooLarge, "The spreadsheet report of " +
+                                                std::to_string(componentCount) +
+                                                " components from row " + std::to_string(startRow) +
+                                                " needs the rows up to " + std::to_string(lastRow) +
+                                                ", past the worksheet's last row 1,048,576");
+    }
+    Block block;
+    block.startRow = startRow;
+    block.lastRow = static_cast<int>(lastRow);
+    block.columnCount = static_cast<int>(columnCount);
+    block.lastColumn = block.columnCount + 1;
+    return block;
+}
+
+HorizontalAlignment alignmentOf(int code) {
+    switch (code) {
+        case 0:
+            return HorizontalAlignment::Left;
+        case 1:
+            return HorizontalAlignment::Center;
+        default:
+            return HorizontalAlignment::Right;
+    }
+}
+
+// The format of a range from its options. Only the flag pairs (1, 0), (1, 1) and (0, 1) switch
+// bold or italic on; any other pair leaves both off.
+CellStyleChange rangeStyle(int boldFlag, int italicFlag, int fontSize, int alignment) {
+    CellStyleChange change;
+    change.bold = boldFlag == 1 && (italicFlag == 0 || italicFlag == 1);
+    change.italic = italicFlag == 1 && (boldFlag == 0 || boldFlag == 1);
+    change.size = fontSize;
+    change.alignment = alignmentOf(alignment);
+    return change;
+}
+
+// Cells hold numbers only where the text is a number's own shortest form, so that part
+// numbers and values such as "007" or "1.50" are shown exactly as the design has them.
+void writeRow(Worksheet& sheet, int sheetRow, std::span<const std::string_view> row,
+              std::size_t columnCount) {
+    for (std::size_t column = 0; column < columnCount; ++column) {
+        if (!row[column].empty()) {
+            sheet.setValue(sheetRow, static_cast<int>(column) + 1, row[column]);
+        }
+    }
+}
+
+// The merge walk in one pass: each run's head takes the joined references and the summed
+// quantity, and the rows merged into it are deleted in one batch, so that the rows below the
+// block move up once by the number of merges. The sheet rows deleted are the ones the walk
+// deletes, so a template's row heights and hidden rows in the block go with the same rows.
+// Returns the block's last row afterwards.
+int groupRuns(Worksheet& sheet, const Block& block, Table table, const Grouping& grouping) {
+    const std::size_t rowCount = table.rowCount();
+    const std::vector<std::size_t>& starts = grouping.starts;
+    if (starts.size() == rowCount) {
+        return block.lastRow;
+    }
+    mergeRuns(table, starts, grouping.columns);
+    std::vector<int> deleted;
+    deleted.reserve(rowCount - starts.size());
+    for (std::size_t run = 0; run < starts.size(); ++run) {
+        const std::size_t head = starts[run];
+        const std::size_t next = run + 1 < starts.size() ? starts[run + 1] : rowCount;
+        if (next - head < 2) {
+            continue;
+        }
+        const int sheetRow = block.startRow + 1 + static_cast<int>(head);
+        for (const auto& column : {grouping.columns.reference, grouping.columns.quantity}) {
+            if (column) {
+                sheet.setValue(sheetRow, static_cast<int>(*column) + 1, table.cell(run, *column));
+            }
+        }
+        for (std::size_t row = head + 1; row < next; ++row) {
+            deleted.push_back(block.startRow + 1 + static_cast<int>(row));
+        }
+    }
+    sheet.deleteRows(std::move(deleted));
+    return block.lastRow - static_cast<int>(rowCount - starts.size());
+}
+
+// Pastes the table into the block, formats and fits it, and groups it when asked. The table is
+// taken whole so that its rows are gone before the workbook is saved.
+void fillSheet(Worksheet& sheet, const Block& block, Table table,
+               const std::optional<Grouping>& grouping, const options::Settings& settings) {
+    // Pasting replaces every cell of the block, empty ones included; a merged range that the
+    // block would cut through cannot stay.
+    sheet.unmergeCells(block.values());
+    sheet.clear(block.values());
+    const auto columnCount = static_cast<std::size_t>(block.columnCount);
+    int sheetRow = block.startRow;
+    forEachPrintedRow(table, [&](std::span<const std::string_view> row) {
+        writeRow(sheet, sheetRow++, row, columnCount);
+    });
+    // The header row lies inside the value range and is formatted after it, so it ends with
+    // the header's settings.
+    sheet.applyStyle(block.values(), rangeStyle(settings.Value_Bold, settings.Value_Italic,
+                                                settings.Value_Font_Size, settings.Align_Value));
+    sheet.applyStyle(block.header(), rangeStyle(settings.Header_Bold, settings.Header_Italic,
+                                                settings.Header_Font_Size, settings.Align_Header));
+    sheet.autoFitColumns(block.values());
+    if (grouping) {
+        const int lastRow = groupRuns(sheet, block, std::move(table), *grouping);
+        // The formatted rows moved up with the deletions: the block now ends at lastRow.
+        sheet.autoFitColumns({block.startRow, 1, lastRow, block.lastColumn});
+    }
+}
+
+}  // namespace
+
+void FillClipboard(Table table, const std::optional<Grouping>& grouping, std::size_t componentCount,
+                   const options::Settings& settings, const std::string& path) {
+    if (settings.Excel_Start < 1) {
+        throw Error(errc::BadStartRow, "The spreadsheet report cannot start at row " +
+                                           std::to_string(settings.Excel_Start) +
+                                           ": the start row must be 1 or more");
+    }
+    workbook::Workbook book = settings.Excel_File_Start.empty()
+                                  ? workbook::Workbook::blank()
+                                  : workbook::Workbook::open(settings.Excel_File_Start);
+    const Block block = blockFor(settings.Excel_Start, componentCount, table.columns.size());
+    fillSheet(book.firstSheet(), block, std::move(table), grouping, settings);
+    book.saveAs(path);
+}
+
+}  // namespace vexlo::report

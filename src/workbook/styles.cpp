@@ -1,0 +1,269 @@
+#include "workbook/styles.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/error.h"
+#include "workbook/cellnumber.h"
+#include "workbook/xml.h"
+
+namespace vexlo::workbook {
+
+namespace {
+
+constexpr const char* blankStyleSheet =
+    R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+    "\r\n"
+    R"(<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
+    R"(<fonts count="1"><font><sz val="11"/><name val="Calibri"/><family val="2"/></font></fonts>)"
+    R"(<fills count="2"><fill><patternFill patternType="none"/></fill>)"
+    R"(<fill><patternFill patternType="gray125"/></fill></fills>)"
+    R"(<borders count="1"><border><left/><right/><top/><bottom/><diagonal/></border></borders>)"
+    R"(<cellStyleXfs count="1"><xf numFmtId="0" fontId="0" fillId="0" borderId="0"/></cellStyleXfs>)"
+    R"(<cellXfs count="1"><xf numFmtId="0" fontId="0" fillId="0" borderId="0" xfId="0"/></cellXfs>)"
+    R"(<cellStyles count="1"><cellStyle name="Normal" xfId="0" builtinId="0"/></cellStyles>)"
+    R"(<dxfs count="0"/><tableStyles count="0"/></styleSheet>)";
+
+// A font flag element (<b/>, <i val="1"/>) is on unless its val says otherwise.
+bool flagOn(pugi::xml_node flag) {
+    if (!flag) {
+        return false;
+    }
+    const pugi::xml_attribute value = xml::attribute(flag, "val");
+    if (!value) {
+        return true;
+    }
+    const std::string text = value.value();
+    return text != "0" && text != "false";
+}
+
+std::optional<HorizontalAlignment> alignmentOf(std::string_view horizontal) {
+    if (horizontal == "left") {
+        return HorizontalAlignment::Left;
+    }
+    if (horizontal == "center" || horizontal == "centerContinuous") {
+        return HorizontalAlignment::Center;
+    }
+    if (horizontal == "right") {
+        return HorizontalAlignment::Right;
+    }
+    return std::nullopt;
+}
+
+const char* alignmentName(HorizontalAlignment alignment) {
+    switch (alignment) {
+        case HorizontalAlignment::Left:
+            return "left";
+        case HorizontalAlignment::Center:
+            return "center";
+        case HorizontalAlignment::Right:
+            break;
+    }
+    return "right";
+}
+
+void setAttribute(pugi::xml_node node, const char* name, const std::string& value) {
+    pugi::xml_attribute attribute = node.attribute(name);
+    if (!attribute) {
+        attribute = node.append_attribute(name);
+    }
+    attribute.set_value(value.c_str());
+}
+
+std::uint32_t count(pugi::xml_node list) {
+    std::uint32_t elements = 0;
+    for (pugi::xml_node node : list.children()) {
+        elements += node.type() == pugi::node_element ? 1 : 0;
+    }
+    return elements;
+}
+
+}  // namespace
+
+const char* WorkbookStyles::blankXml() noexcept {
+    return blankStyleSheet;
+}
+
+WorkbookStyles::WorkbookStyles(std::string_view text, const std::string& damagedPart) {
+    const std::string failure =
+        xml::parse(document_, text, pugi::parse_default | pugi::parse_declaration);
+    if (!failure.empty()) {
+        throw Error(errc::BadTemplate, damagedPart + ": " + failure);
+    }
+    const pugi::xml_node root = document_.document_element();
+    if (xml::localName(root.name()) != "styleSheet") {
+        throw Error(errc::BadTemplate, damagedPart + ": it is not a style sheet");
+    }
+    prefix_ = xml::prefixOf(root.name());
+    fonts_ = child(root, "fonts");
+    cellXfs_ = child(root, "cellXfs");
+    for (pugi::xml_node font : fonts_.children()) {
+        if (font.type() == pugi::node_element) {
+            fontNodes_.push_back(font);
+        }
+    }
+    for (pugi::xml_node xf : cellXfs_.children()) {
+        if (xf.type() == pugi::node_element) {
+            xfNodes_.push_back(xf);
+        }
+    }
+}
+
+pugi::xml_node WorkbookStyles::child(pugi::xml_node parent, const char* localName) const {
+    return xml::child(parent, localName);
+}
+
+// The list element of that name, created after the first of its predecessors that exists when
+// the template has none.
+pugi::xml_node WorkbookStyles::ensureList(const char* localName,
+                                          std::initializer_list<const char*> after) {
+    pugi::xml_node root = document_.document_element();
+    pugi::xml_node list = child(root, localName);
+    if (list) {
+        return list;
+    }
+    for (const char* previous : after) {
+        if (const pugi::xml_node node = child(root, previous)) {
+            return root.insert_child_after(name(localName).c_str(), node);
+        }
+    }
+    return root.prepend_child(name(localName).c_str());
+}
+
+pugi::xml_node WorkbookStyles::xfNode(std::uint32_t xf) const {
+    if (xf < xfNodes_.size()) {
+        return xfNodes_[xf];
+    }
+    return xfNodes_.empty() ? pugi::xml_node() : xfNodes_.front();
+}
+
+CellFormat WorkbookStyles::format(std::uint32_t xf) const {
+    if (xf < formats_.size() && formats_[xf]) {
+        return *formats_[xf];
+    }
+    CellFormat result;
+    const pugi::xml_node node = xfNode(xf);
+    const std::uint32_t fontId = xml::attribute(node, "fontId").as_uint();
+    const pugi::xml_node font = fontId < fontNodes_.size() ? fontNodes_[fontId]
+                                : fontNodes_.empty()       ? pugi::xml_node()
+                                                           : fontNodes_.front();
+    result.bold = flagOn(child(font, "b"));
+    result.italic = flagOn(child(font, "i"));
+    if (const pugi::xml_node size = child(font, "sz")) {
+        result.size = xml::attribute(size, "val").as_double(11);
+    }
+    result.alignment =
+        alignmentOf(xml::attribute(child(node, "alignment"), "horizontal").as_string());
+    if (formats_.size() <= xf) {
+        formats_.resize(xf + 1);
+    }
+    formats_[xf] = result;
+    return result;
+}
+
+// Keeps added, the last child of list, unless an equal element is there already: then added goes
+// and the earlier one's index is returned. Counts follow the list.
+std::uint32_t WorkbookStyles::keep(pugi::xml_node list, std::vector<pugi::xml_node>& nodes,
+                                   std::unordered_map<std::string, std::uint32_t>& known,
+                                   pugi::xml_node added) {
+    if (known.empty()) {
+        for (std::uint32_t index = 0; index < nodes.size(); ++index) {
+            known.emplace(xml::print(nodes[index]), index);
+        }
+    }
+    const auto [place, isNew] =
+        known.emplace(xml::print(added), static_cast<std::uint32_t>(nodes.size()));
+    if (!isNew) {
+        list.remove_child(added);
+        return place->second;
+    }
+    nodes.push_back(added);
+    setAttribute(list, "count", std::to_string(count(list)));
+    changed_ = true;
+    return place->second;
+}
+
+void WorkbookStyles::changeFont(pugi::xml_node font, const CellStyleChange& change) const {
+    const auto removeAll = [&](const char* localName) {
+        while (const pugi::xml_node node = child(font, localName)) {
+            font.remove_child(node);
+        }
+    };
+    if (change.italic) {
+        removeAll("i");
+        if (*change.italic) {
+            font.prepend_child(name("i").c_str());
+        }
+    }
+    if (change.bold) {
+        removeAll("b");
+        if (*change.bold) {
+            font.prepend_child(name("b").c_str());
+        }
+    }
+    if (change.size) {
+        // Sizes a spreadsheet accepts: 1 to 409 points.
+        const std::string size = formatNumber(std::clamp(*change.size, 1.0, 409.0));
+        pugi::xml_node sz = child(font, "sz");
+        if (!sz) {
+            pugi::xml_node before;
+            for (const char* follower : {"color", "name", "family", "charset", "scheme"}) {
+                before = child(font, follower);
+                if (before) {
+                    break;
+                }
+            }
+            sz = before ? font.insert_child_before(name("sz").c_str(), before)
+                        : font.append_child(name("sz").c_str());
+        }
+        setAttribute(sz, "val", size);
+    }
+}
+
+std::uint32_t WorkbookStyles::deriveFont(std::uint32_t font, const CellStyleChange& change) {
+    fonts_ = ensureList("fonts", {"numFmts"});
+    pugi::xml_node added;
+    if (font < fontNodes_.size()) {
+        added = fonts_.append_copy(fontNodes_[font]);
+    } else if (!fontNodes_.empty()) {
+        added = fonts_.append_copy(fontNodes_.front());
+    } else {
+        added = fonts_.append_child(name("font").c_str());
+    }
+    changeFont(added, change);
+    return keep(fonts_, fontNodes_, knownFonts_, added);
+}
+
+std::uint32_t WorkbookStyles::derive(std::uint32_t xf, const CellStyleChange& change) {
+    cellXfs_ = ensureList("cellXfs", {"cellStyleXfs", "borders", "fills", "fonts", "numFmts"});
+    const pugi::xml_node base = xfNode(xf);
+    pugi::xml_node added;
+    if (base) {
+        added = cellXfs_.append_copy(base);
+    } else {
+        added = cellXfs_.append_child(name("xf").c_str());
+        for (const char* id : {"numFmtId", "fontId", "fillId", "borderId", "xfId"}) {
+            setAttribute(added, id, "0");
+        }
+    }
+    if (change.bold || change.italic || change.size) {
+        const std::uint32_t font = deriveFont(xml::attribute(added, "fontId").as_uint(), change);
+        setAttribute(added, "fontId", std::to_string(font));
+        setAttribute(added, "applyFont", "1");
+    }
+    if (change.alignment) {
+        pugi::xml_node alignment = child(added, "alignment");
+        if (!alignment) {
+            alignment = added.prepend_child(name("alignment").c_str());
+        }
+        setAttribute(alignment, "horizontal", alignmentName(*change.alignment));
+        setAttribute(added, "applyAlignment", "1");
+    }
+    return keep(cellXfs_, xfNodes_, knownXfs_, added);
+}
+
+std::string WorkbookStyles::toXml() const {
+    return xml::printDocument(document_);
+}
+
+}  // namespace vexlo::workbook
