@@ -1,7 +1,23 @@
 #!/usr/bin/env bash
-# Configures and builds Vexlo in build/ (or the folder given); extra arguments go to CMake.
+# Configures Vexlo with a CMake preset (dev, asan or release; dev when none is given) and builds
+# the named targets, or everything, showing the build's progress.
+#
+#   bash scripts/build.sh [PRESET [TARGET ...]]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${VEXLO_BUILD:-$root/build}"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$build" -j"$(nproc)"
+preset="${1:-dev}"
+shift || true
+cd "$root"
+echo "== Configuring (preset $preset)"
+if ! cmake --preset "$preset" >/tmp/vexlo-configure.$$ 2>&1; then
+    cat /tmp/vexlo-configure.$$ >&2
+    rm -f /tmp/vexlo-configure.$$
+    exit 1
+fi
+rm -f /tmp/vexlo-configure.$$
+targets=()
+for target in "$@"; do
+    targets+=(--target "$target")
+done
+echo "== Building ${*:-everything} (preset $preset)"
+cmake --build --preset "$preset" -j"$(nproc)" "${targets[@]}"

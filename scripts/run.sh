@@ -5,12 +5,14 @@
 # reports are written in all four formats with vexlo-report.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${VEXLO_BUILD:-$root/build}"
+build="$root/build"
 
 if [ -z "${VEXLO_RUN_ON_BUS:-}" ]; then
+    echo "== Installing the Debian packages Vexlo needs (when any is missing)"
     "$root/scripts/install-deps.sh"
-    "$root/scripts/build.sh" >/dev/null
-    cmake --build "$build" -j"$(nproc)" --target vexlo schemora-sim vexlo-report >/dev/null
+    # The dev preset's folder, so that scripts/test.sh goes on from this build.
+    "$root/scripts/build.sh" dev vexlo vexlo-report schemora-sim
+    echo "== Starting the schematic tool simulator and Vexlo"
     if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
         # A private session bus, gone when this run ends.
         exec env VEXLO_RUN_ON_BUS=1 dbus-run-session -- "$0" "$@"

@@ -23,6 +23,7 @@ public:
     // Elements 1 to the highest index, in order.
     std::vector<std::string> appended() const { return {elements_.begin() + 1, elements_.end()}; }
 
+    // Keeps its old name: appends one element after the highest index.
     friend void AddDynamicArray(StringArray& array, std::string text) {
         array.elements_.push_back(std::move(text));
     }

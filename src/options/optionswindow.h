@@ -14,8 +14,9 @@ class QPushButton;
 
 namespace vexlo::options {
 
-// The Options window: shows the settings file in its controls, lets the user change them and
-// writes the file on "Save". It reads the file each time it is created and is shown modally.
+// Keeps its old name Form1: the Options window. It shows the settings file in its controls, lets
+// the user change them and writes the file on "Save". It reads the file each time it is created
+// and is shown modally.
 class Form1 final : public QDialog {
     Q_OBJECT
 

@@ -30,8 +30,9 @@ std::optional<std::int16_t> settingsInteger(std::string_view value);
 // a line without "=", a value that is not a number or one outside 16 bits is ignored.
 void applySettingsLines(const std::vector<std::string>& lines, Settings& fields);
 
-// SetOptions: the defaults (1, 10, 10, the rest 0, template unchanged) when the file is absent,
-// otherwise its values over the fields as they stand.
+// Keeps its old name SetOptions: reads the settings file into the option fields; the defaults
+// (1, 10, 10, the rest 0, template unchanged) when the file is absent, otherwise its values over
+// the fields as they stand.
 void SetOptions(const std::string& path, Settings& fields);
 
 // One value of the Options window as "Save" writes it.

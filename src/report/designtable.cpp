@@ -1,18 +1,18 @@
 #include "report/designtable.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 namespace vexlo::report {
 
 namespace {
 
-constexpr std::string_view lineBreaks = "\t\r\n";
+bool breaksLines(char c) noexcept {
+    return c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string withSpaces(std::string text) {
-    for (std::size_t at = text.find_first_of(lineBreaks); at != std::string::npos;
-         at = text.find_first_of(lineBreaks, at + 1)) {
-        text[at] = ' ';
-    }
+    std::replace_if(text.begin(), text.end(), breaksLines, ' ');
     return text;
 }
 
@@ -44,7 +44,7 @@ Table buildTable(const design::FlattenedDesign& design, const std::vector<std::s
                 continue;
             }
             const std::string& value = design::attributeValue(component, name);
-            table.cells.emplace_back(value.find_first_of(lineBreaks) == std::string::npos
+            table.cells.emplace_back(std::none_of(value.begin(), value.end(), breaksLines)
                                          ? std::string_view(value)
                                          : table.keep(withSpaces(value)));
         }

@@ -96,6 +96,17 @@ int category(std::string_view text, const std::optional<double>& number) noexcep
     return text.empty() ? 2 : 1;
 }
 
+bool sameMergeKey(std::string_view left, const std::optional<double>& leftNumber,
+                  std::string_view right, const std::optional<double>& rightNumber) noexcept {
+    if (left.empty() || right.empty()) {
+        return false;
+    }
+    if (leftNumber && rightNumber) {
+        return *leftNumber == *rightNumber;
+    }
+    return !leftNumber && !rightNumber && left == right;
+}
+
 }  // namespace
 
 std::string_view Table::keep(std::string text) {
@@ -154,15 +165,7 @@ int compareSortKeys(std::string_view left, std::string_view right) noexcept {
 }
 
 bool sameMergeKey(std::string_view left, std::string_view right) noexcept {
-    if (left.empty() || right.empty()) {
-        return false;
-    }
-    const auto leftNumber = readNumber(left);
-    const auto rightNumber = readNumber(right);
-    if (leftNumber && rightNumber) {
-        return *leftNumber == *rightNumber;
-    }
-    return !leftNumber && !rightNumber && left == right;
+    return sameMergeKey(left, readNumber(left), right, readNumber(right));
 }
 
 void sortRows(Table& table, std::size_t keyColumn) {
@@ -213,10 +216,15 @@ void sortRows(Table& table, std::size_t keyColumn) {
 
 std::vector<std::size_t> runStarts(const Table& table, std::size_t keyColumn) {
     std::vector<std::size_t> starts;
+    std::string_view headKey;
+    std::optional<double> headNumber;
     for (std::size_t row = 0; row < table.rowCount(); ++row) {
-        if (starts.empty() ||
-            !sameMergeKey(table.cell(starts.back(), keyColumn), table.cell(row, keyColumn))) {
+        const std::string_view key = table.cell(row, keyColumn);
+        const std::optional<double> number = readNumber(key);
+        if (starts.empty() || !sameMergeKey(headKey, headNumber, key, number)) {
             starts.push_back(row);
+            headKey = key;
+            headNumber = number;
         }
     }
     return starts;

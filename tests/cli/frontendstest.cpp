@@ -199,6 +199,42 @@ INSTANTIATE_TEST_SUITE_P(Formats, SameReports,
                                            FormatCase{"Csv", 3, "csv", ".csv"}),
                          [](const auto& info) { return std::string(info.param.title); });
 
+// Runs started together on one design each write their own report whole, and nothing else
+// appears in the design's folders.
+TEST_F(FrontEnds, ConcurrentRunsWriteTheirOwnReports) {
+    useFormat(3);
+    const Lines jobs[] = {{"--selection", "Board", "--format", "csv"},
+                          {"--selection", "Values", "--format", "text"},
+                          {"--column", "Value", "--column", "REFDES", "--format", "html"},
+                          {"--selection", "Board", "--format", "csv"}};
+    const char* const names[] = {"amp_Board.csv", "amp_Values.txt", "amp.html"};
+    std::vector<std::string> expected;
+    for (int job = 0; job < 3; ++job) {
+        const BinaryRun run = runReportBinary(jobs[job]);
+        ASSERT_EQ(run.status, 0) << run.err;
+        expected.push_back(takeReport(names[job]));
+    }
+    const Lines before = test::listTree(project.path());
+    for (int round = 0; round < 10; ++round) {
+        std::string script;
+        for (const Lines& job : jobs) {
+            std::string command = quoted(test::buildDir() + "/src/cli/vexlo-report");
+            for (const auto& argument : job) {
+                command += " " + quoted(argument);
+            }
+            script += "{ " + command + " >/dev/null 2>&1 || echo failed; } & ";
+        }
+        test::TempDir capture;
+        script = "{ " + script + "wait; } >" + quoted(capture.file("out"));
+        ASSERT_EQ(std::system(script.c_str()), 0);
+        EXPECT_EQ(readFile(capture.file("out")), "") << "round " << round;
+        for (int job = 0; job < 3; ++job) {
+            EXPECT_EQ(takeReport(names[job]), expected[job]) << names[job] << " round " << round;
+        }
+        EXPECT_EQ(test::listTree(project.path()), before) << "round " << round;
+    }
+}
+
 TEST_F(FrontEnds, ListAndAttributes) {
     BinaryRun run = runReportBinary({"--list"});
     EXPECT_EQ(run.status, 0);
