@@ -155,7 +155,7 @@ std::string writeFlatStream(const FlattenedDesign& design) {
     return writer.finish();
 }
 
-FlattenedDesign readFlatStream(std::string_view bytes) {
+FlattenedDesign readFlatStream(std::string_view bytes, const std::function<void(std::size_t)>& done) {
     StreamReader reader(bytes);
     if (bytes.size() < headerSize) {
         throwCorrupt("it holds " + std::to_string(bytes.size()) + " bytes, less than its header");
@@ -175,6 +175,8 @@ FlattenedDesign readFlatStream(std::string_view bytes) {
     }
     const std::uint32_t count = reader.count(minComponentSize, "component count");
 
+    constexpr std::size_t releaseStep = std::size_t{16} << 20;
+    std::size_t released = 0;
     FlattenedDesign design;
     design.components.resize(count);
     for (Component& component : design.components) {
@@ -182,6 +184,10 @@ FlattenedDesign readFlatStream(std::string_view bytes) {
         component.OATList = readPairs(reader, "object attribute count");
         component.Attributes = readPairs(reader, "attribute count");
         component.Symbol.Attributes = readPairs(reader, "symbol attribute count");
+        if (done && reader.position() - released >= releaseStep) {
+            released = reader.position();
+            done(released);
+        }
     }
     if (reader.remaining() != 0) {
         throwCorrupt(std::to_string(reader.remaining()) + " bytes follow its last component");

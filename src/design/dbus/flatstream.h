@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,9 @@ std::string writeFlatStream(const FlattenedDesign& design);
 
 // Parses a whole stream. A truncated or corrupt stream throws Error ToolCallFailed saying what
 // is wrong and where; nothing is trusted before it is checked against the bytes that are there.
-FlattenedDesign readFlatStream(std::string_view bytes);
+// As the parse moves on, done is told now and then how many leading bytes it will not read
+// again, so that a caller holding the stream in mapped memory can let them go.
+FlattenedDesign readFlatStream(std::string_view bytes,
+                               const std::function<void(std::size_t)>& done = {});
 
 }  // namespace vexlo::design::dbus

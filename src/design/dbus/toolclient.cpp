@@ -1,5 +1,6 @@
 #include "design/dbus/toolclient.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,32 +62,53 @@ bool nameHasOwner(QDBusConnection& bus) {
     throw Error(errc::ToolCallFailed, message);
 }
 
-std::string readWholeFile(int fd) {
-    struct stat status {};
-    if (::fstat(fd, &status) != 0) {
-        throw Error(errc::ToolCallFailed,
-                    std::string("The flattened design cannot be read: ") + std::strerror(errno));
-    }
-    std::string bytes(static_cast<std::size_t>(status.st_size), '\0');
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got =
-            ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            throw Error(errc::ToolCallFailed, std::string("The flattened design cannot be read: ") +
-                                                  std::strerror(errno));
-        }
-        if (got == 0) {
-            bytes.resize(done);  // the stream's own size check reports the shortfall
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return bytes;
+[[noreturn]] void throwUnreadable() {
+    throw Error(errc::ToolCallFailed,
+                std::string("The flattened design cannot be read: ") + std::strerror(errno));
 }
+
+// The flattened design's memory file, mapped read-only for the parse. The parse lets the pages
+// it has read go as it moves on, so the stream never adds its whole size to the program's
+// memory beside the design it becomes.
+class MappedStream final {
+public:
+    explicit MappedStream(int fd) {
+        struct stat status {};
+        if (::fstat(fd, &status) != 0) {
+            throwUnreadable();
+        }
+        size_ = static_cast<std::size_t>(status.st_size);
+        if (size_ > 0) {
+            void* mapped = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+            if (mapped == MAP_FAILED) {
+                throwUnreadable();
+            }
+            data_ = static_cast<char*>(mapped);
+        }
+    }
+    ~MappedStream() {
+        if (data_ != nullptr) {
+            ::munmap(data_, size_);
+        }
+    }
+    MappedStream(const MappedStream&) = delete;
+    MappedStream& operator=(const MappedStream&) = delete;
+
+    std::string_view bytes() const noexcept { return {data_, size_}; }
+
+    // Drops the whole pages before offset from memory; they are not read again.
+    void release(std::size_t offset) const noexcept {
+        static const auto pageSize = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        const std::size_t length = offset / pageSize * pageSize;
+        if (data_ != nullptr && length > 0) {
+            ::madvise(data_, length, MADV_DONTNEED);
+        }
+    }
+
+private:
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+};
 
 class ToolClient final : public SchematicTool {
 public:
@@ -103,8 +125,9 @@ public:
             throw Error(errc::ToolCallFailed,
                         "The schematic tool's flattened design arrived without its file");
         }
-        return std::make_shared<const FlattenedDesign>(
-            readFlatStream(readWholeFile(descriptor.fileDescriptor())));
+        const MappedStream stream(descriptor.fileDescriptor());
+        return std::make_shared<const FlattenedDesign>(readFlatStream(
+            stream.bytes(), [&stream](std::size_t offset) { stream.release(offset); }));
     }
 
 private:
