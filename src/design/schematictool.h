@@ -2,55 +2,78 @@
 
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vexlo::design {
 
+// An attribute as it is given: its name and its value.
 struct Attribute {
     std::string Name;
     std::string Value;
 };
 
+// An attribute as a design holds it: views of texts kept by the component.
+struct AttributeView {
+    std::string_view Name;
+    std::string_view Value;
+};
+
 // The attributes of one name in a collection: what the tool's collections answer with Count
 // and First. A view into the component; valid while the design lives.
 struct AttributeMatches {
-    const Attribute* first = nullptr;
+    const AttributeView* first = nullptr;
     int count = 0;
 
     int Count() const noexcept { return count; }
-    const Attribute& First() const { return *first; }
+    const AttributeView& First() const { return *first; }
 };
 
-// An ordered attribute collection; names may repeat, and First of a name is its first pair.
+// An ordered attribute collection of a component; names may repeat, and First of a name is its
+// first pair. A view into the component's storage.
 class AttributeCollection {
 public:
     AttributeCollection() = default;
-    explicit AttributeCollection(std::vector<Attribute> items) : items_(std::move(items)) {}
+    AttributeCollection(const AttributeView* begin, const AttributeView* end)
+        : begin_(begin), end_(end) {}
 
-    int Count() const noexcept { return static_cast<int>(items_.size()); }
+    int Count() const noexcept { return static_cast<int>(end_ - begin_); }
     // The collection filtered by name, as the tool answers Attributes(name).
-    AttributeMatches byName(const std::string& name) const;
+    AttributeMatches byName(std::string_view name) const noexcept;
 
-    auto begin() const noexcept { return items_.begin(); }
-    auto end() const noexcept { return items_.end(); }
-    const std::vector<Attribute>& items() const noexcept { return items_; }
+    const AttributeView* begin() const noexcept { return begin_; }
+    const AttributeView* end() const noexcept { return end_; }
+    std::span<const AttributeView> items() const noexcept { return {begin_, end_}; }
 
 private:
-    std::vector<Attribute> items_;
+    const AttributeView* begin_ = nullptr;
+    const AttributeView* end_ = nullptr;
 };
 
 struct Symbol {
     AttributeCollection Attributes;
 };
 
-struct Component {
-    std::string Refdes;
+// One component of a flattened design. Its designator, names and values live in one block of
+// its own, shared by its copies, so that a design of a million components stays compact.
+class Component {
+public:
+    Component() = default;
+    // The texts are copied into the component.
+    Component(std::string_view refdes, std::span<const AttributeView> oats,
+              std::span<const AttributeView> attributes, std::span<const AttributeView> symbol);
+
+    std::string_view Refdes;
     AttributeCollection OATList;  // object attributes, answered by OATs("", name)
     AttributeCollection Attributes;
     design::Symbol Symbol;
 
-    AttributeMatches OATs(const std::string& kind, const std::string& name) const;
+    AttributeMatches OATs(std::string_view kind, std::string_view name) const noexcept;
+
+private:
+    std::shared_ptr<const char[]> storage_;
 };
 
 // The flattened design's component collection, in the tool's enumeration order.
@@ -89,6 +112,6 @@ std::shared_ptr<const FlattenedDesign> openFlattenedDesign(SchematicTool& tool);
 
 // The value of an attribute on a component: First's Value of the first non-empty collection of
 // OATs("", name), Attributes(name), Symbol.Attributes(name); empty when all three are.
-const std::string& attributeValue(const Component& component, const std::string& name);
+std::string_view attributeValue(const Component& component, std::string_view name) noexcept;
 
 }  // namespace vexlo::design

@@ -43,10 +43,10 @@ Table buildTable(const design::FlattenedDesign& design, const std::vector<std::s
                 table.cells.emplace_back("1");
                 continue;
             }
-            const std::string& value = design::attributeValue(component, name);
+            const std::string_view value = design::attributeValue(component, name);
             table.cells.emplace_back(std::none_of(value.begin(), value.end(), breaksLines)
-                                         ? std::string_view(value)
-                                         : table.keep(withSpaces(value)));
+                                         ? value
+                                         : table.keep(withSpaces(std::string(value))));
         }
     }
     return table;

@@ -66,12 +66,14 @@ ToolConnector FakeTool::connector() {
 
 Component makeComponent(std::string refdes, std::vector<Attribute> attributes,
                         std::vector<Attribute> symbol, std::vector<Attribute> oats) {
-    Component component;
-    component.Refdes = std::move(refdes);
-    component.Attributes = AttributeCollection(std::move(attributes));
-    component.Symbol.Attributes = AttributeCollection(std::move(symbol));
-    component.OATList = AttributeCollection(std::move(oats));
-    return component;
+    const auto views = [](const std::vector<Attribute>& pairs) {
+        std::vector<AttributeView> result;
+        for (const Attribute& pair : pairs) {
+            result.push_back(AttributeView{pair.Name, pair.Value});
+        }
+        return result;
+    };
+    return Component(refdes, views(oats), views(attributes), views(symbol));
 }
 
 }  // namespace vexlo::design

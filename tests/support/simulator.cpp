@@ -289,7 +289,7 @@ SimulatorRun runSimulator(const std::vector<std::string>& arguments,
 
 namespace {
 
-void appendJsonString(std::string& out, const std::string& text) {
+void appendJsonString(std::string& out, std::string_view text) {
     out += '"';
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);

@@ -255,10 +255,10 @@ TEST_F(SampleBoard, HasSymbolOnlyNamesObjectAttributesAndCaseTwins) {
     bool oatOverrides = false;
     for (const Component& component : design_->components) {
         for (const auto& a : component.Attributes) {
-            attributeNames.insert(a.Name);
+            attributeNames.emplace(a.Name);
         }
         for (const auto& a : component.Symbol.Attributes) {
-            symbolNames.insert(a.Name);
+            symbolNames.emplace(a.Name);
         }
         for (const auto& oat : component.OATList) {
             const auto plain = component.Attributes.byName(oat.Name);
@@ -302,7 +302,7 @@ TEST_F(SampleBoard, CompressingMergesRows) {
         std::map<std::string, std::set<std::string>> refdesByKey;
         for (const Component& component : design_->components) {
             if (!component.Refdes.empty()) {
-                refdesByKey[attributeValue(component, key)].insert(component.Refdes);
+                refdesByKey[std::string(attributeValue(component, key))].emplace(component.Refdes);
             }
         }
         std::size_t largest = 0;

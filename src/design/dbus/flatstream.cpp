@@ -48,10 +48,10 @@ public:
 
     std::uint32_t u32(const char* what) { return static_cast<std::uint32_t>(number(4, what)); }
 
-    std::string text(const char* what) {
+    std::string_view text(const char* what) {
         const std::size_t length = u32(what);
         need(length, what);
-        std::string value(bytes_.substr(position_, length));
+        const std::string_view value = bytes_.substr(position_, length);
         position_ += length;
         return value;
     }
@@ -86,16 +86,13 @@ private:
     std::size_t position_ = 0;
 };
 
-AttributeCollection readPairs(StreamReader& reader, const char* what) {
+// Appends the pairs to views; they view the stream until the component copies them.
+void readPairs(StreamReader& reader, const char* what, std::vector<AttributeView>& views) {
     const std::uint32_t count = reader.count(minPairSize, what);
-    std::vector<Attribute> pairs;
-    pairs.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) {
-        std::string name = reader.text("name");
-        std::string value = reader.text("value");
-        pairs.push_back(Attribute{std::move(name), std::move(value)});
+        const std::string_view name = reader.text("name");
+        views.push_back(AttributeView{name, reader.text("value")});
     }
-    return AttributeCollection(std::move(pairs));
 }
 
 }  // namespace
@@ -120,9 +117,10 @@ void FlatStreamWriter::putString(std::string_view text) {
     bytes_.append(text);
 }
 
-void FlatStreamWriter::putPairs(const std::vector<Attribute>& pairs) {
+template <typename Pairs>
+void FlatStreamWriter::putPairs(const Pairs& pairs) {
     putU32(static_cast<std::uint32_t>(pairs.size()));
-    for (const Attribute& pair : pairs) {
+    for (const auto& pair : pairs) {
         putString(pair.Name);
         putString(pair.Value);
     }
@@ -138,6 +136,14 @@ void FlatStreamWriter::addComponent(std::string_view refdes, const std::vector<A
     ++count_;
 }
 
+void FlatStreamWriter::addComponent(const Component& component) {
+    putString(component.Refdes);
+    putPairs(component.OATList.items());
+    putPairs(component.Attributes.items());
+    putPairs(component.Symbol.Attributes.items());
+    ++count_;
+}
+
 std::string FlatStreamWriter::finish() {
     storeLittleEndian(bytes_.data() + sizeOffset, bytes_.size(), 8);
     storeLittleEndian(bytes_.data() + countOffset, count_, 4);
@@ -149,13 +155,13 @@ std::string FlatStreamWriter::finish() {
 std::string writeFlatStream(const FlattenedDesign& design) {
     FlatStreamWriter writer;
     for (const Component& component : design.components) {
-        writer.addComponent(component.Refdes, component.OATList.items(),
-                            component.Attributes.items(), component.Symbol.Attributes.items());
+        writer.addComponent(component);
     }
     return writer.finish();
 }
 
-FlattenedDesign readFlatStream(std::string_view bytes, const std::function<void(std::size_t)>& done) {
+FlattenedDesign readFlatStream(std::string_view bytes,
+                               const std::function<void(std::size_t)>& done) {
     StreamReader reader(bytes);
     if (bytes.size() < headerSize) {
         throwCorrupt("it holds " + std::to_string(bytes.size()) + " bytes, less than its header");
@@ -178,12 +184,19 @@ FlattenedDesign readFlatStream(std::string_view bytes, const std::function<void(
     constexpr std::size_t releaseStep = std::size_t{16} << 20;
     std::size_t released = 0;
     FlattenedDesign design;
-    design.components.resize(count);
-    for (Component& component : design.components) {
-        component.Refdes = reader.text("reference designator");
-        component.OATList = readPairs(reader, "object attribute count");
-        component.Attributes = readPairs(reader, "attribute count");
-        component.Symbol.Attributes = readPairs(reader, "symbol attribute count");
+    design.components.reserve(count);
+    std::vector<AttributeView> views;
+    for (std::uint32_t index = 0; index < count; ++index) {
+        const std::string_view refdes = reader.text("reference designator");
+        views.clear();
+        readPairs(reader, "object attribute count", views);
+        const std::size_t oats = views.size();
+        readPairs(reader, "attribute count", views);
+        const std::size_t attributes = views.size() - oats;
+        readPairs(reader, "symbol attribute count", views);
+        const std::span<const AttributeView> all(views);
+        design.components.emplace_back(refdes, all.subspan(0, oats), all.subspan(oats, attributes),
+                                       all.subspan(oats + attributes));
         if (done && reader.position() - released >= releaseStep) {
             released = reader.position();
             done(released);

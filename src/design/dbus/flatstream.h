@@ -24,6 +24,7 @@ public:
     void addComponent(std::string_view refdes, const std::vector<Attribute>& oats,
                       const std::vector<Attribute>& attributes,
                       const std::vector<Attribute>& symbol);
+    void addComponent(const Component& component);
     std::uint32_t componentCount() const noexcept { return count_; }
     // The finished stream; the writer starts anew afterwards.
     std::string finish();
@@ -31,7 +32,8 @@ public:
 private:
     void putU32(std::uint32_t value);
     void putString(std::string_view text);
-    void putPairs(const std::vector<Attribute>& pairs);
+    template <typename Pairs>
+    void putPairs(const Pairs& pairs);
 
     std::string bytes_;
     std::uint32_t count_ = 0;
