@@ -219,16 +219,6 @@ void Vexlo::SetOptions() {
     operations::loadSettings(session, options_);
 }
 
-void Vexlo::fillSavedSelections() {
-    try {
-        auto tool = connector_();
-        operations::Session session(*tool);
-        fillSavedSelections(session);
-    } catch (const Error&) {
-        // the tool is gone: the list stays as it was
-    }
-}
-
 void Vexlo::fillSavedSelections(operations::Session& session) {
     std::optional<std::vector<std::string>> names;
     try {
@@ -365,22 +355,31 @@ void Vexlo::btnSaveAs_Click() {
         return;
     }
     int duplicates = 0;
-    runGuarded(true, [this, &name, &duplicates] {
-        duplicates = saved::saveSelectionToFile(LoadChoices(saved::selectionFileName), toStd(name),
-                                                toStd(columns_->columns()),
+    std::unique_ptr<design::SchematicTool> tool;
+    runGuarded(true, [this, &name, &duplicates, &tool] {
+        tool = connector_();
+        operations::Session session(*tool);
+        duplicates = saved::saveSelectionToFile(session.dataFile(saved::selectionFileName),
+                                                toStd(name), toStd(columns_->columns()),
                                                 chkCompress->isChecked(), toStd(lblkey->text()));
     });
     for (int shown = 0; shown < duplicates; ++shown) {
         showMessage(QStringLiteral("This Report Name already exists. Can not save as this name!"));
     }
-    fillSavedSelections();
+    // The list is filled again even after a failed save, from the file as it now stands.
+    if (tool) {
+        operations::Session session(*tool);
+        fillSavedSelections(session);
+    }
 }
 
 void Vexlo::btnDeleteChoice_Click() {
     runGuarded(true, [this] {
+        auto tool = connector_();
+        operations::Session session(*tool);
         const std::string name = toStd(cmbChoice->currentText());
         const auto remaining =
-            saved::deleteSelectionFromFile(LoadChoices(saved::selectionFileName), name);
+            saved::deleteSelectionFromFile(session.dataFile(saved::selectionFileName), name);
         if (!remaining) {
             return;  // nothing could be read, so nothing was changed
         }

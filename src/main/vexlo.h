@@ -53,8 +53,6 @@ public:
     std::string LoadChoices(const std::string& fileName);
     // The option fields from the settings file.
     void SetOptions();
-    // Fill the saved-selection list: silent when the file cannot be opened.
-    void fillSavedSelections();
 
     void btnLoad_Click();
     void btnReport_Click();
@@ -73,6 +71,7 @@ private:
     void runGuarded(bool hourglass, const std::function<void()>& operation);
     // The saved-selection names in cmbChoice, the first one selected.
     void setChoices(const std::vector<std::string>& names);
+    // Fill the saved-selection list: silent when the file cannot be opened.
     void fillSavedSelections(operations::Session& session);
     // Shows a loaded selection in the column list, the Compress box and the key.
     void showSelection(const saved::LoadedSelection& selection);

@@ -27,6 +27,10 @@ Table buildTable(const design::FlattenedDesign& design, const std::vector<std::s
     if (table.header.empty()) {
         table.header.emplace_back();
     }
+    std::vector<bool> isQuantity;
+    for (const std::string& name : columns) {
+        isQuantity.push_back(name == "QTY");
+    }
     const auto& components = design.Components("");
     table.cells.reserve(components.size() * table.width());
     std::unordered_set<std::string_view> met;
@@ -38,12 +42,12 @@ Table buildTable(const design::FlattenedDesign& design, const std::vector<std::s
         if (columns.empty()) {
             table.cells.emplace_back();
         }
-        for (const std::string& name : columns) {
-            if (name == "QTY") {
+        for (std::size_t column = 0; column < columns.size(); ++column) {
+            if (isQuantity[column]) {
                 table.cells.emplace_back("1");
                 continue;
             }
-            const std::string_view value = design::attributeValue(component, name);
+            const std::string_view value = design::attributeValue(component, columns[column]);
             table.cells.emplace_back(std::none_of(value.begin(), value.end(), breaksLines)
                                          ? value
                                          : table.keep(withSpaces(std::string(value))));

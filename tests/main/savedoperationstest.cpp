@@ -210,8 +210,12 @@ TEST_F(SavedOperations, LoadChoicesWithoutFileReportsTheListAsItStood) {
 TEST_F(SavedOperations, LoadAllWritesOneReportPerSelectionAndKeepsTheLast) {
     writeFile(project.file("vexloattributes.qzv"), crlf(workedExample));
     open();
+    const int attachesBefore = tool.attaches;
     click(window->btnLoadAll);
     EXPECT_TRUE(messages.empty());
+    // One attach and one design fetch serve the whole batch.
+    EXPECT_EQ(tool.attaches - attachesBefore, 1);
+    EXPECT_EQ(tool.loadCount, 1);
     EXPECT_EQ(readFile(project.file("board_Board.csv")),
               crlf({"REFDES,Part Number,QTY", "C1,GRM-100N,1", "\"R1, R2\",RC0603-1K,2"}));
     EXPECT_EQ(readFile(project.file("board_Cables.csv")),
