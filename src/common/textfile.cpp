@@ -1,5 +1,6 @@
 #include "textfile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -107,6 +108,12 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     if (::realpath(path_.c_str(), resolved) != nullptr) {
         path_ = resolved;
     }
+    // The rename would replace a file the user may not write to as well: it is refused, as a
+    // write to it would be.
+    if (::faccessat(AT_FDCWD, path_.c_str(), F_OK, AT_EACCESS) == 0 &&
+        ::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) != 0) {
+        throwFileError(errno, "write", path_);
+    }
     const auto slash = path_.rfind('/');
     const std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
     tempPath_ = folderOf(path_) + "/." + name + ".XXXXXX";
@@ -114,7 +121,9 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     if (fd < 0) {
         const int saved = errno;
         tempPath_.clear();
-        throwFileError(saved, "create", path_);
+        throw Error(errorNumberFor(saved), "Cannot create \"" + path_ + "\": the folder \"" +
+                                               folderOf(path_) + "\" cannot be written to (" +
+                                               std::strerror(saved) + ")");
     }
     // The new file gets the old file's permissions, or the usual ones for a new file.
     struct stat existing {};

@@ -38,9 +38,7 @@ report::ReportRequest selectionRequest(const saved::LoadedSelection& selection,
 }
 
 std::string writeReport(Session& session, const report::ReportRequest& request) {
-    if (!report::hasWriter(request.settings.Export_File_Format)) {
-        return {};
-    }
+    report::checkFormat(request.settings.Export_File_Format);
     const double fetchedBefore = session.fetchSeconds();
     const report::ReportSource& source = session.source();
     if (request.timings != nullptr) {

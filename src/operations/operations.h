@@ -46,8 +46,8 @@ bool lacksKey(const report::ReportRequest& request);
 report::ReportRequest selectionRequest(const saved::LoadedSelection& selection,
                                        const std::string& name, report::ReportRequest base);
 
-// One report of the open design; "" when the format has no writer (the design is then not
-// fetched). The session's design fetch is counted in the request's timings.
+// One report of the open design, its path returned. A format without a writer fails before the
+// design is fetched. The session's design fetch is counted in the request's timings.
 std::string writeReport(Session& session, const report::ReportRequest& request);
 
 // One selection's part in a batch: the report's path, or why it was not written.

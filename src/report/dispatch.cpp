@@ -66,15 +66,17 @@ void writeTableFile(const Table& table, const options::Settings& settings,
 
 }  // namespace
 
-bool hasWriter(int format) noexcept {
-    return format >= FormatWorkbook && format <= FormatCsv;
+void checkFormat(int format) {
+    if (format < FormatWorkbook || format > FormatCsv) {
+        throw Error(errc::NoWriterForFormat,
+                    "The output format " + std::to_string(format) +
+                        " has no report writer (0 Excel, 1 Text, 2 HTML, 3 CSV)");
+    }
 }
 
 std::string ExporttoExcel(const ReportSource& source, const ReportRequest& request) {
     const int format = request.settings.Export_File_Format;
-    if (!hasWriter(format)) {
-        return {};
-    }
+    checkFormat(format);
     const std::string path = source.reportFile(request.choiceSuffix, extensionOf(format));
     auto start = Clock::now();
     std::optional<Grouping> grouping;

@@ -5,8 +5,25 @@
 
 namespace vexlo::report {
 
+namespace {
+
+void checkStaysInFolder(std::string_view what, std::string_view name, const std::string& folder) {
+    if (name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos) {
+        throw Error(errc::NameLeavesFolder, std::string(what) + " \"" + std::string(name) +
+                                                "\" would put the report outside its folder \"" +
+                                                folder +
+                                                "\": a name for a report file cannot "
+                                                "hold \"/\" or a NUL character");
+    }
+}
+
+}  // namespace
+
 std::string ReportSource::reportFile(std::string_view choiceSuffix,
                                      std::string_view extension) const {
+    checkStaysInFolder("The design name", designName, outputFolder);
+    checkStaysInFolder("The saved selection name",
+                       choiceSuffix.substr(choiceSuffix.empty() ? 0 : 1), outputFolder);
     std::string path = outputFolder + designName;
     path += choiceSuffix;
     path += extension;

@@ -17,7 +17,8 @@ struct ReportSource {
     std::shared_ptr<const design::FlattenedDesign> design;
 
     // F + D + choiceSuffix + extension (".xls", ".txt", ".html" or ".csv"), by plain
-    // concatenation.
+    // concatenation. A design name or a saved selection's name (choiceSuffix less its "_") that
+    // would put the report outside F, holding a "/" or a NUL, throws NameLeavesFolder naming it.
     std::string reportFile(std::string_view choiceSuffix, std::string_view extension) const;
 };
 

@@ -178,10 +178,13 @@ TEST_F(RunCommand, TimingsArePrintedPerReport) {
     EXPECT_EQ(lines, 2u);
 }
 
-TEST_F(RunCommand, FormatWithoutWriterWritesNothing) {
+TEST_F(RunCommand, FormatWithoutWriterFails) {
     writeFile(project.file("vexlosettings.qzv"), crlf({"Export_File_Format=7"}));
-    EXPECT_EQ(run({"--column", "Value"}), exitSuccess);
+    EXPECT_EQ(run({"--column", "Value"}), exitReportFailed);
     EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(),
+              "vexlo-report: Error 1012: The output format 7 has no report writer (0 Excel, 1 "
+              "Text, 2 HTML, 3 CSV)\n");
 }
 
 TEST_F(RunCommand, ToolNotRunningExitsWithThree) {

@@ -52,7 +52,7 @@ TEST(Session, FormatWithoutWriterFetchesNothing) {
     Project project;
     Session session(project.tool);
     project.base.settings.Export_File_Format = 4;
-    EXPECT_EQ(writeReport(session, project.base), "");
+    EXPECT_THROW(writeReport(session, project.base), Error);
     EXPECT_EQ(project.tool.calls, 0);
 }
 

@@ -440,8 +440,9 @@ TEST_F(OptionsWindow, UnwritableFolderShowsErrorAndKeepsOldFile) {
     ::chmod(dir.path().c_str(), 0755);
     ASSERT_TRUE(message);
     EXPECT_EQ(message->title, "Vexlo");
-    EXPECT_EQ(message->text.toStdString(),
-              "Error 70: Cannot create \"" + settingsPath + "\": Permission denied");
+    EXPECT_EQ(message->text.toStdString(), "Error 70: Cannot create \"" + settingsPath +
+                                               "\": the folder \"" + dir.path() +
+                                               "\" cannot be written to (Permission denied)");
     EXPECT_EQ(message->buttons, QMessageBox::Ok);
     EXPECT_EQ(saved(), old);
     EXPECT_EQ(dir.listing(), (Lines{"vexlosettings.qzv"}));

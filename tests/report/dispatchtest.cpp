@@ -132,16 +132,49 @@ TEST(ExporttoExcel, ReportsMatchTheGoldenFiles) {
     }
 }
 
-TEST(ExporttoExcel, UnknownFormatsWriteNothing) {
+TEST(ExporttoExcel, UnknownFormatsFailAndWriteNothing) {
     test::ViewerRecorder viewer;
-    for (const int format : {4, -1, 32767}) {
+    for (const int format : {4, 7, -1, 32767}) {
         SCOPED_TRACE(format);
         Board board;
         board.request.showReport = true;
-        EXPECT_EQ(board.run(format), "");
+        expectError([&] { board.run(format); }, errc::NoWriterForFormat,
+                    "The output format " + std::to_string(format) +
+                        " has no report writer (0 Excel, 1 Text, 2 HTML, 3 CSV)");
         EXPECT_EQ(board.files(), (Files{"proj/", "proj/sch/"}));
     }
     EXPECT_TRUE(viewer.shown(0).empty());
+}
+
+// A name that would take the report out of its folder is refused, naming it; names with dots
+// alone stay where they belong.
+TEST(ExporttoExcel, NamesThatLeaveTheFolderWriteNothing) {
+    struct Case {
+        std::string designName, suffix, message;
+    };
+    const std::string nul("a\0b", 3);
+    for (const Case& c : {Case{"../../../x", "", "The design name \"../../../x\""},
+                          Case{"amp", "_../../x", "The saved selection name \"../../x\""},
+                          Case{"amp", "_sub/x", "The saved selection name \"sub/x\""},
+                          Case{"amp", "_" + nul, "The saved selection name \"" + nul + "\""}}) {
+        SCOPED_TRACE(c.designName + c.suffix);
+        Board board;
+        board.request.choiceSuffix = c.suffix;
+        const ReportSource source{c.designName, board.dir.path() + "/proj/sch/",
+                                  board.dir.path() + "/proj/", board.tool.design};
+        board.request.settings.Export_File_Format = FormatCsv;
+        expectError([&] { ExporttoExcel(source, board.request); }, errc::NameLeavesFolder,
+                    c.message + " would put the report outside its folder \"" + board.dir.path() +
+                        "/proj/\": a name for a report file cannot hold " +
+                        "\"/\" or a NUL character");
+        EXPECT_EQ(test::listTree(board.dir.path()), (Files{"proj/", "proj/sch/"}));
+    }
+    Board board;
+    board.request.choiceSuffix = "_..";
+    const ReportSource source{"..", board.dir.path() + "/proj/sch/", board.dir.path() + "/proj/",
+                              board.tool.design};
+    board.request.settings.Export_File_Format = FormatCsv;
+    EXPECT_EQ(ExporttoExcel(source, board.request), board.report(".._...csv"));
 }
 
 // Format 0 is the workbook report alone: the design is loaded once, and no compressed table
@@ -202,17 +235,40 @@ TEST(ExporttoExcel, KeyNotAmongTheColumnsWritesNothing) {
     EXPECT_TRUE(viewer.shown(0).empty());
 }
 
-TEST(ExporttoExcel, UnwritableOutputFolderKeepsTheOldReport) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "permissions do not stop root";
+// A report the user may not write to is refused rather than replaced by the rename, and a
+// folder that takes no new file is named; either way the old report stays and nothing is added.
+TEST(ExporttoExcel, ReadOnlyReportOrFolderKeepsTheOldReport) {
+    for (const bool readOnlyFolder : {false, true}) {
+        SCOPED_TRACE(readOnlyFolder ? "read-only folder" : "read-only report");
+        Board board;
+        const std::string report = board.report("amp.txt");
+        test::writeFile(report, "old report\r\n");
+        fs::permissions(board.dir.path(), fs::perms::all);
+        fs::permissions(board.dir.path() + "/proj",
+                        readOnlyFolder
+                            ? fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec
+                            : fs::perms::all);
+        fs::permissions(report, readOnlyFolder ? fs::perms::all
+                                               : fs::perms::owner_read | fs::perms::others_read);
+        const std::string expected =
+            readOnlyFolder ? "Cannot create \"" + report + "\": the folder \"" + board.dir.path() +
+                                 "/proj\" cannot be written to (Permission denied)"
+                           : "Cannot write \"" + report + "\": Permission denied";
+        EXPECT_EQ(test::runUnprivileged([&] {
+                      try {
+                          board.run(FormatText);
+                      } catch (const Error& error) {
+                          return error.number == errc::PermissionDenied &&
+                                         error.description == expected
+                                     ? 0
+                                     : 2;
+                      }
+                      return 1;
+                  }),
+                  0);
+        EXPECT_EQ(board.files(), (Files{"proj/", "proj/amp.txt", "proj/sch/"}));
+        EXPECT_EQ(test::readFile(report), "old report\r\n");
     }
-    Board board;
-    test::writeFile(board.report("amp.txt"), "old report\r\n");
-    fs::permissions(board.dir.path() + "/proj", fs::perms::owner_read | fs::perms::owner_exec);
-    expectError([&] { board.run(FormatText); }, errc::PermissionDenied);
-    fs::permissions(board.dir.path() + "/proj", fs::perms::owner_all);
-    EXPECT_EQ(board.files(), (Files{"proj/", "proj/amp.txt", "proj/sch/"}));
-    EXPECT_EQ(test::readFile(board.report("amp.txt")), "old report\r\n");
 }
 
 TEST(ExporttoExcel, FullDiskKeepsTheOldReportWhole) {

@@ -1,9 +1,11 @@
 #include "testsupport.h"
 
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 
 #include <algorithm>
 #include <chrono>
@@ -138,6 +140,21 @@ std::string buildDir() {
 std::string sourceDir() {
     const char* dir = std::getenv("VEXLO_SOURCE_DIR");
     return dir != nullptr ? dir : fs::current_path().string();
+}
+
+int runUnprivileged(const std::function<int()>& check) {
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        constexpr uid_t nobody = 65534;
+        if (::geteuid() == 0 && (::setgid(nobody) != 0 || ::setuid(nobody) != 0)) {
+            ::_exit(125);
+        }
+        ::_exit(check());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 126;
 }
 
 }  // namespace vexlo::test

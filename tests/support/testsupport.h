@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,10 @@ private:
     unsigned long long oldSoftLimit_ = 0;
     void (*oldHandler_)(int) = nullptr;
 };
+
+// Runs the check in a child process as an ordinary user (nobody, when the tests run as root, so
+// that file permissions hold) and returns its exit status; the check returns the status.
+int runUnprivileged(const std::function<int()>& check);
 
 // Puts a recording xdg-open first on PATH for its lifetime: each call appends its argument as
 // one line to a log, so tests see which reports were shown.

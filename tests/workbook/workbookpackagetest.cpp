@@ -647,7 +647,9 @@ TEST(WorkbookPackageTest, SavingIntoAMissingFolderFailsNamingTheFile) {
     const std::string path = dir.file("gone/out.xls");
     const Error error = test::errorOf([&] { Workbook::blank().saveAs(path); });
     EXPECT_EQ(error.number, errc::FileNotFound);
-    EXPECT_EQ(error.description, "Cannot create \"" + path + "\": No such file or directory");
+    EXPECT_EQ(error.description, "Cannot create \"" + path + "\": the folder \"" +
+                                     dir.file("gone") +
+                                     "\" cannot be written to (No such file or directory)");
     EXPECT_TRUE(dir.listing().empty());
 }
 
