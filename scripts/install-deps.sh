@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Vexlo needs to build, test and run, when any is missing.
+# Installs the Debian 12 packages Vexlo needs to build, test and run, when any is missing, and
+# those named as arguments.
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,7 @@ packages=(
     xvfb xauth x11-utils imagemagick
     python3 python3-openpyxl clang-format time
     desktop-file-utils appstream groff-base
+    "$@"
 )
 
 missing=()
