@@ -10,7 +10,7 @@ build="$root/build-package"
 # The compiler and linker flags Debian builds its own packages with; CMake reads them from the
 # environment when it first configures the folder.
 eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
-export CXXFLAGS="$CXXFLAGS $CPPFLAGS"
+export CXXFLAGS="$CXXFLAGS ${CPPFLAGS:-}"
 # The release optimisation is Debian's -O2 from those flags, not CMake's -O3.
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVEXLO_BUILD_TESTS=OFF \
     -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG >/dev/null

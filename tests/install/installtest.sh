@@ -137,12 +137,12 @@ selections() {
     # No tool: no names, and no complaint on the terminal.
     expect_replies "" --selection ""
 
-    local work simulator ready
+    local work simulator
     work="$(mktemp -d)"
     mkfifo "$work/ready"
     schemora-sim --root "$work" >"$work/ready" &
     simulator=$!
-    if read -r -t 20 ready <"$work/ready"; then
+    if read -r -t 20 _ <"$work/ready"; then
         printf '** Board\nREFDES\n** Power Supply\nValue\n==Value\n** Power 2\nREFDES\n' \
             >"$work/sample-board/vexloattributes.qzv"
         expect_replies 'Board|Power\ Supply|Power\ 2' --selection ""
