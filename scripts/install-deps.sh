@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Vexlo needs to build, test and run, when any is missing.
+# Installs the Debian 12 packages Vexlo needs to build, test and run, when any is missing, and
+# those named as arguments.
 set -euo pipefail
 
 packages=(
     g++ cmake make pkg-config git
-    qt6-base-dev libgl-dev libzip-dev libpugixml-dev libgtest-dev
+    qt6-base-dev libgl-dev libzip-dev libpugixml-dev libgtest-dev libqt6svg6
     dbus dbus-bin dbus-daemon
     xvfb xauth x11-utils imagemagick
     python3 python3-openpyxl clang-format time
+    desktop-file-utils appstream groff-base
+    "$@"
 )
 
 missing=()

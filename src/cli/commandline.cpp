@@ -23,6 +23,7 @@ Modes (exactly one):
   --list                print the names of the saved selections
   --attributes          print the design's attribute names, in the order first met
   --help                this text
+  --version             print the program's name and version
 
 Options:
   --format FORMAT       excel, text, html or csv (or 0 to 3) for this run; otherwise the

@@ -3,9 +3,13 @@
 #include <iostream>
 
 #include "cli/commandline.h"
+#include "common/version.h"
 #include "design/dbus/toolclient.h"
 
 int main(int argc, char* argv[]) {
+    if (vexlo::printVersionIfAsked("vexlo-report", argc, argv)) {
+        return vexlo::cli::exitSuccess;
+    }
     QCoreApplication application(argc, argv);
     std::vector<std::string> arguments(argv + 1, argv + argc);
     vexlo::cli::Command command;

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "common/version.h"
 #include "design/dbus/toolbus.h"
 #include "designfile.h"
 #include "toolservice.h"
@@ -25,6 +26,7 @@ constexpr int exitBadInput = 2;
 
 const char* const usage =
     "Usage: schemora-sim [--root DIR] [DESIGN.json]\n"
+    "       schemora-sim --help | --version\n"
     "\n"
     "Plays the schematic tool Quillion.Application on the D-Bus session bus until SIGINT or\n"
     "SIGTERM. It serves the design of DESIGN.json, or without one a built-in sample board whose\n"
@@ -153,6 +155,9 @@ int serve(vexlo::sim::Design design, QCoreApplication& application) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (vexlo::printVersionIfAsked("schemora-sim", argc, argv)) {
+        return 0;
+    }
     QCoreApplication application(argc, argv);
     const std::optional<Options> options = parseArguments(QCoreApplication::arguments());
     if (!options) {
