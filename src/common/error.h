@@ -25,6 +25,7 @@ constexpr int ViewerNotStarted = 1005;
 constexpr int BadTemplate = 1006;
 constexpr int BadStartRow = 1007;
 constexpr int WorkbookTooLarge = 1008;
+constexpr int SelectionNotSavable = 1009;
 }  // namespace errc
 
 // The one failure type of the program: thrown in the core, caught where the user is told.
