@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "common/textfile.h"
 #include "design/dbus/toolbus.h"
 #include "designfile.h"
 #include "toolservice.h"
@@ -153,6 +154,9 @@ int serve(vexlo::sim::Design design, QCoreApplication& application) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // A design larger than the file-size limit then fails to reach its memory file with an error
+    // reply, instead of ending the tool.
+    vexlo::ignoreFileSizeSignal();
     QCoreApplication application(argc, argv);
     const std::optional<Options> options = parseArguments(QCoreApplication::arguments());
     if (!options) {
