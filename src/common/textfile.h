@@ -8,10 +8,12 @@
 namespace vexlo {
 
 // An open file descriptor, closed with the object.
-class FileDescriptor {
+class FileDescriptor final {
 public:
     explicit FileDescriptor(int fd = -1) noexcept : fd_(fd) {}
     ~FileDescriptor();
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
     FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
     FileDescriptor& operator=(FileDescriptor&& other) noexcept;
 
