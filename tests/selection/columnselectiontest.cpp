@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <optional>
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDrag>
 #include <QDropEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -95,20 +95,36 @@ protected:
         }
         return states;
     }
-    // Drags the selected attributes onto lstSelected with the keys held and returns what the
-    // drag ends with, as QDrag::exec would. The events are those the window system delivers:
-    // the data and actions lstAttributes offers, sent to the widget under the point that takes
-    // drops. When the drop is taken as a move, lstAttributes removes the dragged rows, as its
-    // startDrag does after exec. (On the offscreen platform exec returns at once, so the events
-    // are sent here.)
+    // Drags the selected attributes onto lstSelected with the keys held and returns the action
+    // the drop was taken as. The drag starts with the mouse, so lstAttributes makes its own
+    // QDrag; QDrag::exec returns at once on the offscreen platform, so the events the window
+    // system delivers are sent here, with that drag's data and actions (or foreign data), to the
+    // widget under the point that takes drops. A drop taken as a move makes lstAttributes
+    // remove the dragged rows, as its startDrag does when exec returns a move.
     Qt::DropAction dragToSelected(Qt::KeyboardModifiers keys, const QMimeData* foreign = nullptr,
-                                  std::optional<QPoint> point = std::nullopt) {
-        const std::unique_ptr<QMimeData> offered(
-            lstAttributes->model()->mimeData(lstAttributes->selectionModel()->selectedIndexes()));
-        const QMimeData* data = foreign != nullptr ? foreign : offered.get();
-        const Qt::DropActions actions = lstAttributes->model()->supportedDragActions();
-        const QPoint at = lstSelected->viewport()->mapTo(
-            &window, point.value_or(lstSelected->viewport()->rect().center()));
+                                  QPoint point = QPoint(100, 100)) {
+        std::unique_ptr<QDrag> drag;
+        if (foreign == nullptr) {
+            const QPoint from =
+                lstAttributes->visualItemRect(lstAttributes->selectedItems().front()).center();
+            QTest::mousePress(lstAttributes->viewport(), Qt::LeftButton, Qt::NoModifier, from);
+            // The first move makes the list ready to drag, the next one past the drag distance
+            // starts the drag.
+            for (const int step : {1, 3 * QApplication::startDragDistance()}) {
+                QTest::mouseMove(lstAttributes->viewport(), from + QPoint(0, step));
+            }
+            // The drag consumes the release; the list never sees it.
+            QTest::mouseRelease(&window, Qt::LeftButton);
+            drag.reset(lstAttributes->findChild<QDrag*>(QString(), Qt::FindDirectChildrenOnly));
+            if (drag == nullptr) {
+                ADD_FAILURE() << "lstAttributes started no drag";
+                return Qt::IgnoreAction;
+            }
+        }
+        const QMimeData* data = drag ? drag->mimeData() : foreign;
+        const Qt::DropActions actions =
+            drag ? drag->supportedActions() : Qt::CopyAction | Qt::MoveAction;
+        const QPoint at = lstSelected->viewport()->mapTo(&window, point);
         QWidget* target = window.childAt(at);
         while (target != nullptr && target != &window && !target->acceptDrops()) {
             target = target->parentWidget();
