@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/commandline.h"
+#include "common/textfile.h"
 #include "common/version.h"
 #include "design/dbus/toolclient.h"
 
@@ -10,6 +11,8 @@ int main(int argc, char* argv[]) {
     if (vexlo::printVersionIfAsked("vexlo-report", argc, argv)) {
         return vexlo::cli::exitSuccess;
     }
+    // A report past the file-size limit fails as a full disk does, keeping the old report.
+    vexlo::ignoreFileSizeSignal();
     QCoreApplication application(argc, argv);
     std::vector<std::string> arguments(argv + 1, argv + argc);
     vexlo::cli::Command command;

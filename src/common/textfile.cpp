@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,12 +15,6 @@
 namespace vexlo {
 
 namespace {
-
-void stripLineEnd(std::string& line) {
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-}
 
 int errorNumberFor(int errnoValue) {
     switch (errnoValue) {
@@ -50,54 +45,169 @@ std::string folderOf(const std::string& path) {
 
 }  // namespace
 
+const char* fileKindName(unsigned mode) noexcept {
+    if (S_ISDIR(mode)) {
+        return "a folder";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
+    }
+    if (S_ISCHR(mode)) {
+        return "a character device";
+    }
+    if (S_ISBLK(mode)) {
+        return "a block device";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    return "a special file";
+}
+
+namespace {
+
+[[noreturn]] void throwNotRegular(const std::string& path, mode_t mode) {
+    throw Error(errc::PathFileAccess, "Cannot read \"" + path + "\": it is " + fileKindName(mode) +
+                                          ", not a regular file");
+}
+
+// The descriptor of a regular file opened for reading; -1 with errno set when it cannot be
+// opened. Anything else throws.
+int openReadable(const std::string& path) {
+    struct stat info {};
+    // Looked at before opening: opening a device can have effects of its own.
+    if (::stat(path.c_str(), &info) != 0) {
+        return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throwNotRegular(path, info.st_mode);
+    }
+    // Should the path have become a FIFO since, the open still returns at once.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    if (::fstat(fd, &info) != 0) {
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+        return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throwNotRegular(path, info.st_mode);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+// The whole content from fd; false when a read failed, with errno set and the bytes before it.
+bool readAll(int fd, std::string& content) {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got > 0) {
+            content.append(buffer, static_cast<std::size_t>(got));
+        } else if (got == 0) {
+            return true;
+        } else if (errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+}  // namespace
+
+FileDescriptor::~FileDescriptor() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+int FileDescriptor::release() noexcept {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+FileDescriptor openRegularFile(const std::string& path) {
+    errno = 0;
+    const int fd = openReadable(path);
+    if (fd < 0) {
+        throwFileError(errno != 0 ? errno : EIO, "open", path);
+    }
+    return FileDescriptor(fd);
+}
+
+void requireRegularFile(const std::string& path) {
+    openRegularFile(path);
+}
+
 void throwFileError(int errnoValue, const std::string& action, const std::string& path) {
     throw Error(errorNumberFor(errnoValue),
                 "Cannot " + action + " \"" + path + "\": " + std::strerror(errnoValue));
 }
 
+std::vector<std::string> splitTextLines(std::string_view text) {
+    // Every mark: a file that starts with a line beginning with one would otherwise lose it, and
+    // change that line's meaning, when it is written back and read again.
+    while (text.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);
+    }
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        const bool crLf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+        start = end + (crLf ? 2 : 1);
+    }
+    return lines;
+}
+
 TextLines readTextLines(const std::string& path) {
     TextLines result;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
+    errno = 0;
+    const FileDescriptor file(openReadable(path));
+    if (file.get() < 0) {
+        result.errorNumber = errno != 0 ? errno : EIO;
         return result;
     }
     result.opened = true;
     std::string content;
-    char buffer[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        content.append(buffer, got);
+    result.complete = readAll(file.get(), content);
+    if (!result.complete) {
+        result.errorNumber = errno != 0 ? errno : EIO;
     }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    std::size_t start = 0;
-    while (start < content.size()) {
-        auto end = content.find('\n', start);
-        const bool lastLine = end == std::string::npos;
-        if (lastLine) {
-            end = content.size();
-        }
-        std::string line = content.substr(start, end - start);
-        stripLineEnd(line);
-        result.lines.push_back(std::move(line));
-        start = end + 1;
-    }
+    result.lines = splitTextLines(content);
     // A read error leaves the lines before it; the line it broke into is not trusted.
-    if (failed && !result.lines.empty()) {
+    if (!result.complete && !result.lines.empty()) {
         result.lines.pop_back();
     }
-    result.complete = !failed;
     return result;
 }
 
 std::vector<std::string> readTextLinesOrThrow(const std::string& path) {
-    errno = 0;
     TextLines read = readTextLines(path);
     if (!read.opened) {
-        throwFileError(errno != 0 ? errno : ENOENT, "open", path);
+        throwFileError(read.errorNumber, "open", path);
     }
     if (!read.complete) {
-        throwFileError(errno != 0 ? errno : EIO, "read", path);
+        throwFileError(read.errorNumber, "read", path);
     }
     return std::move(read.lines);
 }
@@ -206,6 +316,10 @@ void writeTextLines(const std::string& path, const std::vector<std::string>& lin
 bool fileExists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+void ignoreFileSizeSignal() noexcept {
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 void removeFileIfExists(const std::string& path) {

@@ -7,16 +7,54 @@
 
 namespace vexlo {
 
+// An open file descriptor, closed with the object.
+class FileDescriptor final {
+public:
+    explicit FileDescriptor(int fd = -1) noexcept : fd_(fd) {}
+    ~FileDescriptor();
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+
+    int get() const noexcept { return fd_; }
+    // Hands the descriptor over (to a library that closes it); the object holds none afterwards.
+    int release() noexcept;
+
+private:
+    int fd_;
+};
+
+// Opens a file for reading without ever waiting: a FIFO would block until a writer comes and a
+// device may never end, so anything but a regular file (a FIFO, a device, a folder, a socket)
+// throws an Error naming the path and what it is. A file that cannot be opened throws an Error
+// naming it as well. The descriptor reads like any other.
+FileDescriptor openRegularFile(const std::string& path);
+
+// What a file of that st_mode is, as messages name one that is not a regular file: "a folder",
+// "a FIFO", "a character device" and so on.
+const char* fileKindName(unsigned mode) noexcept;
+
+// The same checks, for a file that is then opened by name (the workbook template, which the zip
+// library opens itself).
+void requireRegularFile(const std::string& path);
+
 // Lines of a text file as far as they could be read. Reading the data files is guarded: a file
 // that cannot be opened, or breaks off, leaves the caller with what was read before.
 struct TextLines {
     std::vector<std::string> lines;
     bool opened = false;
     bool complete = false;
+    int errorNumber = 0;  // the errno value of a failed open or read, else 0
 };
 
-// Reads a text file line by line, accepting CR LF or LF and stripping the line end. Bytes are
-// kept as they are. Never throws.
+// A text's lines without their line ends. CR LF, LF and a lone CR each end a line; UTF-8
+// byte-order marks at the start are skipped. Every other byte is kept as it is.
+std::vector<std::string> splitTextLines(std::string_view text);
+
+// Reads a text file and splits it as splitTextLines does. A file that is missing or cannot be
+// opened or read is no error here (see TextLines); a path that is no regular file throws the
+// Error of openRegularFile, as it is a mistake to point out rather than an absent file.
 TextLines readTextLines(const std::string& path);
 
 // The same, but a file that cannot be opened or read throws an Error naming it.
@@ -48,6 +86,11 @@ private:
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines);
 
 bool fileExists(const std::string& path);
+
+// A write past the file-size limit (ulimit -f) then fails with EFBIG, which the file writers
+// report as a full disk, instead of the signal SIGXFSZ ending the program without a word and
+// leaving its temporary file behind. Each program calls it once at its start.
+void ignoreFileSizeSignal() noexcept;
 
 // Deletes a file if it is there; a file that exists but cannot be deleted throws.
 void removeFileIfExists(const std::string& path);

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QIcon>
 
+#include "common/textfile.h"
 #include "common/version.h"
 #include "design/dbus/toolclient.h"
 #include "main/vexlo.h"
@@ -10,6 +11,8 @@ int main(int argc, char* argv[]) {
     if (vexlo::printVersionIfAsked("vexlo", argc, argv)) {
         return 0;
     }
+    // A report past the file-size limit fails as a full disk does, keeping the old report.
+    vexlo::ignoreFileSizeSignal();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexlo"));
     // The menu entry's name and icon: the desktop matches the window to its entry by this name.

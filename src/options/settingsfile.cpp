@@ -1,5 +1,8 @@
 #include "options/settingsfile.h"
 
+#include <exception>
+
+#include "common/error.h"
 #include "common/textfile.h"
 
 namespace vexlo::options {
@@ -200,17 +203,28 @@ void applySettingsLines(const std::vector<std::string>& lines, Settings& fields)
 }
 
 void SetOptions(const std::string& path, Settings& fields) {
-    if (!fileExists(path)) {
-        const std::string keptTemplate = fields.Excel_File_Start;
-        fields = Settings{};
-        fields.Excel_Start = 1;
-        fields.Header_Font_Size = 10;
-        fields.Value_Font_Size = 10;
-        fields.Excel_File_Start = keptTemplate;
-        return;
+    // Read before anything changes; a file that breaks off still gives the lines before the
+    // break, and one that is no regular file throws once the fields hold the defaults.
+    std::vector<std::string> lines;
+    std::exception_ptr failure;
+    try {
+        lines = readTextLines(path).lines;
+    } catch (const Error&) {
+        failure = std::current_exception();
     }
-    // A file that breaks off while being read still gives the lines before the break.
-    applySettingsLines(readTextLines(path).lines, fields);
+    // Keys the file does not hold, or holds with a value that is no number, take their
+    // defaults: a file of older or hand-made settings never starts the report at row 0 or
+    // writes 0-point fonts.
+    const std::string keptTemplate = fields.Excel_File_Start;
+    fields = Settings{};
+    fields.Excel_Start = 1;
+    fields.Header_Font_Size = 10;
+    fields.Value_Font_Size = 10;
+    fields.Excel_File_Start = keptTemplate;
+    applySettingsLines(lines, fields);
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
 }
 
 std::vector<std::string> settingsLines(const SettingsText& values) {

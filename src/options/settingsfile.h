@@ -30,9 +30,11 @@ std::optional<std::int16_t> settingsInteger(std::string_view value);
 // a line without "=", a value that is not a number or one outside 16 bits is ignored.
 void applySettingsLines(const std::vector<std::string>& lines, Settings& fields);
 
-// Keeps its old name SetOptions: reads the settings file into the option fields; the defaults
-// (1, 10, 10, the rest 0, template unchanged) when the file is absent, otherwise its values over
-// the fields as they stand.
+// Keeps its old name SetOptions: reads the settings file into the option fields, the file's
+// values over the defaults (1, 10, 10, the rest 0, the template as it stands), so a key the file
+// lacks, or holds with a value that is no number, takes its default; an absent or unreadable file
+// gives the defaults alone. A path that is no regular file throws after the fields took the
+// defaults.
 void SetOptions(const std::string& path, Settings& fields);
 
 // One value of the Options window as "Save" writes it.
@@ -58,7 +60,9 @@ SettingsText initialWindowSettings();
 void applyWindowLines(const std::vector<std::string>& lines, SettingsText& values);
 
 // The Options window's load: initial values, the file's lines over them as far as they go (none
-// when it cannot be opened), then "10", "10" and "1" in text boxes left empty.
+// when it cannot be opened), then "10", "10" and "1" in text boxes left empty. A key the file
+// lacks shows its initial value, the value SetOptions takes for it. A path that is no regular
+// file throws.
 SettingsText readWindowSettings(const std::string& path);
 
 }  // namespace vexlo::options

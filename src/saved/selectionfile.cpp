@@ -19,18 +19,38 @@ const std::string keyMarker = "==";
 // The file's lines for a rewrite. Only a file that is not there counts as empty: any other
 // failure to open or read it throws, so the rewrite can never drop lines it did not see.
 std::vector<std::string> readForRewrite(const std::string& path) {
-    errno = 0;
     TextLines read = readTextLines(path);
     if (!read.opened) {
-        if (errno == ENOENT) {
+        if (read.errorNumber == ENOENT) {
             return {};
         }
-        throwFileError(errno != 0 ? errno : EIO, "open", path);
+        throwFileError(read.errorNumber, "open", path);
     }
     if (!read.complete) {
-        throwFileError(errno != 0 ? errno : EIO, "read", path);
+        throwFileError(read.errorNumber, "read", path);
     }
     return std::move(read.lines);
+}
+
+// A text as a message shows it: line breaks written as \r and \n.
+std::string visible(const std::string& text) {
+    std::string shown;
+    for (const char c : text) {
+        shown += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+    }
+    return shown;
+}
+
+bool holdsLineBreak(const std::string& text) {
+    return text.find_first_of("\r\n") != std::string::npos;
+}
+
+// "The column "** A" cannot be saved in the selection "Board": " and the reason.
+[[noreturn]] void refuse(const std::string& what, const std::string& text, const std::string& name,
+                         const std::string& reason) {
+    throw Error(errc::SelectionNotSavable, "The " + what + " \"" + visible(text) +
+                                               "\" cannot be saved in the selection \"" +
+                                               visible(name) + "\": " + reason);
 }
 
 // The temporary file and rename would replace a read-only file as well; a file the user cannot
@@ -150,9 +170,34 @@ std::optional<std::vector<std::string>> readSelectionNames(const std::string& pa
     return selectionNames(read.lines);
 }
 
+void checkSavable(const std::string& name, const std::vector<std::string>& columns, bool compress,
+                  const std::string& key) {
+    const std::string lineBreak = "it holds a line break, which would split its line";
+    if (holdsLineBreak(name)) {
+        throw Error(errc::SelectionNotSavable,
+                    "The selection name \"" + visible(name) + "\" cannot be saved: " + lineBreak);
+    }
+    for (const auto& column : columns) {
+        if (holdsLineBreak(column)) {
+            refuse("column", column, name, lineBreak);
+        }
+        if (lineKind(column) == LineKind::Header) {
+            refuse("column", column, name,
+                   "a line beginning with \"**\" reads back as a selection name");
+        }
+        if (lineKind(column) == LineKind::Key) {
+            refuse("column", column, name, "a line beginning with \"==\" reads back as the key");
+        }
+    }
+    if (compress && holdsLineBreak(key)) {
+        refuse("key", key, name, lineBreak);
+    }
+}
+
 int saveSelectionToFile(const std::string& path, const std::string& name,
                         const std::vector<std::string>& columns, bool compress,
                         const std::string& key) {
+    checkSavable(name, columns, compress, key);
     const std::vector<std::string> lines = readForRewrite(path);
     const int existing = sectionCount(lines, name);
     if (existing == 0) {

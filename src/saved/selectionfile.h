@@ -45,15 +45,25 @@ std::vector<std::string> removeSelection(const std::vector<std::string>& lines,
 
 // --- The operations on the file itself ---
 
+// The reading operations below are guarded: a file that is missing or cannot be opened gives
+// nullopt. A path that is no regular file (a FIFO, a device, a folder) throws an Error saying so.
+
 // The names for the saved-selection list; nullopt when the file cannot be opened. A read that
 // breaks off gives the names read before it.
 std::optional<std::vector<std::string>> readSelectionNames(const std::string& path);
 
+// Throws Error SelectionNotSavable naming the text when the selection would not read back as
+// it is: a line break in the name, a column or the key (when compress) would split its line, and
+// a column beginning with "**" or "==" would read back as a header or a key.
+void checkSavable(const std::string& name, const std::vector<std::string>& columns, bool compress,
+                  const std::string& key);
+
 // Save Selection's effect on the file. Returns the number of sections already carrying the
-// name; when it is not 0 the file is left untouched. A missing file counts as empty; a file that
-// is there but cannot be opened or read whole throws and writes nothing. The file is replaced
-// atomically; a write that fails (unwritable folder or file, full disk) throws and leaves the old
-// file as it was.
+// name; when it is not 0 the file is left untouched. A selection that checkSavable refuses
+// throws before the file is read. A missing file counts as empty; a file that is there but
+// cannot be opened or read whole, or is no regular file, throws and writes nothing. The file is
+// replaced atomically; a write that fails (unwritable folder or file, full disk) throws and
+// leaves the old file as it was.
 int saveSelectionToFile(const std::string& path, const std::string& name,
                         const std::vector<std::string>& columns, bool compress,
                         const std::string& key);

@@ -81,8 +81,10 @@ std::unique_ptr<WorkbookPackage> WorkbookPackage::open(const std::string& path) 
         }
         throw Error(errc::BadTemplate, name + " cannot be read: " + std::strerror(failure));
     }
-    if (S_ISDIR(info.st_mode)) {
-        throw Error(errc::BadTemplate, name + " is a folder, not a workbook");
+    // Opening a FIFO or a device would wait for a writer or never end.
+    if (!S_ISREG(info.st_mode)) {
+        throw Error(errc::BadTemplate,
+                    name + " is " + fileKindName(info.st_mode) + ", not a workbook");
     }
     if (std::FILE* probe = std::fopen(path.c_str(), "rb")) {
         std::fclose(probe);

@@ -212,8 +212,8 @@ TEST_F(WindowTest, StartReadsSettingsFromTheSearchList) {
     ::unsetenv("QOSP");
     EXPECT_EQ(window->optionFields().Export_File_Format, 3);
     EXPECT_EQ(window->optionFields().Excel_Start, 4);
-    // Keys not in the file keep the window's initial zero: defaults apply only without a file.
-    EXPECT_EQ(window->optionFields().Header_Font_Size, 0);
+    // A key not in the file takes its default.
+    EXPECT_EQ(window->optionFields().Header_Font_Size, 10);
 }
 
 // --- Load Design Attributes ---

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 
+#include "common/error.h"
 #include "testsupport.h"
 
 namespace vexlo::options {
@@ -151,18 +153,26 @@ TEST(SetOptions, ReadsTheFileOverTheFields) {
         Settings expected;
     };
     const Settings some = fields(5, 11, 12, 1, 1, 1, 1, 2, 2, 3, "/kept/tpl.xls");
+    const Settings defaults = fields(1, 10, 10, 0, 0, 0, 0, 0, 0, 0);
+    std::string ordered;
+    for (const auto& line : orderedFile) {
+        ordered += line + "\r";
+    }
     const std::vector<Case> cases = {
-        // An absent file gives the defaults and keeps the template.
+        // An absent or empty file gives the defaults and keeps the template.
         Case("Absent", std::nullopt, some, fields(1, 10, 10, 0, 0, 0, 0, 0, 0, 0, "/kept/tpl.xls")),
-        // An empty file changes no field: not the defaults of an absent file.
-        Case("EmptyOverZeros", "", {}, {}), Case("EmptyOverFields", "", some, some),
+        Case("EmptyOverZeros", "", {}, defaults),
+        Case("EmptyOverFields", "", some, fields(1, 10, 10, 0, 0, 0, 0, 0, 0, 0, "/kept/tpl.xls")),
         Case("CrLf", crlf(orderedFile), {}, orderedFields),
+        Case("CrOnly", ordered, {}, orderedFields),
+        Case("MarkBeforeTheFirstKey", "\xEF\xBB\xBF" + crlf(orderedFile), {}, orderedFields),
         Case("LfWithoutLastLineEnd", "Excel_Start=3\nValue_Bold=1\nExcel_File_Start=/t a.xls", {},
-             fields(3, 0, 0, 1, 0, 0, 0, 0, 0, 0, "/t a.xls")),
-        Case("TemplateKeptWhenFileHasNone", crlf({"Excel_Start=1", "Header_Font_Size=10"}), some,
-             fields(1, 10, 12, 1, 1, 1, 1, 2, 2, 3, "/kept/tpl.xls")),
-        Case("WrittenBySave", crlf(settingsLines(typed)), {},
-             fields(2, 0, 14, 1, 2, 0, 1, -1, 2, 3, "/home/ann/a=b.xls"))};
+             fields(3, 10, 10, 1, 0, 0, 0, 0, 0, 0, "/t a.xls")),
+        Case("TemplateKeptWhenFileHasNone", crlf({"Excel_Start=1", "Header_Font_Size=12"}), some,
+             fields(1, 12, 10, 0, 0, 0, 0, 0, 0, 0, "/kept/tpl.xls")),
+        // A value that is no number counts as missing.
+        Case("WrittenBySave", crlf(settingsLines(typed)), some,
+             fields(2, 10, 14, 1, 2, 0, 1, -1, 2, 3, "/home/ann/a=b.xls"))};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
@@ -178,6 +188,51 @@ TEST(SetOptions, ReadsTheFileOverTheFields) {
             EXPECT_EQ(readFile(path), *c.bytes);
         }
     }
+}
+
+// The lines Save would write for fields.
+Lines linesOf(const Settings& f) {
+    const auto text = [](std::int16_t value) { return std::to_string(value); };
+    return settingsLines({text(f.Excel_Start), text(f.Header_Font_Size), text(f.Value_Font_Size),
+                          f.Value_Bold, f.Header_Bold, f.Value_Italic, f.Header_Italic,
+                          f.Align_Header, f.Align_Value, f.Export_File_Format, f.Excel_File_Start});
+}
+
+// Each key left out of a file takes its default at start-up, and the Options window shows the
+// same values.
+TEST(SetOptions, KeyMissingFromTheFileTakesItsDefaultAsTheWindowShowsIt) {
+    const Settings defaults = fields(1, 10, 10, 0, 0, 0, 0, 0, 0, 0);
+    for (std::size_t left = 0; left < 10; ++left) {
+        Lines lines = orderedFile;
+        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(left));
+        Lines expected = linesOf(orderedFields);
+        expected[left] = linesOf(defaults)[left];
+        SCOPED_TRACE(orderedFile[left]);
+        TempDir dir;
+        const std::string path = dir.file("vexlosettings.qzv");
+        writeFile(path, crlf(lines));
+        Settings result;
+        SetOptions(path, result);
+        EXPECT_EQ(linesOf(result), expected);
+        EXPECT_EQ(settingsLines(readWindowSettings(path)), expected);
+    }
+}
+
+// A folder in place of the file is named in the error; the fields hold the defaults by then.
+TEST(SetOptions, FolderInPlaceOfTheFileIsRefused) {
+    TempDir dir;
+    const std::string path = dir.file("vexlosettings.qzv");
+    std::filesystem::create_directory(path);
+    Settings result = fields(5, 11, 12, 1, 1, 1, 1, 2, 2, 3, "/kept/tpl.xls");
+    try {
+        SetOptions(path, result);
+        ADD_FAILURE() << "no error";
+    } catch (const Error& error) {
+        EXPECT_EQ(errorMessage(error),
+                  "Error 75: Cannot read \"" + path + "\": it is a folder, not a regular file");
+    }
+    EXPECT_EQ(result, fields(1, 10, 10, 0, 0, 0, 0, 0, 0, 0, "/kept/tpl.xls"));
+    EXPECT_THROW(readWindowSettings(path), Error);
 }
 
 TEST(SettingsLines, TenLinesThenTheTemplateWithTextsAsTyped) {

@@ -1,6 +1,7 @@
 #include "report/workbookreport.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -432,6 +433,7 @@ struct BadTemplateCase {
     const char* bytes;  // nullptr: a folder
     std::size_t size;
     const char* problem;
+    bool fifo = false;  // a FIFO instead of a file, which would block an open
 };
 
 class FillClipboardBadTemplate : public ::testing::TestWithParam<BadTemplateCase> {};
@@ -442,7 +444,9 @@ TEST_P(FillClipboardBadTemplate, IsRefusedBeforeAnythingIsWritten) {
     board.tool.design->components = {part("R1", "10k")};
     test::writeFile(board.report(), "old report\r\n");
     const std::string path = board.dir.file(c.file);
-    if (c.bytes == nullptr) {
+    if (c.fifo) {
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    } else if (c.bytes == nullptr) {
         fs::create_directories(path);
     } else if (c.size > 0) {
         test::writeFile(path, std::string(c.bytes, c.size));
@@ -468,7 +472,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadTemplateCase{"Missing", "gone.xlsx", "", 0, " does not exist"},
         BadTemplateCase{"Text", "notes.xlsx", "Part,Value\r\n", 12,
                         " is not an OOXML workbook (not a zip package)"},
-        BadTemplateCase{"Folder", "folder.xlsx", nullptr, 0, " is a folder, not a workbook"}),
+        BadTemplateCase{"Folder", "folder.xlsx", nullptr, 0, " is a folder, not a workbook"},
+        BadTemplateCase{"Fifo", "pipe.xlsx", "", 0, " is a FIFO, not a workbook", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class FillClipboardStartRow : public ::testing::TestWithParam<int> {};

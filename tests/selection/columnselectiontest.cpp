@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <QApplication>
 #include <QCheckBox>
+#include <QDrag>
 #include <QDropEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -25,6 +28,8 @@ protected:
         lstAttributes = new QListWidget(&window);
         lstAttributes->setGeometry(0, 0, 200, 300);
         lstAttributes->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        lstAttributes->setDragEnabled(true);
+        lstAttributes->setDragDropMode(QAbstractItemView::DragOnly);
         lstSelected = new DropList(&window);
         lstSelected->setGeometry(300, 0, 200, 300);
         lstSelected->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -47,6 +52,7 @@ protected:
             rules->compressChanged(checked, settingCompress);
         });
         QObject::connect(btnkey, &QPushButton::clicked, [this] { rules->selectKey(); });
+        QObject::connect(lstSelected, &DropList::dropped, [this] { rules->drop(); });
         window.show();
     }
 
@@ -89,6 +95,64 @@ protected:
         }
         return states;
     }
+    // Drags the selected attributes onto lstSelected with the keys held and returns the action
+    // the drop was taken as. The drag starts with the mouse, so lstAttributes makes its own
+    // QDrag; QDrag::exec returns at once on the offscreen platform, so the events the window
+    // system delivers are sent here, with that drag's data and actions (or foreign data), to the
+    // widget under the point that takes drops. A drop taken as a move makes lstAttributes
+    // remove the dragged rows, as its startDrag does when exec returns a move.
+    Qt::DropAction dragToSelected(Qt::KeyboardModifiers keys, const QMimeData* foreign = nullptr,
+                                  QPoint point = QPoint(100, 100)) {
+        std::unique_ptr<QDrag> drag;
+        if (foreign == nullptr) {
+            const QPoint from =
+                lstAttributes->visualItemRect(lstAttributes->selectedItems().front()).center();
+            QTest::mousePress(lstAttributes->viewport(), Qt::LeftButton, Qt::NoModifier, from);
+            // The first move makes the list ready to drag, the next one past the drag distance
+            // starts the drag.
+            for (const int step : {1, 3 * QApplication::startDragDistance()}) {
+                QTest::mouseMove(lstAttributes->viewport(), from + QPoint(0, step));
+            }
+            // The drag consumes the release; the list never sees it.
+            QTest::mouseRelease(&window, Qt::LeftButton);
+            drag.reset(lstAttributes->findChild<QDrag*>(QString(), Qt::FindDirectChildrenOnly));
+            if (drag == nullptr) {
+                ADD_FAILURE() << "lstAttributes started no drag";
+                return Qt::IgnoreAction;
+            }
+        }
+        const QMimeData* data = drag ? drag->mimeData() : foreign;
+        const Qt::DropActions actions =
+            drag ? drag->supportedActions() : Qt::CopyAction | Qt::MoveAction;
+        const QPoint at = lstSelected->viewport()->mapTo(&window, point);
+        QWidget* target = window.childAt(at);
+        while (target != nullptr && target != &window && !target->acceptDrops()) {
+            target = target->parentWidget();
+        }
+        if (target == nullptr || !target->acceptDrops()) {
+            return Qt::IgnoreAction;
+        }
+        const QPoint local = target->mapFrom(&window, at);
+        QDragEnterEvent enter(local, actions, data, Qt::LeftButton, keys);
+        QApplication::sendEvent(target, &enter);
+        QDragMoveEvent move(local, actions, data, Qt::LeftButton, keys);
+        QApplication::sendEvent(target, &move);
+        if (!enter.isAccepted() || !move.isAccepted()) {
+            return Qt::IgnoreAction;
+        }
+        QDropEvent drop(QPointF(local), actions, data, Qt::LeftButton, keys);
+        QApplication::sendEvent(target, &drop);
+        const Qt::DropAction result = drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+        if (result == Qt::MoveAction) {
+            for (int row = lstAttributes->count() - 1; row >= 0; --row) {
+                if (lstAttributes->item(row)->isSelected()) {
+                    delete lstAttributes->takeItem(row);
+                }
+            }
+        }
+        return result;
+    }
+
     void enableLoaded() {
         btnAdd->setEnabled(true);
         btnAddAll->setEnabled(true);
@@ -299,21 +363,43 @@ TEST_F(ColumnSelectionTest, MoveDownMovesOnePlacePerClick) {
 
 // --- Drop ---
 
-TEST_F(ColumnSelectionTest, DropAppendsSelectedAbsentNamesAndChangesNoButton) {
-    attributes({"A", "B", "C"});
+struct DropCase {
+    const char* title;
+    Qt::KeyboardModifiers keys;
+    bool foreignData;  // text data dropped at the list's corner instead of the dragged entries
+};
+
+class Drop : public ColumnSelectionTest, public ::testing::WithParamInterface<DropCase> {};
+
+// Whatever the keys and the data, the drop is a copy: the selected attributes that are absent
+// are appended, lstAttributes keeps its entries and selection, and no button changes.
+TEST_P(Drop, AppendsSelectedAbsentNamesAndLeavesTheAttributes) {
+    const DropCase& c = GetParam();
+    const QStringList names = {"A", "B", "C", "D"};
+    attributes(names);
     selected({"B"});
-    pick(lstAttributes, {0, 1});
-    QMimeData data;
-    data.setText("ignored");
-    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::ShiftModifier);
-    QObject::connect(lstSelected, &DropList::dropped, [this] { rules->drop(); });
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(lstSelected->viewport(), &enter);
-    QApplication::sendEvent(lstSelected->viewport(), &drop);
-    EXPECT_EQ(texts(lstSelected), (QStringList{"B", "A"}));
-    EXPECT_EQ(selectedRows(lstAttributes), (std::vector<int>{0, 1}));
-    EXPECT_EQ(buttons(), "000000");
+    enableLoaded();
+    pick(lstAttributes, {0, 1, 3});
+    QMimeData text;
+    text.setText("ignored");
+    const Qt::DropAction action =
+        c.foreignData ? dragToSelected(c.keys, &text, QPoint(1, 1)) : dragToSelected(c.keys);
+    EXPECT_EQ(action, Qt::CopyAction);
+    EXPECT_EQ(texts(lstSelected), (QStringList{"B", "A", "D"}));
+    EXPECT_EQ(texts(lstAttributes), names);
+    EXPECT_EQ(selectedRows(lstAttributes), (std::vector<int>{0, 1, 3}));
+    EXPECT_EQ(buttons(), "110011");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Drop,
+    ::testing::Values(DropCase{"NoKey", Qt::NoModifier, false},
+                      DropCase{"Shift", Qt::ShiftModifier, false},
+                      DropCase{"Ctrl", Qt::ControlModifier, false},
+                      DropCase{"CtrlShift", Qt::ControlModifier | Qt::ShiftModifier, false},
+                      DropCase{"ForeignDataAtTheCorner", Qt::NoModifier, true},
+                      DropCase{"ForeignDataWithShift", Qt::ShiftModifier, true}),
+    [](const auto& info) { return std::string(info.param.title); });
 
 // --- Compress and key ---
 

@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "common/error.h"
 #include "design/dbus/toolclient.h"
 #include "faketool.h"
 #include "simulator.h"
@@ -329,6 +330,26 @@ TEST(Simulator, ServesTheExamplesWithPathsBesideThem) {
         EXPECT_EQ(tool->ActiveDocumentPath(), project + "sch/");
         EXPECT_TRUE(fs::is_directory(project + "sch"));
         EXPECT_EQ(openFlattenedDesign(*tool)->Count(), components);
+    }
+}
+
+// The design name is the document name less its last two characters, counted as Vexlo counts
+// them: a name ending in multi-byte characters loads, and the name cut by bytes does not.
+TEST(Simulator, DesignNameDropsTwoCharactersNotBytes) {
+    TempDir dir;
+    for (const std::string documentName :
+         {"amp.1", "\u03a9\u00b5\U0001F600.\u03a9\U0001F600", "x.\u00b5", "\U0001F600\U0001F600"}) {
+        SCOPED_TRACE(documentName);
+        writeDesignJson(
+            dir.file("design.json"),
+            {"p/", DesignDocument{documentName, "p/sch/"}, {design::makeComponent("R1", {})}});
+        RunningSimulator simulator({dir.file("design.json")});
+        const auto tool = design::dbus::connectToTool();
+        EXPECT_EQ(openFlattenedDesign(*tool)->Count(), 1);
+        if ((documentName.back() & 0x80) != 0) {
+            EXPECT_THROW(tool->LoadGroupFlatten(documentName.substr(0, documentName.size() - 2)),
+                         Error);
+        }
     }
 }
 

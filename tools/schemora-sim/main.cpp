@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "common/textfile.h"
 #include "common/version.h"
 #include "design/dbus/toolbus.h"
 #include "designfile.h"
@@ -158,6 +159,9 @@ int main(int argc, char* argv[]) {
     if (vexlo::printVersionIfAsked("schemora-sim", argc, argv)) {
         return 0;
     }
+    // A design larger than the file-size limit then fails to reach its memory file with an error
+    // reply, instead of ending the tool.
+    vexlo::ignoreFileSizeSignal();
     QCoreApplication application(argc, argv);
     const std::optional<Options> options = parseArguments(QCoreApplication::arguments());
     if (!options) {

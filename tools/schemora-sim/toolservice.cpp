@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/characters.h"
 #include "design/dbus/toolbus.h"
 
 namespace vexlo::sim {
@@ -77,9 +78,9 @@ QDBusUnixFileDescriptor ToolService::LoadGroupFlatten(const QString& designName)
     if (!hasDocument("view")) {
         return {};
     }
-    const std::string& documentName = design_.document->name;
-    const std::string name = designName.toStdString();
-    if (documentName.size() < 2 || name != documentName.substr(0, documentName.size() - 2)) {
+    // The design name is the document name less its last two characters, not bytes.
+    const auto name = withoutLastCharacters(design_.document->name, 2);
+    if (!name || designName.toStdString() != *name) {
         sendErrorReply(QLatin1String(design::dbus::errorLoadGroupFailed),
                        QStringLiteral("LoadGroup: no design named \"%1\"").arg(designName));
         return {};
