@@ -1,8 +1,5 @@
 #include "saved/selectionfile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 
 #include "common/error.h"
@@ -51,16 +48,6 @@ bool holdsLineBreak(const std::string& text) {
     throw Error(errc::SelectionNotSavable, "The " + what + " \"" + visible(text) +
                                                "\" cannot be saved in the selection \"" +
                                                visible(name) + "\": " + reason);
-}
-
-// The temporary file and rename would replace a read-only file as well; a file the user cannot
-// write to is refused as a direct write to it would be.
-void replaceFile(const std::string& path, const std::vector<std::string>& lines) {
-    if (::faccessat(AT_FDCWD, path.c_str(), F_OK, AT_EACCESS) == 0 &&
-        ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
-        throwFileError(errno, "write", path);
-    }
-    writeTextLines(path, lines);
 }
 
 }  // namespace
@@ -201,7 +188,7 @@ int saveSelectionToFile(const std::string& path, const std::string& name,
     const std::vector<std::string> lines = readForRewrite(path);
     const int existing = sectionCount(lines, name);
     if (existing == 0) {
-        replaceFile(path, appendSelection(lines, name, columns, compress, key));
+        writeTextLines(path, appendSelection(lines, name, columns, compress, key));
     }
     return existing;
 }
@@ -213,7 +200,7 @@ std::optional<std::vector<std::string>> deleteSelectionFromFile(const std::strin
         return std::nullopt;
     }
     const std::vector<std::string> kept = removeSelection(read.lines, name);
-    replaceFile(path, kept);
+    writeTextLines(path, kept);
     return selectionNames(kept);
 }
 
