@@ -145,7 +145,11 @@ struct Run {
             printTimings(*request.timings);
             return true;
         } catch (const std::exception& failure) {
-            err << "vexlo-report: " << errorMessage(asError(failure)) << '\n';
+            const Error error = asError(failure);
+            if (error.number == errc::ToolNotRunning) {
+                throw error;  // no report can follow: the run ends with the tool's status
+            }
+            err << "vexlo-report: " << errorMessage(error) << '\n';
             return false;
         }
     }
@@ -171,6 +175,9 @@ struct Run {
         report::ReportTimings timings;
         operations::reportAll(
             session, *names, baseRequest(&timings), [&](const operations::BatchEntry& entry) {
+                if (entry.failure && entry.failure->number == errc::ToolNotRunning) {
+                    throw *entry.failure;
+                }
                 if (entry.failure) {
                     err << "vexlo-report: " << errorMessage(*entry.failure) << '\n';
                     allWritten = false;
@@ -249,8 +256,10 @@ int runCommand(const Command& command, const design::ToolConnector& connect, std
                 break;
         }
     } catch (const std::exception& failure) {
-        err << "vexlo-report: " << errorMessage(asError(failure)) << '\n';
-        return exitReportFailed;
+        const Error error = asError(failure);
+        err << "vexlo-report: " << errorMessage(error) << '\n';
+        // The tool went away during the run.
+        return error.number == errc::ToolNotRunning ? exitToolNotRunning : exitReportFailed;
     }
     return exitSuccess;
 }

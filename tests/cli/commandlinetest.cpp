@@ -201,6 +201,20 @@ TEST_F(RunCommand, ToolNotRunningExitsWithThree) {
               "vexlo-report: You need to have Trelmo Schemora Open to run this program!\n");
 }
 
+// A tool that closes during the run ends it with the tool's status, in every report mode.
+TEST_F(RunCommand, ToolClosingDuringTheRunExitsWithThree) {
+    tool.vanishOnLoad = true;
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--column", "Value"}, {"--selection", "Board"}, {"--all"}}) {
+        SCOPED_TRACE(arguments.front());
+        EXPECT_EQ(run(arguments), exitToolNotRunning);
+        EXPECT_EQ(out.str(), "");
+        EXPECT_EQ(err.str(),
+                  "vexlo-report: Error 429: The schematic tool is not running (it closed before "
+                  "answering LoadGroupFlatten)\n");
+    }
+}
+
 TEST_F(RunCommand, UnwritableOutputFolderFailsAndReportsNothingWritten) {
     // The output folder is a file, so nothing can be created in it.
     tool.documentPath = project.file("blocked/sch/");

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <csignal>
 #include <filesystem>
 
 #include "design/dbus/toolclient.h"
@@ -276,6 +277,19 @@ TEST_F(FrontEnds, ToolNotRunningExitsWithThree) {
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err,
               "vexlo-report: You need to have Trelmo Schemora Open to run this program!\n");
+}
+
+// A tool that stops answering is given up on after the limit, which the message names.
+TEST_F(FrontEnds, StoppedToolIsGivenUpOnAfterTheLimit) {
+    ::kill(simulator->pid(), SIGSTOP);
+    ::setenv("VEXLO_TOOL_TIMEOUT", "2", 1);
+    const BinaryRun run = runReportBinary({"--list"});
+    ::unsetenv("VEXLO_TOOL_TIMEOUT");
+    ::kill(simulator->pid(), SIGCONT);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "vexlo-report: Error 440: The schematic tool did not answer CurrentProject within 2 "
+              "seconds\n");
 }
 
 TEST_F(FrontEnds, UnwritableOutputFolderFailsWithNothingReported) {

@@ -49,6 +49,11 @@ std::shared_ptr<const FlattenedDesign> FakeTool::LoadGroupFlatten(const std::str
         throw Error(errc::NoActiveDocument, "The schematic tool has no active view");
     }
     ++calls;
+    if (vanishOnLoad) {
+        throw Error(errc::ToolNotRunning,
+                    "The schematic tool is not running (it closed before answering "
+                    "LoadGroupFlatten)");
+    }
     const std::string expected = *documentName;
     if (expected.size() < 2 || name != expected.substr(0, expected.size() - 2)) {
         throw Error(errc::ToolCallFailed, "LoadGroup: no design named \"" + name + "\"");

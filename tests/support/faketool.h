@@ -15,8 +15,9 @@ public:
     std::optional<std::string> documentPath = std::string("/tmp/project/sch/");
     std::shared_ptr<FlattenedDesign> design = std::make_shared<FlattenedDesign>();
     int loadCount = 0;
-    int calls = 0;     // members answered, of every kind
-    int attaches = 0;  // views handed out by the connector
+    bool vanishOnLoad = false;  // the tool closes while flattening
+    int calls = 0;              // members answered, of every kind
+    int attaches = 0;           // views handed out by the connector
 
     std::string CurrentProject() override;
     std::string ActiveViewDocumentName() override;

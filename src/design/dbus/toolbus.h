@@ -12,7 +12,4 @@ constexpr const char* errorNoActiveDocument = "Quillion.Error.NoActiveDocument";
 constexpr const char* errorLoadGroupFailed = "Quillion.Error.LoadGroupFailed";
 constexpr const char* errorFlattenFailed = "Quillion.Error.FlattenFailed";
 
-// Long enough for the tool to flatten a design of a few hundred thousand components.
-constexpr int callTimeoutMs = 120000;
-
 }  // namespace vexlo::design::dbus

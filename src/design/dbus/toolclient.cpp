@@ -12,6 +12,7 @@
 #include <QString>
 #include <QVariant>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "common/error.h"
@@ -24,6 +25,17 @@ namespace {
 
 std::string toStd(const QString& text) {
     return text.toUtf8().toStdString();
+}
+
+// How long a call waits for the tool's answer: 120 seconds, long enough for the tool to flatten
+// a design of a few hundred thousand components, or the whole seconds VEXLO_TOOL_TIMEOUT gives.
+int callTimeoutMs() {
+    static const int timeout = [] {
+        const char* seconds = std::getenv("VEXLO_TOOL_TIMEOUT");
+        const long value = seconds != nullptr ? std::strtol(seconds, nullptr, 10) : 0;
+        return value > 0 && value <= 3600 ? static_cast<int>(value) * 1000 : 120000;
+    }();
+    return timeout;
 }
 
 bool nameHasOwner(QDBusConnection& bus) {
@@ -54,10 +66,14 @@ bool nameHasOwner(QDBusConnection& bus) {
         name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")) {
         throwNotRunning(std::string("it closed before answering ") + member);
     }
-    if ((type == QDBusError::NoReply || type == QDBusError::Timeout ||
-         type == QDBusError::TimedOut) &&
-        !nameHasOwner(bus)) {
-        throwNotRunning(std::string("it closed before answering ") + member);
+    if (type == QDBusError::NoReply || type == QDBusError::Timeout ||
+        type == QDBusError::TimedOut) {
+        if (!nameHasOwner(bus)) {
+            throwNotRunning(std::string("it closed before answering ") + member);
+        }
+        throw Error(errc::ToolCallFailed, std::string("The schematic tool did not answer ") +
+                                              member + " within " +
+                                              std::to_string(callTimeoutMs() / 1000) + " seconds");
     }
     throw Error(errc::ToolCallFailed, message);
 }
@@ -140,7 +156,7 @@ private:
             QString::fromLatin1(interfaceName), QString::fromLatin1(member));
         message.setArguments(arguments);
         message.setAutoStartService(false);
-        const QDBusMessage reply = bus_.call(message, QDBus::Block, callTimeoutMs);
+        const QDBusMessage reply = bus_.call(message, QDBus::Block, callTimeoutMs());
         if (reply.type() == QDBusMessage::ErrorMessage) {
             throwCallError(bus_, member, reply);
         }
