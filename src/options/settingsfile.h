@@ -16,7 +16,9 @@ inline constexpr const char* settingsFileName = "vexlosettings.qzv";
 
 // The items of the alignment and output-format boxes; a value is an index into these.
 inline constexpr std::array<const char*, 3> alignmentItems{"Left", "Center", "Right"};
-inline constexpr std::array<const char*, 4> fileFormatItems{"Excel", "Text", "HTML", "CVS"};
+inline constexpr std::array<const char*, 4> fileFormatItems{"Excel", "Text", "HTML", "CSV"};
+inline constexpr std::array<const char*, 3> refdesOrderItems{"As found", "Natural order",
+                                                             "Natural order with ranges"};
 
 // A settings value as a 16-bit integer. A number is plain decimal: an optional "+" or "-", digits,
 // optionally "." and more digits (at least one digit in all), with blanks (spaces, tabs) allowed
@@ -24,6 +26,8 @@ inline constexpr std::array<const char*, 4> fileFormatItems{"Excel", "Text", "HT
 // one. nullopt for anything else (exponents, separators, an empty value) and for a result
 // outside -32768..32767.
 std::optional<std::int16_t> settingsInteger(std::string_view value);
+// The same number read into 32 bits, for the start row.
+std::optional<std::int32_t> settingsWideInteger(std::string_view value);
 
 // The values of a settings file applied to fields, line by line in file order (a repeated key
 // takes its last value). Integer values are converted to 16 bits with a half rounded to even;
@@ -41,9 +45,14 @@ struct SettingsText {
     int Value_Bold = 0, Header_Bold = 0, Value_Italic = 0, Header_Italic = 0;  // check states
     int Align_Header = 0, Align_Value = 0, Export_File_Format = 0;             // item indexes
     std::string Excel_File_Start;                                              // template box
+    std::string Exclude_Attribute, Exclude_Values;                             // text boxes
+    int Refdes_Order = 0;                                                      // item index
+    int Workbook_Xlsx = 0;                                                     // check state
 };
 
-// The lines "Save" writes, in order; the template line only when the template is not empty.
+// The lines "Save" writes, in order; the template line only when the template is not empty,
+// and after them the bill of materials settings that are not at their defaults (empty, 0), so
+// that a file without them reads as before.
 std::vector<std::string> settingsLines(const SettingsText& values);
 
 // The Options window's values before any file is read: "1", "10", "10", boxes unchecked, the
@@ -60,5 +69,9 @@ void applyWindowLines(const std::vector<std::string>& lines, SettingsText& value
 // The Options window's load: initial values, the file's lines over them as far as they go (none
 // when it cannot be opened), then "10", "10" and "1" in text boxes left empty.
 SettingsText readWindowSettings(const std::string& path);
+
+// Why "Save" refuses the values, naming the field; "" when they can be saved. Font sizes must be
+// whole numbers from 1 to 409 and the start row one from 1 to 1,048,576, written in digits only.
+std::string settingsTextProblem(const SettingsText& values);
 
 }  // namespace vexlo::options
