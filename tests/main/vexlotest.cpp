@@ -137,14 +137,16 @@ INSTANTIATE_TEST_SUITE_P(
         ControlCase{"lstAttributes", "QListWidget", nullptr, {0, 32, 177, 303}, true, true, 0},
         ControlCase{"lblkey", "QLabel", "", {216, 272, 97, 17}, true, true, 21},
         ControlCase{"label", "QLabel", "Key:", {184, 272, 113, 25}, true, true, 20},
-        ControlCase{"Label1", "QLabel", nullptr, {184, 360, 121, 73}, false, true, 18}),
+        ControlCase{"Label1", "QLabel", nullptr, {184, 360, 121, 73}, false, true, 18},
+        // Below the controls' area, which keeps its size; the window grows by its height.
+        ControlCase{"lblStatus", "QLabel", "", {8, 463, 480, 17}, false, true, -1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WindowTest, WindowCaptionSizeAndTabOrder) {
     open();
     EXPECT_TRUE(window->windowTitle().startsWith("Vexlo - "));
     EXPECT_GT(window->windowTitle().size(), 8);
-    EXPECT_EQ(window->size(), QSize(496, 463));
+    EXPECT_EQ(window->size(), QSize(496, 480));
     // Focus moves through the focusable controls by tab index.
     const QStringList expected{"lstSelected",  "btnAdd",          "btnAddAll",   "btnRemove",
                                "btnRemoveAll", "btnMoveUp",       "btnMoveDown", "btnReport",
