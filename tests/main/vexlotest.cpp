@@ -176,14 +176,22 @@ TEST_F(WindowTest, OptionFieldsStartFromDefaultsWithoutSettingsFile) {
 
 // --- Start-up ---
 
+// Without a session bus the message says so, rather than that the tool is not running.
 TEST_F(WindowTest, StartWithoutToolShowsMessageAndTouchesNoFile) {
-    Vexlo noTool([]() -> std::unique_ptr<design::SchematicTool> {
-        throw Error(errc::ToolNotRunning, "not running");
-    });
-    noTool.showMessage = [this](const QString& text) { messages.push_back(text); };
-    EXPECT_FALSE(noTool.Form_Load());
-    EXPECT_EQ(messages,
-              std::vector<QString>{"You need to have Trelmo Schemora Open to run this program!"});
+    for (const auto& [number, message] :
+         {std::pair{errc::ToolNotRunning,
+                    "You need to have Trelmo Schemora Open to run this program!"},
+          std::pair{errc::NoSessionBus,
+                    "There is no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is unset or cannot "
+                    "be reached), so the schematic tool cannot be found"}}) {
+        messages.clear();
+        Vexlo noTool([number = number]() -> std::unique_ptr<design::SchematicTool> {
+            throw Error(number, "out of reach");
+        });
+        noTool.showMessage = [this](const QString& text) { messages.push_back(text); };
+        EXPECT_FALSE(noTool.Form_Load());
+        EXPECT_EQ(messages, std::vector<QString>{message});
+    }
     EXPECT_EQ(project.listing(), std::vector<std::string>{"sch"});
 }
 
