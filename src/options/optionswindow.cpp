@@ -27,7 +27,7 @@ const QString xlsxFilter = QStringLiteral("Excel Files (.xlsx) (*.xlsx)");
 // The controls above keep the places they were drawn in; the frame "Bill of materials" adds
 // its height below them.
 constexpr int billFrameTop = 3720;
-constexpr int billFrameHeight = 1215;
+constexpr int billFrameHeight = 1335;
 
 QString toQt(const std::string& text) {
     return QString::fromStdString(text);
@@ -183,14 +183,14 @@ void Form1::createControls() {
 
     QGroupBox* Frame3 =
         frame(this, "Frame3", "Bill of materials", 120, billFrameTop, 7380, billFrameHeight);
-    label(Frame3, "Label8", "Leave out parts whose attribute", 120, 240, 2295, 255);
-    ExcludeAttribute = textBox(Frame3, "ExcludeAttribute", 120, 480, 2295, 285);
-    label(Frame3, "Label9", "is one of (separated by \",\")", 2520, 240, 2415, 255);
-    ExcludeValues = textBox(Frame3, "ExcludeValues", 2520, 480, 2415, 285);
-    label(Frame3, "Label10", "Designator order", 5040, 240, 2175, 255);
-    RefdesOrder = comboBox(Frame3, "RefdesOrder", refdesOrderItems, 5040, 480, 2175, 315);
+    label(Frame3, "Label8", "Leave out parts whose attribute", 120, 240, 3495, 255);
+    ExcludeAttribute = textBox(Frame3, "ExcludeAttribute", 120, 480, 3495, 285);
+    label(Frame3, "Label9", "is one of (separated by \",\")", 3720, 240, 3495, 255);
+    ExcludeValues = textBox(Frame3, "ExcludeValues", 3720, 480, 3495, 285);
+    label(Frame3, "Label10", "Designator order", 120, 900, 1455, 255);
+    RefdesOrder = comboBox(Frame3, "RefdesOrder", refdesOrderItems, 1620, 840, 2775, 315);
     RefdesOrder->setEditable(false);
-    WorkbookXlsx = checkBox(Frame3, "WorkbookXlsx", ".xlsx file name", 120, 840, 2295, 255);
+    WorkbookXlsx = checkBox(Frame3, "WorkbookXlsx", ".xlsx file name", 4560, 870, 2295, 255);
 
     // Keyboard order of the controls that take focus; frames and labels take none.
     QWidget* const order[] = {HeaderFontSize,

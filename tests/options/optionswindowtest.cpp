@@ -174,14 +174,14 @@ TEST_F(OptionsWindow, ControlsAsTheWindowOpensWithoutASettingsFile) {
         {"btnBrowse", "QPushButton", "Form1", {328, 160, 129, 25}, "Browse"},
         {"btnSave", "QPushButton", "Form1", {48, 200, 169, 41}, "Save"},
         {"btnCancel", "QPushButton", "Form1", {288, 200, 169, 41}, "Cancel"},
-        {"Frame3", "QGroupBox", "Form1", {8, 248, 492, 81}, "Bill of materials"},
-        {"Label8", "QLabel", "Frame3", {8, 16, 153, 17}, "Leave out parts whose attribute"},
-        {"ExcludeAttribute", "QLineEdit", "Frame3", {8, 32, 153, 19}, ""},
-        {"Label9", "QLabel", "Frame3", {168, 16, 161, 17}, "is one of (separated by \",\")"},
-        {"ExcludeValues", "QLineEdit", "Frame3", {168, 32, 161, 19}, ""},
-        {"Label10", "QLabel", "Frame3", {336, 16, 145, 17}, "Designator order"},
-        {"RefdesOrder", "QComboBox", "Frame3", {336, 32, 145, 21}, "As found", orders, false},
-        {"WorkbookXlsx", "QCheckBox", "Frame3", {8, 56, 153, 17}, ".xlsx file name"}};
+        {"Frame3", "QGroupBox", "Form1", {8, 248, 492, 89}, "Bill of materials"},
+        {"Label8", "QLabel", "Frame3", {8, 16, 233, 17}, "Leave out parts whose attribute"},
+        {"ExcludeAttribute", "QLineEdit", "Frame3", {8, 32, 233, 19}, ""},
+        {"Label9", "QLabel", "Frame3", {248, 16, 233, 17}, "is one of (separated by \",\")"},
+        {"ExcludeValues", "QLineEdit", "Frame3", {248, 32, 233, 19}, ""},
+        {"Label10", "QLabel", "Frame3", {8, 60, 97, 17}, "Designator order"},
+        {"RefdesOrder", "QComboBox", "Frame3", {108, 56, 185, 21}, "As found", orders, false},
+        {"WorkbookXlsx", "QCheckBox", "Frame3", {304, 58, 153, 17}, ".xlsx file name"}};
     auto form = open();
     for (const ControlCase& expected : table) {
         SCOPED_TRACE(expected.name);
@@ -210,7 +210,7 @@ TEST_F(OptionsWindow, ControlsAsTheWindowOpensWithoutASettingsFile) {
     EXPECT_EQ(form->windowTitle(), "Options");
     EXPECT_EQ(form->objectName(), "Form1");
     // The frame "Bill of materials" adds its height below the other controls.
-    EXPECT_EQ(form->size(), QSize(508, 337));
+    EXPECT_EQ(form->size(), QSize(508, 345));
     EXPECT_TRUE(form->isModal());
     EXPECT_TRUE(dir.listing().empty());  // opening reads, never writes
 }
