@@ -30,8 +30,9 @@ std::optional<std::int16_t> settingsInteger(std::string_view value);
 std::optional<std::int32_t> settingsWideInteger(std::string_view value);
 
 // The values of a settings file applied to fields, line by line in file order (a repeated key
-// takes its last value). Integer values are converted to 16 bits with a half rounded to even;
-// a line without "=", a value that is not a number or one outside 16 bits is ignored.
+// takes its last value). Integer values are converted to 16 bits (the start row to 32) with a
+// half rounded to even; a line without "=", a value that is not a number or one outside those
+// bits is ignored.
 void applySettingsLines(const std::vector<std::string>& lines, Settings& fields);
 
 // Keeps its old name SetOptions: reads the settings file into the option fields; the defaults
