@@ -258,12 +258,10 @@ struct Run {
         if (!report(request)) {
             return exitReportFailed;
         }
-        if (report::hasWriter(settings.Export_File_Format)) {
-            for (const std::string& name :
-                 report::columnsNoComponentCarries(*session.design(), request.columns)) {
-                err << "vexlo-report: warning: no component carries the attribute \"" << name
-                    << "\"; its column is empty\n";
-            }
+        for (const std::string& name :
+             report::columnsNoComponentCarries(*session.design(), request.columns)) {
+            err << "vexlo-report: warning: no component carries the attribute \"" << name
+                << "\"; its column is empty\n";
         }
         return exitSuccess;
     }

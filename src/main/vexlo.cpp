@@ -300,8 +300,7 @@ void Vexlo::btnReport_Click() {
         }
         auto tool = connector_();
         operations::Session session(*tool);
-        return operations::reportStatus(operations::writeReport(session, request),
-                                        request.settings.Export_File_Format);
+        return operations::reportStatus(operations::writeReport(session, request));
     });
     if (keyMissing) {
         showMessage(QString::fromLatin1(operations::missingKeyMessage));
@@ -337,8 +336,7 @@ void Vexlo::btnloadChoice_Click() {
             request = operations::selectionRequest(*selection, name, request);
         }
         // A selection that could not be read is reported with the columns as they stood.
-        return operations::reportStatus(operations::writeReport(session, request),
-                                        request.settings.Export_File_Format);
+        return operations::reportStatus(operations::writeReport(session, request));
     });
 }
 

@@ -90,11 +90,7 @@ std::string batchFailureMessage(const std::vector<BatchEntry>& failed) {
     return text;
 }
 
-std::string reportStatus(const report::WrittenReport& report, int format) {
-    if (report.path.empty()) {
-        return "No report written: output format " + std::to_string(format) +
-               " is not one of 0 to 3";
-    }
+std::string reportStatus(const report::WrittenReport& report) {
     return "Report written: " + report.path + " (" + counted(report.rows, "row", "rows") + ")";
 }
 

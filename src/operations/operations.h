@@ -79,9 +79,8 @@ void reportAll(Session& session, const std::vector<std::string>& names,
 // The one message that tells a batch's failures, or "" when there were none.
 std::string batchFailureMessage(const std::vector<BatchEntry>& failed);
 
-// What the window's status line says after a report: "Report written: PATH (N rows)", or that
-// the format has none.
-std::string reportStatus(const report::WrittenReport& report, int format);
+// What the window's status line says after a report: "Report written: PATH (N rows)".
+std::string reportStatus(const report::WrittenReport& report);
 
 // What it says after "Load All": "Load All: N reports written, M failed".
 std::string batchStatus(std::size_t written, std::size_t failed);

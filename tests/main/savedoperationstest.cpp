@@ -245,9 +245,8 @@ TEST_F(SavedOperations, LoadAllGoesOnAfterAFailedReportAndTellsIt) {
     EXPECT_EQ(window->lblStatus->text(), "Load All: 1 report written, 1 failed");
 }
 
-// A failed report is told in a message and stays on the status line; a format without a
-// writer says so there alone.
-TEST_F(SavedOperations, StatusLineTellsFailuresAndFormatsWithoutWriter) {
+// A failed report is told in a message and stays on the status line.
+TEST_F(SavedOperations, StatusLineTellsFailures) {
     open();
     window->lstSelected->addItems({"REFDES", "Value"});
     window->chkCompress->setChecked(true);
@@ -260,9 +259,12 @@ TEST_F(SavedOperations, StatusLineTellsFailuresAndFormatsWithoutWriter) {
     EXPECT_EQ(window->lblStatus->text(), failure);
     writeFile(project.file("vexlosettings.qzv"), crlf({"Export_File_Format=7"}));
     window->SetOptions();
+    window->lblkey->setText("Value");
     click(window->btnReport);
-    EXPECT_EQ(messages.size(), 1u);
-    EXPECT_EQ(window->lblStatus->text(), "No report written: output format 7 is not one of 0 to 3");
+    const QString noWriter =
+        "Error 1012: The output format 7 has no report writer (0 Excel, 1 Text, 2 HTML, 3 CSV)";
+    EXPECT_EQ(messages, (std::vector<QString>{failure, noWriter}));
+    EXPECT_EQ(window->lblStatus->text(), noWriter);
 }
 
 }  // namespace

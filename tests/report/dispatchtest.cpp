@@ -242,12 +242,11 @@ TEST(ExporttoExcel, NamesThatLeaveTheFolderWriteNothing) {
     const ReportSource source{"..", board.dir.path() + "/proj/sch/", board.dir.path() + "/proj/",
                               board.tool.design};
     board.request.settings.Export_File_Format = FormatCsv;
-    EXPECT_EQ(ExporttoExcel(source, board.request), board.report(".._...csv"));
+    EXPECT_EQ(ExporttoExcel(source, board.request).path, board.report(".._...csv"));
 }
 
 // Format 0 is the workbook report alone: the design is loaded once, and no compressed table
-// is made on the way.
-// Workbook_Xlsx 1 names the same workbook ".xlsx".
+// is made on the way. Workbook_Xlsx 1 names the same workbook ".xlsx".
 TEST(ExporttoExcel, WorkbookFormatWritesTheWorkbookOnly) {
     std::string bytes[2];
     for (const int xlsx : {0, 1}) {
