@@ -5,10 +5,11 @@
 #include "common/error.h"
 #include "design/harvest.h"
 #include "operations/operations.h"
+#include "report/designtable.h"
 
 namespace vexlo::cli {
 
-const char* const helpText = R"(Usage: vexlo-report MODE [--format FORMAT] [--open]
+const char* const helpText = R"(Usage: vexlo-report MODE [OPTION...]
 
 Writes bills of materials of the design open in the running schematic tool, as the Vexlo
 window writes them, and prints the full path of each report written, one a line.
@@ -18,36 +19,89 @@ Modes (exactly one):
                         (the selection's name after "_" in the file name), as "Load All" does
   --selection NAME      one saved selection, as "Load Choices" does
   --column NAME ...     an ad-hoc column list (repeat --column, in order), as "Create Report"
-      [--compress]      writes it; --compress groups rows by the key and appends the "QTY"
-      [--key NAME]      column, as checking "Compress" does; compressing needs --key
+      [--compress       writes it; --compress merges the rows with equal values in the key
+       --key NAME]      column NAME and appends the "QTY" column, as checking "Compress"
+                        does; each of the two needs the other
   --list                print the names of the saved selections
   --attributes          print the design's attribute names, in the order first met
   --help                this text
   --version             print the program's name and version
 
-Options:
-  --format FORMAT       excel, text, html or csv (or 0 to 3) for this run; otherwise the
-                        settings file "vexlosettings.qzv" decides
+Settings for this run (otherwise the settings file "vexlosettings.qzv" decides):
+  --format FORMAT       excel, text, html or csv, in any letter case (or 0 to 3)
+  --exclude NAME=VALUES leave out the parts whose attribute NAME holds one of the values
+                        separated by "," (letter case and blanks around ignored), such as
+                        --exclude Fitted=DNP,NF
+  --refdes-order ORDER  designators in merged rows, and rows when not compressing: found (as
+                        the design lists them), natural (R1, R2, R10) or ranges (natural, runs
+                        of three or more written R1-R4)
+  --xlsx                name the workbook report ".xlsx" instead of ".xls"
+
+Other options:
   --open                show each report with xdg-open
   --timings             after each report, print on standard error the seconds spent
                         fetching the design, building the table and writing the file
 
+A --column that no component carries is reported empty, with a warning on standard error.
 The data files are found as the window finds them: in the tool's project folder, else in the
 first folder of QOSP (folders separated by ":") that holds them.
 
-Exit status: 0 success, 1 a report failed, 2 usage error, 3 the schematic tool is not running.
+Exit status:
+  0  success
+  1  a report failed; or the saved-selection file is missing or cannot be read (--all,
+     --selection, --list); or no saved selection has the name given to --selection
+  2  usage error
+  3  the schematic tool cannot be reached: it is not running, or there is no D-Bus session bus
 )";
 
 namespace {
 
-int parseFormat(const std::string& text) {
-    static const char* const names[] = {"excel", "text", "html", "csv"};
-    for (int format = 0; format < 4; ++format) {
-        if (text == names[format] || text == std::to_string(format)) {
-            return format;
+std::string lowerAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
         }
     }
-    throw UsageError{"unknown format \"" + text + "\" (use excel, text, html or csv)"};
+    return text;
+}
+
+// The index of a value among names (any letter case) or its number; -1 when neither.
+template <std::size_t count>
+int choiceIndex(const std::string& text, const char* const (&names)[count]) {
+    const std::string lower = lowerAscii(text);
+    for (std::size_t index = 0; index < count; ++index) {
+        if (lower == names[index] || text == std::to_string(index)) {
+            return static_cast<int>(index);
+        }
+    }
+    return -1;
+}
+
+int parseFormat(const std::string& text) {
+    static const char* const names[] = {"excel", "text", "html", "csv"};
+    const int format = choiceIndex(text, names);
+    if (format < 0) {
+        throw UsageError{"unknown format \"" + text + "\" (use excel, text, html or csv)"};
+    }
+    return format;
+}
+
+int parseRefdesOrder(const std::string& text) {
+    static const char* const names[] = {"found", "natural", "ranges"};
+    const int order = choiceIndex(text, names);
+    if (order < 0) {
+        throw UsageError{"unknown designator order \"" + text +
+                         "\" (use found, natural or ranges)"};
+    }
+    return order;
+}
+
+std::pair<std::string, std::string> parseExclusion(const std::string& text) {
+    const auto equals = text.find('=');
+    if (equals == std::string::npos || equals == 0) {
+        throw UsageError{"option --exclude needs NAME=VALUES, not \"" + text + "\""};
+    }
+    return {text.substr(0, equals), text.substr(equals + 1)};
 }
 
 void setMode(Command& command, Mode mode, const std::string& option) {
@@ -62,6 +116,7 @@ void setMode(Command& command, Mode mode, const std::string& option) {
 Command parseCommandLine(const std::vector<std::string>& arguments) {
     Command command;
     bool help = false;
+    bool keyGiven = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& option = arguments[i];
         auto value = [&]() -> const std::string& {
@@ -90,8 +145,15 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (option == "--key") {
             setMode(command, Mode::Columns, option);
             command.key = value();
+            keyGiven = true;
         } else if (option == "--format") {
             command.format = parseFormat(value());
+        } else if (option == "--exclude") {
+            command.exclude = parseExclusion(value());
+        } else if (option == "--refdes-order") {
+            command.refdesOrder = parseRefdesOrder(value());
+        } else if (option == "--xlsx") {
+            command.xlsx = true;
         } else if (option == "--open") {
             command.open = true;
         } else if (option == "--timings") {
@@ -104,6 +166,10 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
         command.mode = Mode::Help;
     } else if (command.mode == Mode::Help) {
         throw UsageError{"no mode given (--all, --selection, --column, --list or --attributes)"};
+    } else if (command.compress && command.key.empty()) {
+        throw UsageError{"option --compress needs --key NAME"};
+    } else if (keyGiven && !command.compress) {
+        throw UsageError{"option --key needs --compress"};
     }
     return command;
 }
@@ -141,7 +207,7 @@ struct Run {
     // One report; its path printed, or its failure told. False when it failed.
     bool report(const report::ReportRequest& request) {
         try {
-            printPath(operations::writeReport(session, request));
+            printPath(operations::writeReport(session, request).path);
             printTimings(*request.timings);
             return true;
         } catch (const std::exception& failure) {
@@ -154,27 +220,27 @@ struct Run {
         }
     }
 
+    // Unlike the window, which reports an unknown name with the lists emptied, a script is
+    // told of the typo and gets no report.
     int selection() {
+        const std::vector<std::string> lines = operations::readSelectionLines(session);
+        if (saved::sectionCount(lines, command.selection) == 0) {
+            err << "vexlo-report: no saved selection named " << command.selection << '\n';
+            return exitReportFailed;
+        }
         report::ReportTimings timings;
-        const auto loaded = operations::loadChoice(session, command.selection);
-        // As the window does, a selection file that cannot be read leaves the column list as it
-        // stood (here: empty) and the name out of the report's file name.
-        const bool written = loaded ? report(operations::selectionRequest(
-                                          *loaded, command.selection, baseRequest(&timings)))
-                                    : report(baseRequest(&timings));
+        const bool written =
+            report(operations::selectionRequest(saved::loadSelection(lines, command.selection),
+                                                command.selection, baseRequest(&timings)));
         return written ? exitSuccess : exitReportFailed;
     }
 
     int all() {
-        const auto names = operations::listSelections(session);
-        if (!names) {
-            throw Error(errc::FileNotFound, "Cannot read the saved selections from \"" +
-                                                session.dataFile(saved::selectionFileName) + "\"");
-        }
+        const auto names = saved::selectionNames(operations::readSelectionLines(session));
         bool allWritten = true;
         report::ReportTimings timings;
         operations::reportAll(
-            session, *names, baseRequest(&timings), [&](const operations::BatchEntry& entry) {
+            session, names, baseRequest(&timings), [&](const operations::BatchEntry& entry) {
                 if (entry.failure && entry.failure->number == errc::ToolNotRunning) {
                     throw *entry.failure;
                 }
@@ -183,7 +249,7 @@ struct Run {
                     allWritten = false;
                     return;
                 }
-                printPath(entry.path);
+                printPath(entry.report.path);
                 printTimings(timings);
                 timings = {};
             });
@@ -196,16 +262,19 @@ struct Run {
         request.columns = operations::columnList(command.columns, command.compress);
         request.compress = command.compress ? 1 : 0;
         request.key = command.key;
-        if (operations::lacksKey(request)) {
-            err << "vexlo-report: " << operations::missingKeyMessage << '\n';
+        if (!report(request)) {
             return exitReportFailed;
         }
-        return report(request) ? exitSuccess : exitReportFailed;
+        for (const std::string& name :
+             report::columnsNoComponentCarries(*session.design(), request.columns)) {
+            err << "vexlo-report: warning: no component carries the attribute \"" << name
+                << "\"; its column is empty\n";
+        }
+        return exitSuccess;
     }
 
     int list() {
-        const auto names = operations::listSelections(session);
-        for (const auto& name : names.value_or(std::vector<std::string>{})) {
+        for (const auto& name : saved::selectionNames(operations::readSelectionLines(session))) {
             out << name << '\n';
         }
         return exitSuccess;
@@ -219,6 +288,23 @@ struct Run {
     }
 };
 
+// The settings the command line overrides for this run.
+void applyOverrides(const Command& command, options::Settings& settings) {
+    if (command.format) {
+        settings.Export_File_Format = static_cast<std::int16_t>(*command.format);
+    }
+    if (command.exclude) {
+        settings.Exclude_Attribute = command.exclude->first;
+        settings.Exclude_Values = command.exclude->second;
+    }
+    if (command.refdesOrder) {
+        settings.Refdes_Order = static_cast<std::int16_t>(*command.refdesOrder);
+    }
+    if (command.xlsx) {
+        settings.Workbook_Xlsx = 1;
+    }
+}
+
 }  // namespace
 
 int runCommand(const Command& command, const design::ToolConnector& connect, std::ostream& out,
@@ -230,17 +316,18 @@ int runCommand(const Command& command, const design::ToolConnector& connect, std
     std::unique_ptr<design::SchematicTool> tool;
     try {
         tool = connect();
-    } catch (const Error&) {
-        err << "vexlo-report: " << operations::toolNotRunningMessage << '\n';
+    } catch (const Error& failure) {
+        err << "vexlo-report: "
+            << (failure.number == errc::NoSessionBus ? operations::noSessionBusMessage
+                                                     : operations::toolNotRunningMessage)
+            << '\n';
         return exitToolNotRunning;
     }
     operations::Session session(*tool);
     Run run{command, session, out, err, {}};
     try {
         operations::loadSettings(session, run.settings);
-        if (command.format) {
-            run.settings.Export_File_Format = static_cast<std::int16_t>(*command.format);
-        }
+        applyOverrides(command, run.settings);
         switch (command.mode) {
             case Mode::List:
                 return run.list();

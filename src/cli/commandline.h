@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "design/schematictool.h"
@@ -18,8 +19,12 @@ struct Command {
     bool compress = false;             // --compress
     std::string key;                   // --key
     std::optional<int> format;         // --format, overriding the settings file
-    bool open = false;                 // --open
-    bool timings = false;              // --timings
+    // --exclude NAME=VALUES, --refdes-order and --xlsx, overriding the settings file
+    std::optional<std::pair<std::string, std::string>> exclude;
+    std::optional<int> refdesOrder;
+    bool xlsx = false;
+    bool open = false;     // --open
+    bool timings = false;  // --timings
 };
 
 // A command line that cannot be understood; the text says why.
@@ -36,7 +41,7 @@ extern const char* const helpText;
 constexpr int exitSuccess = 0;
 constexpr int exitReportFailed = 1;
 constexpr int exitUsage = 2;
-constexpr int exitToolNotRunning = 3;
+constexpr int exitToolNotRunning = 3;  // or no session bus to find it on
 
 // Carries out a command against the tool: reports go where the window writes them, their paths
 // one a line on out, failures on err. Returns the exit status.

@@ -26,6 +26,7 @@ constexpr int BadTemplate = 1006;
 constexpr int BadStartRow = 1007;
 constexpr int WorkbookTooLarge = 1008;
 constexpr int SelectionNotSavable = 1009;
+constexpr int NoSessionBus = 1010;
 constexpr int NameLeavesFolder = 1011;
 constexpr int NoWriterForFormat = 1012;
 }  // namespace errc

@@ -46,6 +46,8 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
+constexpr int statusHeight = 255;  // twips
+
 template <typename Control>
 Control* place(QWidget* parent, const char* name, int left, int top, int width, int height) {
     auto* control = new Control(parent);
@@ -79,7 +81,8 @@ Vexlo::~Vexlo() = default;
 void Vexlo::createControls() {
     setObjectName(QStringLiteral("Vexlo"));
     setWindowTitle(QStringLiteral("Vexlo - check each report against the design before ordering"));
-    setFixedSize(twipsToPixels(7440), twipsToPixels(6945));
+    // The status line adds its height below the controls' area of 6945.
+    setFixedSize(twipsToPixels(7440), twipsToPixels(6945 + statusHeight));
     // The layout was drawn for a small 8-point face; larger default fonts clip the button captions.
     QFont face = font();
     face.setPointSizeF(7.5);
@@ -120,6 +123,7 @@ void Vexlo::createControls() {
     Label1 = place<QLabel>(this, "Label1", 2760, 5400, 1815, 1095);
     Label1->setText(QStringLiteral("Vexlo\nbills of materials\nfrom your schematic"));
     Label1->setWordWrap(true);
+    lblStatus = place<QLabel>(this, "lblStatus", 120, 6945, 7200, statusHeight);
     for (QListWidget* list : {static_cast<QListWidget*>(lstSelected), lstAttributes}) {
         list->setUniformItemSizes(true);
     }
@@ -174,7 +178,7 @@ void Vexlo::connectControls() {
     });
 }
 
-void Vexlo::runGuarded(bool hourglass, const std::function<void()>& operation) {
+std::optional<Error> Vexlo::runGuarded(bool hourglass, const std::function<void()>& operation) {
     std::optional<Error> failure;
     {
         std::optional<WaitCursor> wait;
@@ -190,14 +194,25 @@ void Vexlo::runGuarded(bool hourglass, const std::function<void()>& operation) {
     if (failure) {
         showMessage(toQt(errorMessage(*failure)));
     }
+    return failure;
+}
+
+void Vexlo::runReport(const std::function<std::string()>& operation) {
+    std::string status;
+    const auto failure = runGuarded(true, [&status, &operation] { status = operation(); });
+    const QString text = toQt(failure ? errorMessage(*failure) : status);
+    lblStatus->setText(text);
+    lblStatus->setToolTip(text);
 }
 
 bool Vexlo::Form_Load() {
     std::unique_ptr<design::SchematicTool> tool;
     try {
         tool = connector_();
-    } catch (const Error&) {
-        showMessage(QString::fromLatin1(operations::toolNotRunningMessage));
+    } catch (const Error& failure) {
+        showMessage(QString::fromLatin1(failure.number == errc::NoSessionBus
+                                            ? operations::noSessionBusMessage
+                                            : operations::toolNotRunningMessage));
         return false;
     }
     runGuarded(false, [this, &tool] {
@@ -277,15 +292,15 @@ report::ReportRequest Vexlo::reportRequest() const {
 
 void Vexlo::btnReport_Click() {
     bool keyMissing = false;
-    runGuarded(true, [this, &keyMissing] {
+    runReport([this, &keyMissing]() -> std::string {
         const report::ReportRequest request = reportRequest();
         if (operations::lacksKey(request)) {
             keyMissing = true;
-            return;
+            return operations::missingKeyMessage;
         }
         auto tool = connector_();
         operations::Session session(*tool);
-        operations::writeReport(session, request);
+        return operations::reportStatus(operations::writeReport(session, request));
     });
     if (keyMissing) {
         showMessage(QString::fromLatin1(operations::missingKeyMessage));
@@ -309,7 +324,7 @@ void Vexlo::showSelection(const saved::LoadedSelection& selection) {
 }
 
 void Vexlo::btnloadChoice_Click() {
-    runGuarded(true, [this] {
+    runReport([this] {
         auto tool = connector_();
         operations::Session session(*tool);
         const std::string name = toStd(cmbChoice->currentText());
@@ -321,27 +336,31 @@ void Vexlo::btnloadChoice_Click() {
             request = operations::selectionRequest(*selection, name, request);
         }
         // A selection that could not be read is reported with the columns as they stood.
-        operations::writeReport(session, request);
+        return operations::reportStatus(operations::writeReport(session, request));
     });
 }
 
 void Vexlo::btnLoadAll_Click() {
     std::vector<operations::BatchEntry> failed;
-    runGuarded(true, [this, &failed] {
+    runReport([this, &failed] {
         auto tool = connector_();
         operations::Session session(*tool);
         std::vector<std::string> names;
         for (int index = 0; index < cmbChoice->count(); ++index) {
             names.push_back(toStd(cmbChoice->itemText(index)));
         }
+        std::size_t written = 0;
         operations::reportAll(session, names, reportRequest(),
-                              [this, &failed](const operations::BatchEntry& entry) {
+                              [this, &failed, &written](const operations::BatchEntry& entry) {
                                   showSelection(*entry.selection);
                                   if (entry.failure) {
                                       failed.push_back(entry);
+                                  } else if (!entry.report.path.empty()) {
+                                      ++written;
                                   }
                               });
         columns_->enableAfterLoad();
+        return operations::batchStatus(written, failed.size());
     });
     if (!failed.empty()) {
         showMessage(toQt(operations::batchFailureMessage(failed)));
@@ -351,7 +370,7 @@ void Vexlo::btnLoadAll_Click() {
 void Vexlo::btnSaveAs_Click() {
     const QString name = txtSaveAs->text();
     if (name.isEmpty()) {
-        showMessage(QStringLiteral("You need to give the report a name befor saving it!"));
+        showMessage(QStringLiteral("You need to give the report a name before saving it!"));
         return;
     }
     int duplicates = 0;

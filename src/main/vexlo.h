@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "common/error.h"
 #include "common/stringarray.h"
@@ -67,8 +68,11 @@ private:
     void createControls();
     void connectControls();
     // Runs one operation at the window's edge: hourglass while it runs, a failure shown as
-    // "Error N: description", the program going on.
-    void runGuarded(bool hourglass, const std::function<void()>& operation);
+    // "Error N: description", the program going on. Returns the failure.
+    std::optional<Error> runGuarded(bool hourglass, const std::function<void()>& operation);
+    // Runs a report operation guarded; the status line then tells what the operation says
+    // happened, or its failure.
+    void runReport(const std::function<std::string()>& operation);
     // The saved-selection names in cmbChoice, the first one selected.
     void setChoices(const std::vector<std::string>& names);
     // Fill the saved-selection list: silent when the file cannot be opened.
@@ -110,6 +114,7 @@ public:
     QLabel* lblkey = nullptr;
     QLabel* label = nullptr;
     QLabel* Label1 = nullptr;
+    QLabel* lblStatus = nullptr;  // the line below the controls: what the last report did
 
 private:
     std::unique_ptr<selection::ColumnSelection> columns_;

@@ -1,9 +1,17 @@
 #include "operations/operations.h"
 
+#include "common/textfile.h"
 #include "options/settingsfile.h"
-#include "report/dispatch.h"
 
 namespace vexlo::operations {
+
+namespace {
+
+std::string counted(std::size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+}  // namespace
 
 void loadSettings(Session& session, options::Settings& fields) {
     options::SetOptions(session.dataFile(options::settingsFileName), fields);
@@ -15,6 +23,10 @@ std::optional<std::vector<std::string>> listSelections(Session& session) {
 
 std::optional<saved::LoadedSelection> loadChoice(Session& session, const std::string& name) {
     return saved::loadSelectionFromFile(session.dataFile(saved::selectionFileName), name);
+}
+
+std::vector<std::string> readSelectionLines(Session& session) {
+    return readTextLinesOrThrow(session.dataFile(saved::selectionFileName));
 }
 
 std::vector<std::string> columnList(std::vector<std::string> columns, bool compress) {
@@ -37,7 +49,7 @@ report::ReportRequest selectionRequest(const saved::LoadedSelection& selection,
     return base;
 }
 
-std::string writeReport(Session& session, const report::ReportRequest& request) {
+report::WrittenReport writeReport(Session& session, const report::ReportRequest& request) {
     report::checkFormat(request.settings.Export_File_Format);
     const double fetchedBefore = session.fetchSeconds();
     const report::ReportSource& source = session.source();
@@ -59,7 +71,7 @@ void reportAll(Session& session, const std::vector<std::string>& names,
         }
         BatchEntry entry{name, &*selection, {}, {}};
         try {
-            entry.path = writeReport(session, selectionRequest(*selection, name, base));
+            entry.report = writeReport(session, selectionRequest(*selection, name, base));
         } catch (const std::exception& failure) {
             entry.failure = asError(failure);
         }
@@ -76,6 +88,15 @@ std::string batchFailureMessage(const std::vector<BatchEntry>& failed) {
         text += "\n" + entry.name + ": " + errorMessage(*entry.failure);
     }
     return text;
+}
+
+std::string reportStatus(const report::WrittenReport& report) {
+    return "Report written: " + report.path + " (" + counted(report.rows, "row", "rows") + ")";
+}
+
+std::string batchStatus(std::size_t written, std::size_t failed) {
+    return "Load All: " + counted(written, "report", "reports") + " written, " +
+           std::to_string(failed) + " failed";
 }
 
 }  // namespace vexlo::operations

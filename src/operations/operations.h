@@ -8,6 +8,7 @@
 #include "common/error.h"
 #include "operations/session.h"
 #include "options/settings.h"
+#include "report/dispatch.h"
 #include "report/request.h"
 #include "saved/selectionfile.h"
 
@@ -20,10 +21,15 @@ namespace vexlo::operations {
 inline constexpr const char* toolNotRunningMessage =
     "You need to have Trelmo Schemora Open to run this program!";
 
+// The message when there is no session bus to find the schematic tool on.
+inline constexpr const char* noSessionBusMessage =
+    "There is no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is unset or cannot be reached), so "
+    "the schematic tool cannot be found";
+
 // Create Report's message when compressing without a key.
 inline constexpr const char* missingKeyMessage =
     "You have selected to Compress Report, you must select a Key. Select the key in the Attribute "
-    "Selected list and select the 'Add Key' button";
+    "Selected list and select the 'Select Part Number' button";
 
 // The option fields from the settings file over the fields as they stand (the defaults when
 // there is no file).
@@ -36,6 +42,10 @@ std::optional<std::vector<std::string>> listSelections(Session& session);
 // cannot be read.
 std::optional<saved::LoadedSelection> loadChoice(Session& session, const std::string& name);
 
+// The saved-selection file's lines for a strict reader; a file that is missing or cannot be
+// read whole throws with the reason.
+std::vector<std::string> readSelectionLines(Session& session);
+
 // A column list as the Compress box leaves it: "QTY" appended when compressing.
 std::vector<std::string> columnList(std::vector<std::string> columns, bool compress);
 
@@ -46,15 +56,15 @@ bool lacksKey(const report::ReportRequest& request);
 report::ReportRequest selectionRequest(const saved::LoadedSelection& selection,
                                        const std::string& name, report::ReportRequest base);
 
-// One report of the open design, its path returned. A format without a writer fails before the
+// One report of the open design: its path and rows. A format without a writer fails before the
 // design is fetched. The session's design fetch is counted in the request's timings.
-std::string writeReport(Session& session, const report::ReportRequest& request);
+report::WrittenReport writeReport(Session& session, const report::ReportRequest& request);
 
-// One selection's part in a batch: the report's path, or why it was not written.
+// One selection's part in a batch: the report, or why it was not written.
 struct BatchEntry {
     std::string name;
     const saved::LoadedSelection* selection = nullptr;
-    std::string path;
+    report::WrittenReport report;
     std::optional<Error> failure;
 };
 
@@ -68,5 +78,11 @@ void reportAll(Session& session, const std::vector<std::string>& names,
 
 // The one message that tells a batch's failures, or "" when there were none.
 std::string batchFailureMessage(const std::vector<BatchEntry>& failed);
+
+// What the window's status line says after a report: "Report written: PATH (N rows)".
+std::string reportStatus(const report::WrittenReport& report);
+
+// What it says after "Load All": "Load All: N reports written, M failed".
+std::string batchStatus(std::size_t written, std::size_t failed);
 
 }  // namespace vexlo::operations

@@ -18,9 +18,16 @@ namespace vexlo::options {
 namespace {
 
 const QString templateDialogTitle = QStringLiteral("Select Excel Template File...");
-// Templates are workbooks in the package format whatever their extension, so both are offered.
+// Templates are workbooks in the package format whatever their extension, so both are offered,
+// together at first.
+const QString workbookFilter = QStringLiteral("Excel Files (.xls, .xlsx) (*.xls *.xlsx)");
 const QString xlsFilter = QStringLiteral("Excel Files (.xls) (*.xls)");
 const QString xlsxFilter = QStringLiteral("Excel Files (.xlsx) (*.xlsx)");
+
+// The controls above keep the places they were drawn in; the frame "Bill of materials" adds
+// its height below them.
+constexpr int billFrameTop = 3720;
+constexpr int billFrameHeight = 1335;
 
 QString toQt(const std::string& text) {
     return QString::fromStdString(text);
@@ -135,7 +142,7 @@ Form1::Form1(std::function<std::string()> settingsPath, std::function<std::strin
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Options"));
     setModal(true);
-    setFixedSize(twipsToPixels(7620), twipsToPixels(4530));
+    setFixedSize(twipsToPixels(7620), twipsToPixels(billFrameTop + billFrameHeight + 120));
     // The layout was drawn for a small 8-point face; larger default fonts clip the captions.
     QFont face = font();
     face.setPointSizeF(7.5);
@@ -174,11 +181,36 @@ void Form1::createControls() {
     btnSave = button(this, "btnSave", "Save", 720, 3000, 2535, 615);
     btnCancel = button(this, "btnCancel", "Cancel", 4320, 3000, 2535, 615);
 
+    QGroupBox* Frame3 =
+        frame(this, "Frame3", "Bill of materials", 120, billFrameTop, 7380, billFrameHeight);
+    label(Frame3, "Label8", "Leave out parts whose attribute", 120, 240, 3495, 255);
+    ExcludeAttribute = textBox(Frame3, "ExcludeAttribute", 120, 480, 3495, 285);
+    label(Frame3, "Label9", "is one of (separated by \",\")", 3720, 240, 3495, 255);
+    ExcludeValues = textBox(Frame3, "ExcludeValues", 3720, 480, 3495, 285);
+    label(Frame3, "Label10", "Designator order", 120, 900, 1455, 255);
+    RefdesOrder = comboBox(Frame3, "RefdesOrder", refdesOrderItems, 1620, 840, 2775, 315);
+    RefdesOrder->setEditable(false);
+    WorkbookXlsx = checkBox(Frame3, "WorkbookXlsx", ".xlsx file name", 4560, 870, 2295, 255);
+
     // Keyboard order of the controls that take focus; frames and labels take none.
-    QWidget* const order[] = {HeaderFontSize,   ValueFontSize, BoldH,   BoldV,
-                              ItalicH,          ItalicV,       AlignH,  AlignV,
-                              ExportFileFormat, ExcelStart,    btnSave, btnCancel,
-                              txtExcelTemplate, btnBrowse};
+    QWidget* const order[] = {HeaderFontSize,
+                              ValueFontSize,
+                              BoldH,
+                              BoldV,
+                              ItalicH,
+                              ItalicV,
+                              AlignH,
+                              AlignV,
+                              ExportFileFormat,
+                              ExcelStart,
+                              btnSave,
+                              btnCancel,
+                              txtExcelTemplate,
+                              btnBrowse,
+                              ExcludeAttribute,
+                              ExcludeValues,
+                              RefdesOrder,
+                              WorkbookXlsx};
     for (std::size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -207,6 +239,10 @@ void Form1::showValues(const SettingsText& values) {
     AlignV->setCurrentIndex(values.Align_Value);
     ExportFileFormat->setCurrentIndex(values.Export_File_Format);
     txtExcelTemplate->setText(toQt(values.Excel_File_Start));
+    ExcludeAttribute->setText(toQt(values.Exclude_Attribute));
+    ExcludeValues->setText(toQt(values.Exclude_Values));
+    RefdesOrder->setCurrentIndex(values.Refdes_Order);
+    WorkbookXlsx->setCheckState(toCheckState(values.Workbook_Xlsx));
 }
 
 SettingsText Form1::currentValues() const {
@@ -222,12 +258,22 @@ SettingsText Form1::currentValues() const {
     values.Align_Value = itemIndex(AlignV);
     values.Export_File_Format = itemIndex(ExportFileFormat);
     values.Excel_File_Start = txtExcelTemplate->text().toStdString();
+    values.Exclude_Attribute = ExcludeAttribute->text().toStdString();
+    values.Exclude_Values = ExcludeValues->text().toStdString();
+    values.Refdes_Order = RefdesOrder->currentIndex();
+    values.Workbook_Xlsx = fromCheckState(WorkbookXlsx->checkState());
     return values;
 }
 
 void Form1::btnSave_Click() {
+    const SettingsText values = currentValues();
+    // Refused here rather than by the report run that would meet them later.
+    if (const std::string problem = settingsTextProblem(values); !problem.empty()) {
+        QMessageBox::information(this, QStringLiteral("Vexlo"), toQt(problem), QMessageBox::Ok);
+        return;
+    }
     try {
-        writeTextLines(settingsPath_(), settingsLines(currentValues()));
+        writeTextLines(settingsPath_(), settingsLines(values));
         setOptions_();
     } catch (const std::exception& failure) {
         showError(failure);
@@ -249,8 +295,8 @@ void Form1::btnBrowse_Click() {
             return;
         }
     }
-    const QString chosen = fileDialog_(this, templateDialogTitle, folder,
-                                       xlsFilter + QStringLiteral(";;") + xlsxFilter, xlsFilter);
+    const QString filters = QStringList{workbookFilter, xlsFilter, xlsxFilter}.join(u";;");
+    const QString chosen = fileDialog_(this, templateDialogTitle, folder, filters, workbookFilter);
     if (!chosen.isEmpty()) {
         txtExcelTemplate->setText(chosen);
     }

@@ -64,6 +64,11 @@ private:
     QPushButton* btnBrowse = nullptr;
     QPushButton* btnSave = nullptr;
     QPushButton* btnCancel = nullptr;
+    // The frame "Bill of materials".
+    QLineEdit* ExcludeAttribute = nullptr;
+    QLineEdit* ExcludeValues = nullptr;
+    QComboBox* RefdesOrder = nullptr;
+    QCheckBox* WorkbookXlsx = nullptr;
 };
 
 }  // namespace vexlo::options

@@ -6,10 +6,11 @@
 
 namespace vexlo::options {
 
-// The eleven option fields of the main window, named by their keys in the settings file.
-// Everything starts at zero or empty, as the window's fields do before SetOptions runs.
+// The option fields of the main window, named by their keys in the settings file. Everything
+// starts at zero or empty, as the window's fields do before SetOptions runs; for the bill of
+// materials settings that is "off", so a file without them gives the reports it always gave.
 struct Settings {
-    std::int16_t Excel_Start = 0;
+    std::int32_t Excel_Start = 0;  // wider than the rest: a worksheet has 1,048,576 rows
     std::int16_t Header_Font_Size = 0;
     std::int16_t Value_Font_Size = 0;
     std::int16_t Export_File_Format = 0;
@@ -20,6 +21,11 @@ struct Settings {
     std::int16_t Align_Header = 0;
     std::int16_t Align_Value = 0;
     std::string Excel_File_Start;
+    // Parts whose Exclude_Attribute value is one of Exclude_Values ("," between) are left out.
+    std::string Exclude_Attribute;
+    std::string Exclude_Values;
+    std::int16_t Refdes_Order = 0;   // 0 as found, 1 natural order, 2 natural order with ranges
+    std::int16_t Workbook_Xlsx = 0;  // 1: the workbook report is named ".xlsx"
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };

@@ -1,5 +1,6 @@
 #include "options/settingsfile.h"
 
+#include <cstdint>
 #include <exception>
 
 #include "common/error.h"
@@ -73,7 +74,6 @@ struct KeyedMember {
 };
 
 constexpr KeyedMember<std::int16_t Settings::*> integerKeys[] = {
-    {"Excel_Start", &Settings::Excel_Start},
     {"Header_Font_Size", &Settings::Header_Font_Size},
     {"Value_Font_Size", &Settings::Value_Font_Size},
     {"Value_Bold", &Settings::Value_Bold},
@@ -83,6 +83,14 @@ constexpr KeyedMember<std::int16_t Settings::*> integerKeys[] = {
     {"Align_Header", &Settings::Align_Header},
     {"Align_Value", &Settings::Align_Value},
     {"Export_File_Format", &Settings::Export_File_Format},
+    {"Refdes_Order", &Settings::Refdes_Order},
+    {"Workbook_Xlsx", &Settings::Workbook_Xlsx},
+};
+
+constexpr KeyedMember<std::string Settings::*> textKeys[] = {
+    {"Excel_File_Start", &Settings::Excel_File_Start},
+    {"Exclude_Attribute", &Settings::Exclude_Attribute},
+    {"Exclude_Values", &Settings::Exclude_Values},
 };
 
 constexpr KeyedMember<std::string SettingsText::*> windowTextKeys[] = {
@@ -90,6 +98,8 @@ constexpr KeyedMember<std::string SettingsText::*> windowTextKeys[] = {
     {"Header_Font_Size", &SettingsText::Header_Font_Size},
     {"Value_Font_Size", &SettingsText::Value_Font_Size},
     {"Excel_File_Start", &SettingsText::Excel_File_Start},
+    {"Exclude_Attribute", &SettingsText::Exclude_Attribute},
+    {"Exclude_Values", &SettingsText::Exclude_Values},
 };
 
 constexpr KeyedMember<int SettingsText::*> windowCheckKeys[] = {
@@ -97,6 +107,7 @@ constexpr KeyedMember<int SettingsText::*> windowCheckKeys[] = {
     {"Header_Bold", &SettingsText::Header_Bold},
     {"Value_Italic", &SettingsText::Value_Italic},
     {"Header_Italic", &SettingsText::Header_Italic},
+    {"Workbook_Xlsx", &SettingsText::Workbook_Xlsx},
 };
 
 struct ItemIndexKey {
@@ -111,6 +122,9 @@ constexpr ItemIndexKey windowItemKeys[] = {
     {"Export_File_Format", &SettingsText::Export_File_Format,
      static_cast<int>(fileFormatItems.size())},
 };
+
+// The designator order is a list without typed text: it always has an item.
+constexpr std::string_view refdesOrderKey = "Refdes_Order";
 
 template <typename Entry, std::size_t count>
 const Entry* findKey(const Entry (&entries)[count], std::string_view key) {
@@ -144,12 +158,15 @@ bool applyWindowLine(const KeyValue& line, SettingsText& values) {
     if (const auto* item = findKey(windowItemKeys, line.key)) {
         return setWindowInteger(line.value, -1, item->itemCount - 1, values.*item->member);
     }
+    if (line.key == refdesOrderKey) {
+        return setWindowInteger(line.value, 0, static_cast<int>(refdesOrderItems.size()) - 1,
+                                values.Refdes_Order);
+    }
     return true;
 }
 
-}  // namespace
-
-std::optional<std::int16_t> settingsInteger(std::string_view value) {
+// A settings number rounded to an integer, if it is one from low to high.
+std::optional<long> settingsNumber(std::string_view value, long low, long high) {
     std::string_view text = trimBlanks(value);
     bool negative = false;
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
@@ -168,8 +185,8 @@ std::optional<std::int16_t> settingsInteger(std::string_view value) {
     while (!whole.empty() && whole.front() == '0') {
         whole.remove_prefix(1);
     }
-    // Six digits are already outside 16 bits, and the magnitude stays far from overflow.
-    if (whole.size() > 5) {
+    // Eleven digits are already outside 32 bits, and the magnitude stays far from overflow.
+    if (whole.size() > 10) {
         return std::nullopt;
     }
     long magnitude = 0;
@@ -180,10 +197,32 @@ std::optional<std::int16_t> settingsInteger(std::string_view value) {
         ++magnitude;
     }
     const long number = negative ? -magnitude : magnitude;
-    if (number < -32768 || number > 32767) {
+    if (number < low || number > high) {
         return std::nullopt;
     }
-    return static_cast<std::int16_t>(number);
+    return number;
+}
+
+// A value the Options window saves only as a whole number from 1 to highest, in digits.
+bool isWholeNumberUpTo(const std::string& text, long highest) {
+    if (text.empty() || text.size() > 10 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    const long number = std::stol(text);
+    return number >= 1 && number <= highest;
+}
+
+}  // namespace
+
+std::optional<std::int16_t> settingsInteger(std::string_view value) {
+    const auto number = settingsNumber(value, -32768, 32767);
+    return number ? std::optional<std::int16_t>(static_cast<std::int16_t>(*number)) : std::nullopt;
+}
+
+std::optional<std::int32_t> settingsWideInteger(std::string_view value) {
+    const auto number = settingsNumber(value, INT32_MIN, INT32_MAX);
+    return number ? std::optional<std::int32_t>(static_cast<std::int32_t>(*number)) : std::nullopt;
 }
 
 void applySettingsLines(const std::vector<std::string>& lines, Settings& fields) {
@@ -192,8 +231,12 @@ void applySettingsLines(const std::vector<std::string>& lines, Settings& fields)
         if (!split) {
             continue;
         }
-        if (split->key == "Excel_File_Start") {
-            fields.Excel_File_Start = split->value;
+        if (const auto* text = findKey(textKeys, split->key)) {
+            fields.*text->member = split->value;
+        } else if (split->key == "Excel_Start") {
+            if (const auto number = settingsWideInteger(split->value)) {
+                fields.Excel_Start = *number;
+            }
         } else if (const auto* integer = findKey(integerKeys, split->key)) {
             if (const auto number = settingsInteger(split->value)) {
                 fields.*integer->member = *number;
@@ -243,6 +286,18 @@ std::vector<std::string> settingsLines(const SettingsText& values) {
     if (!values.Excel_File_Start.empty()) {
         lines.push_back("Excel_File_Start=" + values.Excel_File_Start);
     }
+    if (!values.Exclude_Attribute.empty()) {
+        lines.push_back("Exclude_Attribute=" + values.Exclude_Attribute);
+    }
+    if (!values.Exclude_Values.empty()) {
+        lines.push_back("Exclude_Values=" + values.Exclude_Values);
+    }
+    if (values.Refdes_Order != 0) {
+        lines.push_back("Refdes_Order=" + std::to_string(values.Refdes_Order));
+    }
+    if (values.Workbook_Xlsx != 0) {
+        lines.push_back("Workbook_Xlsx=" + std::to_string(values.Workbook_Xlsx));
+    }
     return lines;
 }
 
@@ -276,6 +331,27 @@ SettingsText readWindowSettings(const std::string& path) {
         values.Excel_Start = "1";
     }
     return values;
+}
+
+std::string settingsTextProblem(const SettingsText& values) {
+    struct Field {
+        const std::string& text;
+        const char* caption;
+        long highest;
+        const char* range;
+    };
+    const Field fields[] = {
+        {values.Header_Font_Size, "Header Font Size", 409, "1 to 409"},
+        {values.Value_Font_Size, "Value Font Size", 409, "1 to 409"},
+        {values.Excel_Start, "Excel Line Start on", 1048576, "1 to 1,048,576"},
+    };
+    for (const Field& field : fields) {
+        if (!isWholeNumberUpTo(field.text, field.highest)) {
+            return std::string("\"") + field.caption + "\" must be a whole number from " +
+                   field.range + ", not \"" + field.text + "\".";
+        }
+    }
+    return {};
 }
 
 }  // namespace vexlo::options

@@ -16,7 +16,9 @@ inline constexpr const char* settingsFileName = "vexlosettings.qzv";
 
 // The items of the alignment and output-format boxes; a value is an index into these.
 inline constexpr std::array<const char*, 3> alignmentItems{"Left", "Center", "Right"};
-inline constexpr std::array<const char*, 4> fileFormatItems{"Excel", "Text", "HTML", "CVS"};
+inline constexpr std::array<const char*, 4> fileFormatItems{"Excel", "Text", "HTML", "CSV"};
+inline constexpr std::array<const char*, 3> refdesOrderItems{"As found", "Natural order",
+                                                             "Natural order with ranges"};
 
 // A settings value as a 16-bit integer. A number is plain decimal: an optional "+" or "-", digits,
 // optionally "." and more digits (at least one digit in all), with blanks (spaces, tabs) allowed
@@ -24,10 +26,13 @@ inline constexpr std::array<const char*, 4> fileFormatItems{"Excel", "Text", "HT
 // one. nullopt for anything else (exponents, separators, an empty value) and for a result
 // outside -32768..32767.
 std::optional<std::int16_t> settingsInteger(std::string_view value);
+// The same number read into 32 bits, for the start row.
+std::optional<std::int32_t> settingsWideInteger(std::string_view value);
 
 // The values of a settings file applied to fields, line by line in file order (a repeated key
-// takes its last value). Integer values are converted to 16 bits with a half rounded to even;
-// a line without "=", a value that is not a number or one outside 16 bits is ignored.
+// takes its last value). Integer values are converted to 16 bits (the start row to 32) with a
+// half rounded to even; a line without "=", a value that is not a number or one outside those
+// bits is ignored.
 void applySettingsLines(const std::vector<std::string>& lines, Settings& fields);
 
 // Keeps its old name SetOptions: reads the settings file into the option fields, the file's
@@ -43,9 +48,14 @@ struct SettingsText {
     int Value_Bold = 0, Header_Bold = 0, Value_Italic = 0, Header_Italic = 0;  // check states
     int Align_Header = 0, Align_Value = 0, Export_File_Format = 0;             // item indexes
     std::string Excel_File_Start;                                              // template box
+    std::string Exclude_Attribute, Exclude_Values;                             // text boxes
+    int Refdes_Order = 0;                                                      // item index
+    int Workbook_Xlsx = 0;                                                     // check state
 };
 
-// The lines "Save" writes, in order; the template line only when the template is not empty.
+// The lines "Save" writes, in order; the template line only when the template is not empty,
+// and after them the bill of materials settings that are not at their defaults (empty, 0), so
+// that a file without them reads as before.
 std::vector<std::string> settingsLines(const SettingsText& values);
 
 // The Options window's values before any file is read: "1", "10", "10", boxes unchecked, the
@@ -64,5 +74,9 @@ void applyWindowLines(const std::vector<std::string>& lines, SettingsText& value
 // lacks shows its initial value, the value SetOptions takes for it. A path that is no regular
 // file throws.
 SettingsText readWindowSettings(const std::string& path);
+
+// Why "Save" refuses the values, naming the field; "" when they can be saved. Font sizes must be
+// whole numbers from 1 to 409 and the start row one from 1 to 1,048,576, written in digits only.
+std::string settingsTextProblem(const SettingsText& values);
 
 }  // namespace vexlo::options

@@ -16,9 +16,84 @@ std::string withSpaces(std::string text) {
     return text;
 }
 
+bool isBlank(char c) noexcept {
+    return c == ' ' || c == '\t';
+}
+
+// The text as exclusions compare it: blanks around removed, ASCII letters in lower case.
+std::string comparable(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    std::string folded(text);
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return folded;
+}
+
+// The kept components in the table's row order.
+std::vector<const design::Component*> keptComponents(const design::FlattenedDesign& design,
+                                                     const TableRules& rules) {
+    const auto& components = design.Components("");
+    std::vector<const design::Component*> kept;
+    kept.reserve(components.size());
+    std::unordered_set<std::string_view> met;
+    met.reserve(components.size());
+    for (const design::Component& component : components) {
+        if (component.Refdes.empty() || !met.insert(component.Refdes).second ||
+            excludes(rules.exclusion, component)) {
+            continue;
+        }
+        kept.push_back(&component);
+    }
+    if (rules.naturalOrder) {
+        std::stable_sort(kept.begin(), kept.end(),
+                         [](const design::Component* left, const design::Component* right) {
+                             return compareDesignators(left->Refdes, right->Refdes) < 0;
+                         });
+    }
+    return kept;
+}
+
 }  // namespace
 
-Table buildTable(const design::FlattenedDesign& design, const std::vector<std::string>& columns) {
+Exclusion exclusionOf(const std::string& attribute, std::string_view values) {
+    Exclusion exclusion;
+    exclusion.attribute = attribute;
+    if (attribute.empty()) {
+        return exclusion;
+    }
+    for (;;) {
+        const std::size_t comma = values.find(',');
+        std::string value = comparable(values.substr(0, comma));
+        if (!value.empty()) {
+            exclusion.values.push_back(std::move(value));
+        }
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        values.remove_prefix(comma + 1);
+    }
+    return exclusion;
+}
+
+bool excludes(const Exclusion& exclusion, const design::Component& component) {
+    if (exclusion.attribute.empty() || exclusion.values.empty()) {
+        return false;
+    }
+    const std::string value = comparable(design::attributeValue(component, exclusion.attribute));
+    return std::find(exclusion.values.begin(), exclusion.values.end(), value) !=
+           exclusion.values.end();
+}
+
+Table buildTable(const design::FlattenedDesign& design, const std::vector<std::string>& columns,
+                 const TableRules& rules) {
     Table table;
     table.columns = columns;
     for (const std::string& name : columns) {
@@ -31,14 +106,9 @@ Table buildTable(const design::FlattenedDesign& design, const std::vector<std::s
     for (const std::string& name : columns) {
         isQuantity.push_back(name == "QTY");
     }
-    const auto& components = design.Components("");
-    table.cells.reserve(components.size() * table.width());
-    std::unordered_set<std::string_view> met;
-    met.reserve(components.size());
-    for (const design::Component& component : components) {
-        if (component.Refdes.empty() || !met.insert(component.Refdes).second) {
-            continue;
-        }
+    const std::vector<const design::Component*> kept = keptComponents(design, rules);
+    table.cells.reserve(kept.size() * table.width());
+    for (const design::Component* component : kept) {
         if (columns.empty()) {
             table.cells.emplace_back();
         }
@@ -47,13 +117,34 @@ Table buildTable(const design::FlattenedDesign& design, const std::vector<std::s
                 table.cells.emplace_back("1");
                 continue;
             }
-            const std::string_view value = design::attributeValue(component, columns[column]);
+            const std::string_view value = design::attributeValue(*component, columns[column]);
             table.cells.emplace_back(std::none_of(value.begin(), value.end(), breaksLines)
                                          ? value
                                          : table.keep(withSpaces(std::string(value))));
         }
     }
     return table;
+}
+
+std::vector<std::string> columnsNoComponentCarries(const design::FlattenedDesign& design,
+                                                   const std::vector<std::string>& columns) {
+    std::vector<std::string> missing;
+    for (const std::string& name : columns) {
+        if (name == "QTY") {
+            continue;
+        }
+        const auto& components = design.Components("");
+        const bool carried =
+            std::any_of(components.begin(), components.end(), [&name](const auto& component) {
+                return component.OATs("", name).Count() != 0 ||
+                       component.Attributes.byName(name).Count() != 0 ||
+                       component.Symbol.Attributes.byName(name).Count() != 0;
+            });
+        if (!carried) {
+            missing.push_back(name);
+        }
+    }
+    return missing;
 }
 
 }  // namespace vexlo::report

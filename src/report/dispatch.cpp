@@ -25,23 +25,33 @@ void addSeconds(const ReportRequest& request, double ReportTimings::*phase,
     }
 }
 
-const char* extensionOf(int format) {
+const char* extensionOf(const options::Settings& settings) {
     static const char* const extensions[] = {".xls", ".txt", ".html", ".csv"};
-    return extensions[format];
+    if (settings.Export_File_Format == FormatWorkbook && settings.Workbook_Xlsx == 1) {
+        return ".xlsx";
+    }
+    return extensions[settings.Export_File_Format];
 }
 
 // The table of the request, grouped by the key when compressing: sorted, and for every format
-// but the workbook (which groups on the sheet) merged.
+// but the workbook (which groups on the sheet) merged. The key sort is stable over the rows as
+// found, so the natural order only reorders the merged reference lists; without compressing it
+// orders the rows.
 Table tableFor(const ReportSource& source, const ReportRequest& request,
                std::optional<Grouping>& grouping) {
-    Table table = buildTable(*source.design, request.columns);
+    const options::Settings& settings = request.settings;
+    const RefdesOrder order = refdesOrderOf(settings.Refdes_Order);
+    TableRules rules;
+    rules.exclusion = exclusionOf(settings.Exclude_Attribute, settings.Exclude_Values);
+    rules.naturalOrder = order != RefdesOrder::AsFound && request.compress != 1;
+    Table table = buildTable(*source.design, request.columns, rules);
     if (request.compress == 1) {
-        grouping = Grouping{keyColumns(table.columns, request.key), {}};
+        grouping = Grouping{keyColumns(table.columns, request.key), {}, order};
         const std::size_t keyColumn = *grouping->columns.key;
         sortRows(table, keyColumn);
         grouping->starts = runStarts(table, keyColumn);
-        if (request.settings.Export_File_Format != FormatWorkbook) {
-            mergeRuns(table, grouping->starts, grouping->columns);
+        if (settings.Export_File_Format != FormatWorkbook) {
+            mergeRuns(table, grouping->starts, grouping->columns, order);
         }
     }
     return table;
@@ -74,14 +84,17 @@ void checkFormat(int format) {
     }
 }
 
-std::string ExporttoExcel(const ReportSource& source, const ReportRequest& request) {
+WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& request) {
     const int format = request.settings.Export_File_Format;
     checkFormat(format);
-    const std::string path = source.reportFile(request.choiceSuffix, extensionOf(format));
+    const std::string path = source.reportFile(request.choiceSuffix, extensionOf(request.settings));
     auto start = Clock::now();
     std::optional<Grouping> grouping;
     Table table = tableFor(source, request, grouping);
     addSeconds(request, &ReportTimings::tableSeconds, start);
+    // The workbook merges on the sheet: one row per run.
+    const std::size_t rows =
+        format == FormatWorkbook && grouping ? grouping->starts.size() : table.rowCount();
 
     start = Clock::now();
     if (format == FormatWorkbook) {
@@ -99,7 +112,7 @@ std::string ExporttoExcel(const ReportSource& source, const ReportRequest& reque
                                                 "\", but no viewer could be started to show it "
                                                 "(xdg-open was not found or failed)");
     }
-    return path;
+    return {path, rows};
 }
 
 }  // namespace vexlo::report

@@ -7,13 +7,21 @@
 
 namespace vexlo::report {
 
+// A report as written: its path and its number of data rows.
+struct WrittenReport {
+    std::string path;
+    std::size_t rows = 0;
+};
+
 // Keeps its old name; no spreadsheet application is involved: writes the report of the source's
 // design in the format of request.settings.Export_File_Format, as F + D + choiceSuffix +
-// extension, and returns its path. The run is design -> table -> (sorted and merged by the key
-// when request.compress is 1) -> the format's writer -> the file, replaced atomically -> the
-// viewer when request.showReport. Failures throw vexlo::Error; nothing but the report itself is
-// ever written.
-std::string ExporttoExcel(const ReportSource& source, const ReportRequest& request);
+// extension (".xls", or ".xlsx" with Workbook_Xlsx 1; ".txt", ".html", ".csv"). The run is
+// design -> table (parts left out by the exclusion settings; rows in natural designator order
+// when Refdes_Order asks for it and not compressing) -> (sorted by the key, stably, and merged
+// with the reference lists in the Refdes_Order when request.compress is 1) -> the format's
+// writer -> the file, replaced atomically -> the viewer when request.showReport. Failures throw
+// vexlo::Error; nothing but the report itself is ever written.
+WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& request);
 
 // A format without a writer fails with NoWriterForFormat before anything is asked or written.
 void checkFormat(int format);

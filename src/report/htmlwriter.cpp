@@ -41,7 +41,7 @@ void writeHtmlReport(const Table& table, const options::Settings& settings,
     const HtmlCellTemplate cell = htmlCellTemplate(settings.Value_Bold, settings.Value_Italic);
     const std::string fontSize = std::to_string(settings.Header_Font_Size);
     std::string html =
-        "<HTML>\r\n<HEAD><TITLE></TITLE></HEAD>\r\n<BODY>\r\n"
+        "<HTML>\r\n<HEAD>\r\n<META charset=\"utf-8\">\r\n<TITLE></TITLE></HEAD>\r\n<BODY>\r\n"
         "<TABLE BORDER CELLSPACING=1 CELLPADDING=9>\r\n";
     forEachPrintedRow(table, [&](std::span<const std::string_view> row) {
         html += "<TR>\r\n";

@@ -20,7 +20,8 @@ HtmlCellTemplate htmlCellTemplate(int valueBold, int valueItalic) noexcept;
 // "&", "<" and ">" as entities; everything else as it is.
 std::string escapeHtml(std::string_view text);
 
-// The HTML report: one table row per printed row, header first, one line per cell, an empty
+// The HTML report, declared UTF-8 (the cells are the design's bytes, "µ" and "Ω" included): one
+// table row per printed row, header first, one line per cell, an empty
 // cell shown as "-", every cell centred in the font size Header_Font_Size and bold or italic by
 // Value_Bold and Value_Italic; lines ended by CR LF.
 void writeHtmlReport(const Table& table, const options::Settings& settings, const ReportSink& sink);

@@ -107,6 +107,75 @@ bool sameMergeKey(std::string_view left, const std::optional<double>& leftNumber
     return !leftNumber && !rightNumber && left == right;
 }
 
+// A designator cut into its leading non-digit prefix, the digits after it and the rest.
+struct DesignatorParts {
+    std::string_view prefix;
+    std::string_view digits;
+    std::string_view rest;
+};
+
+DesignatorParts designatorParts(std::string_view text) noexcept {
+    std::size_t at = 0;
+    while (at < text.size() && !isDigit(text[at])) {
+        ++at;
+    }
+    const std::size_t digits = digitsFrom(text, at);
+    return {text.substr(0, at), text.substr(at, digits), text.substr(at + digits)};
+}
+
+std::string_view withoutLeadingZeros(std::string_view digits) noexcept {
+    while (!digits.empty() && digits.front() == '0') {
+        digits.remove_prefix(1);
+    }
+    return digits;
+}
+
+// Digit strings by their value, however long.
+int compareDigitValues(std::string_view left, std::string_view right) noexcept {
+    left = withoutLeadingZeros(left);
+    right = withoutLeadingZeros(right);
+    if (left.size() != right.size()) {
+        return left.size() < right.size() ? -1 : 1;
+    }
+    const int order = left.compare(right);
+    return (order > 0) - (order < 0);
+}
+
+// Whether next's number is previous's plus one.
+bool isSuccessor(std::string_view previous, std::string_view next) {
+    std::string incremented(withoutLeadingZeros(previous));
+    std::size_t at = incremented.size();
+    while (at > 0 && incremented[at - 1] == '9') {
+        incremented[--at] = '0';
+    }
+    if (at == 0) {
+        incremented.insert(incremented.begin(), '1');
+    } else {
+        ++incremented[at - 1];
+    }
+    return incremented == withoutLeadingZeros(next);
+}
+
+bool hasLeadingZero(std::string_view digits) noexcept {
+    return digits.size() > 1 && digits.front() == '0';
+}
+
+// Whether next carries a range on after previous. "R1-R3" must stand for R1, R2 and R3 as
+// written, so "R1, R02, R3" is no range, while "R9, R10, R11" and "R08, R09, R10" are.
+bool continuesRange(std::string_view previous, std::string_view next) {
+    const DesignatorParts before = designatorParts(previous);
+    const DesignatorParts after = designatorParts(next);
+    if (before.digits.empty() || after.digits.empty() || !before.rest.empty() ||
+        !after.rest.empty() || before.prefix != after.prefix) {
+        return false;
+    }
+    if ((hasLeadingZero(before.digits) || hasLeadingZero(after.digits)) &&
+        before.digits.size() != after.digits.size()) {
+        return false;
+    }
+    return isSuccessor(before.digits, after.digits);
+}
+
 }  // namespace
 
 std::string_view Table::keep(std::string text) {
@@ -230,7 +299,66 @@ std::vector<std::size_t> runStarts(const Table& table, std::size_t keyColumn) {
     return starts;
 }
 
-void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyColumns& columns) {
+RefdesOrder refdesOrderOf(int setting) noexcept {
+    switch (setting) {
+        case 1:
+            return RefdesOrder::Natural;
+        case 2:
+            return RefdesOrder::Ranges;
+        default:
+            return RefdesOrder::AsFound;
+    }
+}
+
+int compareDesignators(std::string_view left, std::string_view right) noexcept {
+    const DesignatorParts a = designatorParts(left);
+    const DesignatorParts b = designatorParts(right);
+    if (const int prefix = compareIgnoringAsciiCase(a.prefix, b.prefix)) {
+        return prefix;
+    }
+    if (a.digits.empty() != b.digits.empty()) {
+        return a.digits.empty() ? -1 : 1;
+    }
+    if (const int number = compareDigitValues(a.digits, b.digits)) {
+        return number;
+    }
+    const int rest = a.rest.compare(b.rest);
+    return (rest > 0) - (rest < 0);
+}
+
+std::string joinDesignators(std::vector<std::string_view> designators, RefdesOrder order) {
+    if (order != RefdesOrder::AsFound) {
+        std::stable_sort(designators.begin(), designators.end(),
+                         [](std::string_view left, std::string_view right) {
+                             return compareDesignators(left, right) < 0;
+                         });
+    }
+    std::string joined;
+    for (std::size_t first = 0; first < designators.size();) {
+        std::size_t last = first;
+        if (order == RefdesOrder::Ranges) {
+            while (last + 1 < designators.size() &&
+                   continuesRange(designators[last], designators[last + 1])) {
+                ++last;
+            }
+        }
+        if (first > 0) {
+            joined += ", ";
+        }
+        joined += designators[first];
+        if (last - first >= 2) {
+            joined += '-';
+            joined += designators[last];
+            first = last + 1;
+        } else {
+            ++first;
+        }
+    }
+    return joined;
+}
+
+void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyColumns& columns,
+               RefdesOrder order) {
     const std::size_t width = table.width();
     const std::size_t rows = table.rowCount();
     std::vector<std::string_view> merged;
@@ -245,12 +373,13 @@ void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyCo
             continue;
         }
         if (columns.reference && *columns.reference < width) {
-            std::string references(table.cell(first, *columns.reference));
-            for (std::size_t row = first + 1; row < end; ++row) {
-                references += ", ";
-                references += table.cell(row, *columns.reference);
+            std::vector<std::string_view> references;
+            references.reserve(end - first);
+            for (std::size_t row = first; row < end; ++row) {
+                references.push_back(table.cell(row, *columns.reference));
             }
-            merged[at + *columns.reference] = table.keep(std::move(references));
+            merged[at + *columns.reference] =
+                table.keep(joinDesignators(std::move(references), order));
         }
         if (columns.quantity && *columns.quantity < width) {
             double quantity = 0;
@@ -263,10 +392,10 @@ void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyCo
     table.cells.swap(merged);
 }
 
-void compressTable(Table& table, const std::string& key) {
+void compressTable(Table& table, const std::string& key, RefdesOrder order) {
     const KeyColumns columns = keyColumns(table.columns, key);
     sortRows(table, *columns.key);
-    mergeRuns(table, runStarts(table, *columns.key), columns);
+    mergeRuns(table, runStarts(table, *columns.key), columns, order);
 }
 
 }  // namespace vexlo::report

@@ -82,12 +82,31 @@ void sortRows(Table& table, std::size_t keyColumn);
 // The first row of each run of adjacent rows whose keys merge with the run's first row.
 std::vector<std::size_t> runStarts(const Table& table, std::size_t keyColumn);
 
-// Merges each run into its first row: the reference cells joined with ", ", the quantities
-// added; every other cell stays the first row's. A missing reference or quantity column is
-// simply not joined or added.
-void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyColumns& columns);
+// How reference designators are ordered (the setting Refdes_Order): as the design has them, in
+// natural order, or in natural order with runs written as ranges.
+enum class RefdesOrder { AsFound, Natural, Ranges };
+
+// Refdes_Order's value: 1 Natural, 2 Ranges, anything else AsFound.
+RefdesOrder refdesOrderOf(int setting) noexcept;
+
+// The natural order of two designators: the leading non-digit prefix compared with ASCII letter
+// case ignored, then the digits after it by their value (no digits before any), then the rest
+// byte by byte. "R1" < "r2" < "R10" < "R10a"; "U1" and "U01" are equal. Negative, 0 or positive.
+int compareDesignators(std::string_view left, std::string_view right) noexcept;
+
+// A merged row's reference list: the designators joined with ", ", in the order given for
+// AsFound and otherwise in natural order (equal ones keeping theirs). With Ranges, each run of
+// three or more with the same prefix, nothing after the number and consecutive numbers (of one
+// width, or none with a leading zero) is written first "-" last: "R1-R4".
+std::string joinDesignators(std::vector<std::string_view> designators, RefdesOrder order);
+
+// Merges each run into its first row: the reference cells joined by joinDesignators, the
+// quantities added; every other cell stays the first row's. A missing reference or quantity
+// column is simply not joined or added.
+void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyColumns& columns,
+               RefdesOrder order = RefdesOrder::AsFound);
 
 // Sorts and merges the data rows by the key, as Compress does.
-void compressTable(Table& table, const std::string& key);
+void compressTable(Table& table, const std::string& key, RefdesOrder order = RefdesOrder::AsFound);
 
 }  // namespace vexlo::report

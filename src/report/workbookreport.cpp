@@ -95,7 +95,7 @@ int groupRuns(Worksheet& sheet, const Block& block, Table table, const Grouping&
     if (starts.size() == rowCount) {
         return block.lastRow;
     }
-    mergeRuns(table, starts, grouping.columns);
+    mergeRuns(table, starts, grouping.columns, grouping.references);
     std::vector<int> deleted;
     deleted.reserve(rowCount - starts.size());
     for (std::size_t run = 0; run < starts.size(); ++run) {

@@ -10,11 +10,12 @@
 
 namespace vexlo::report {
 
-// How a compressed table's rows group: the special columns, and the first row of each run of
-// the sorted rows.
+// How a compressed table's rows group: the special columns, the first row of each run of the
+// sorted rows, and the order of the merged reference lists.
 struct Grouping {
     KeyColumns columns;
     std::vector<std::size_t> starts;
+    RefdesOrder references = RefdesOrder::AsFound;
 };
 
 // Keeps its old name; no clipboard is involved: writes the workbook report to path. The first

@@ -58,7 +58,25 @@ INSTANTIATE_TEST_SUITE_P(
                   "unknown format \"pdf\" (use excel, text, html or csv)"},
         UsageCase{"FormatOutOfRange",
                   {"--all", "--format", "4"},
-                  "unknown format \"4\" (use excel, text, html or csv)"}),
+                  "unknown format \"4\" (use excel, text, html or csv)"},
+        UsageCase{"CompressWithoutKey",
+                  {"--column", "Value", "--compress"},
+                  "option --compress needs --key NAME"},
+        UsageCase{"CompressWithEmptyKey",
+                  {"--column", "Value", "--compress", "--key", ""},
+                  "option --compress needs --key NAME"},
+        UsageCase{"KeyWithoutCompress",
+                  {"--column", "Value", "--key", "Value"},
+                  "option --key needs --compress"},
+        UsageCase{"ExcludeWithoutValues",
+                  {"--all", "--exclude", "Fitted"},
+                  "option --exclude needs NAME=VALUES, not \"Fitted\""},
+        UsageCase{"ExcludeWithoutName",
+                  {"--all", "--exclude", "=DNP"},
+                  "option --exclude needs NAME=VALUES, not \"=DNP\""},
+        UsageCase{"BadRefdesOrder",
+                  {"--all", "--refdes-order", "sorted"},
+                  "unknown designator order \"sorted\" (use found, natural or ranges)"}),
     [](const auto& info) { return std::string(info.param.title); });
 
 TEST(ParseCommandLine, ColumnsInOrderWithCompressKeyAndFormat) {
@@ -73,11 +91,21 @@ TEST(ParseCommandLine, ColumnsInOrderWithCompressKeyAndFormat) {
     EXPECT_TRUE(command.open);
 }
 
-TEST(ParseCommandLine, FormatsByNameAndNumber) {
-    EXPECT_EQ(parseCommandLine({"--all", "--format", "excel"}).format, 0);
-    EXPECT_EQ(parseCommandLine({"--all", "--format", "1"}).format, 1);
-    EXPECT_EQ(parseCommandLine({"--all", "--format", "csv"}).format, 3);
-    EXPECT_FALSE(parseCommandLine({"--all"}).format.has_value());
+TEST(ParseCommandLine, ChoicesByNameInAnyCaseOrNumber) {
+    for (const auto& [text, format] :
+         {std::pair{"excel", 0}, std::pair{"1", 1}, std::pair{"csv", 3}, std::pair{"CSV", 3},
+          std::pair{"Html", 2}, std::pair{"TeXt", 1}}) {
+        EXPECT_EQ(parseCommandLine({"--all", "--format", text}).format, format) << text;
+    }
+    for (const auto& [text, order] : {std::pair{"found", 0}, std::pair{"Natural", 1},
+                                      std::pair{"RANGES", 2}, std::pair{"2", 2}}) {
+        EXPECT_EQ(parseCommandLine({"--all", "--refdes-order", text}).refdesOrder, order) << text;
+    }
+    const Command plain = parseCommandLine({"--all"});
+    EXPECT_FALSE(plain.format || plain.refdesOrder || plain.exclude || plain.xlsx);
+    const Command bom = parseCommandLine({"--all", "--exclude", "Fitted=DNP, NF=x", "--xlsx"});
+    EXPECT_EQ(bom.exclude, (std::pair<std::string, std::string>{"Fitted", "DNP, NF=x"}));
+    EXPECT_TRUE(bom.xlsx);
 }
 
 TEST(ParseCommandLine, HelpWinsOverEverything) {
@@ -129,9 +157,68 @@ TEST_F(RunCommand, SelectionIsWrittenUnderItsName) {
     EXPECT_EQ(err.str(), "");
 }
 
-TEST_F(RunCommand, UnknownSelectionReportsAnEmptyColumnList) {
-    EXPECT_EQ(run({"--selection", "Nope", "--format", "text"}), exitSuccess);
-    EXPECT_EQ(out.str(), project.file("amp_Nope.txt") + "\n");
+TEST_F(RunCommand, UnknownSelectionFailsAndWritesNothing) {
+    EXPECT_EQ(run({"--selection", "Nope", "--format", "text"}), exitReportFailed);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(), "vexlo-report: no saved selection named Nope\n");
+    EXPECT_EQ(project.listing(), (Args{"sch", "vexloattributes.qzv"}));
+}
+
+// A selection file that is not there, or cannot be read, fails each mode that needs it.
+TEST_F(RunCommand, UnreadableSelectionFileFailsWithTheReason) {
+    const std::string path = project.file("vexloattributes.qzv");
+    for (const bool folder : {false, true}) {
+        std::filesystem::remove_all(path);
+        if (folder) {
+            std::filesystem::create_directory(path);
+        }
+        const std::string reason =
+            folder ? "Error 75: Cannot read \"" + path + "\": it is a folder, not a regular file"
+                   : "Error 53: Cannot open \"" + path + "\": No such file or directory";
+        for (const Args& arguments :
+             {Args{"--selection", "Board", "--format", "csv"}, Args{"--all"}, Args{"--list"}}) {
+            SCOPED_TRACE(arguments.front() + (folder ? " folder" : " missing"));
+            EXPECT_EQ(run(arguments), exitReportFailed);
+            EXPECT_EQ(out.str(), "");
+            EXPECT_EQ(err.str(), "vexlo-report: " + reason + "\n");
+        }
+    }
+    EXPECT_EQ(project.listing(), (Args{"sch", "vexloattributes.qzv"}));
+}
+
+// The settings file leaves out the 1k parts; the command line overrides each bill of materials
+// setting for its run.
+TEST_F(RunCommand, BillOfMaterialsSettingsOverriddenForTheRun) {
+    writeFile(project.file("vexlosettings.qzv"),
+              crlf({"Excel_Start=1", "Exclude_Attribute=Value", "Exclude_Values=1k",
+                    "Export_File_Format=3"}));
+    const std::vector<std::pair<Args, std::string>> cases = {
+        {{}, crlf({"REFDES", "C1"})},
+        {{"--exclude", "Value= 100N "}, crlf({"REFDES", "R1", "R2"})},
+        {{"--exclude", "Value=", "--refdes-order", "natural"}, crlf({"REFDES", "C1", "R1", "R2"})},
+        {{"--exclude", "Footprint=0603,x", "--compress", "--key", "REFDES"}, crlf({"REFDES,QTY"})}};
+    for (const auto& [options, expected] : cases) {
+        Args arguments = {"--column", "REFDES"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        SCOPED_TRACE(::testing::PrintToString(arguments));
+        EXPECT_EQ(run(arguments), exitSuccess) << err.str();
+        EXPECT_EQ(readFile(project.file("amp.csv")), expected);
+    }
+    EXPECT_EQ(run({"--column", "REFDES", "--format", "excel", "--xlsx"}), exitSuccess);
+    EXPECT_EQ(out.str(), project.file("amp.xlsx") + "\n");
+}
+
+TEST_F(RunCommand, ColumnNoComponentCarriesIsWarnedOf) {
+    EXPECT_EQ(run({"--column", "Tolerance", "--column", "Footprint", "--column", "value",
+                   "--compress", "--key", "Footprint", "--format", "csv"}),
+              exitSuccess);
+    EXPECT_EQ(err.str(),
+              "vexlo-report: warning: no component carries the attribute \"Tolerance\"; its "
+              "column is empty\n"
+              "vexlo-report: warning: no component carries the attribute \"value\"; its column "
+              "is empty\n");
+    EXPECT_EQ(readFile(project.file("amp.csv")),
+              crlf({"Tolerance,Footprint,value,QTY", ",0603,,3"}));
 }
 
 TEST_F(RunCommand, AllWritesEverySelectionInFileOrder) {
@@ -147,15 +234,6 @@ TEST_F(RunCommand, ColumnsAsCreateReportWithQtyAppended) {
               exitSuccess);
     EXPECT_EQ(readFile(project.file("amp.csv")),
               crlf({"Value,REFDES,QTY", "100n,C1,1", "1k,\"R1, R2\",2"}));
-}
-
-TEST_F(RunCommand, CompressWithoutKeyIsRefused) {
-    EXPECT_EQ(run({"--column", "Value", "--compress", "--format", "csv"}), exitReportFailed);
-    EXPECT_EQ(err.str(),
-              "vexlo-report: You have selected to Compress Report, you must select a Key. Select "
-              "the key in the Attribute Selected list and select the 'Add Key' button\n");
-    EXPECT_EQ(out.str(), "");
-    EXPECT_FALSE(std::filesystem::exists(project.file("amp.csv")));
 }
 
 TEST_F(RunCommand, SettingsFileDecidesTheFormatUnlessOverridden) {
@@ -187,18 +265,25 @@ TEST_F(RunCommand, FormatWithoutWriterFails) {
               "Text, 2 HTML, 3 CSV)\n");
 }
 
-TEST_F(RunCommand, ToolNotRunningExitsWithThree) {
-    std::ostringstream output;
-    std::ostringstream errors;
-    const int status = runCommand(
-        parseCommandLine({"--list"}),
-        []() -> std::unique_ptr<design::SchematicTool> {
-            throw Error(errc::ToolNotRunning, "not running");
-        },
-        output, errors);
-    EXPECT_EQ(status, exitToolNotRunning);
-    EXPECT_EQ(errors.str(),
-              "vexlo-report: You need to have Trelmo Schemora Open to run this program!\n");
+TEST_F(RunCommand, ToolOutOfReachExitsWithThree) {
+    for (const auto& [number, message] :
+         {std::pair{errc::ToolNotRunning,
+                    "You need to have Trelmo Schemora Open to run this program!"},
+          std::pair{errc::NoSessionBus,
+                    "There is no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is unset or cannot "
+                    "be reached), so the schematic tool cannot be found"}}) {
+        std::ostringstream output;
+        std::ostringstream errors;
+        const int status = runCommand(
+            parseCommandLine({"--list"}),
+            [number = number]() -> std::unique_ptr<design::SchematicTool> {
+                throw Error(number, "out of reach");
+            },
+            output, errors);
+        EXPECT_EQ(status, exitToolNotRunning);
+        EXPECT_EQ(output.str(), "");
+        EXPECT_EQ(errors.str(), std::string("vexlo-report: ") + message + "\n");
+    }
 }
 
 // A tool that closes during the run ends it with the tool's status, in every report mode.
@@ -227,8 +312,8 @@ TEST_F(RunCommand, UnwritableOutputFolderFailsAndReportsNothingWritten) {
 TEST_F(RunCommand, HelpNamesEveryOption) {
     EXPECT_EQ(run({"--help"}), exitSuccess);
     for (const char* option :
-         {"--all", "--selection", "--column", "--compress", "--key", "--format", "--list",
-          "--attributes", "--open", "--timings", "--help"}) {
+         {"--all", "--selection", "--column", "--compress", "--key", "--format", "--exclude",
+          "--refdes-order", "--xlsx", "--list", "--attributes", "--open", "--timings", "--help"}) {
         EXPECT_NE(out.str().find(option), std::string::npos) << option;
     }
 }

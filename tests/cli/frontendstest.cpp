@@ -43,9 +43,10 @@ std::string quoted(const std::string& text) {
     return result + "'";
 }
 
-BinaryRun runReportBinary(const Lines& arguments) {
+// The environment prefix changes the program's environment ("env -u NAME ...").
+BinaryRun runReportBinary(const Lines& arguments, const std::string& environment = "") {
     test::TempDir capture;
-    std::string command = quoted(test::buildDir() + "/src/cli/vexlo-report");
+    std::string command = environment + quoted(test::buildDir() + "/src/cli/vexlo-report");
     for (const auto& argument : arguments) {
         command += " " + quoted(argument);
     }
@@ -73,6 +74,9 @@ test::DesignSpec boardDesign(const std::string& folder) {
                        part("L1", "LQH-4U7", "4.7\xc2\xb5H", "Inductor \"shielded\" & small"),
                        part("R3", "RC0603-10K", "10k", "Resistor, 1%"),
                        part("", "NONE", "", "not placed")};
+    // Not fitted: left out when the settings say so.
+    spec.components.push_back(
+        makeComponent("R4", {{"REFDES", "R4"}, {"Part Number", "RC0603-10K"}, {"Fitted", "DNP"}}));
     return spec;
 }
 
@@ -87,15 +91,25 @@ protected:
                         "** Values", "Value", "REFDES"}));
     }
 
-    void useFormat(int format) {
-        writeFile(project.file("vexlosettings.qzv"),
-                  crlf({"Excel_Start=2", "Header_Font_Size=12", "Value_Font_Size=9",
-                        "Header_Bold=1", "Value_Italic=1", "Align_Value=1",
-                        "Export_File_Format=" + std::to_string(format)}));
+    // With bom, the bill of materials settings too: the DNP part left out, ranges, ".xlsx".
+    void useFormat(int format, bool bom = false) {
+        Lines lines = {"Excel_Start=2",
+                       "Header_Font_Size=12",
+                       "Value_Font_Size=9",
+                       "Header_Bold=1",
+                       "Value_Italic=1",
+                       "Align_Value=1",
+                       "Export_File_Format=" + std::to_string(format)};
+        if (bom) {
+            lines.insert(lines.end(), {"Exclude_Attribute=Fitted", "Exclude_Values=DNP",
+                                       "Refdes_Order=2", "Workbook_Xlsx=1"});
+        }
+        writeFile(project.file("vexlosettings.qzv"), crlf(lines));
     }
 
-    // The report a window click writes, read and removed.
-    std::string windowReport(const std::function<void(Vexlo&)>& act, const std::string& name) {
+    // The report a window click writes, read and removed; the window's status line after it.
+    std::string windowReport(const std::function<void(Vexlo&)>& act, const std::string& name,
+                             QString* status = nullptr) {
         Vexlo window(&design::dbus::connectToTool);
         std::vector<QString> messages;
         window.showMessage = [&messages](const QString& text) { messages.push_back(text); };
@@ -103,6 +117,9 @@ protected:
         window.show();
         act(window);
         EXPECT_TRUE(messages.empty()) << messages.front().toStdString();
+        if (status != nullptr) {
+            *status = window.lblStatus->text();
+        }
         return takeReport(name);
     }
 
@@ -131,9 +148,12 @@ struct FormatCase {
 
 class SameReports : public FrontEnds, public ::testing::WithParamInterface<FormatCase> {};
 
+// With the bill of materials settings, which both front ends read from the settings file.
 TEST_P(SameReports, CreateReportAndColumns) {
     const FormatCase& c = GetParam();
-    useFormat(c.format);
+    useFormat(c.format, true);
+    const std::string report = std::string("amp") + (c.format == 0 ? ".xlsx" : c.extension);
+    QString status;
     const std::string fromWindow = windowReport(
         [](Vexlo& window) {
             QTest::mouseClick(window.btnLoad, Qt::LeftButton);
@@ -150,15 +170,18 @@ TEST_P(SameReports, CreateReportAndColumns) {
             QTest::mouseClick(window.btnkey, Qt::LeftButton);
             QTest::mouseClick(window.btnReport, Qt::LeftButton);
         },
-        std::string("amp") + c.extension);
+        report, &status);
+    EXPECT_EQ(status.toStdString(), "Report written: " + project.file(report) + " (3 rows)");
     const BinaryRun run =
         runReportBinary({"--column", "REFDES", "--column", "Description", "--column", "Part Number",
                          "--compress", "--key", "Part Number", "--format", c.name});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, project.file(std::string("amp") + c.extension) + "\n");
-    EXPECT_EQ(takeReport(std::string("amp") + c.extension), fromWindow);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, project.file(report) + "\n");
+    EXPECT_EQ(takeReport(report), fromWindow);
     if (c.format != 0) {
-        EXPECT_NE(fromWindow.find("R1, R2, R3"), std::string::npos);
+        EXPECT_NE(fromWindow.find("R1-R3"), std::string::npos);
+        EXPECT_EQ(fromWindow.find("R4"), std::string::npos);
     }
 }
 
@@ -242,41 +265,51 @@ TEST_F(FrontEnds, ListAndAttributes) {
     EXPECT_EQ(run.out, "Board\nValues\n");
     run = runReportBinary({"--attributes"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "REFDES\nPart Number\nValue\nDescription\n");
+    EXPECT_EQ(run.out, "REFDES\nPart Number\nValue\nDescription\nFitted\n");
 }
 
-TEST_F(FrontEnds, KeyGuardWritesNothing) {
-    const BinaryRun run = runReportBinary({"--column", "Value", "--compress", "--format", "csv"});
+TEST_F(FrontEnds, UnknownSelectionFailsAndWritesNothing) {
+    const BinaryRun run = runReportBinary({"--selection", "Nope", "--format", "csv"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err,
-              "vexlo-report: You have selected to Compress Report, you must select a Key. Select "
-              "the key in the Attribute Selected list and select the 'Add Key' button\n");
+    EXPECT_EQ(run.err, "vexlo-report: no saved selection named Nope\n");
+    EXPECT_FALSE(std::filesystem::exists(project.file("amp_Nope.csv")));
+}
+
+TEST_F(FrontEnds, UsageErrorsExitWithTwoAndWriteNothing) {
+    for (const auto& [arguments, message] :
+         {std::pair{Lines{"--format", "csv"},
+                    "no mode given (--all, --selection, --column, --list or --attributes)"},
+          std::pair{Lines{"--column", "Value", "--compress", "--format", "csv"},
+                    "option --compress needs --key NAME"},
+          std::pair{Lines{"--column", "Value", "--key", "Value", "--format", "csv"},
+                    "option --key needs --compress"}}) {
+        const BinaryRun run = runReportBinary(arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err,
+                  std::string("vexlo-report: ") + message + "\nTry 'vexlo-report --help'.\n");
+    }
     EXPECT_FALSE(std::filesystem::exists(project.file("amp.csv")));
 }
 
-TEST_F(FrontEnds, UnknownSelectionReportsAnEmptyColumnList) {
-    const BinaryRun run = runReportBinary({"--selection", "Nope", "--format", "csv"});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, project.file("amp_Nope.csv") + "\n");
-    EXPECT_EQ(readFile(project.file("amp_Nope.csv")), crlf({"", "", "", "", "", ""}));
-}
-
-TEST_F(FrontEnds, UsageErrorExitsWithTwo) {
-    const BinaryRun run = runReportBinary({"--format", "csv"});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err,
-              "vexlo-report: no mode given (--all, --selection, --column, --list or "
-              "--attributes)\nTry 'vexlo-report --help'.\n");
-}
-
-TEST_F(FrontEnds, ToolNotRunningExitsWithThree) {
+// No tool on the bus, no bus at all, and a bus address that leads nowhere.
+TEST_F(FrontEnds, ToolOutOfReachExitsWithThree) {
     simulator.reset();
-    const BinaryRun run = runReportBinary({"--all"});
-    EXPECT_EQ(run.status, 3);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err,
-              "vexlo-report: You need to have Trelmo Schemora Open to run this program!\n");
+    const std::string noBus =
+        "vexlo-report: There is no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is unset or "
+        "cannot be reached), so the schematic tool cannot be found\n";
+    for (const auto& [environment, message] :
+         {std::pair<std::string, std::string>{
+              "", "vexlo-report: You need to have Trelmo Schemora Open to run this program!\n"},
+          {"env -u DBUS_SESSION_BUS_ADDRESS -u XDG_RUNTIME_DIR -u DISPLAY ", noBus},
+          {"env DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus ", noBus}}) {
+        SCOPED_TRACE(environment);
+        const BinaryRun run = runReportBinary({"--all"}, environment);
+        EXPECT_EQ(run.status, 3);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, message);
+    }
 }
 
 // A tool that stops answering is given up on after the limit, which the message names.

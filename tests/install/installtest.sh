@@ -119,11 +119,13 @@ completion() {
         "$(bash --norc --noprofile -c 'source "$0" && complete -p vexlo-report' \
             "$usr/share/bash-completion/completions/vexlo-report" 2>&1)"
     expect_replies "--format" --f
-    expect_replies "--all|--selection|--column|--compress|--key|--list|--attributes|--format|--open|--timings|--help|--version" ""
+    expect_replies "--all|--selection|--column|--compress|--key|--list|--attributes|--format|--exclude|--refdes-order|--xlsx|--open|--timings|--help|--version" ""
     expect_replies "--column|--compress" --all --co
     expect_replies "excel|text|html|csv" --format ""
     expect_replies "csv" --all --format c
     expect_replies "" --format pdf
+    expect_replies "natural" --all --refdes-order n
+    expect_replies "" --all --exclude ""
     expect_replies "" --column ""
     expect_replies "" --column Value --key ""
     # The saved selections' names come from the running tool: on a bus of its own.

@@ -80,7 +80,7 @@ TEST_F(SavedOperations, SaveWithoutNameIsRefused) {
     open();
     click(window->btnSaveAs);
     EXPECT_EQ(messages,
-              std::vector<QString>{"You need to give the report a name befor saving it!"});
+              std::vector<QString>{"You need to give the report a name before saving it!"});
     EXPECT_FALSE(std::filesystem::exists(project.file("vexloattributes.qzv")));
 }
 
@@ -150,10 +150,11 @@ TEST_F(SavedOperations, CreateReportRefusesCompressWithoutKey) {
     window->lstSelected->addItems({"REFDES"});
     window->chkCompress->setChecked(true);
     click(window->btnReport);
-    EXPECT_EQ(messages,
-              std::vector<QString>{"You have selected to Compress Report, you must select a Key. "
-                                   "Select the key in the Attribute Selected list and select the "
-                                   "'Add Key' button"});
+    const QString refusal =
+        "You have selected to Compress Report, you must select a Key. Select the key in the "
+        "Attribute Selected list and select the 'Select Part Number' button";
+    EXPECT_EQ(messages, std::vector<QString>{refusal});
+    EXPECT_EQ(window->lblStatus->text(), refusal);
     EXPECT_FALSE(std::filesystem::exists(project.file("board.csv")));
     EXPECT_EQ(project.listing(), (Lines{"sch", "vexlosettings.qzv"}));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -170,6 +171,8 @@ TEST_F(SavedOperations, CreateReportWritesTheCompressedCsvAndShowsIt) {
               crlf({"REFDES,Value,QTY", "C1,100n,1", "\"R1, R2\",1k,2"}));
     EXPECT_EQ(viewer.shown(1), Lines{project.file("board.csv")});
     EXPECT_EQ(project.listing(), (Lines{"board.csv", "sch", "vexlosettings.qzv"}));
+    EXPECT_EQ(window->lblStatus->text().toStdString(),
+              "Report written: " + project.file("board.csv") + " (2 rows)");
     EXPECT_EQ(test::listFolder(project.file("sch")), Lines{"board.sch"});
 }
 
@@ -195,7 +198,9 @@ TEST_F(SavedOperations, LoadChoicesOfUnknownNameReportsAnEmptyList) {
     click(window->btnloadChoice);
     EXPECT_TRUE(columns().isEmpty());
     EXPECT_FALSE(window->chkCompress->isChecked());
-    EXPECT_TRUE(std::filesystem::exists(project.file("board_Nope.csv")));
+    EXPECT_EQ(readFile(project.file("board_Nope.csv")), crlf({"", "", "", ""}));
+    EXPECT_EQ(window->lblStatus->text().toStdString(),
+              "Report written: " + project.file("board_Nope.csv") + " (3 rows)");
 }
 
 TEST_F(SavedOperations, LoadChoicesWithoutFileReportsTheListAsItStood) {
@@ -224,6 +229,7 @@ TEST_F(SavedOperations, LoadAllWritesOneReportPerSelectionAndKeepsTheLast) {
     EXPECT_FALSE(window->chkCompress->isChecked());
     EXPECT_EQ(window->lblkey->text(), "Part Number");
     EXPECT_EQ(viewer.shown(2).size(), 2u);
+    EXPECT_EQ(window->lblStatus->text(), "Load All: 2 reports written, 0 failed");
 }
 
 TEST_F(SavedOperations, LoadAllGoesOnAfterAFailedReportAndTellsIt) {
@@ -236,6 +242,29 @@ TEST_F(SavedOperations, LoadAllGoesOnAfterAFailedReportAndTellsIt) {
         << messages[0].toStdString();
     EXPECT_FALSE(std::filesystem::exists(project.file("board_Bad.csv")));
     EXPECT_EQ(readFile(project.file("board_Good.csv")), crlf({"Value", "1k", "1k", "100n"}));
+    EXPECT_EQ(window->lblStatus->text(), "Load All: 1 report written, 1 failed");
+}
+
+// A failed report is told in a message and stays on the status line.
+TEST_F(SavedOperations, StatusLineTellsFailures) {
+    open();
+    window->lstSelected->addItems({"REFDES", "Value"});
+    window->chkCompress->setChecked(true);
+    window->lblkey->setText("Tolerance");
+    click(window->btnReport);
+    const QString failure =
+        "Error 1004: Cannot compress the report by the key \"Tolerance\": no report column has "
+        "that name";
+    EXPECT_EQ(messages, std::vector<QString>{failure});
+    EXPECT_EQ(window->lblStatus->text(), failure);
+    writeFile(project.file("vexlosettings.qzv"), crlf({"Export_File_Format=7"}));
+    window->SetOptions();
+    window->lblkey->setText("Value");
+    click(window->btnReport);
+    const QString noWriter =
+        "Error 1012: The output format 7 has no report writer (0 Excel, 1 Text, 2 HTML, 3 CSV)";
+    EXPECT_EQ(messages, (std::vector<QString>{failure, noWriter}));
+    EXPECT_EQ(window->lblStatus->text(), noWriter);
 }
 
 }  // namespace

@@ -137,14 +137,16 @@ INSTANTIATE_TEST_SUITE_P(
         ControlCase{"lstAttributes", "QListWidget", nullptr, {0, 32, 177, 303}, true, true, 0},
         ControlCase{"lblkey", "QLabel", "", {216, 272, 97, 17}, true, true, 21},
         ControlCase{"label", "QLabel", "Key:", {184, 272, 113, 25}, true, true, 20},
-        ControlCase{"Label1", "QLabel", nullptr, {184, 360, 121, 73}, false, true, 18}),
+        ControlCase{"Label1", "QLabel", nullptr, {184, 360, 121, 73}, false, true, 18},
+        // Below the controls' area, which keeps its size; the window grows by its height.
+        ControlCase{"lblStatus", "QLabel", "", {8, 463, 480, 17}, false, true, -1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WindowTest, WindowCaptionSizeAndTabOrder) {
     open();
     EXPECT_TRUE(window->windowTitle().startsWith("Vexlo - "));
     EXPECT_GT(window->windowTitle().size(), 8);
-    EXPECT_EQ(window->size(), QSize(496, 463));
+    EXPECT_EQ(window->size(), QSize(496, 480));
     // Focus moves through the focusable controls by tab index.
     const QStringList expected{"lstSelected",  "btnAdd",          "btnAddAll",   "btnRemove",
                                "btnRemoveAll", "btnMoveUp",       "btnMoveDown", "btnReport",
@@ -174,14 +176,22 @@ TEST_F(WindowTest, OptionFieldsStartFromDefaultsWithoutSettingsFile) {
 
 // --- Start-up ---
 
+// Without a session bus the message says so, rather than that the tool is not running.
 TEST_F(WindowTest, StartWithoutToolShowsMessageAndTouchesNoFile) {
-    Vexlo noTool([]() -> std::unique_ptr<design::SchematicTool> {
-        throw Error(errc::ToolNotRunning, "not running");
-    });
-    noTool.showMessage = [this](const QString& text) { messages.push_back(text); };
-    EXPECT_FALSE(noTool.Form_Load());
-    EXPECT_EQ(messages,
-              std::vector<QString>{"You need to have Trelmo Schemora Open to run this program!"});
+    for (const auto& [number, message] :
+         {std::pair{errc::ToolNotRunning,
+                    "You need to have Trelmo Schemora Open to run this program!"},
+          std::pair{errc::NoSessionBus,
+                    "There is no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is unset or cannot "
+                    "be reached), so the schematic tool cannot be found"}}) {
+        messages.clear();
+        Vexlo noTool([number = number]() -> std::unique_ptr<design::SchematicTool> {
+            throw Error(number, "out of reach");
+        });
+        noTool.showMessage = [this](const QString& text) { messages.push_back(text); };
+        EXPECT_FALSE(noTool.Form_Load());
+        EXPECT_EQ(messages, std::vector<QString>{message});
+    }
     EXPECT_EQ(project.listing(), std::vector<std::string>{"sch"});
 }
 

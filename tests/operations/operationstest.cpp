@@ -40,10 +40,11 @@ TEST(Session, OneReportAsksTheToolAtMostFourTimes) {
     Session session(project.tool);
     const auto selection = loadChoice(session, "Board");
     ASSERT_TRUE(selection);
-    const std::string path =
+    const report::WrittenReport written =
         writeReport(session, selectionRequest(*selection, "Board", project.base));
-    EXPECT_EQ(path, project.folder.file("amp_Board.csv"));
-    EXPECT_EQ(test::readFile(path), "REFDES,Value,QTY\r\n\"R1, R2\",10k,2\r\nR3,1k,1\r\n");
+    EXPECT_EQ(written.path, project.folder.file("amp_Board.csv"));
+    EXPECT_EQ(written.rows, 2u);
+    EXPECT_EQ(test::readFile(written.path), "REFDES,Value,QTY\r\n\"R1, R2\",10k,2\r\nR3,1k,1\r\n");
     EXPECT_EQ(project.tool.calls, 4);
     EXPECT_EQ(project.tool.loadCount, 1);
 }
@@ -79,9 +80,10 @@ TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterAFailure) {
         shown.push_back(entry.selection->columns);
     });
     ASSERT_EQ(entries.size(), 3u);
-    EXPECT_EQ(entries[0].path, project.folder.file("amp_Board.csv"));
-    EXPECT_EQ(entries[2].path, project.folder.file("amp_Plain.csv"));
-    EXPECT_EQ(test::readFile(entries[2].path), "Value\r\n10k\r\n10k\r\n1k\r\n");
+    EXPECT_EQ(entries[0].report.path, project.folder.file("amp_Board.csv"));
+    EXPECT_EQ(entries[2].report.path, project.folder.file("amp_Plain.csv"));
+    EXPECT_EQ(entries[2].report.rows, 3u);
+    EXPECT_EQ(test::readFile(entries[2].report.path), "Value\r\n10k\r\n10k\r\n1k\r\n");
     EXPECT_EQ(shown, (std::vector<std::vector<std::string>>{
                          {"REFDES", "Value", "QTY"}, {"Value"}, {"Value"}}));
     EXPECT_EQ(project.tool.loadCount, 1);

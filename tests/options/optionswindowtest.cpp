@@ -135,6 +135,7 @@ struct ControlCase {
     QRect geometry;  // pixels
     QString text;    // caption, title or text
     QStringList items = {};
+    bool editable = true;  // combo boxes
 };
 
 // A group box's title, a combo box's current text, any other control's text.
@@ -147,7 +148,8 @@ QString shownText(QWidget* widget) {
 
 TEST_F(OptionsWindow, ControlsAsTheWindowOpensWithoutASettingsFile) {
     const QStringList alignments = {"Left", "Center", "Right"};
-    const QStringList formats = {"Excel", "Text", "HTML", "CVS"};
+    const QStringList formats = {"Excel", "Text", "HTML", "CSV"};
+    const QStringList orders = {"As found", "Natural order", "Natural order with ranges"};
     const std::vector<ControlCase> table = {
         {"Frame2", "QGroupBox", "Form1", {8, 0, 145, 129}, "Header"},
         {"Label1", "QLabel", "Frame2", {8, 16, 121, 17}, "Header Font Size"},
@@ -171,7 +173,15 @@ TEST_F(OptionsWindow, ControlsAsTheWindowOpensWithoutASettingsFile) {
         {"txtExcelTemplate", "QLineEdit", "Form1", {56, 160, 273, 27}, ""},
         {"btnBrowse", "QPushButton", "Form1", {328, 160, 129, 25}, "Browse"},
         {"btnSave", "QPushButton", "Form1", {48, 200, 169, 41}, "Save"},
-        {"btnCancel", "QPushButton", "Form1", {288, 200, 169, 41}, "Cancel"}};
+        {"btnCancel", "QPushButton", "Form1", {288, 200, 169, 41}, "Cancel"},
+        {"Frame3", "QGroupBox", "Form1", {8, 248, 492, 89}, "Bill of materials"},
+        {"Label8", "QLabel", "Frame3", {8, 16, 233, 17}, "Leave out parts whose attribute"},
+        {"ExcludeAttribute", "QLineEdit", "Frame3", {8, 32, 233, 19}, ""},
+        {"Label9", "QLabel", "Frame3", {248, 16, 233, 17}, "is one of (separated by \",\")"},
+        {"ExcludeValues", "QLineEdit", "Frame3", {248, 32, 233, 19}, ""},
+        {"Label10", "QLabel", "Frame3", {8, 60, 97, 17}, "Designator order"},
+        {"RefdesOrder", "QComboBox", "Frame3", {108, 56, 185, 21}, "As found", orders, false},
+        {"WorkbookXlsx", "QCheckBox", "Frame3", {304, 58, 153, 17}, ".xlsx file name"}};
     auto form = open();
     for (const ControlCase& expected : table) {
         SCOPED_TRACE(expected.name);
@@ -190,7 +200,7 @@ TEST_F(OptionsWindow, ControlsAsTheWindowOpensWithoutASettingsFile) {
             }
             EXPECT_EQ(items, expected.items);
             EXPECT_EQ(combo->currentIndex(), 0);
-            EXPECT_TRUE(combo->isEditable());
+            EXPECT_EQ(combo->isEditable(), expected.editable);
         }
         if (auto* check = qobject_cast<QCheckBox*>(widget)) {
             EXPECT_EQ(check->checkState(), Qt::Unchecked);
@@ -199,7 +209,8 @@ TEST_F(OptionsWindow, ControlsAsTheWindowOpensWithoutASettingsFile) {
     }
     EXPECT_EQ(form->windowTitle(), "Options");
     EXPECT_EQ(form->objectName(), "Form1");
-    EXPECT_EQ(form->size(), QSize(508, 302));
+    // The frame "Bill of materials" adds its height below the other controls.
+    EXPECT_EQ(form->size(), QSize(508, 345));
     EXPECT_TRUE(form->isModal());
     EXPECT_TRUE(dir.listing().empty());  // opening reads, never writes
 }
@@ -208,10 +219,25 @@ TEST_F(OptionsWindow, TabOrderFollowsTabIndexes) {
     auto form = open();
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    const QStringList expected = {"HeaderFontSize",   "ValueFontSize", "BoldH",         "BoldV",
-                                  "ItalicH",          "ItalicV",       "AlignH",        "AlignV",
-                                  "ExportFileFormat", "ExcelStart",    "btnSave",       "btnCancel",
-                                  "txtExcelTemplate", "btnBrowse",     "HeaderFontSize"};
+    const QStringList expected = {"HeaderFontSize",
+                                  "ValueFontSize",
+                                  "BoldH",
+                                  "BoldV",
+                                  "ItalicH",
+                                  "ItalicV",
+                                  "AlignH",
+                                  "AlignV",
+                                  "ExportFileFormat",
+                                  "ExcelStart",
+                                  "btnSave",
+                                  "btnCancel",
+                                  "txtExcelTemplate",
+                                  "btnBrowse",
+                                  "ExcludeAttribute",
+                                  "ExcludeValues",
+                                  "RefdesOrder",
+                                  "WorkbookXlsx",
+                                  "HeaderFontSize"};
     control<QWidget>(*form, "HeaderFontSize")->setFocus(Qt::TabFocusReason);
     QStringList visited;
     for (int i = 0; i < expected.size(); ++i) {
@@ -232,11 +258,20 @@ TEST_F(OptionsWindow, LoadSetsEveryControl) {
     writeFile(settingsPath,
               crlf({"Excel_Start=4", "Header_Font_Size=14", "Value_Font_Size=8.5", "Value_Bold=1",
                     "Header_Bold=2", "Value_Italic=0", "Header_Italic=1", "Align_Header=2",
-                    "Align_Value=-1", "Export_File_Format=3", "Excel_File_Start=/t/a=b.xls"}));
+                    "Align_Value=-1", "Export_File_Format=3", "Excel_File_Start=/t/a=b.xls",
+                    "Exclude_Attribute=Fitted", "Exclude_Values=DNP, NF", "Refdes_Order=2",
+                    "Workbook_Xlsx=1"}));
     auto form = open();
     const std::vector<std::pair<const char*, const char*>> texts = {
-        {"ExcelStart", "4"}, {"HeaderFontSize", "14"}, {"ValueFontSize", "8.5"},
-        {"AlignH", "Right"}, {"AlignV", ""},           {"ExportFileFormat", "CVS"}};
+        {"ExcelStart", "4"},
+        {"HeaderFontSize", "14"},
+        {"ValueFontSize", "8.5"},
+        {"AlignH", "Right"},
+        {"AlignV", ""},
+        {"ExportFileFormat", "CSV"},
+        {"ExcludeAttribute", "Fitted"},
+        {"ExcludeValues", "DNP, NF"},
+        {"RefdesOrder", "Natural order with ranges"}};
     for (const auto& [name, text] : texts) {
         EXPECT_EQ(shownText(control<QWidget>(*form, name)), text) << name;
     }
@@ -244,7 +279,8 @@ TEST_F(OptionsWindow, LoadSetsEveryControl) {
         {"BoldV", Qt::Checked},
         {"BoldH", Qt::PartiallyChecked},
         {"ItalicV", Qt::Unchecked},
-        {"ItalicH", Qt::Checked}};
+        {"ItalicH", Qt::Checked},
+        {"WorkbookXlsx", Qt::Checked}};
     for (const auto& [name, state] : states) {
         EXPECT_EQ(control<QCheckBox>(*form, name)->checkState(), state) << name;
     }
@@ -274,23 +310,75 @@ TEST_F(OptionsWindow, SaveOfInitialValuesWritesTenLines) {
     EXPECT_EQ(dir.listing(), (Lines{"vexlosettings.qzv"}));
 }
 
+// The bill of materials keys come last, and only when not at their defaults.
 TEST_F(OptionsWindow, SaveWritesEditedValuesInOrder) {
-    writeFile(settingsPath, crlf({"Excel_File_Start=/old.xls", "Excel_Start=2"}));
+    writeFile(settingsPath, crlf({"Excel_File_Start=/old.xls", "Excel_Start=2", "Refdes_Order=1"}));
     auto form = open();
     retype(*form, "HeaderFontSize", "12");
-    retype(*form, "ValueFontSize", "big");
-    retype(*form, "ExcelStart", "");
+    retype(*form, "ValueFontSize", "409");
+    retype(*form, "ExcelStart", "1048576");
     click(*form, "BoldH");
     click(*form, "ItalicV");
     control<QComboBox>(*form, "AlignH")->setCurrentIndex(1);
     control<QComboBox>(*form, "ExportFileFormat")->setCurrentIndex(2);
     retype(*form, "txtExcelTemplate", "/home/ann/tpl.xls");
+    retype(*form, "ExcludeValues", " dnp,NF ");
+    click(*form, "WorkbookXlsx");
     click(*form, "btnSave");
-    EXPECT_EQ(saved(), crlf({"Excel_Start=", "Header_Font_Size=12", "Value_Font_Size=big",
+    EXPECT_EQ(saved(), crlf({"Excel_Start=1048576", "Header_Font_Size=12", "Value_Font_Size=409",
                              "Value_Bold=0", "Header_Bold=1", "Value_Italic=1", "Header_Italic=0",
                              "Align_Header=1", "Align_Value=0", "Export_File_Format=2",
-                             "Excel_File_Start=/home/ann/tpl.xls"}));
+                             "Excel_File_Start=/home/ann/tpl.xls", "Exclude_Values= dnp,NF ",
+                             "Refdes_Order=1", "Workbook_Xlsx=1"}));
     EXPECT_EQ(setOptionsCalls, 1);
+    // Back at the defaults, the keys are left out again.
+    form = open();
+    retype(*form, "ExcludeValues", "");
+    retype(*form, "ExcludeAttribute", "Fitted");
+    auto* order = control<QComboBox>(*form, "RefdesOrder");
+    QTest::keyClick(order, Qt::Key_Up);
+    EXPECT_EQ(order->currentText(), "As found");
+    click(*form, "WorkbookXlsx");
+    click(*form, "btnSave");
+    const std::string content = saved();
+    EXPECT_EQ(content.substr(content.find("Excel_File_Start")),
+              crlf({"Excel_File_Start=/home/ann/tpl.xls", "Exclude_Attribute=Fitted"}));
+}
+
+struct RefusedCase {
+    const char* field;
+    const char* typed;
+    const char* message;
+};
+
+// Save refuses a font size or start row it could not use: nothing is written and the window
+// stays open with what was typed, to be mended.
+TEST_F(OptionsWindow, SaveRefusesSizesAndRowsOutOfRange) {
+    const std::string old = crlf({"Excel_Start=7"});
+    writeFile(settingsPath, old);
+    const std::vector<RefusedCase> cases = {
+        {"HeaderFontSize", "abc",
+         "\"Header Font Size\" must be a whole number from 1 to 409, not \"abc\"."},
+        {"ValueFontSize", "410",
+         "\"Value Font Size\" must be a whole number from 1 to 409, not \"410\"."},
+        {"ExcelStart", "0",
+         "\"Excel Line Start on\" must be a whole number from 1 to 1,048,576, not \"0\"."},
+        {"ExcelStart", "",
+         "\"Excel Line Start on\" must be a whole number from 1 to 1,048,576, not \"\"."}};
+    for (const RefusedCase& c : cases) {
+        SCOPED_TRACE(std::string(c.field) + " " + c.typed);
+        auto form = open();
+        retype(*form, c.field, c.typed);
+        const auto message = answerMessageBox([&] { click(*form, "btnSave"); });
+        ASSERT_TRUE(message);
+        EXPECT_EQ(message->title, "Vexlo");
+        EXPECT_EQ(message->text.toStdString(), c.message);
+        EXPECT_EQ(message->buttons, QMessageBox::Ok);
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_EQ(control<QLineEdit>(*form, c.field)->text(), c.typed);
+        EXPECT_EQ(saved(), old);
+        EXPECT_EQ(setOptionsCalls, 0);
+    }
 }
 
 TEST_F(OptionsWindow, EmptiedTemplateWritesNoLineAndUntouchedGreyBoxStaysGrey) {
@@ -517,8 +605,10 @@ TEST_P(BrowseFolder, StartsWhereTheTemplateOrProjectIs) {
     ASSERT_EQ(dialogCalls.size(), 1u);
     EXPECT_EQ(dialogCalls[0].folder.toStdString(), GetParam().folder);
     EXPECT_EQ(dialogCalls[0].title, "Select Excel Template File...");
-    EXPECT_EQ(dialogCalls[0].filters, "Excel Files (.xls) (*.xls);;Excel Files (.xlsx) (*.xlsx)");
-    EXPECT_EQ(dialogCalls[0].selected, "Excel Files (.xls) (*.xls)");
+    EXPECT_EQ(dialogCalls[0].filters,
+              "Excel Files (.xls, .xlsx) (*.xls *.xlsx);;Excel Files (.xls) (*.xls);;Excel Files "
+              "(.xlsx) (*.xlsx)");
+    EXPECT_EQ(dialogCalls[0].selected, "Excel Files (.xls, .xlsx) (*.xls *.xlsx)");
     EXPECT_EQ(control<QLineEdit>(*form, "txtExcelTemplate")->text(),
               dialogAnswer.isEmpty() ? GetParam().templateText : dialogAnswer);
     EXPECT_TRUE(dir.listing().empty());  // nothing is written before Save

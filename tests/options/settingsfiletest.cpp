@@ -18,7 +18,9 @@ void PrintTo(const Settings& s, std::ostream* out) {
          << " Header_Bold=" << s.Header_Bold << " Value_Italic=" << s.Value_Italic
          << " Header_Italic=" << s.Header_Italic << " Align_Header=" << s.Align_Header
          << " Align_Value=" << s.Align_Value << " Export_File_Format=" << s.Export_File_Format
-         << " Excel_File_Start=\"" << s.Excel_File_Start << "\"}";
+         << " Excel_File_Start=\"" << s.Excel_File_Start << "\" Exclude_Attribute=\""
+         << s.Exclude_Attribute << "\" Exclude_Values=\"" << s.Exclude_Values
+         << "\" Refdes_Order=" << s.Refdes_Order << " Workbook_Xlsx=" << s.Workbook_Xlsx << "}";
 }
 
 namespace {
@@ -31,13 +33,38 @@ using test::writeFile;
 
 // Fields in the order of the file: Excel_Start, Header_Font_Size, Value_Font_Size, Value_Bold,
 // Header_Bold, Value_Italic, Header_Italic, Align_Header, Align_Value, Export_File_Format.
-Settings fields(std::int16_t start, std::int16_t headerSize, std::int16_t valueSize,
+// The bill of materials settings stay off.
+Settings fields(std::int32_t start, std::int16_t headerSize, std::int16_t valueSize,
                 std::int16_t valueBold, std::int16_t headerBold, std::int16_t valueItalic,
                 std::int16_t headerItalic, std::int16_t alignHeader, std::int16_t alignValue,
                 std::int16_t format, std::string templatePath = "") {
-    return Settings(start, headerSize, valueSize, format, headerBold, valueBold, valueItalic,
-                    headerItalic, alignHeader, alignValue, std::move(templatePath));
+    Settings settings;
+    settings.Excel_Start = start;
+    settings.Header_Font_Size = headerSize;
+    settings.Value_Font_Size = valueSize;
+    settings.Export_File_Format = format;
+    settings.Header_Bold = headerBold;
+    settings.Value_Bold = valueBold;
+    settings.Value_Italic = valueItalic;
+    settings.Header_Italic = headerItalic;
+    settings.Align_Header = alignHeader;
+    settings.Align_Value = alignValue;
+    settings.Excel_File_Start = std::move(templatePath);
+    return settings;
 }
+
+// The bill of materials settings over other fields.
+Settings withBom(Settings settings, std::string attribute, std::string values, int order,
+                 int xlsx) {
+    settings.Exclude_Attribute = std::move(attribute);
+    settings.Exclude_Values = std::move(values);
+    settings.Refdes_Order = static_cast<std::int16_t>(order);
+    settings.Workbook_Xlsx = static_cast<std::int16_t>(xlsx);
+    return settings;
+}
+
+const Lines bomLines = {"Exclude_Attribute=Fitted", "Exclude_Values= DNP, nf ", "Refdes_Order=2",
+                        "Workbook_Xlsx=1"};
 
 const std::string orderedTemplate = "Excel_File_Start=/home/ann/tpl/bom.xls";
 const Lines orderedFile = {"Excel_Start=3",        "Header_Font_Size=12", "Value_Font_Size=9",
@@ -118,9 +145,17 @@ TEST(ApplySettingsLines, SetsFields) {
         Case("NoRangeCheckBeyond16Bits", {"Export_File_Format=7", "Value_Bold=-3"}, {},
              fields(0, 0, 0, -3, 0, 0, 0, 0, 0, 7)),
         Case("OutOfRangeIgnored",
-             {"Excel_Start=32768", "Header_Font_Size=-32769", "Value_Font_Size=32767.5",
+             {"Excel_Start=2147483648", "Header_Font_Size=-32769", "Value_Font_Size=32767.5",
               "Align_Value=-32768"},
              some, fields(5, 11, 11, 1, 0, 1, 0, 2, -32768, 3, "/old/tpl.xls")),
+        // A worksheet's rows go past 16 bits.
+        Case("StartRowIn32Bits", {"Excel_Start=1048576"}, {},
+             fields(1048576, 0, 0, 0, 0, 0, 0, 0, 0, 0)),
+        Case("BillOfMaterialsKeys", bomLines, some, withBom(some, "Fitted", " DNP, nf ", 2, 1)),
+        Case("BillOfMaterialsKeysEmptied",
+             {"Exclude_Attribute=", "Exclude_Values=", "Refdes_Order=0", "Workbook_Xlsx=0",
+              "Refdes_Order=x"},
+             withBom(some, "Fitted", "DNP", 1, 1), some),
         Case("NotNumbersIgnored",
              {"Excel_Start=", "Header_Font_Size=twelve", "Value_Font_Size=1e1", "Value_Bold=1=1",
               "Header_Bold=0x1", "Value_Italic= 0 "},
@@ -143,7 +178,8 @@ TEST(ApplySettingsLines, SetsFields) {
 // --- SetOptions on a file, and the lines Save writes ---
 
 // Texts as typed, read back by SetOptions as their values.
-const SettingsText typed{" 2 ", "big", "14.5", 1, 2, 0, 1, -1, 2, 3, "/home/ann/a=b.xls"};
+const SettingsText typed{" 2 ", "big", "14.5", 1, 2, 0, 1, -1, 2, 3, "/home/ann/a=b.xls",
+                         "",    "",    0,      0};
 
 TEST(SetOptions, ReadsTheFileOverTheFields) {
     struct Case {
@@ -195,7 +231,8 @@ Lines linesOf(const Settings& f) {
     const auto text = [](std::int16_t value) { return std::to_string(value); };
     return settingsLines({text(f.Excel_Start), text(f.Header_Font_Size), text(f.Value_Font_Size),
                           f.Value_Bold, f.Header_Bold, f.Value_Italic, f.Header_Italic,
-                          f.Align_Header, f.Align_Value, f.Export_File_Format, f.Excel_File_Start});
+                          f.Align_Header, f.Align_Value, f.Export_File_Format, f.Excel_File_Start,
+                          f.Exclude_Attribute, f.Exclude_Values, f.Refdes_Order, f.Workbook_Xlsx});
 }
 
 // Each key left out of a file takes its default at start-up, and the Options window shows the
@@ -235,7 +272,7 @@ TEST(SetOptions, FolderInPlaceOfTheFileIsRefused) {
     EXPECT_THROW(readWindowSettings(path), Error);
 }
 
-TEST(SettingsLines, TenLinesThenTheTemplateWithTextsAsTyped) {
+TEST(SettingsLines, TenLinesThenTheTemplateThenBomKeysNotAtDefault) {
     EXPECT_EQ(settingsLines(initialWindowSettings()),
               (Lines{"Excel_Start=1", "Header_Font_Size=10", "Value_Font_Size=10", "Value_Bold=0",
                      "Header_Bold=0", "Value_Italic=0", "Header_Italic=0", "Align_Header=0",
@@ -247,6 +284,51 @@ TEST(SettingsLines, TenLinesThenTheTemplateWithTextsAsTyped) {
         (Lines{"Excel_Start= 2 ", "Header_Font_Size=big", "Value_Font_Size=", "Value_Bold=1",
                "Header_Bold=2", "Value_Italic=0", "Header_Italic=1", "Align_Header=-1",
                "Align_Value=2", "Export_File_Format=3", "Excel_File_Start=/home/ann/a=b.xls"}));
+    // After them, the bill of materials keys whose values are not the defaults.
+    text.Exclude_Values = "DNP,NF";
+    text.Refdes_Order = 1;
+    const Lines some = settingsLines(text);
+    EXPECT_EQ(Lines(some.begin() + 11, some.end()),
+              (Lines{"Exclude_Values=DNP,NF", "Refdes_Order=1"}));
+    text.Exclude_Attribute = "Fitted";
+    text.Workbook_Xlsx = 1;
+    const Lines all = settingsLines(text);
+    EXPECT_EQ(Lines(all.begin() + 11, all.end()),
+              (Lines{"Exclude_Attribute=Fitted", "Exclude_Values=DNP,NF", "Refdes_Order=1",
+                     "Workbook_Xlsx=1"}));
+}
+
+// Save refuses sizes and start rows it could not use, naming the field; the first one wins.
+TEST(SettingsTextProblem, WholeNumbersInRange) {
+    const std::vector<std::tuple<const char*, const char*, const char*, const char*>> cases = {
+        {"10", "10", "1", ""},
+        {"1", "409", "1048576", ""},
+        {"abc", "10", "1",
+         "\"Header Font Size\" must be a whole number from 1 to 409, not \"abc\"."},
+        {"410", "0", "0",
+         "\"Header Font Size\" must be a whole number from 1 to 409, not \"410\"."},
+        {"10", "0", "1", "\"Value Font Size\" must be a whole number from 1 to 409, not \"0\"."},
+        {"10", "12.0", "1",
+         "\"Value Font Size\" must be a whole number from 1 to 409, not \"12.0\"."},
+        {"10", " 9", "1", "\"Value Font Size\" must be a whole number from 1 to 409, not \" 9\"."},
+        {"10", "10", "0",
+         "\"Excel Line Start on\" must be a whole number from 1 to 1,048,576, not \"0\"."},
+        {"10", "10", "",
+         "\"Excel Line Start on\" must be a whole number from 1 to 1,048,576, not \"\"."},
+        {"10", "10", "1048577",
+         "\"Excel Line Start on\" must be a whole number from 1 to 1,048,576, not \"1048577\"."},
+        {"10", "10", "+5",
+         "\"Excel Line Start on\" must be a whole number from 1 to 1,048,576, not \"+5\"."},
+        {"10", "10", "99999999999",
+         "\"Excel Line Start on\" must be a whole number from 1 to 1,048,576, not "
+         "\"99999999999\"."}};
+    for (const auto& [header, value, start, problem] : cases) {
+        SettingsText text = initialWindowSettings();
+        text.Header_Font_Size = header;
+        text.Value_Font_Size = value;
+        text.Excel_Start = start;
+        EXPECT_EQ(settingsTextProblem(text), problem) << header << " " << value << " " << start;
+    }
 }
 
 // --- The Options window's reading ---
@@ -299,11 +381,13 @@ TEST(WindowReading, ReadsUntilFirstBadValue) {
              initialWith({"Header_Font_Size=9", "Value_Font_Size=8"})),
         Case("LastOfRepeatedKeyWins", Lines{"Excel_Start=2", "Excel_Start=3"},
              initialWith({"Excel_Start=3"})),
-        Case("TextEmptiedAfterStopRefilled", Lines{"Excel_Start=", "Value_Bold=9"}, initial)};
+        Case("TextEmptiedAfterStopRefilled", Lines{"Excel_Start=", "Value_Bold=9"}, initial),
+        Case("BillOfMaterialsKeys", bomLines, initialWith(bomLines))};
     // A check state or item index out of range or not a number stops the reading at its line.
     for (const char* bad :
          {"Header_Italic=-1", "Value_Bold=yes", "Align_Header=-1.5", "Export_File_Format=4",
-          "Export_File_Format=65536", "Export_File_Format="}) {
+          "Export_File_Format=65536", "Export_File_Format=", "Refdes_Order=-1", "Refdes_Order=3",
+          "Workbook_Xlsx=3"}) {
         cases.push_back(Case(bad, Lines{bad, "Excel_Start=9"}, initial));
     }
     for (const auto& c : cases) {

@@ -55,6 +55,51 @@ std::vector<design::Component> edgeComponents() {
     };
 }
 
+// A board for the bill of materials settings: parts not fitted (marked on the part, its symbol
+// or cleared by an object attribute), designators in no order, with letter suffixes, other
+// letter case, leading zeros and no number, runs broken by a part left out.
+std::vector<design::Component> bomComponents() {
+    auto part = [](const char* refdes, const char* number, std::vector<design::Attribute> more = {},
+                   std::vector<design::Attribute> symbol = {},
+                   std::vector<design::Attribute> oats = {}) {
+        std::vector<design::Attribute> attributes = {{"REFDES", refdes}, {"Part Number", number}};
+        attributes.insert(attributes.end(), more.begin(), more.end());
+        return makeComponent(refdes, attributes, symbol, oats);
+    };
+    return {part("R10", "RC-10K", {{"Fitted", "DNP"}}),
+            part("R2", "RC-10K", {{"Fitted", "Yes"}}),
+            part("R1", "RC-10K"),
+            part("R4", "RC-10K", {{"Fitted", " dnp\t"}}),
+            part("R3", "RC-10K"),
+            part("C10", "GRM-100N"),
+            part("R1a", "RC-10K"),
+            part("R5", "RC-10K"),
+            part("R7", "RC-10K"),
+            part("R6", "RC-10K"),
+            part("r8", "RC-10K"),
+            part("R9", "RC-10K"),
+            part("C2", "GRM-100N"),
+            part("C1", "GRM-100N"),
+            part("C3", "GRM-100N", {}, {{"Fitted", "NF"}}),
+            part("U01", "SN74HC00N"),
+            part("U1", "SN74HC00N"),
+            part("U3", "SN74HC00N", {{"Fitted", "DNP"}}),
+            part("U3", "SN74HC00N"),
+            part("U2", "SN74HC00N", {{"Fitted", "DNP"}}, {}, {{"Fitted", ""}}),
+            part("TP", "PAD"),
+            part("FID", "PAD"),
+            part("TP2", "PAD"),
+            part("D10", "1N4148"),
+            part("D08", "1N4148"),
+            part("D09", "1N4148"),
+            part("Q3", "BC847"),
+            part("Q02", "BC847"),
+            part("Q1", "BC847"),
+            part("R12", "RC-10K"),
+            part("R11", "RC-10K"),
+            part("R13", "RC-10K")};
+}
+
 // The edge design open in the fake tool, its document in <temp>/proj/sch/, so that reports land
 // in <temp>/proj/.
 struct Board {
@@ -78,7 +123,7 @@ struct Board {
         request.settings.Export_File_Format = static_cast<std::int16_t>(format);
         const ReportSource source{"amp", dir.path() + "/proj/sch/", dir.path() + "/proj/",
                                   tool.design};
-        return ExporttoExcel(source, request);
+        return ExporttoExcel(source, request).path;
     }
 
     test::TempDir dir;
@@ -101,23 +146,46 @@ void expectError(const std::function<void()>& call, int number,
 }
 
 // Run once with VEXLO_UPDATE_GOLDEN set to rewrite the files after a deliberate change.
+// The bom board's reports leave out the parts whose Fitted is DNP or NF, and differ in the
+// designator order (Refdes_Order); without compressing, natural order and ranges give the same
+// rows, since only merged lists have ranges.
 TEST(ExporttoExcel, ReportsMatchTheGoldenFiles) {
     struct Case {
-        const char* golden;
+        std::string golden;
         int format, compress, valueBold, valueItalic, fontSize;
+        bool bom = false;
+        int refdesOrder = 0;
     };
     const bool update = std::getenv("VEXLO_UPDATE_GOLDEN") != nullptr;
-    for (const Case& c :
-         {Case{"compressed.txt.golden", 1, 1, 0, 0, 10}, Case{"listed.txt.golden", 1, 0, 0, 0, 10},
-          Case{"compressed.html.golden", 2, 1, 1, 1, 12},
-          Case{"listed.html.golden", 2, 0, 0, 0, 10}, Case{"compressed.csv.golden", 3, 1, 0, 0, 10},
-          Case{"listed.csv.golden", 3, 0, 0, 0, 10}}) {
+    std::vector<Case> cases = {
+        {"compressed.txt.golden", 1, 1, 0, 0, 10},  {"listed.txt.golden", 1, 0, 0, 0, 10},
+        {"compressed.html.golden", 2, 1, 1, 1, 12}, {"listed.html.golden", 2, 0, 0, 0, 10},
+        {"compressed.csv.golden", 3, 1, 0, 0, 10},  {"listed.csv.golden", 3, 0, 0, 0, 10}};
+    const char* const extensions[] = {"", "txt", "html", "csv"};
+    for (const int format : {1, 2, 3}) {
+        for (const auto& [name, compress, order] :
+             {std::tuple{"bom-found", 1, 0}, std::tuple{"bom-natural", 1, 1},
+              std::tuple{"bom-ranges", 1, 2}, std::tuple{"bom-listed", 0, 1},
+              std::tuple{"bom-listed", 0, 2}}) {
+            cases.push_back({std::string(name) + "." + extensions[format] + ".golden", format,
+                             compress, 0, 0, 10, true, order});
+        }
+    }
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.golden);
         Board board;
         board.request.compress = c.compress;
         board.request.settings.Value_Bold = static_cast<std::int16_t>(c.valueBold);
         board.request.settings.Value_Italic = static_cast<std::int16_t>(c.valueItalic);
         board.request.settings.Header_Font_Size = static_cast<std::int16_t>(c.fontSize);
+        if (c.bom) {
+            board.tool.design->components = bomComponents();
+            board.request.columns = {"REFDES", "Part Number", "Fitted", "QTY"};
+            board.request.key = "Part Number";
+            board.request.settings.Exclude_Attribute = "Fitted";
+            board.request.settings.Exclude_Values = "dnp, NF ,,";
+            board.request.settings.Refdes_Order = static_cast<std::int16_t>(c.refdesOrder);
+        }
         const std::string path = board.run(c.format);
         EXPECT_EQ(board.files(),
                   (Files{"proj/", "proj/" + fs::path(path).filename().string(), "proj/sch/"}));
@@ -174,18 +242,25 @@ TEST(ExporttoExcel, NamesThatLeaveTheFolderWriteNothing) {
     const ReportSource source{"..", board.dir.path() + "/proj/sch/", board.dir.path() + "/proj/",
                               board.tool.design};
     board.request.settings.Export_File_Format = FormatCsv;
-    EXPECT_EQ(ExporttoExcel(source, board.request), board.report(".._...csv"));
+    EXPECT_EQ(ExporttoExcel(source, board.request).path, board.report(".._...csv"));
 }
 
 // Format 0 is the workbook report alone: the design is loaded once, and no compressed table
-// is made on the way.
+// is made on the way. Workbook_Xlsx 1 names the same workbook ".xlsx".
 TEST(ExporttoExcel, WorkbookFormatWritesTheWorkbookOnly) {
-    Board board;
-    board.request.compress = 1;
-    board.request.settings.Excel_Start = 1;
-    EXPECT_EQ(board.run(FormatWorkbook), board.report("amp.xls"));
-    EXPECT_EQ(board.files(), (Files{"proj/", "proj/amp.xls", "proj/sch/"}));
-    EXPECT_EQ(test::readFile(board.report("amp.xls")).substr(0, 2), "PK");
+    std::string bytes[2];
+    for (const int xlsx : {0, 1}) {
+        Board board;
+        board.request.compress = 1;
+        board.request.settings.Excel_Start = 1;
+        board.request.settings.Workbook_Xlsx = static_cast<std::int16_t>(xlsx);
+        const std::string name = xlsx == 1 ? "amp.xlsx" : "amp.xls";
+        EXPECT_EQ(board.run(FormatWorkbook), board.report(name));
+        EXPECT_EQ(board.files(), (Files{"proj/", "proj/" + name, "proj/sch/"}));
+        bytes[xlsx] = test::readFile(board.report(name));
+    }
+    EXPECT_EQ(bytes[0].substr(0, 2), "PK");
+    EXPECT_EQ(bytes[1], bytes[0]);
 }
 
 TEST(ExporttoExcel, ShowsTheReportWithXdgOpen) {

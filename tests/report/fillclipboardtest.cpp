@@ -52,7 +52,7 @@ struct Board {
 
     std::string useTemplate(int startRow, const std::string& name = "template.xlsx") {
         request.settings.Excel_File_Start = test::makeTemplate(dir, name);
-        request.settings.Excel_Start = static_cast<std::int16_t>(startRow);
+        request.settings.Excel_Start = startRow;
         return request.settings.Excel_File_Start;
     }
 
@@ -60,7 +60,7 @@ struct Board {
         request.settings.Export_File_Format = FormatWorkbook;
         const ReportSource source{"amp", dir.path() + "/proj/sch/", dir.path() + "/proj/",
                                   tool.design};
-        return ExporttoExcel(source, request);
+        return ExporttoExcel(source, request).path;
     }
 
     // Runs the report expecting a failure; returns it.
@@ -315,6 +315,28 @@ TEST(FillClipboard, BlockRowsFollowCompressAndKey) {
     }
 }
 
+// The sheet groups the same table as the other formats: parts left out, and each merged
+// reference list in natural order with ranges. K counts the part left out too.
+TEST(FillClipboard, GroupedRowsFollowTheExclusionAndDesignatorOrder) {
+    Board board;
+    board.request.compress = 1;
+    board.request.settings.Exclude_Attribute = "Fitted";
+    board.request.settings.Exclude_Values = "DNP";
+    board.request.settings.Refdes_Order = 2;
+    board.tool.design->components = {
+        part("R3", "10k"), part("R1", "10k"), part("C1", "100n"),
+        makeComponent("R4", {{"REFDES", "R4"}, {"Value", "10k"}, {"Fitted", "DNP"}}),
+        part("R2", "10k")};
+    EXPECT_EQ(board.run(), board.report());
+    expectWorkbook(board.report(), R"({
+        "rows": {"A1": [["REFDES", "Value", "QTY", null],
+                        ["C1", "100n", 1, null],
+                        ["R1-R3", "10k", 3, null],
+                        [null, null, null, null],
+                        [null, null, null, null]]},
+        "maxRow": 5})");
+}
+
 TEST(FillClipboard, CompressFromRowThreeLeavesTheRowsAboveAndMovesTheRestUp) {
     Board board;
     // A template is any OOXML workbook, whatever its name ends with.
@@ -481,7 +503,7 @@ class FillClipboardStartRow : public ::testing::TestWithParam<int> {};
 TEST_P(FillClipboardStartRow, BelowOneIsRefused) {
     Board board;
     board.tool.design->components = {part("R1", "10k")};
-    board.request.settings.Excel_Start = static_cast<std::int16_t>(GetParam());
+    board.request.settings.Excel_Start = GetParam();
     const Error error = board.failure();
     EXPECT_EQ(error.number, errc::BadStartRow);
     EXPECT_EQ(error.description, "The spreadsheet report cannot start at row " +

@@ -66,6 +66,47 @@ TEST(MergeKeyEquality, NonEmptyExactTextOrEqualNumbers) {
     }
 }
 
+// Prefix without letter case, then the number by value, then the rest; equal ones stay put.
+TEST(DesignatorOrder, NaturalOrderAndRanges) {
+    const std::vector<std::tuple<const char*, const char*, int>> pairs = {
+        {"R1", "R2", -1},
+        {"R2", "R10", -1},
+        {"r2", "R10", -1},
+        {"R1", "r1", 0},
+        {"R1", "R1a", -1},
+        {"R1a", "R2", -1},
+        {"U1", "U01", 0},
+        {"C10", "R1", -1},
+        {"TP", "TP1", -1},
+        {"FID", "TP", -1},
+        {"R9", "R09a", -1},
+        {"", "R1", -1},
+        {"R99999999999999999999", "R100000000000000000000", -1}};
+    for (const auto& [left, right, expected] : pairs) {
+        SCOPED_TRACE(std::string(left) + " vs " + right);
+        EXPECT_EQ(sign(compareDesignators(left, right)), expected);
+        EXPECT_EQ(sign(compareDesignators(right, left)), -expected);
+    }
+    const std::vector<std::string_view> found = {"R10", "R2", "R1", "U01", "R3", "U1", "R4", ""};
+    EXPECT_EQ(joinDesignators(found, RefdesOrder::AsFound), "R10, R2, R1, U01, R3, U1, R4, ");
+    EXPECT_EQ(joinDesignators(found, RefdesOrder::Natural), ", R1, R2, R3, R4, R10, U01, U1");
+    EXPECT_EQ(joinDesignators(found, RefdesOrder::Ranges), ", R1-R4, R10, U01, U1");
+    const std::vector<std::pair<std::vector<std::string_view>, const char*>> ranges = {
+        {{"R1", "R2"}, "R1, R2"},
+        {{"R1", "R2", "R3"}, "R1-R3"},
+        {{"R9", "R10", "R11", "R13", "R14"}, "R9-R11, R13, R14"},
+        {{"D08", "D09", "D10"}, "D08-D10"},
+        {{"Q1", "Q02", "Q3"}, "Q1, Q02, Q3"},
+        {{"R1", "r2", "R3"}, "R1, r2, R3"},
+        {{"R1", "R2a", "R3"}, "R1, R2a, R3"},
+        {{"TP", "TP", "TP"}, "TP, TP, TP"},
+        {{"U1", "U01", "U2", "U3"}, "U1, U01, U2, U3"},
+        {{"R99", "R100", "R101"}, "R99-R101"}};
+    for (const auto& [designators, expected] : ranges) {
+        EXPECT_EQ(joinDesignators(designators, RefdesOrder::Ranges), expected);
+    }
+}
+
 TEST(KeyColumns, FindsTheSpecialColumns) {
     constexpr std::optional<std::size_t> none;
     struct Case {

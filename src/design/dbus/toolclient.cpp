@@ -182,7 +182,9 @@ bool toolIsRunning() {
 std::unique_ptr<SchematicTool> connectToTool() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        throwNotRunning("there is no D-Bus session bus: " + toStd(bus.lastError().message()));
+        throw Error(errc::NoSessionBus,
+                    "There is no D-Bus session bus to find the schematic tool on: " +
+                        toStd(bus.lastError().message()));
     }
     if (!nameHasOwner(bus)) {
         throwNotRunning(std::string("nothing owns ") + serviceName + " on the session bus");

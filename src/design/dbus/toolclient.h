@@ -16,9 +16,10 @@ namespace vexlo::design::dbus {
 // True when something owns the tool's bus name right now.
 bool toolIsRunning();
 
-// Attaches to the running tool; throws Error ToolNotRunning when nothing owns its name or there
-// is no session bus. The tool is never started. The object answers each member with one call;
-// the flattened design arrives in one piece and is answered from memory.
+// Attaches to the running tool; throws Error ToolNotRunning when nothing owns its name, and
+// NoSessionBus when there is no session bus to look on. The tool is never started. The object
+// answers each member with one call; the flattened design arrives in one piece and is answered from
+// memory.
 std::unique_ptr<SchematicTool> connectToTool();
 
 }  // namespace vexlo::design::dbus

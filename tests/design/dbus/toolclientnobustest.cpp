@@ -9,7 +9,7 @@
 namespace vexlo::design::dbus {
 namespace {
 
-TEST(ToolClientWithoutBus, ReportsTheToolAsNotRunning) {
+TEST(ToolClientWithoutBus, ReportsTheMissingBus) {
     // Before anything touches the bus: the connection is made once per process.
     ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/vexlo-test-bus", 1);
     EXPECT_FALSE(toolIsRunning());
@@ -17,9 +17,9 @@ TEST(ToolClientWithoutBus, ReportsTheToolAsNotRunning) {
         connectToTool();
         FAIL() << "no error";
     } catch (const Error& error) {
-        EXPECT_EQ(error.number, errc::ToolNotRunning);
+        EXPECT_EQ(error.number, errc::NoSessionBus);
         EXPECT_EQ(error.description.rfind(
-                      "The schematic tool is not running (there is no D-Bus session bus: ", 0),
+                      "There is no D-Bus session bus to find the schematic tool on: ", 0),
                   0u)
             << error.description;
     }
