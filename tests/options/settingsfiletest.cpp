@@ -228,7 +228,7 @@ TEST(SetOptions, ReadsTheFileOverTheFields) {
 
 // The lines Save would write for fields.
 Lines linesOf(const Settings& f) {
-    const auto text = [](std::int16_t value) { return std::to_string(value); };
+    const auto text = [](long value) { return std::to_string(value); };
     return settingsLines({text(f.Excel_Start), text(f.Header_Font_Size), text(f.Value_Font_Size),
                           f.Value_Bold, f.Header_Bold, f.Value_Italic, f.Header_Italic,
                           f.Align_Header, f.Align_Value, f.Export_File_Format, f.Excel_File_Start,
