@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "workbook/worksheet.h"
 
@@ -27,7 +28,7 @@ private:
     static void loadCells(Worksheet& sheet, pugi::xml_node sheetData, const std::string& damaged,
                           int& rowNumber);
     static void loadRowSlices(Worksheet& sheet, const std::string& text, std::size_t begin,
-                              std::size_t end, const std::string& rowEndTag,
+                              std::size_t end, const std::vector<std::size_t>& cuts,
                               const std::string& damaged);
     static void loadCell(Worksheet& sheet, pugi::xml_node node, int row, int column,
                          const std::string& damaged);

@@ -639,6 +639,63 @@ TEST(WorkbookPackageTest, ReadsALargeSheetWholeAndFindsDamageInIt) {
                   " at byte " + std::to_string(expected.offset));
 }
 
+struct LargeSheetMarkupCase {
+    const char* name;
+    const char* beforeRows;  // in the worksheet before its sheetData
+    const char* inRow;       // in the row that spans the first slice boundary
+    CellValue second;        // what cell B of that row reads as
+};
+
+class LargeSheetMarkupTest : public ::testing::TestWithParam<LargeSheetMarkupCase> {};
+
+// A sheet over 4 MiB is read in slices cut where rows end; a comment or CDATA section that spells
+// "</row>" across the first cut, or a comment naming sheetData before the rows, is no row end.
+TEST_P(LargeSheetMarkupTest, IsCutOnlyWhereRowsEnd) {
+    const LargeSheetMarkupCase& c = GetParam();
+    const auto row = [](int number, const std::string& inside) {
+        const std::string r = std::to_string(number);
+        return "<row r=\"" + r + "\"><c r=\"A" + r + "\" t=\"inlineStr\"><is><t>row " + r +
+               "</t></is></c>" + inside + "</row>";
+    };
+    std::string sheet = std::string(declaration) + blankSheetStart + c.beforeRows + "<sheetData>";
+    const std::size_t rowsStart = sheet.size();
+    int rows = 0;
+    while (sheet.size() - rowsStart + row(rows + 1, "").size() < (std::size_t(4) << 20) - 10) {
+        sheet += row(++rows, "");
+    }
+    const int marked = ++rows;
+    sheet += row(marked, replaced(c.inRow, "FILL", std::string(400, 'x')));
+    for (int more = 0; more < 3; ++more) {
+        sheet += row(++rows, "");
+    }
+    sheet += std::string("</sheetData>") + blankSheetEnd;
+
+    TempDir dir;
+    test::writeZip(dir.file("large.xlsx"), test::withPart(test::templateParts(), sheet1, sheet));
+    Workbook workbook = Workbook::open(dir.file("large.xlsx"));
+    const Worksheet& cells = workbook.firstSheet();
+    EXPECT_EQ(cells.text(1, 1), "row 1");
+    EXPECT_EQ(cells.text(marked, 1), "row " + std::to_string(marked));
+    EXPECT_EQ(cells.cell(marked, 2), c.second);
+    EXPECT_EQ(cells.text(rows, 1), "row " + std::to_string(rows));
+    EXPECT_EQ(cells.lastRow(), rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Markup, LargeSheetMarkupTest,
+    ::testing::Values(LargeSheetMarkupCase{"CommentInARow", "", "<!-- FILL </row> -->", {}},
+                      LargeSheetMarkupCase{
+                          "CDataInACell",
+                          "",
+                          "<c t=\"inlineStr\"><is><t><![CDATA[FILL</row>]]></t></is></c>",
+                          {CellType::Text, std::string(400, 'x') + "</row>"}},
+                      LargeSheetMarkupCase{"InstructionInARow", "", "<?note FILL </row>?>", {}},
+                      LargeSheetMarkupCase{"SheetDataNamedInAComment",
+                                           "<!-- <sheetData></sheetData> -->",
+                                           "<c><v>7</v></c><!--FILL-->",
+                                           {CellType::Number, "7"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // ---------------------------------------------------------------------------------------------
 // Saving atomically: a failed save leaves whatever was at the path as it was, and nothing else.
 
