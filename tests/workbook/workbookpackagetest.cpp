@@ -16,6 +16,7 @@
 
 #include "common/error.h"
 #include "workbook/cellnumber.h"
+#include "workbook/package.h"
 #include "workbook/workbook.h"
 #include "workbookfixture.h"
 
@@ -154,6 +155,44 @@ const std::vector<BadTemplateCase>& badTemplates() {
          "does not exist"},
         {"CellOutsideTheSheet", nullptr, sheet1, "r=\"A12\"", "r=\"XFE12\"",
          " has a damaged part \"xl/worksheets/sheet1.xml\": cell reference \"XFE12\" is invalid"},
+        // Limits on what a template may hold, and parts that inflate to other than they declare.
+        {"TooManyParts",
+         [](const TempDir& dir) {
+             Parts parts = test::templateParts();
+             while (parts.size() < 10001) {
+                 parts.emplace_back("extra/" + std::to_string(parts.size()) + ".xml", "<a/>");
+             }
+             test::writeZip(dir.file("many.xlsx"), parts);
+             return dir.file("many.xlsx");
+         },
+         "", "", "",
+         " is too large: it has 10,001 parts, more than the 10,000 a template may have"},
+        {"InflatesPastTheLimit",
+         [](const TempDir& dir) {
+             const std::string path = test::makeTemplate(dir);
+             test::declareSize(path, "xl/media/image1.png", 600u << 20);
+             return path;
+         },
+         "", "", "",
+         " is too large: its parts inflate to 601 MiB, more than the 512 MiB a template may hold"},
+        {"PartInflatesPastItsSize",
+         [](const TempDir& dir) {
+             const std::string path = test::makeTemplate(dir);
+             test::declareSize(path, "xl/sharedStrings.xml", 100);
+             return path;
+         },
+         "", "", "",
+         " has a damaged part \"xl/sharedStrings.xml\": it inflates to more than the 100 bytes "
+         "it declares"},
+        {"PartEndsBeforeItsSize",
+         [](const TempDir& dir) {
+             const std::string path = test::makeTemplate(dir);
+             test::declareSize(path, sheet1, 100000);
+             return path;
+         },
+         "", "", "",
+         " has a damaged part \"xl/worksheets/sheet1.xml\": it inflates to fewer than the "
+         "100,000 bytes it declares"},
     };
     return cases;
 }
@@ -694,6 +733,50 @@ INSTANTIATE_TEST_SUITE_P(
                                            "<!-- <sheetData></sheetData> -->",
                                            "<c><v>7</v></c><!--FILL-->",
                                            {CellType::Number, "7"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct RewriteCase {
+    const char* name;
+    std::uint64_t at;
+    std::uint64_t length;
+    std::string bytes;
+};
+
+class RewriteTest : public ::testing::TestWithParam<RewriteCase> {};
+
+// A rewritten part is the part with one range replaced, from a template or from memory, however
+// large the part.
+TEST_P(RewriteTest, ReplacesTheRangeAndKeepsTheRest) {
+    const RewriteCase& c = GetParam();
+    std::string part;
+    for (int line = 0; part.size() < (std::size_t(3) << 20); ++line) {
+        part += "line " + std::to_string(line) + "\n";
+    }
+    part.resize(std::size_t(3) << 20);
+    std::string expected = part;
+    expected.replace(c.at, c.length, c.bytes);
+    TempDir dir;
+    test::writeZip(dir.file("parts.zip"), {{"a.txt", "kept"}, {"big.txt", part}});
+    const auto packages = {WorkbookPackage::open(dir.file("parts.zip")),
+                           WorkbookPackage::inMemory({{"a.txt", "kept"}, {"big.txt", part}})};
+    for (const auto& package : packages) {
+        WorkbookPackage::Changes changes;
+        changes.rewritten["big.txt"] = {c.at, c.length, c.bytes};
+        package->saveAs(dir.file("out.zip"), changes);
+        const test::ZipContent saved = test::readZip(dir.file("out.zip"));
+        EXPECT_EQ(saved.names, (std::vector<std::string>{"a.txt", "big.txt"}));
+        EXPECT_EQ(saved.parts.at("a.txt"), "kept");
+        EXPECT_TRUE(saved.parts.at("big.txt") == expected) << saved.parts.at("big.txt").size();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, RewriteTest,
+    ::testing::Values(RewriteCase{"AtTheStart", 0, 4, "LINE"},
+                      RewriteCase{"LongerInTheMiddle", 2000000, 5, std::string(10000, 'x')},
+                      RewriteCase{"ShorterAcrossPieces", (1 << 20) - 3, 9000, "gone"},
+                      RewriteCase{"RemovedAtTheEnd", (3 << 20) - 100, 100, ""},
+                      RewriteCase{"InsertedOnly", 12, 0, "inserted"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
