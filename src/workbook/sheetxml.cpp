@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <limits>
 
 #include "common/error.h"
 #include "workbook/cellnumber.h"
@@ -171,6 +172,11 @@ bool isPlainItem(pugi::xml_node item) {
 bool needsPreserve(std::string_view text) {
     const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
     return !text.empty() && (isSpace(text.front()) || isSpace(text.back()));
+}
+
+std::string missingItem(const std::string& damaged, int row, int column) {
+    return damaged + ": cell " + cellReference(row, column) +
+           " names a shared string that does not exist";
 }
 
 // A sheet's rows are read a slice at a time once the part is this large, so that a big
@@ -362,16 +368,18 @@ void WorksheetXml::loadCell(Worksheet& sheet, pugi::xml_node node, int row, int 
         sheet.storeText(cell, Kind::Number, value.text().get());
         return;
     }
+    // Items are checked against the table once it is read (checkSharedItems); none past the
+    // range of a cell's data can be in it.
+    const std::uint64_t item = type == "s" ? value.text().as_ullong(~0ull) : 0;
+    const bool itemInRange = item <= std::numeric_limits<std::uint32_t>::max();
     if (modelled && type == "s" && value) {
-        const unsigned long index = value.text().as_ullong(~0ull);
-        if (index >= sheet.sharedStrings_->size()) {
-            throw Error(errc::BadTemplate, damaged + ": cell " + cellReference(row, column) +
-                                               " names a shared string that does not exist");
+        if (!itemInRange) {
+            throw Error(errc::BadTemplate, missingItem(damaged, row, column));
         }
         Cell& cell = sheet.cellAt(row, column);
         cell.style = style;
         cell.kind = Kind::Shared;
-        cell.data = static_cast<std::uint32_t>(index);
+        cell.data = static_cast<std::uint32_t>(item);
         return;
     }
     if (modelled && type == "inlineStr" && inlineString && isPlainItem(inlineString)) {
@@ -396,8 +404,10 @@ void WorksheetXml::loadCell(Worksheet& sheet, pugi::xml_node node, int row, int 
     raw.number = type == "n" && value;
     raw.sharedString = type == "s";
     if (type == "s" && !inlineString) {
-        const unsigned long index = value.text().as_ullong(~0ull);
-        raw.text = index < sheet.sharedStrings_->size() ? (*sheet.sharedStrings_)[index] : "";
+        raw.text.clear();
+        if (itemInRange) {
+            raw.sharedItem = static_cast<std::uint32_t>(item);
+        }
     }
     Cell& cell = sheet.cellAt(row, column);
     cell.style = style;
@@ -441,6 +451,33 @@ void WorksheetXml::loadMerges(Worksheet& sheet, pugi::xml_node mergeCells) {
         if (inSheet(first) && inSheet(last) && first.row <= last.row &&
             first.column <= last.column) {
             sheet.merged_.push_back({first.row, first.column, last.row, last.column});
+        }
+    }
+}
+
+std::vector<std::uint32_t> WorksheetXml::sharedItems(const Worksheet& sheet) {
+    std::vector<std::uint32_t> items;
+    for (const auto& row : sheet.rows_) {
+        for (const auto& cell : row.cells) {
+            if (cell.kind == Kind::Shared) {
+                items.push_back(cell.data);
+            } else if (cell.kind == Kind::Raw && sheet.raw_[cell.data].sharedItem) {
+                items.push_back(*sheet.raw_[cell.data].sharedItem);
+            }
+        }
+    }
+    std::sort(items.begin(), items.end());
+    items.erase(std::unique(items.begin(), items.end()), items.end());
+    return items;
+}
+
+void WorksheetXml::checkSharedItems(const Worksheet& sheet, const std::string& damaged) {
+    for (std::size_t row = 0; row < sheet.rows_.size(); ++row) {
+        for (const auto& cell : sheet.rows_[row].cells) {
+            if (cell.kind == Kind::Shared && cell.data >= sheet.sharedStrings_->size) {
+                throw Error(errc::BadTemplate,
+                            missingItem(damaged, static_cast<int>(row + 1), cell.column));
+            }
         }
     }
 }

@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,10 @@ public:
     static std::string write(const Worksheet& sheet);
     // Cells that refer to the shared string table.
     static std::size_t sharedStringCells(const Worksheet& sheet);
+    // The items of the shared string table that the sheet's cells show, in order.
+    static std::vector<std::uint32_t> sharedItems(const Worksheet& sheet);
+    // Throws errc::BadTemplate for the first cell that names an item the table does not have.
+    static void checkSharedItems(const Worksheet& sheet, const std::string& damaged);
 
 private:
     using Cell = Worksheet::Cell;
