@@ -150,11 +150,12 @@ std::string decodeText(std::string_view raw, bool cdata, bool attribute) {
 }
 
 bool XmlScanner::feed(std::string_view bytes) {
-    return process(decode(bytes, false), false);
+    return detect(bytes, false) && process(decode(bytes, false), false);
 }
 
 bool XmlScanner::finish() {
-    if (!process(decode({}, true), true)) {
+    std::string_view nothing;
+    if (!detect(nothing, true) || !process(decode({}, true), true)) {
         return false;
     }
     if (!openStarts_.empty() || !buffer_.empty()) {
@@ -165,38 +166,39 @@ bool XmlScanner::finish() {
     return error_.empty();
 }
 
-// UTF-8 passes as it is, its byte order mark skipped but counted. UTF-16 becomes UTF-8, a
-// character split between pieces waiting for its rest; unpaired surrogates become U+FFFD.
-std::string_view XmlScanner::decode(std::string_view bytes, bool final) {
-    if (encoding_ == Encoding::Unknown) {
-        undecoded_.append(bytes);
-        if (undecoded_.size() < 3 && !final) {
-            return {};
-        }
-        const std::string_view head = undecoded_;
-        std::size_t mark = 0;
-        if (head.substr(0, 3) == "\xEF\xBB\xBF") {
-            encoding_ = Encoding::Utf8, mark = 3;
-        } else if (head.substr(0, 2) == "\xFF\xFE" ||
-                   head.substr(0, 2) == std::string_view("<\0", 2)) {
-            encoding_ = Encoding::Utf16LittleEndian, mark = head[0] == '<' ? 0 : 2;
-        } else if (head.substr(0, 2) == "\xFE\xFF" ||
-                   head.substr(0, 2) == std::string_view("\0<", 2)) {
-            encoding_ = Encoding::Utf16BigEndian, mark = head[1] == '<' ? 0 : 2;
-        } else {
-            encoding_ = Encoding::Utf8;
-        }
-        offset_ = encoding_ == Encoding::Utf8 ? mark : 0;
-        decoded_ = undecoded_.substr(mark);
-        undecoded_.clear();
-        if (encoding_ == Encoding::Utf8) {
-            return decoded_;
-        }
-        std::swap(undecoded_, decoded_);
-        bytes = {};
+// The first three bytes tell the encoding; they are taken from bytes and scanned once it is
+// known. A UTF-8 byte order mark is skipped but counted.
+bool XmlScanner::detect(std::string_view& bytes, bool final) {
+    if (encoding_ != Encoding::Unknown) {
+        return true;
     }
-    if (encoding_ == Encoding::Utf8) {
-        return bytes;
+    const std::size_t taken = std::min(bytes.size(), 3 - undecoded_.size());
+    undecoded_.append(bytes.substr(0, taken));
+    bytes.remove_prefix(taken);
+    if (undecoded_.size() < 3 && !final) {
+        return true;
+    }
+    const std::string head = std::move(undecoded_);
+    undecoded_.clear();
+    std::size_t mark = 0;
+    if (head.substr(0, 3) == "\xEF\xBB\xBF") {
+        encoding_ = Encoding::Utf8, mark = 3;
+    } else if (head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == std::string("<\0", 2)) {
+        encoding_ = Encoding::Utf16LittleEndian, mark = head[0] == '<' ? 0 : 2;
+    } else if (head.substr(0, 2) == "\xFE\xFF" || head.substr(0, 2) == std::string("\0<", 2)) {
+        encoding_ = Encoding::Utf16BigEndian, mark = head[1] == '<' ? 0 : 2;
+    } else {
+        encoding_ = Encoding::Utf8;
+    }
+    offset_ = encoding_ == Encoding::Utf8 ? mark : 0;
+    return process(decode(std::string_view(head).substr(mark), false), false);
+}
+
+// UTF-8 passes as it is. UTF-16 becomes UTF-8, a character split between pieces waiting for its
+// rest; unpaired surrogates become U+FFFD.
+std::string_view XmlScanner::decode(std::string_view bytes, bool final) {
+    if (utf8()) {
+        return bytes;  // nothing while the encoding is not known yet
     }
     undecoded_.append(bytes);
     decoded_.clear();

@@ -66,6 +66,7 @@ private:
     enum class Mode : std::uint8_t { Markup, Comment, CData, Instruction };
     enum class Encoding : std::uint8_t { Unknown, Utf8, Utf16LittleEndian, Utf16BigEndian };
 
+    bool detect(std::string_view& bytes, bool final);
     std::string_view decode(std::string_view bytes, bool final);
     bool process(std::string_view bytes, bool final);
     std::size_t scan(std::string_view data, bool final);
