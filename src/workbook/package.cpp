@@ -16,9 +16,8 @@ namespace vexlo::workbook {
 
 namespace {
 
-// A part larger than this is no worksheet a spreadsheet could have written; refusing it keeps a
-// crafted package from exhausting memory.
-constexpr zip_uint64_t maxPartSize = zip_uint64_t(1) << 30;
+// Parts are read a piece of this size at a time.
+constexpr std::size_t pieceSize = std::size_t(1) << 20;
 // Parts above this size are compressed fast: the sheet of a big report would otherwise spend
 // most of the save in deflate for a few percent of file size.
 constexpr std::size_t fastCompressionSize = 1 << 20;
@@ -39,6 +38,20 @@ std::string zipErrorText(int code) {
     std::string text = zip_error_strerror(&error);
     zip_error_fini(&error);
     return text;
+}
+
+// "10,000"
+std::string grouped(std::uint64_t number) {
+    std::string digits = std::to_string(number);
+    for (auto at = digits.size(); at > 3; at -= 3) {
+        digits.insert(at - 3, ",");
+    }
+    return digits;
+}
+
+std::string mebibytes(std::uint64_t bytes) {
+    const std::uint64_t mebibyte = std::uint64_t(1) << 20;
+    return std::to_string(bytes / mebibyte + (bytes % mebibyte != 0 ? 1 : 0)) + " MiB";
 }
 
 bool isLegacyWorkbook(const std::string& path) {
@@ -65,6 +78,134 @@ struct OutputArchive {
             zip_source_free(buffer);
         }
     }
+};
+
+// The source of a part written as a template part with one range of its bytes replaced: it
+// reads the template part while the package is written, so that a large part that changes in
+// a few bytes is never held whole.
+class RewrittenPart final {
+public:
+    static zip_source_t* create(zip_t* target, zip_t* from, zip_uint64_t entry, std::uint64_t size,
+                                const WorkbookPackage::Rewrite& rewrite) {
+        auto* part = new RewrittenPart(from, entry, size, rewrite);
+        zip_source_t* source = zip_source_function(target, &RewrittenPart::command, part);
+        if (source == nullptr) {
+            delete part;
+        }
+        return source;
+    }
+
+private:
+    RewrittenPart(zip_t* from, zip_uint64_t entry, std::uint64_t size,
+                  const WorkbookPackage::Rewrite& rewrite)
+        : from_(from), entry_(entry), size_(size), rewrite_(rewrite) {
+        zip_error_init(&error_);
+    }
+    ~RewrittenPart() {
+        close();
+        zip_error_fini(&error_);
+    }
+
+    static zip_int64_t command(void* state, void* data, zip_uint64_t length,
+                               zip_source_cmd_t command) {
+        auto* part = static_cast<RewrittenPart*>(state);
+        switch (command) {
+            case ZIP_SOURCE_OPEN:
+                return part->open();
+            case ZIP_SOURCE_READ:
+                return part->read(static_cast<char*>(data), length);
+            case ZIP_SOURCE_CLOSE:
+                return part->close();
+            case ZIP_SOURCE_STAT: {
+                auto* info = static_cast<zip_stat_t*>(data);
+                zip_stat_init(info);
+                info->size = part->size_ - part->rewrite_.length + part->rewrite_.bytes.size();
+                info->valid |= ZIP_STAT_SIZE;
+                return sizeof(zip_stat_t);
+            }
+            case ZIP_SOURCE_ERROR:
+                return zip_error_to_data(&part->error_, data, length);
+            case ZIP_SOURCE_FREE:
+                delete part;
+                return 0;
+            case ZIP_SOURCE_SUPPORTS:
+                return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ,
+                                                      ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                      ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+            default:
+                zip_error_set(&part->error_, ZIP_ER_OPNOTSUPP, 0);
+                return -1;
+        }
+    }
+
+    zip_int64_t open() {
+        file_ = zip_fopen_index(from_, entry_, 0);
+        if (file_ == nullptr) {
+            zip_error_set(&error_, zip_error_code_zip(zip_get_error(from_)), 0);
+            return -1;
+        }
+        at_ = 0;
+        written_ = 0;
+        return 0;
+    }
+
+    // The part's bytes up to the range, the new bytes, then the part's bytes after the range.
+    zip_int64_t read(char* data, zip_uint64_t length) {
+        const std::uint64_t rangeEnd = rewrite_.at + rewrite_.length;
+        if (at_ < rewrite_.at) {
+            return copy(data, std::min<std::uint64_t>(length, rewrite_.at - at_));
+        }
+        // The replaced bytes are read past: a compressed part can only be read on.
+        char skipped[4096];
+        while (at_ < rangeEnd) {
+            if (copy(skipped, std::min<std::uint64_t>(sizeof skipped, rangeEnd - at_)) <= 0) {
+                return -1;
+            }
+        }
+        if (written_ < rewrite_.bytes.size()) {
+            const auto count = static_cast<std::size_t>(
+                std::min<std::uint64_t>(length, rewrite_.bytes.size() - written_));
+            std::copy_n(rewrite_.bytes.data() + written_, count, data);
+            written_ += count;
+            return static_cast<zip_int64_t>(count);
+        }
+        return copy(data, length);
+    }
+
+    // Reads on in the template part; running out before its size is an error.
+    zip_int64_t copy(char* data, std::uint64_t length) {
+        const zip_int64_t got = zip_fread(file_, data, length);
+        if (got < 0) {
+            zip_error_set(&error_, zip_error_code_zip(zip_file_get_error(file_)), 0);
+            return -1;
+        }
+        if ((got == 0 && at_ < size_ && length > 0) ||
+            at_ + static_cast<std::uint64_t>(got) > size_) {
+            zip_error_set(&error_, ZIP_ER_INCONS, 0);
+            return -1;
+        }
+        at_ += static_cast<std::uint64_t>(got);
+        return got;
+    }
+
+    zip_int64_t close() {
+        const int closed = file_ != nullptr ? zip_fclose(file_) : 0;
+        file_ = nullptr;
+        if (closed != 0) {
+            zip_error_set(&error_, closed, 0);
+            return -1;
+        }
+        return 0;
+    }
+
+    zip_t* from_;
+    zip_uint64_t entry_;
+    std::uint64_t size_;
+    WorkbookPackage::Rewrite rewrite_;
+    zip_file_t* file_ = nullptr;
+    std::uint64_t at_ = 0;     // bytes of the template part read so far
+    std::size_t written_ = 0;  // of the new bytes
+    zip_error_t error_;
 };
 
 }  // namespace
@@ -105,12 +246,29 @@ std::unique_ptr<WorkbookPackage> WorkbookPackage::open(const std::string& path) 
         }
         throw Error(errc::BadTemplate, name + " is a damaged zip package: " + zipErrorText(code));
     }
-    const zip_int64_t entries = zip_get_num_entries(package->archive_, 0);
-    for (zip_int64_t entry = 0; entry < entries; ++entry) {
-        const char* entryName = zip_get_name(package->archive_, entry, ZIP_FL_ENC_RAW);
-        if (entryName != nullptr) {
-            package->index(entryName, static_cast<std::size_t>(entry));
+    const auto entries = static_cast<zip_uint64_t>(zip_get_num_entries(package->archive_, 0));
+    if (entries > maxTemplateParts) {
+        throw Error(errc::BadTemplate, name + " is too large: it has " + grouped(entries) +
+                                           " parts, more than the " + grouped(maxTemplateParts) +
+                                           " a template may have");
+    }
+    std::uint64_t total = 0;
+    for (zip_uint64_t entry = 0; entry < entries; ++entry) {
+        zip_stat_t info;
+        zip_stat_init(&info);
+        if (zip_stat_index(package->archive_, entry, ZIP_FL_ENC_RAW, &info) != 0 ||
+            (info.valid & ZIP_STAT_SIZE) == 0 || (info.valid & ZIP_STAT_NAME) == 0) {
+            throw Error(errc::BadTemplate,
+                        name + " is a damaged zip package: " + zip_strerror(package->archive_));
         }
+        total = info.size > UINT64_MAX - total ? UINT64_MAX : total + info.size;
+        package->index(info.name, entry, info.size);
+    }
+    if (total > maxTemplateInflatedSize) {
+        throw Error(errc::BadTemplate, name + " is too large: its parts inflate to " +
+                                           mebibytes(total) + ", more than the " +
+                                           mebibytes(maxTemplateInflatedSize) +
+                                           " a template may hold");
     }
     return package;
 }
@@ -119,7 +277,7 @@ std::unique_ptr<WorkbookPackage> WorkbookPackage::inMemory(
     std::vector<std::pair<std::string, std::string>> parts) {
     std::unique_ptr<WorkbookPackage> package(new WorkbookPackage());
     for (auto& [name, bytes] : parts) {
-        package->index(name, package->memoryParts_.size());
+        package->index(name, package->memoryParts_.size(), bytes.size());
         package->memoryParts_.push_back(std::move(bytes));
     }
     return package;
@@ -131,10 +289,19 @@ WorkbookPackage::~WorkbookPackage() {
     }
 }
 
-void WorkbookPackage::index(std::string name, std::size_t entry) {
+void WorkbookPackage::index(std::string name, std::size_t entry, std::uint64_t size) {
     byLowerName_.emplace(lowerCase(name), names_.size());
     names_.push_back(std::move(name));
     entries_.push_back(entry);
+    sizes_.push_back(size);
+}
+
+std::size_t WorkbookPackage::positionOf(const std::string& name) const {
+    const auto found = byLowerName_.find(lowerCase(name));
+    if (found == byLowerName_.end()) {
+        throw Error(errc::BadTemplate, describe() + " has no part \"" + name + "\"");
+    }
+    return found->second;
 }
 
 std::string WorkbookPackage::describe() const {
@@ -150,47 +317,53 @@ std::optional<std::string> WorkbookPackage::find(const std::string& name) const 
 }
 
 std::string WorkbookPackage::read(const std::string& name) const {
-    const auto found = byLowerName_.find(lowerCase(name));
-    if (found == byLowerName_.end()) {
-        throw Error(errc::BadTemplate, describe() + " has no part \"" + name + "\"");
-    }
-    const std::size_t entry = entries_[found->second];
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(sizes_[positionOf(name)]));
+    read(name, [&](std::string_view piece) { bytes.append(piece); });
+    return bytes;
+}
+
+void WorkbookPackage::read(const std::string& name,
+                           const std::function<void(std::string_view)>& consume) const {
+    const std::size_t position = positionOf(name);
     if (archive_ == nullptr) {
-        return memoryParts_[entry];
+        consume(memoryParts_[entries_[position]]);
+        return;
     }
     const std::string damaged = describe() + " has a damaged part \"" + name + "\": ";
-    zip_stat_t info;
-    zip_stat_init(&info);
-    if (zip_stat_index(archive_, entry, 0, &info) != 0 || (info.valid & ZIP_STAT_SIZE) == 0) {
-        throw Error(errc::BadTemplate, damaged + zip_strerror(archive_));
-    }
-    if (info.size > maxPartSize) {
-        throw Error(errc::BadTemplate, damaged + "it is larger than 1 GiB");
-    }
-    zip_file_t* file = zip_fopen_index(archive_, entry, 0);
+    std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(
+        zip_fopen_index(archive_, entries_[position], 0), &zip_fclose);
     if (file == nullptr) {
         throw Error(errc::BadTemplate, damaged + zip_strerror(archive_));
     }
-    std::string bytes(info.size, '\0');
-    const zip_int64_t got = zip_fread(file, bytes.data(), bytes.size());
-    std::string failure = got < 0 ? zip_file_strerror(file) : "";
-    // Reading on to the end is what checks the CRC.
-    char past = 0;
-    if (failure.empty() && zip_fread(file, &past, 1) != 0) {
-        failure = zip_file_strerror(file);
+    // The size a part declares is what the limits were checked against: it must hold.
+    const std::uint64_t declared = sizes_[position];
+    std::string piece(static_cast<std::size_t>(std::min<std::uint64_t>(pieceSize, declared)) + 1,
+                      '\0');
+    std::uint64_t total = 0;
+    for (;;) {
+        const zip_int64_t got = zip_fread(file.get(), piece.data(), piece.size());
+        if (got < 0) {
+            throw Error(errc::BadTemplate, damaged + zip_file_strerror(file.get()));
+        }
+        if (got == 0) {
+            break;
+        }
+        total += static_cast<std::uint64_t>(got);
+        if (total > declared) {
+            throw Error(errc::BadTemplate, damaged + "it inflates to more than the " +
+                                               grouped(declared) + " bytes it declares");
+        }
+        consume(std::string_view(piece.data(), static_cast<std::size_t>(got)));
     }
     // Closing checks the CRC of what was read.
-    const int closed = zip_fclose(file);
-    if (failure.empty() && closed != 0) {
-        failure = zipErrorText(closed);
+    if (const int closed = zip_fclose(file.release()); closed != 0) {
+        throw Error(errc::BadTemplate, damaged + zipErrorText(closed));
     }
-    if (failure.empty() && static_cast<zip_uint64_t>(got) != info.size) {
-        failure = "it ends early";
+    if (total < declared) {
+        throw Error(errc::BadTemplate, damaged + "it inflates to fewer than the " +
+                                           grouped(declared) + " bytes it declares");
     }
-    if (!failure.empty()) {
-        throw Error(errc::BadTemplate, damaged + failure);
-    }
-    return bytes;
 }
 
 void WorkbookPackage::saveAs(const std::string& path, const Changes& changes) const {
@@ -211,7 +384,8 @@ void WorkbookPackage::saveAs(const std::string& path, const Changes& changes) co
     }
     zip_error_fini(&error);
     zip_source_keep(output.buffer);  // closing the archive must leave its bytes to us
-    if (const std::string why = addParts(output.archive, changes); !why.empty()) {
+    std::list<std::string> held;     // bytes the archive reads when it is closed
+    if (const std::string why = addParts(output.archive, changes, held); !why.empty()) {
         fail(why);
     }
     if (zip_close(output.archive) != 0) {
@@ -237,9 +411,10 @@ void WorkbookPackage::saveAs(const std::string& path, const Changes& changes) co
     file.commit();
 }
 
-std::string WorkbookPackage::addParts(zip* archive, const Changes& changes) const {
+std::string WorkbookPackage::addParts(zip* archive, const Changes& changes,
+                                      std::list<std::string>& held) const {
     std::string failure;
-    const auto add = [&](const std::string& name, zip_source_t* source, std::size_t size) {
+    const auto add = [&](const std::string& name, zip_source_t* source, std::uint64_t size) {
         const zip_int64_t entry =
             source != nullptr ? zip_file_add(archive, name.c_str(), source, 0) : -1;
         if (entry < 0) {
@@ -252,22 +427,33 @@ std::string WorkbookPackage::addParts(zip* archive, const Changes& changes) cons
         }
         return entry;
     };
-    const auto addBytes = [&](const std::string& name, std::string_view bytes) {
-        const zip_int64_t entry =
-            add(name, zip_source_buffer(archive, bytes.data(), bytes.size(), 0), bytes.size());
+    const auto written = [&](zip_int64_t entry) {
         if (entry >= 0 && zip_file_set_dostime(archive, static_cast<zip_uint64_t>(entry),
                                                fixedDosTime, fixedDosDate, 0) != 0) {
             failure = zip_strerror(archive);
         }
     };
+    const auto addBytes = [&](const std::string& name, std::string_view bytes) {
+        written(add(name, zip_source_buffer(archive, bytes.data(), bytes.size(), 0), bytes.size()));
+    };
 
     for (std::size_t at = 0; at < names_.size() && failure.empty(); ++at) {
         const std::string& name = names_[at];
         const auto replaced = changes.replaced.find(name);
+        const auto rewritten = changes.rewritten.find(name);
         if (changes.removed.count(name) != 0) {
             continue;
         } else if (replaced != changes.replaced.end()) {
             addBytes(name, replaced->second);
+        } else if (rewritten != changes.rewritten.end() && archive_ == nullptr) {
+            const Rewrite& rewrite = rewritten->second;
+            held.push_back(memoryParts_[entries_[at]]);
+            addBytes(name, held.back().replace(rewrite.at, rewrite.length, rewrite.bytes));
+        } else if (rewritten != changes.rewritten.end()) {
+            const Rewrite& rewrite = rewritten->second;
+            written(add(name,
+                        RewrittenPart::create(archive, archive_, entries_[at], sizes_[at], rewrite),
+                        sizes_[at] - rewrite.length + rewrite.bytes.size()));
         } else if (archive_ == nullptr) {
             addBytes(name, memoryParts_[entries_[at]]);
         } else if (!name.empty() && name.back() == '/') {

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <cstring>
-#include <optional>
+#include <limits>
 
 #include "common/error.h"
 #include "workbook/cellnumber.h"
 #include "workbook/xml.h"
+#include "workbook/xmlscanner.h"
 
 namespace vexlo::workbook {
 
@@ -174,65 +174,78 @@ bool needsPreserve(std::string_view text) {
     return !text.empty() && (isSpace(text.front()) || isSpace(text.back()));
 }
 
+std::string missingItem(const std::string& damaged, int row, int column) {
+    return damaged + ": cell " + cellReference(row, column) +
+           " names a shared string that does not exist";
+}
+
 // A sheet's rows are read a slice at a time once the part is this large, so that a big
 // template never becomes one document tree: a tree takes ten times the size of its text.
 constexpr std::size_t sliceSize = std::size_t(4) << 20;
 
-// Where the rows of a sheet lie in its text: between the end of the sheetData start tag and
-// the start of its end tag, with the end tag of a row.
-struct RowsText {
+// Where the rows of a sheet lie in its text: between the end of its sheetData start tag and the
+// start of its end tag, with the row ends where slices are cut, found by scanning the markup so
+// that a comment or CDATA section that spells a tag is no tag. A sheet the scan finds malformed
+// is left to the parser of the slices to report, where it can: the rows up to the damage keep
+// their cuts, and the end of the rows is looked up as text.
+class RowFinder final : public xml::ScanHandler {
+public:
     std::size_t begin = 0;
     std::size_t end = 0;
-    std::string rowEndTag;
-};
+    std::vector<std::size_t> cuts;
+    std::string endTag;  // "</sheetData>" as the sheet spells it
 
-std::optional<RowsText> findRows(const std::string& text) {
-    for (auto at = text.find("sheetData"); at != std::string::npos;
-         at = text.find("sheetData", at + 1)) {
-        const auto tagStart = text.rfind('<', at);
-        const auto nameEnd = at + std::strlen("sheetData");
-        if (tagStart == std::string::npos || nameEnd >= text.size() ||
-            (text[nameEnd] != '>' && !std::isspace(static_cast<unsigned char>(text[nameEnd])))) {
-            continue;
+    void startElement(const xml::Tag& tag) override {
+        if (tag.depth == 2 && state_ == State::Before && xml::localName(tag.name) == "sheetData") {
+            state_ = tag.empty ? State::After : State::Inside;
+            begin = end = static_cast<std::size_t>(tag.end);
+            endTag = "</" + std::string(tag.name) + ">";
         }
-        const std::string name = text.substr(tagStart + 1, nameEnd - tagStart - 1);
-        const std::string prefix = name.substr(0, name.size() - std::strlen("sheetData"));
-        if (!prefix.empty() &&
-            (prefix.back() != ':' || prefix.find_first_of(" \t\r\n<>/\"'") != std::string::npos)) {
-            continue;
-        }
-        const auto startTagEnd = text.find('>', nameEnd);
-        if (startTagEnd == std::string::npos || text[startTagEnd - 1] == '/') {
-            return std::nullopt;
-        }
-        const auto endTag = text.find("</" + name + ">", startTagEnd);
-        if (endTag == std::string::npos) {
-            return std::nullopt;
-        }
-        return RowsText{startTagEnd + 1, endTag, "</" + prefix + "row>"};
     }
-    return std::nullopt;
-}
+
+    void endElement(const xml::Tag& tag) override {
+        if (state_ == State::Inside && tag.depth == 3 &&
+            tag.end - (cuts.empty() ? begin : cuts.back()) >= sliceSize) {
+            cuts.push_back(static_cast<std::size_t>(tag.end));
+        } else if (state_ == State::Inside && tag.depth == 2) {
+            end = static_cast<std::size_t>(tag.begin);
+            state_ = State::After;
+        }
+    }
+
+    // Scans text; false when its rows cannot be told apart from the rest.
+    bool find(const std::string& text, std::string& failure) {
+        xml::XmlScanner scanner(*this);
+        if (!scanner.feed(text) || !scanner.finish()) {
+            failure = scanner.error();
+        }
+        if (!scanner.utf8() || state_ == State::Before) {
+            return false;
+        }
+        if (state_ == State::Inside) {
+            end = text.find(endTag, cuts.empty() ? begin : cuts.back());
+            state_ = State::After;
+        }
+        return end != std::string::npos && end > begin;
+    }
+
+private:
+    enum class State { Before, Inside, After };
+    State state_ = State::Before;
+};
 
 }  // namespace
 
 void WorksheetXml::loadRowSlices(Worksheet& sheet, const std::string& text, std::size_t begin,
-                                 std::size_t end, const std::string& rowEndTag,
+                                 std::size_t end, const std::vector<std::size_t>& cuts,
                                  const std::string& damaged) {
     int rowNumber = 0;
-    for (std::size_t at = begin; at < end;) {
-        std::size_t cut = end;
-        if (end - at > sliceSize) {
-            const auto rowEnd = text.find(rowEndTag, at + sliceSize);
-            if (rowEnd != std::string::npos && rowEnd < end) {
-                cut = rowEnd + rowEndTag.size();
-            }
-        }
-        const std::string slice = "<s>" + text.substr(at, cut - at) + "</s>";
+    for (std::size_t slice = 0, at = begin; at < end; ++slice) {
+        const std::size_t cut = slice < cuts.size() ? std::min(cuts[slice], end) : end;
         pugi::xml_document document;
-        const std::string failure =
-            xml::parse(document, slice, pugi::parse_default | pugi::parse_ws_pcdata_single,
-                       static_cast<std::ptrdiff_t>(at) - 3);
+        const std::string failure = xml::parse(document, "<s>" + text.substr(at, cut - at) + "</s>",
+                                               pugi::parse_default | pugi::parse_ws_pcdata_single,
+                                               static_cast<std::ptrdiff_t>(at) - 3);
         if (!failure.empty()) {
             throw Error(errc::BadTemplate, damaged + ": " + failure);
         }
@@ -242,12 +255,18 @@ void WorksheetXml::loadRowSlices(Worksheet& sheet, const std::string& text, std:
 }
 
 void WorksheetXml::load(Worksheet& sheet, const std::string& text, const std::string& damaged) {
-    const auto rows = text.size() > sliceSize ? findRows(text) : std::nullopt;
+    RowFinder rows;
+    std::string scanFailure;
+    bool sliced = text.size() > sliceSize && rows.find(text, scanFailure);
+    if (!sliced && !scanFailure.empty()) {
+        // A tree of the whole of a large damaged sheet is what slicing avoids.
+        throw Error(errc::BadTemplate, damaged + ": " + scanFailure);
+    }
     pugi::xml_document document;
     const std::string failure =
-        rows ? xml::parse(document, text.substr(0, rows->begin) + text.substr(rows->end),
-                          pugi::parse_default | pugi::parse_ws_pcdata_single)
-             : xml::parse(document, text, pugi::parse_default | pugi::parse_ws_pcdata_single);
+        sliced ? xml::parse(document, text.substr(0, rows.begin) + text.substr(rows.end),
+                            pugi::parse_default | pugi::parse_ws_pcdata_single)
+               : xml::parse(document, text, pugi::parse_default | pugi::parse_ws_pcdata_single);
     if (!failure.empty()) {
         throw Error(errc::BadTemplate, damaged + ": " + failure);
     }
@@ -270,8 +289,9 @@ void WorksheetXml::load(Worksheet& sheet, const std::string& text, const std::st
         // An element the schema list does not know (mc:AlternateContent) keeps its place after
         // the one before it.
         rank = known >= 0 ? known : rank;
-        if (name == "sheetData" && rows) {
-            loadRowSlices(sheet, text, rows->begin, rows->end, rows->rowEndTag, damaged);
+        if (name == "sheetData" && sliced) {
+            loadRowSlices(sheet, text, rows.begin, rows.end, rows.cuts, damaged);
+            sliced = false;
         } else if (name == "sheetData") {
             int rowNumber = 0;
             loadCells(sheet, node, damaged, rowNumber);
@@ -282,6 +302,9 @@ void WorksheetXml::load(Worksheet& sheet, const std::string& text, const std::st
         } else if (name != "dimension") {
             frame.children.emplace_back(rank, xml::print(node));
         }
+    }
+    if (!scanFailure.empty()) {
+        throw Error(errc::BadTemplate, damaged + ": " + scanFailure);
     }
     sheet.templateSharedCells_ = sharedStringCells(sheet);
 }
@@ -345,16 +368,18 @@ void WorksheetXml::loadCell(Worksheet& sheet, pugi::xml_node node, int row, int 
         sheet.storeText(cell, Kind::Number, value.text().get());
         return;
     }
+    // Items are checked against the table once it is read (checkSharedItems); none past the
+    // range of a cell's data can be in it.
+    const std::uint64_t item = type == "s" ? value.text().as_ullong(~0ull) : 0;
+    const bool itemInRange = item <= std::numeric_limits<std::uint32_t>::max();
     if (modelled && type == "s" && value) {
-        const unsigned long index = value.text().as_ullong(~0ull);
-        if (index >= sheet.sharedStrings_->size()) {
-            throw Error(errc::BadTemplate, damaged + ": cell " + cellReference(row, column) +
-                                               " names a shared string that does not exist");
+        if (!itemInRange) {
+            throw Error(errc::BadTemplate, missingItem(damaged, row, column));
         }
         Cell& cell = sheet.cellAt(row, column);
         cell.style = style;
         cell.kind = Kind::Shared;
-        cell.data = static_cast<std::uint32_t>(index);
+        cell.data = static_cast<std::uint32_t>(item);
         return;
     }
     if (modelled && type == "inlineStr" && inlineString && isPlainItem(inlineString)) {
@@ -379,8 +404,10 @@ void WorksheetXml::loadCell(Worksheet& sheet, pugi::xml_node node, int row, int 
     raw.number = type == "n" && value;
     raw.sharedString = type == "s";
     if (type == "s" && !inlineString) {
-        const unsigned long index = value.text().as_ullong(~0ull);
-        raw.text = index < sheet.sharedStrings_->size() ? (*sheet.sharedStrings_)[index] : "";
+        raw.text.clear();
+        if (itemInRange) {
+            raw.sharedItem = static_cast<std::uint32_t>(item);
+        }
     }
     Cell& cell = sheet.cellAt(row, column);
     cell.style = style;
@@ -424,6 +451,33 @@ void WorksheetXml::loadMerges(Worksheet& sheet, pugi::xml_node mergeCells) {
         if (inSheet(first) && inSheet(last) && first.row <= last.row &&
             first.column <= last.column) {
             sheet.merged_.push_back({first.row, first.column, last.row, last.column});
+        }
+    }
+}
+
+std::vector<std::uint32_t> WorksheetXml::sharedItems(const Worksheet& sheet) {
+    std::vector<std::uint32_t> items;
+    for (const auto& row : sheet.rows_) {
+        for (const auto& cell : row.cells) {
+            if (cell.kind == Kind::Shared) {
+                items.push_back(cell.data);
+            } else if (cell.kind == Kind::Raw && sheet.raw_[cell.data].sharedItem) {
+                items.push_back(*sheet.raw_[cell.data].sharedItem);
+            }
+        }
+    }
+    std::sort(items.begin(), items.end());
+    items.erase(std::unique(items.begin(), items.end()), items.end());
+    return items;
+}
+
+void WorksheetXml::checkSharedItems(const Worksheet& sheet, const std::string& damaged) {
+    for (std::size_t row = 0; row < sheet.rows_.size(); ++row) {
+        for (const auto& cell : sheet.rows_[row].cells) {
+            if (cell.kind == Kind::Shared && cell.data >= sheet.sharedStrings_->size) {
+                throw Error(errc::BadTemplate,
+                            missingItem(damaged, static_cast<int>(row + 1), cell.column));
+            }
         }
     }
 }

@@ -3,7 +3,9 @@
 #include <pugixml.hpp>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "workbook/worksheet.h"
 
@@ -18,6 +20,10 @@ public:
     static std::string write(const Worksheet& sheet);
     // Cells that refer to the shared string table.
     static std::size_t sharedStringCells(const Worksheet& sheet);
+    // The items of the shared string table that the sheet's cells show, in order.
+    static std::vector<std::uint32_t> sharedItems(const Worksheet& sheet);
+    // Throws errc::BadTemplate for the first cell that names an item the table does not have.
+    static void checkSharedItems(const Worksheet& sheet, const std::string& damaged);
 
 private:
     using Cell = Worksheet::Cell;
@@ -27,7 +33,7 @@ private:
     static void loadCells(Worksheet& sheet, pugi::xml_node sheetData, const std::string& damaged,
                           int& rowNumber);
     static void loadRowSlices(Worksheet& sheet, const std::string& text, std::size_t begin,
-                              std::size_t end, const std::string& rowEndTag,
+                              std::size_t end, const std::vector<std::size_t>& cuts,
                               const std::string& damaged);
     static void loadCell(Worksheet& sheet, pugi::xml_node node, int row, int column,
                          const std::string& damaged);

@@ -11,6 +11,7 @@
 #include "workbook/sheetxml.h"
 #include "workbook/styles.h"
 #include "workbook/xml.h"
+#include "workbook/xmlscanner.h"
 
 namespace vexlo::workbook {
 
@@ -138,83 +139,180 @@ const Relationship* findType(const std::vector<Relationship>& relationships,
     return nullptr;
 }
 
-struct SharedStrings {
-    std::vector<std::string> texts;
-    std::optional<std::uint64_t> count;  // the table's count attribute, when it has one
+// Reads a part a piece at a time through handler; a part that cannot be read or is malformed
+// throws errc::BadTemplate. Returns whether offsets the scanner gave are the part's own (the
+// part is no UTF-16).
+bool scanPart(const WorkbookPackage& package, const std::string& part, xml::ScanHandler& handler) {
+    xml::XmlScanner scanner(handler);
+    const auto fail = [&] {
+        throw Error(errc::BadTemplate, damagedPart(package, part) + ": " + scanner.error());
+    };
+    package.read(part, [&](std::string_view piece) {
+        if (!scanner.feed(piece)) {
+            fail();
+        }
+    });
+    if (!scanner.finish()) {
+        fail();
+    }
+    return scanner.utf8();
+}
+
+// The number an attribute holds: leading white space is skipped, digits read up to the first
+// other character, a number past the range held at its end.
+std::uint64_t attributeNumber(std::string_view text) {
+    const auto start = text.find_first_not_of(" \t\r\n");
+    text.remove_prefix(start == std::string_view::npos ? text.size() : start);
+    std::uint64_t value = 0;
+    const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return failure == std::errc::result_out_of_range ? UINT64_MAX : value;
+}
+
+// The count attribute of a shared string table: how many cells refer to it.
+struct SharedStringCount {
+    std::uint64_t value = 0;
+    WorkbookPackage::Rewrite where;  // its digits in the part
 };
 
-SharedStrings readSharedStrings(const std::string& text, const std::string& damaged) {
-    pugi::xml_document document;
-    const std::string failure =
-        xml::parse(document, text, pugi::parse_default | pugi::parse_ws_pcdata_single);
-    if (!failure.empty()) {
-        throw Error(errc::BadTemplate, damaged + ": " + failure);
-    }
-    SharedStrings table;
-    const pugi::xml_node root = document.document_element();
-    if (const pugi::xml_attribute count = root.attribute("count")) {
-        table.count = count.as_ullong();
-    }
-    for (pugi::xml_node item : root.children()) {
-        if (item.type() != pugi::node_element || xml::localName(item.name()) != "si") {
-            continue;
+// Reads the shared string table a piece at a time: its count, how many items it holds and the
+// texts of the items wanted. An item's text is that of its <t>, or of the first <t> of each
+// rich-text run (phonetic runs are no part of it), each as a parser's tree gives the text of an
+// element: its first run of character data or CDATA, a run of white space only when it is the
+// element's whole content.
+class SharedStringsReader final : public xml::ScanHandler {
+public:
+    SharedStringsReader(SharedStrings& strings, std::vector<std::uint32_t> wanted)
+        : strings_(strings), wanted_(std::move(wanted)) {}
+
+    std::optional<SharedStringCount> count;
+
+    void startElement(const xml::Tag& tag) override {
+        depth_ = tag.depth;
+        const std::string_view name = xml::localName(tag.name);
+        if (tag.depth == 1) {
+            if (const auto value = tag.attribute("count")) {
+                count = SharedStringCount{attributeNumber(xml::decodeText(value->raw, false, true)),
+                                          {value->at, value->raw.size(), {}}};
+            }
+        } else if (tag.depth == 2) {
+            startItem(name == "si");
+        } else if (!inWantedItem_) {
+            return;
+        } else if (inText_ && tag.depth == textDepth_ + 1) {
+            endRun(false);
+            ++textChildren_;
+        } else if (tag.depth == 3 && name == "t") {
+            startText(tag.depth);
+        } else if (tag.depth == 3 && name == "r") {
+            runHasText_ = false;
+        } else if (tag.depth == 4 && name == "t" && !runHasText_ && inRun_) {
+            runHasText_ = true;
+            startText(tag.depth);
         }
-        std::string itemText;
-        for (pugi::xml_node part : item.children()) {
-            const std::string_view name = xml::localName(part.name());
-            if (name == "t") {
-                itemText += part.text().get();
-            } else if (name == "r") {
-                itemText += xml::child(part, "t").text().get();
+        inRun_ = inWantedItem_ && tag.depth == 3 ? name == "r" : inRun_;
+    }
+
+    void endElement(const xml::Tag& tag) override {
+        depth_ = tag.depth - 1;
+        if (inText_ && tag.depth == textDepth_) {
+            endRun(true);
+            itemText_ += textOfElement_.value_or("");
+            inText_ = false;
+        } else if (tag.depth == 2 && inWantedItem_) {
+            strings_.texts[static_cast<std::uint32_t>(strings_.size - 1)] =
+                xml::decodeEscapes(itemText_);
+            inWantedItem_ = false;
+        }
+    }
+
+    void text(std::string_view raw, bool cdata, bool continued) override {
+        if (!inText_ || depth_ != textDepth_ || textOfElement_) {
+            return;
+        }
+        if (!continued) {
+            endRun(false);
+            inTextRun_ = true;
+            runIsCData_ = cdata;
+            run_.clear();
+        }
+        run_ += raw;
+    }
+
+private:
+    void startItem(bool item) {
+        inWantedItem_ = false;
+        if (!item) {
+            return;
+        }
+        const std::uint64_t number = strings_.size++;
+        while (nextWanted_ < wanted_.size() && wanted_[nextWanted_] < number) {
+            ++nextWanted_;
+        }
+        inWantedItem_ = nextWanted_ < wanted_.size() && wanted_[nextWanted_] == number;
+        itemText_.clear();
+    }
+
+    void startText(int depth) {
+        inText_ = true;
+        textDepth_ = depth;
+        textChildren_ = 0;
+        inTextRun_ = false;
+        textOfElement_.reset();
+    }
+
+    // A run of white space is kept only as the whole content of its element.
+    void endRun(bool atElementEnd) {
+        if (!inTextRun_) {
+            return;
+        }
+        inTextRun_ = false;
+        const bool space = run_.find_first_not_of(" \t\r\n") == std::string::npos;
+        if (runIsCData_ || !space || (atElementEnd && textChildren_ == 0)) {
+            ++textChildren_;
+            if (!textOfElement_) {
+                textOfElement_ = xml::decodeText(run_, runIsCData_);
             }
         }
-        table.texts.push_back(xml::decodeEscapes(itemText));
     }
-    return table;
-}
 
-// Counts the cells of a worksheet part that refer to the shared string table.
-std::uint64_t sharedStringReferences(const std::string& text) {
-    pugi::xml_document document;
-    if (!xml::parse(document, text, pugi::parse_default).empty()) {
-        return 0;
-    }
+    SharedStrings& strings_;
+    const std::vector<std::uint32_t> wanted_;  // ascending
+    std::size_t nextWanted_ = 0;
+    int depth_ = 0;
+    bool inWantedItem_ = false;
+    std::string itemText_;
+    bool inRun_ = false;  // in a rich-text run of a wanted item
+    bool runHasText_ = false;
+    bool inText_ = false;  // in a <t> whose text counts
+    int textDepth_ = 0;
+    int textChildren_ = 0;  // nodes a tree would hold in the <t> so far
+    std::optional<std::string> textOfElement_;
+    bool inTextRun_ = false;
+    bool runIsCData_ = false;
+    std::string run_;
+};
+
+// Counts the cells of a worksheet that refer to the shared string table: those with t="s" in
+// the rows of its sheetData.
+class SharedReferenceCounter final : public xml::ScanHandler {
+public:
     std::uint64_t count = 0;
-    const pugi::xml_node sheetData = xml::child(document.document_element(), "sheetData");
-    for (pugi::xml_node row : sheetData.children()) {
-        for (pugi::xml_node cell : row.children()) {
-            count += std::string_view(cell.attribute("t").value()) == "s" ? 1 : 0;
-        }
-    }
-    return count;
-}
 
-// The table with its count attribute set to count; every other byte stays.
-std::string withSharedStringCount(const std::string& table, std::uint64_t count) {
-    // The root's start tag is the first tag that is no declaration, comment or doctype.
-    std::size_t rootStart = table.find('<');
-    while (rootStart != std::string::npos && rootStart + 1 < table.size() &&
-           (table[rootStart + 1] == '?' || table[rootStart + 1] == '!')) {
-        rootStart = table.find('<', rootStart + 1);
-    }
-    const std::size_t rootEnd = table.find('>', rootStart);
-    if (rootEnd == std::string::npos) {
-        return table;
-    }
-    for (auto at = table.find("count", rootStart); at < rootEnd; at = table.find("count", at + 1)) {
-        if (!std::isspace(static_cast<unsigned char>(table[at - 1]))) {
-            continue;  // uniqueCount
+    void startElement(const xml::Tag& tag) override {
+        if (tag.depth == 2 && !seen_ && xml::localName(tag.name) == "sheetData") {
+            seen_ = inRows_ = true;
+        } else if (tag.depth == 4 && inRows_) {
+            const auto type = tag.attribute("t");
+            count += type && xml::decodeText(type->raw, false, true) == "s" ? 1 : 0;
         }
-        const auto quote = table.find_first_of("\"'", at);
-        const auto close =
-            quote < rootEnd ? table.find(table[quote], quote + 1) : std::string::npos;
-        if (close == std::string::npos || close > rootEnd) {
-            return table;
-        }
-        return table.substr(0, quote + 1) + std::to_string(count) + table.substr(close);
     }
-    return table;
-}
+
+    void endElement(const xml::Tag& tag) override { inRows_ = inRows_ && tag.depth != 2; }
+
+private:
+    bool seen_ = false;
+    bool inRows_ = false;
+};
 
 std::vector<std::pair<std::string, std::string>> blankParts() {
     const std::string main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
@@ -429,6 +527,7 @@ struct Workbook::Parts {
     std::unique_ptr<WorkbookPackage> package;
     PartNames names;
     SharedStrings sharedStrings;
+    std::optional<SharedStringCount> sharedStringCount;
     std::unique_ptr<WorkbookStyles> styles;
     std::unique_ptr<Worksheet> sheet;
 };
@@ -447,7 +546,7 @@ Workbook Workbook::blank() {
     parts->package = WorkbookPackage::inMemory(blankParts());
     parts->names = locateParts(*parts->package);
     parts->styles = std::make_unique<WorkbookStyles>(WorkbookStyles::blankXml(), "blank workbook");
-    parts->sheet.reset(new Worksheet(*parts->styles, parts->sharedStrings.texts));
+    parts->sheet.reset(new Worksheet(*parts->styles, parts->sharedStrings));
     WorksheetXml::load(*parts->sheet, parts->package->read(parts->names.sheet), "blank workbook");
     return Workbook(std::move(parts));
 }
@@ -460,12 +559,18 @@ Workbook Workbook::open(const std::string& path) {
     parts->styles = std::make_unique<WorkbookStyles>(
         names.styles.empty() ? std::string(WorkbookStyles::blankXml()) : package.read(names.styles),
         damagedPart(package, names.styles));
+    // The sheet first: of the shared strings, only the texts it shows are kept.
+    parts->sheet.reset(new Worksheet(*parts->styles, parts->sharedStrings));
+    const std::string sheetDamaged = damagedPart(package, names.sheet);
+    WorksheetXml::load(*parts->sheet, package.read(names.sheet), sheetDamaged);
     if (!names.sharedStrings.empty()) {
-        parts->sharedStrings = readSharedStrings(package.read(names.sharedStrings),
-                                                 damagedPart(package, names.sharedStrings));
+        SharedStringsReader reader(parts->sharedStrings, WorksheetXml::sharedItems(*parts->sheet));
+        // Where the count lies is known in a UTF-8 table only; a UTF-16 one keeps its count.
+        if (scanPart(package, names.sharedStrings, reader)) {
+            parts->sharedStringCount = reader.count;
+        }
     }
-    parts->sheet.reset(new Worksheet(*parts->styles, parts->sharedStrings.texts));
-    WorksheetXml::load(*parts->sheet, package.read(names.sheet), damagedPart(package, names.sheet));
+    WorksheetXml::checkSharedItems(*parts->sheet, sheetDamaged);
     return Workbook(std::move(parts));
 }
 
@@ -486,16 +591,21 @@ void Workbook::saveAs(const std::string& path) {
         changes.replaced[stylesPart] = bytes[stylesPart] = parts.styles->toXml();
     }
 
+    // The table's count follows the cells that refer to it, in every sheet. The other sheets
+    // are read only to count them, and the table is copied with the count's digits changed.
     const std::size_t sharedCells = WorksheetXml::sharedStringCells(*parts.sheet);
-    if (!names.sharedStrings.empty() && parts.sharedStrings.count &&
-        sharedCells != parts.sheet->templateSharedCells_) {
+    const auto& count = parts.sharedStringCount;
+    if (count && sharedCells != parts.sheet->templateSharedCells_) {
         std::uint64_t total = sharedCells;
         for (const auto& other : names.otherSheets) {
-            total += sharedStringReferences(package.read(other));
+            SharedReferenceCounter counter;
+            scanPart(package, other, counter);
+            total += counter.count;
         }
-        if (total != *parts.sharedStrings.count) {
-            changes.replaced[names.sharedStrings] = bytes[names.sharedStrings] =
-                withSharedStringCount(package.read(names.sharedStrings), total);
+        if (total != count->value) {
+            WorkbookPackage::Rewrite rewrite = count->where;
+            rewrite.bytes = std::to_string(total);
+            changes.rewritten[names.sharedStrings] = rewrite;
         }
     }
 

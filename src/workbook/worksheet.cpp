@@ -65,7 +65,7 @@ std::string cellReference(int row, int column) {
     return letters + std::to_string(row);
 }
 
-Worksheet::Worksheet(WorkbookStyles& styles, const std::vector<std::string>& sharedStrings)
+Worksheet::Worksheet(WorkbookStyles& styles, const SharedStrings& sharedStrings)
     : styles_(&styles), sharedStrings_(&sharedStrings) {}
 
 Worksheet::~Worksheet() = default;
@@ -134,11 +134,10 @@ std::string_view Worksheet::cellText(const Cell& cell) const {
         case Kind::Number:
             return std::string_view(pool_).substr(cell.data, cell.length);
         case Kind::Shared:
-            return cell.data < sharedStrings_->size()
-                       ? std::string_view((*sharedStrings_)[cell.data])
-                       : std::string_view();
+            return sharedStrings_->text(cell.data);
         case Kind::Raw:
-            return raw_[cell.data].text;
+            return raw_[cell.data].sharedItem ? sharedStrings_->text(*raw_[cell.data].sharedItem)
+                                              : std::string_view(raw_[cell.data].text);
         case Kind::Empty:
             break;
     }
@@ -245,7 +244,8 @@ void Worksheet::setNumber(int row, int column, double value) {
     dropText(target);
     target.kind = Kind::Raw;
     const std::string& p = frame_.prefix;
-    target.data = rawCell({" t=\"e\"><" + p + "v>#NUM!</" + p + "v></" + p + "c>", "#NUM!", false});
+    target.data = rawCell({" t=\"e\"><" + p + "v>#NUM!</" + p + "v></" + p + "c>", "#NUM!", false,
+                           false, std::nullopt});
 }
 
 void Worksheet::setValue(int row, int column, std::string_view text) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // The workbook engine: an OOXML spreadsheet package (.xlsx/.xlsm content, whatever the file is
@@ -76,6 +77,18 @@ double autoFitWidth(std::string_view text, double fontSize, bool bold);
 std::string cellReference(int row, int column);
 
 class WorkbookStyles;
+
+// A template's shared string table as its first worksheet needs it: how many items it holds, and
+// the texts of those the sheet refers to. The others are counted, never held.
+struct SharedStrings {
+    std::uint64_t size = 0;
+    std::unordered_map<std::uint32_t, std::string> texts;
+
+    std::string_view text(std::uint32_t item) const {
+        const auto found = texts.find(item);
+        return found != texts.end() ? std::string_view(found->second) : std::string_view();
+    }
+};
 
 // The first worksheet of a workbook: cells, row attributes, merged ranges and column widths.
 class Worksheet final {
@@ -151,8 +164,9 @@ private:
     struct RawCell {
         std::string xml;
         std::string text;
-        bool number = false;        // a formula with a numeric result
-        bool sharedString = false;  // refers to the shared string table
+        bool number = false;                      // a formula with a numeric result
+        bool sharedString = false;                // refers to the shared string table
+        std::optional<std::uint32_t> sharedItem;  // the item it shows, when it shows one
     };
 
     struct Column {
@@ -172,7 +186,7 @@ private:
         std::vector<std::pair<int, std::string>> children;  // schema rank, element XML
     };
 
-    Worksheet(WorkbookStyles& styles, const std::vector<std::string>& sharedStrings);
+    Worksheet(WorkbookStyles& styles, const SharedStrings& sharedStrings);
 
     static void checkPosition(int row, int column);
     static void checkRange(const CellRange& range);
@@ -190,7 +204,7 @@ private:
     std::uint32_t columnAttributesIndex(std::string attributes);
 
     WorkbookStyles* styles_;
-    const std::vector<std::string>* sharedStrings_;
+    const SharedStrings* sharedStrings_;
     std::vector<Row> rows_;  // rows_[n - 1] is row n
     std::string pool_;
     std::size_t poolGarbage_ = 0;

@@ -30,6 +30,8 @@ std::string printDocument(const pugi::xml_document& document);
 // spreadsheet's _xHHHH_ form, so the part always stays well-formed.
 void appendText(std::string& out, std::string_view text);
 void appendAttribute(std::string& out, std::string_view value);
+// Appends a character as UTF-8.
+void appendUtf8(std::string& out, char32_t codePoint);
 // Turns the spreadsheet's _xHHHH_ escapes back into characters.
 std::string decodeEscapes(std::string_view text);
 

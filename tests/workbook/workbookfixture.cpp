@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
+#include <tuple>
 
 namespace vexlo::test {
 
@@ -62,6 +63,34 @@ void writeZip(const std::string& path, const Parts& parts, bool stored) {
         zip_discard(archive);
         throw std::runtime_error("cannot write zip " + path);
     }
+}
+
+void declareSize(const std::string& path, const std::string& part, std::uint32_t size) {
+    std::string bytes = readFile(path);
+    // The size is in the part's local header (size at 22, name length at 26, name at 30) and
+    // in its central directory entry (24, 28, 46).
+    int patched = 0;
+    for (const auto& [signature, sizeAt, lengthAt, nameAt] :
+         {std::tuple{std::string("PK\x03\x04"), 22, 26, 30},
+          {std::string("PK\x01\x02"), 24, 28, 46}}) {
+        for (auto at = bytes.find(signature); at != std::string::npos;
+             at = bytes.find(signature, at + 1)) {
+            const std::size_t nameLength = static_cast<unsigned char>(bytes[at + lengthAt]) |
+                                           static_cast<unsigned char>(bytes[at + lengthAt + 1])
+                                               << 8;
+            if (nameLength == part.size() && bytes.compare(at + nameAt, part.size(), part) == 0) {
+                for (int byte = 0; byte < 4; ++byte) {
+                    bytes[at + sizeAt + byte] = static_cast<char>(size >> (8 * byte));
+                }
+                ++patched;
+                break;
+            }
+        }
+    }
+    if (patched != 2) {
+        throw std::runtime_error("no part " + part + " in " + path);
+    }
+    writeFile(path, bytes);
 }
 
 Parts templateParts() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <ostream>
 #include <string>
@@ -58,6 +59,8 @@ struct ZipContent {
 ZipContent readZip(const std::string& path);
 // Parts are compressed, or stored as they are when stored is set.
 void writeZip(const std::string& path, const Parts& parts, bool stored = false);
+// Makes the zip at path claim that part inflates to size bytes, whatever it holds.
+void declareSize(const std::string& path, const std::string& part, std::uint32_t size);
 
 // The template's parts, [Content_Types].xml first.
 Parts templateParts();

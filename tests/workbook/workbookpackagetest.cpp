@@ -12,10 +12,12 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/error.h"
 #include "workbook/cellnumber.h"
+#include "workbook/package.h"
 #include "workbook/workbook.h"
 #include "workbookfixture.h"
 
@@ -154,6 +156,48 @@ const std::vector<BadTemplateCase>& badTemplates() {
          "does not exist"},
         {"CellOutsideTheSheet", nullptr, sheet1, "r=\"A12\"", "r=\"XFE12\"",
          " has a damaged part \"xl/worksheets/sheet1.xml\": cell reference \"XFE12\" is invalid"},
+        {"MalformedSharedStrings", nullptr, "xl/sharedStrings.xml", "", "<sst><si><t>x</t></sst>",
+         " has a damaged part \"xl/sharedStrings.xml\": Start-end tags mismatch at byte 19"},
+        {"SharedStringsEndEarly", nullptr, "xl/sharedStrings.xml", "", "<sst><si><t>x</t></si>",
+         " has a damaged part \"xl/sharedStrings.xml\": Unexpected end of data at byte 22"},
+        // Limits on what a template may hold, and parts that inflate to other than they declare.
+        {"TooManyParts",
+         [](const TempDir& dir) {
+             Parts parts = test::templateParts();
+             while (parts.size() < 10001) {
+                 parts.emplace_back("extra/" + std::to_string(parts.size()) + ".xml", "<a/>");
+             }
+             test::writeZip(dir.file("many.xlsx"), parts);
+             return dir.file("many.xlsx");
+         },
+         "", "", "",
+         " is too large: it has 10,001 parts, more than the 10,000 a template may have"},
+        {"InflatesPastTheLimit",
+         [](const TempDir& dir) {
+             const std::string path = test::makeTemplate(dir);
+             test::declareSize(path, "xl/media/image1.png", 600u << 20);
+             return path;
+         },
+         "", "", "",
+         " is too large: its parts inflate to 601 MiB, more than the 512 MiB a template may hold"},
+        {"PartInflatesPastItsSize",
+         [](const TempDir& dir) {
+             const std::string path = test::makeTemplate(dir);
+             test::declareSize(path, "xl/sharedStrings.xml", 100);
+             return path;
+         },
+         "", "", "",
+         " has a damaged part \"xl/sharedStrings.xml\": it inflates to more than the 100 bytes "
+         "it declares"},
+        {"PartEndsBeforeItsSize",
+         [](const TempDir& dir) {
+             const std::string path = test::makeTemplate(dir);
+             test::declareSize(path, sheet1, 100000);
+             return path;
+         },
+         "", "", "",
+         " has a damaged part \"xl/worksheets/sheet1.xml\": it inflates to fewer than the "
+         "100,000 bytes it declares"},
     };
     return cases;
 }
@@ -638,6 +682,210 @@ TEST(WorkbookPackageTest, ReadsALargeSheetWholeAndFindsDamageInIt) {
                   "\" has a damaged part \"xl/worksheets/sheet1.xml\": " + expected.description() +
                   " at byte " + std::to_string(expected.offset));
 }
+
+struct LargeSheetMarkupCase {
+    const char* name;
+    const char* beforeRows;  // in the worksheet before its sheetData
+    const char* inRow;       // in the row that spans the first slice boundary
+    CellValue second;        // what cell B of that row reads as
+};
+
+class LargeSheetMarkupTest : public ::testing::TestWithParam<LargeSheetMarkupCase> {};
+
+// A sheet over 4 MiB is read in slices cut where rows end; a comment or CDATA section that spells
+// "</row>" across the first cut, or a comment naming sheetData before the rows, is no row end.
+TEST_P(LargeSheetMarkupTest, IsCutOnlyWhereRowsEnd) {
+    const LargeSheetMarkupCase& c = GetParam();
+    const auto row = [](int number, const std::string& inside) {
+        const std::string r = std::to_string(number);
+        return "<row r=\"" + r + "\"><c r=\"A" + r + "\" t=\"inlineStr\"><is><t>row " + r +
+               "</t></is></c>" + inside + "</row>";
+    };
+    std::string sheet = std::string(declaration) + blankSheetStart + c.beforeRows + "<sheetData>";
+    const std::size_t rowsStart = sheet.size();
+    int rows = 0;
+    while (sheet.size() - rowsStart + row(rows + 1, "").size() < (std::size_t(4) << 20) - 10) {
+        sheet += row(++rows, "");
+    }
+    const int marked = ++rows;
+    sheet += row(marked, replaced(c.inRow, "FILL", std::string(400, 'x')));
+    for (int more = 0; more < 3; ++more) {
+        sheet += row(++rows, "");
+    }
+    sheet += std::string("</sheetData>") + blankSheetEnd;
+
+    TempDir dir;
+    test::writeZip(dir.file("large.xlsx"), test::withPart(test::templateParts(), sheet1, sheet));
+    Workbook workbook = Workbook::open(dir.file("large.xlsx"));
+    const Worksheet& cells = workbook.firstSheet();
+    EXPECT_EQ(cells.text(1, 1), "row 1");
+    EXPECT_EQ(cells.text(marked, 1), "row " + std::to_string(marked));
+    EXPECT_EQ(cells.cell(marked, 2), c.second);
+    EXPECT_EQ(cells.text(rows, 1), "row " + std::to_string(rows));
+    EXPECT_EQ(cells.lastRow(), rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Markup, LargeSheetMarkupTest,
+    ::testing::Values(LargeSheetMarkupCase{"CommentInARow", "", "<!-- FILL </row> -->", {}},
+                      LargeSheetMarkupCase{
+                          "CDataInACell",
+                          "",
+                          "<c t=\"inlineStr\"><is><t><![CDATA[FILL</row>]]></t></is></c>",
+                          {CellType::Text, std::string(400, 'x') + "</row>"}},
+                      LargeSheetMarkupCase{"InstructionInARow", "", "<?note FILL </row>?>", {}},
+                      LargeSheetMarkupCase{"SheetDataNamedInAComment",
+                                           "<!-- <sheetData></sheetData> -->",
+                                           "<c><v>7</v></c><!--FILL-->",
+                                           {CellType::Number, "7"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A sheet that saving reads to count the references to shared strings fails the save when it
+// cannot be read: nothing is written, rather than a table with a wrong count.
+TEST(WorkbookPackageTest, ADamagedSheetCountedForSharedStringsFailsTheSave) {
+    const char* const sheet2 = "xl/worksheets/sheet2.xml";
+    const std::vector<std::tuple<std::string, std::function<void(const std::string&)>, std::string>>
+        cases = {
+            {"<worksheet><sheetData></worksheet>", nullptr, "Start-end tags mismatch at byte 24"},
+            {"<worksheet><sheetData><row><c t=\"s\"><v>0</v>", nullptr,
+             "Unexpected end of data at byte 44"},
+            {templatePart(sheet2),
+             [&](const std::string& path) { test::declareSize(path, sheet2, 200); },
+             "it inflates to more than the 200 bytes it declares"},
+        };
+    for (const auto& [bytes, change, problem] : cases) {
+        SCOPED_TRACE(problem);
+        TempDir dir;
+        const std::string path = dir.file("template.xlsx");
+        test::writeZip(path, test::withPart(test::templateParts(), sheet2, bytes));
+        if (change) {
+            change(path);
+        }
+        Workbook workbook = Workbook::open(path);
+        writeReportBlock(workbook.firstSheet());
+        const Error error = test::errorOf([&] { workbook.saveAs(dir.file("report.xlsx")); });
+        EXPECT_EQ(error.number, errc::BadTemplate);
+        EXPECT_EQ(error.description, "Template workbook \"" + path + "\" has a damaged part \"" +
+                                         sheet2 + "\": " + problem);
+        EXPECT_EQ(dir.listing(), (std::vector<std::string>{"template.xlsx"}));
+    }
+}
+
+// The shared string table is read a piece at a time and only the items the sheet shows are
+// kept; their texts are what a parser's tree gives. Saving copies the table with its count
+// changed and every other byte as it was.
+TEST(WorkbookPackageTest, ReadsTheSharedStringsTheSheetShowsFromALargeTable) {
+    const std::vector<std::pair<std::string, std::string>> items = {
+        {"<t>plain</t>", "plain"},
+        {"<r><t>rich</t></r><r><rPr><b/></rPr><t xml:space=\"preserve\"> text</t><t>no</t></r>"
+         "<rPh><t>phonetic</t></rPh>",
+         "rich text"},
+        {"<t>a&amp;b&#x41;_x0043_\r\nd&unknown;</t>", "a&bAC\nd&unknown;"},
+        {"<t><![CDATA[<cdata>&amp;]]>after</t>", "<cdata>&amp;"},
+        {"<t> </t><t>\t<!-- c -->x</t>", " x"},
+        {"<t>first<!-- c -->second</t>", "first"},
+    };
+    std::string table = std::string(declaration) +
+                        "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+                        "count=\"20\" uniqueCount=\"200000\">";
+    std::string rows;
+    for (std::size_t item = 0; item < items.size(); ++item) {
+        table += "<si>" + items[item].first + "</si>";
+        const std::string r = std::to_string(item + 1);
+        rows += "<row r=\"" + r + "\"><c r=\"A" + r + "\" t=\"s\"><v>" + std::to_string(item) +
+                "</v></c></row>";
+    }
+    for (std::size_t item = items.size(); item < 199999; ++item) {
+        table += "<si><t>filler</t></si>";
+    }
+    table += "<si><t>last</t></si></sst>";
+    rows +=
+        "<row r=\"9\"><c r=\"A9\" t=\"s\"><f>x</f><v>199999</v></c>"
+        "<c r=\"B9\" t=\"s\"><v>199999</v></c></row>";
+    const std::string sheet =
+        std::string(blankSheetStart) + "<sheetData>" + rows + "</sheetData>" + blankSheetEnd;
+    TempDir dir;
+    Parts parts = test::withPart(test::templateParts(), "xl/sharedStrings.xml", table);
+    test::writeZip(dir.file("strings.xlsx"), test::withPart(parts, sheet1, sheet));
+
+    Workbook workbook = Workbook::open(dir.file("strings.xlsx"));
+    Worksheet& cells = workbook.firstSheet();
+    for (std::size_t item = 0; item < items.size(); ++item) {
+        EXPECT_EQ(cells.cell(static_cast<int>(item) + 1, 1),
+                  (CellValue{CellType::Text, items[item].second}))
+            << items[item].first;
+    }
+    EXPECT_EQ(cells.text(9, 1), "last");
+    EXPECT_EQ(cells.text(9, 2), "last");
+
+    cells.clear(1, 1);
+    workbook.saveAs(dir.file("report.xlsx"));
+    // Sheet 2 of the template refers to the table twice.
+    EXPECT_EQ(test::readZip(dir.file("report.xlsx")).parts.at("xl/sharedStrings.xml"),
+              replaced(table, "count=\"20\"", "count=\"9\""));
+}
+
+// A UTF-16 table is read as well; where its count lies in its bytes is not known, so it is
+// carried over as it was.
+TEST(WorkbookPackageTest, ReadsAUtf16SharedStringTableAndKeepsItAsItWas) {
+    std::string table = "\xff\xfe";
+    for (const char c : replaced(templatePart("xl/sharedStrings.xml"), "UTF-8", "UTF-16")) {
+        table += std::string{c, '\0'};
+    }
+    TempDir dir;
+    test::writeZip(dir.file("utf16.xlsx"),
+                   test::withPart(test::templateParts(), "xl/sharedStrings.xml", table));
+    Workbook workbook = Workbook::open(dir.file("utf16.xlsx"));
+    EXPECT_EQ(workbook.firstSheet().text(1, 1), "Quarterly BOM");
+    EXPECT_EQ(workbook.firstSheet().text(3, 1), "Prepared by");
+    writeReportBlock(workbook.firstSheet());
+    workbook.saveAs(dir.file("report.xlsx"));
+    EXPECT_EQ(test::readZip(dir.file("report.xlsx")).parts.at("xl/sharedStrings.xml"), table);
+}
+
+struct RewriteCase {
+    const char* name;
+    std::uint64_t at;
+    std::uint64_t length;
+    std::string bytes;
+};
+
+class RewriteTest : public ::testing::TestWithParam<RewriteCase> {};
+
+// A rewritten part is the part with one range replaced, from a template or from memory, however
+// large the part.
+TEST_P(RewriteTest, ReplacesTheRangeAndKeepsTheRest) {
+    const RewriteCase& c = GetParam();
+    std::string part;
+    for (int line = 0; part.size() < (std::size_t(3) << 20); ++line) {
+        part += "line " + std::to_string(line) + "\n";
+    }
+    part.resize(std::size_t(3) << 20);
+    std::string expected = part;
+    expected.replace(c.at, c.length, c.bytes);
+    TempDir dir;
+    test::writeZip(dir.file("parts.zip"), {{"a.txt", "kept"}, {"big.txt", part}});
+    const auto packages = {WorkbookPackage::open(dir.file("parts.zip")),
+                           WorkbookPackage::inMemory({{"a.txt", "kept"}, {"big.txt", part}})};
+    for (const auto& package : packages) {
+        WorkbookPackage::Changes changes;
+        changes.rewritten["big.txt"] = {c.at, c.length, c.bytes};
+        package->saveAs(dir.file("out.zip"), changes);
+        const test::ZipContent saved = test::readZip(dir.file("out.zip"));
+        EXPECT_EQ(saved.names, (std::vector<std::string>{"a.txt", "big.txt"}));
+        EXPECT_EQ(saved.parts.at("a.txt"), "kept");
+        EXPECT_TRUE(saved.parts.at("big.txt") == expected) << saved.parts.at("big.txt").size();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, RewriteTest,
+    ::testing::Values(RewriteCase{"AtTheStart", 0, 4, "LINE"},
+                      RewriteCase{"LongerInTheMiddle", 2000000, 5, std::string(10000, 'x')},
+                      RewriteCase{"ShorterAcrossPieces", (1 << 20) - 3, 9000, "gone"},
+                      RewriteCase{"RemovedAtTheEnd", (3 << 20) - 100, 100, ""},
+                      RewriteCase{"InsertedOnly", 12, 0, "inserted"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
 // Saving atomically: a failed save leaves whatever was at the path as it was, and nothing else.
