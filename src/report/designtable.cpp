@@ -1,7 +1,7 @@
 #include "report/designtable.h"
 
 #include <algorithm>
-#include <unordered_set>
+#include <functional>
 
 namespace vexlo::report {
 
@@ -37,16 +37,52 @@ std::string comparable(std::string_view text) {
     return folded;
 }
 
+// The designators met so far: an open-addressing table of views, one probe sequence a lookup
+// and no allocation an entry, so that a million components cost one cache miss each.
+class DesignatorSet {
+public:
+    explicit DesignatorSet(std::size_t capacity) {
+        std::size_t size = 16;
+        while (size < capacity * 2) {
+            size *= 2;
+        }
+        slots_.resize(size);
+    }
+
+    // False when the designator was there already. The designator is not empty.
+    bool insert(std::string_view designator) {
+        const std::size_t hash = std::hash<std::string_view>{}(designator);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+            Slot& slot = slots_[at];
+            if (slot.designator.data() == nullptr) {
+                slot = Slot{hash, designator};
+                return true;
+            }
+            if (slot.hash == hash && slot.designator == designator) {
+                return false;
+            }
+        }
+    }
+
+private:
+    // A slot is free while its view is null; designators are never empty.
+    struct Slot {
+        std::size_t hash = 0;
+        std::string_view designator;
+    };
+    std::vector<Slot> slots_;
+};
+
 // The kept components in the table's row order.
 std::vector<const design::Component*> keptComponents(const design::FlattenedDesign& design,
                                                      const TableRules& rules) {
     const auto& components = design.Components("");
     std::vector<const design::Component*> kept;
     kept.reserve(components.size());
-    std::unordered_set<std::string_view> met;
-    met.reserve(components.size());
+    DesignatorSet met(components.size());
     for (const design::Component& component : components) {
-        if (component.Refdes.empty() || !met.insert(component.Refdes).second ||
+        if (component.Refdes.empty() || !met.insert(component.Refdes) ||
             excludes(rules.exclusion, component)) {
             continue;
         }
