@@ -5,11 +5,12 @@
 # between fetching the design over the bus, building the table and writing the file, and the
 # peak memory of vexlo-report.
 #
-#   bash bench/e2e.sh [COUNT ...]        (build first: scripts/build.sh dev)
+#   bash bench/e2e.sh [COUNT ...]        (builds what it runs with the dev preset first)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VEXLO_BUILD:-$root/build}"
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || [ -z "${VEXLO_BENCH_BUS:-}" ]; then
+    [ -n "${VEXLO_BUILD:-}" ] || "$root/scripts/build.sh" dev generate-design vexlo-report schemora-sim >&2
     exec env VEXLO_BENCH_BUS=1 dbus-run-session -- "$0" "$@"
 fi
 counts=("$@")
