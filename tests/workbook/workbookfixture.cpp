@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 
@@ -16,20 +15,18 @@ namespace fs = std::filesystem;
 
 Parts readZip(const std::string& path) {
     zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, nullptr);
-    if (archive == nullptr) {
-        throw std::runtime_error("cannot open zip " + path);
-    }
     Parts parts;
-    for (zip_int64_t entry = 0; entry < zip_get_num_entries(archive, 0); ++entry) {
+    for (zip_int64_t entry = 0; archive != nullptr && entry < zip_get_num_entries(archive, 0);
+         ++entry) {
         zip_stat_t info;
-        zip_stat_index(archive, entry, 0, &info);
-        std::string bytes(info.size, '\0');
-        zip_file_t* file = zip_fopen_index(archive, entry, 0);
+        zip_file_t* file = zip_stat_index(archive, entry, 0, &info) == 0
+                               ? zip_fopen_index(archive, entry, 0)
+                               : nullptr;
+        std::string bytes(file != nullptr ? info.size : 0, '\0');
         if (file == nullptr ||
             zip_fread(file, bytes.data(), bytes.size()) != zip_int64_t(info.size) ||
             zip_fclose(file) != 0) {
-            zip_discard(archive);
-            throw std::runtime_error("cannot read " + std::string(info.name) + " in " + path);
+            throw std::runtime_error("cannot read part " + std::to_string(entry) + " of " + path);
         }
         parts.emplace_back(info.name, std::move(bytes));
     }
@@ -42,7 +39,6 @@ void writeZip(const std::string& path, const Parts& parts) {
     for (const auto& [name, bytes] : parts) {
         zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
         const zip_int64_t entry = zip_file_add(archive, name.c_str(), source, 0);
-        // One time for every part, so that the same parts make the same package.
         if (entry < 0 || zip_file_set_dostime(archive, entry, 0, (21 << 9) | (2 << 5) | 3, 0)) {
             throw std::runtime_error("cannot add " + name + " to " + path);
         }
@@ -61,12 +57,9 @@ Parts folderParts(const std::string& name) {
                                readFile(entry.path().string()));
         }
     }
-    // Content types first, as spreadsheet applications write it.
     std::sort(parts.begin(), parts.end(), [](const auto& left, const auto& right) {
-        const auto key = [](const auto& part) {
-            return std::pair(part.first != "[Content_Types].xml", part.first);
-        };
-        return key(left) < key(right);
+        return std::pair(left.first != "[Content_Types].xml", left.first) <
+               std::pair(right.first != "[Content_Types].xml", right.first);
     });
     return parts;
 }
@@ -91,7 +84,7 @@ std::pair<int, std::string> runChecker(const std::string& command,
                                        const std::vector<std::string>& arguments) {
     // The system interpreter carries python3-openpyxl; a python3 earlier on PATH may not.
     std::string line =
-        "/usr/bin/python3 '" + sourceDir() + "/tests/workbook/workbookcheck.py' " + command;
+        "/usr/bin/python3 " + sourceDir() + "/tests/workbook/workbookcheck.py " + command;
     for (const std::string& argument : arguments) {
         line += " '" + argument + "'";  // test paths hold no quote
     }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -8,16 +7,16 @@
 #include "testsupport.h"
 #include "workbook/workbook.h"
 
-// Packages for the workbook engine's tests and the workbook report's: zip reading and writing,
-// the template built from the parts under data/workbook/template, and an independent reader.
+// Packages for the tests of the workbook engine and the workbook report: the template made of
+// the parts under data/workbook/template, and an independent reader of what was written.
 namespace vexlo::test {
 
 using Parts = std::vector<std::pair<std::string, std::string>>;
 
-// The parts of a zip in package order.
 Parts readZip(const std::string& path);
+// Every part gets the same time, so that the same parts make the same package.
 void writeZip(const std::string& path, const Parts& parts);
-// The parts of a folder of data/workbook, [Content_Types].xml first, the rest by name.
+// The parts of a folder under data/workbook, [Content_Types].xml first, the rest by name.
 Parts folderParts(const std::string& folder = "template");
 // Writes the template package into dir and returns its path.
 std::string makeTemplate(const TempDir& dir, const std::string& name = "template.xlsx");
