@@ -1,23 +1,10 @@
 #!/usr/bin/env python3
 """Reads a workbook the engine wrote with openpyxl, without using the engine.
 
-    workbookcheck.py check WORKBOOK EXPECTATIONS.json   what the calling test expects to see
+    workbookcheck.py check WORKBOOK EXPECTATIONS.json   exit status 0 when all of them hold
     workbookcheck.py convert WORKBOOK FOLDER            converts to CSV with soffice, if there
-Exit status 0 when everything holds; each failure is printed on a line of its own.
 """
-import json
-import os
-import shutil
-import subprocess
-import sys
-import tempfile
-import zipfile
-
-
-def cells(sheet, key):
-    """The cells of "B2" or of a range "A1:D3", row by row."""
-    found = sheet[key]
-    return [found] if ":" not in key else [cell for row in found for cell in row]
+import json, os, shutil, subprocess, sys, tempfile, zipfile
 
 
 def typed(cell):
@@ -63,16 +50,16 @@ def check(path, expectations):
                         ("sheets", book.sheetnames)):
         if key in want:
             equal(actual, want[key], key)
+    for corner, rows in want.get("rows", {}).items():  # plain values from a top left cell
+        top, left = coordinate_to_tuple(corner)
+        want.setdefault("cells", {}).update({sheet.cell(top + down, left + right).coordinate:
+                                             plain(value) for down, row in enumerate(rows)
+                                             for right, value in enumerate(row)})
     for kind, get in PER_CELL.items():
         for key, value in want.get(kind, {}).items():
-            for cell in cells(sheet, key):
+            found = sheet[key]  # a cell, or the rows of a range "A1:D3"
+            for cell in [found] if ":" not in key else [cell for row in found for cell in row]:
                 equal(get(cell), value, "%s of %s" % (kind, cell.coordinate))
-    for corner, rows in want.get("rows", {}).items():
-        top, left = coordinate_to_tuple(corner)
-        for down, row in enumerate(rows):
-            for right, value in enumerate(row):
-                cell = sheet.cell(top + down, left + right)
-                equal(typed(cell), plain(value), "cell " + cell.coordinate)
     for letter, (low, high) in want.get("widths", {}).items():
         width = sheet.column_dimensions[letter]
         equal(width.customWidth and low <= width.width <= high, True, "width %s" % width.width)
@@ -98,20 +85,15 @@ def convert(path, folder):
         print("soffice is not installed")
         return 2
     # A profile of its own, so that a running office or a parallel test never shares it.
-    profile = tempfile.mkdtemp(prefix="vexlo-soffice-")
-    try:
+    with tempfile.TemporaryDirectory(prefix="vexlo-soffice-") as profile:
         result = subprocess.run([office, "-env:UserInstallation=file://" + profile, "--headless",
                                  "--convert-to", "csv", "--outdir", folder, path],
                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=180)
-    finally:
-        shutil.rmtree(profile, ignore_errors=True)
     print(result.stdout.decode(errors="replace"))
-    converted = os.path.join(folder, os.path.splitext(os.path.basename(path))[0] + ".csv")
-    return result.returncode or (0 if os.path.exists(converted) else 1)
+    csv = os.path.join(folder, os.path.splitext(os.path.basename(path))[0] + ".csv")
+    return result.returncode or (0 if os.path.exists(csv) else 1)
 
 
 if __name__ == "__main__":
-    commands = {"check": check, "convert": convert}
-    if len(sys.argv) != 4 or sys.argv[1] not in commands:
-        sys.exit(__doc__)
-    sys.exit(commands[sys.argv[1]](sys.argv[2], sys.argv[3]))
+    command = {"check": check, "convert": convert}.get(sys.argv[1] if len(sys.argv) == 4 else "")
+    sys.exit(command(*sys.argv[2:]) if command else __doc__)

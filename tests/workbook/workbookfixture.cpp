@@ -13,27 +13,6 @@ namespace vexlo::test {
 
 namespace fs = std::filesystem;
 
-Parts readZip(const std::string& path) {
-    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, nullptr);
-    Parts parts;
-    for (zip_int64_t entry = 0; archive != nullptr && entry < zip_get_num_entries(archive, 0);
-         ++entry) {
-        zip_stat_t info;
-        zip_file_t* file = zip_stat_index(archive, entry, 0, &info) == 0
-                               ? zip_fopen_index(archive, entry, 0)
-                               : nullptr;
-        std::string bytes(file != nullptr ? info.size : 0, '\0');
-        if (file == nullptr ||
-            zip_fread(file, bytes.data(), bytes.size()) != zip_int64_t(info.size) ||
-            zip_fclose(file) != 0) {
-            throw std::runtime_error("cannot read part " + std::to_string(entry) + " of " + path);
-        }
-        parts.emplace_back(info.name, std::move(bytes));
-    }
-    zip_discard(archive);
-    return parts;
-}
-
 void writeZip(const std::string& path, const Parts& parts) {
     zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, nullptr);
     for (const auto& [name, bytes] : parts) {
@@ -84,7 +63,7 @@ std::pair<int, std::string> runChecker(const std::string& command,
                                        const std::vector<std::string>& arguments) {
     // The system interpreter carries python3-openpyxl; a python3 earlier on PATH may not.
     std::string line =
-        "/usr/bin/python3 " + sourceDir() + "/tests/workbook/workbookcheck.py " + command;
+        "/usr/bin/python3 '" + sourceDir() + "/tests/workbook/workbookcheck.py' " + command;
     for (const std::string& argument : arguments) {
         line += " '" + argument + "'";  // test paths hold no quote
     }

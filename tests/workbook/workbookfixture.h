@@ -13,7 +13,6 @@ namespace vexlo::test {
 
 using Parts = std::vector<std::pair<std::string, std::string>>;
 
-Parts readZip(const std::string& path);
 // Every part gets the same time, so that the same parts make the same package.
 void writeZip(const std::string& path, const Parts& parts);
 // The parts of a folder under data/workbook, [Content_Types].xml first, the rest by name.
