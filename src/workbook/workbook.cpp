@@ -191,7 +191,7 @@ public:
         const std::string_view name = xml::localName(tag.name);
         if (tag.depth == 1) {
             if (const auto value = tag.attribute("count")) {
-                count = SharedStringCount{attributeNumber(xml::decodeText(value->raw, false, true)),
+                count = SharedStringCount{attributeNumber(xml::decodeText(value->raw, false)),
                                           {value->at, value->raw.size(), {}}};
             }
         } else if (tag.depth == 2) {
@@ -303,7 +303,7 @@ public:
             seen_ = inRows_ = true;
         } else if (tag.depth == 4 && inRows_) {
             const auto type = tag.attribute("t");
-            count += type && xml::decodeText(type->raw, false, true) == "s" ? 1 : 0;
+            count += type && xml::decodeText(type->raw, false) == "s" ? 1 : 0;
         }
     }
 

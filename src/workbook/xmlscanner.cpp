@@ -127,17 +127,14 @@ std::optional<Tag::Value> Tag::attribute(std::string_view qualifiedName) const {
     return found;
 }
 
-std::string decodeText(std::string_view raw, bool cdata, bool attribute) {
+std::string decodeText(std::string_view raw, bool cdata) {
     std::string text;
     text.reserve(raw.size());
     for (std::size_t at = 0; at < raw.size();) {
         const char c = raw[at];
         if (c == '\r') {
-            text += attribute ? ' ' : '\n';
+            text += '\n';
             at += at + 1 < raw.size() && raw[at + 1] == '\n' ? 2 : 1;
-        } else if (attribute && (c == '\n' || c == '\t')) {
-            text += ' ';
-            ++at;
         } else if (const std::size_t used =
                        c == '&' && !cdata ? decodeReference(raw.substr(at), text) : 0) {
             at += used;

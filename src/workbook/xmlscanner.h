@@ -95,8 +95,8 @@ private:
 };
 
 // Character data as a parser gives it: line ends as "\n" and, outside CDATA, the predefined
-// and numeric references decoded (others are kept as written). attribute also turns tabs and
-// line ends into spaces, as in an attribute value.
-std::string decodeText(std::string_view raw, bool cdata, bool attribute = false);
+// and numeric references decoded (others are kept as written). The numbers and names the
+// engine reads from attribute values read the same whether white space in them is normalised.
+std::string decodeText(std::string_view raw, bool cdata);
 
 }  // namespace vexlo::workbook::xml
