@@ -222,20 +222,26 @@ void WorkbookStyles::changeFont(pugi::xml_node font, const CellStyleChange& chan
 
 std::uint32_t WorkbookStyles::deriveFont(std::uint32_t font, const CellStyleChange& change) {
     fonts_ = ensureList("fonts", {"numFmts"});
-    pugi::xml_node added;
-    if (font < fontNodes_.size()) {
-        added = fonts_.append_copy(fontNodes_[font]);
-    } else if (!fontNodes_.empty()) {
-        added = fonts_.append_copy(fontNodes_.front());
-    } else {
-        added = fonts_.append_child(name("font").c_str());
+    if (fontNodes_.empty()) {
+        // Formats that name no font use the first: a derived font must not take its place.
+        keep(fonts_, fontNodes_, knownFonts_, fonts_.append_child(name("font").c_str()));
     }
+    // A font past the end of the list reads as the first.
+    pugi::xml_node added = fonts_.append_copy(fontNodes_[font < fontNodes_.size() ? font : 0]);
     changeFont(added, change);
     return keep(fonts_, fontNodes_, knownFonts_, added);
 }
 
 std::uint32_t WorkbookStyles::derive(std::uint32_t xf, const CellStyleChange& change) {
     cellXfs_ = ensureList("cellXfs", {"cellStyleXfs", "borders", "fills", "fonts", "numFmts"});
+    if (xfNodes_.empty()) {
+        // Cells without a format use the first: a derived format must not take its place.
+        pugi::xml_node plain = cellXfs_.append_child(name("xf").c_str());
+        for (const char* id : {"numFmtId", "fontId", "fillId", "borderId", "xfId"}) {
+            setAttribute(plain, id, "0");
+        }
+        keep(cellXfs_, xfNodes_, knownXfs_, plain);
+    }
     const pugi::xml_node base = xfNode(xf);
     pugi::xml_node added;
     if (base) {
