@@ -1,0 +1,174 @@
+#pragma once
+
+// Golden cases: blocks of a .case file. "=== NAME" starts a case, "KEY VALUE" lines set it up,
+// "--- SECTION" starts a section of the lines up to the next "---" or "===" line (blank lines at
+// its end left out). "#" starts a comment outside sections; "@/" stands for the case's folder.
+#include <fnmatch.h>
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "designfile.h"
+#include "testsupport.h"
+
+namespace vexlo::test {
+
+using Lines = std::vector<std::string>;
+
+struct GoldenCase {
+    std::map<std::string, std::string> keys;
+    std::map<std::string, Lines> sections;
+    std::string key(const std::string& name, const std::string& otherwise = "") const {
+        return keys.contains(name) ? keys.at(name) : otherwise;
+    }
+    Lines section(const std::string& name) const {
+        return sections.contains(name) ? sections.at(name) : Lines{};
+    }
+};
+
+inline std::vector<GoldenCase> loadCases(const std::string& file) {
+    std::ifstream in(sourceDir() + "/" + file);
+    std::vector<GoldenCase> cases;
+    Lines* section = nullptr;
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with("=== ")) {
+            cases.push_back({{{"name", line.substr(4)}}, {}});
+            section = nullptr;
+        } else if (line.starts_with("--- ")) {
+            section = &cases.back().sections[line.substr(4)];
+        } else if (section != nullptr) {
+            section->push_back(line);
+        } else if (!line.empty() && !line.starts_with("#")) {
+            const auto blank = std::min(line.find(' '), line.size());
+            cases.back().keys[line.substr(0, blank)] =
+                line.substr(std::min(blank + 1, line.size()));
+        }
+    }
+    for (auto& c : cases) {
+        for (auto& [name, lines] : c.sections) {
+            while (!lines.empty() && lines.back().empty()) {
+                lines.pop_back();
+            }
+        }
+    }
+    return cases;
+}
+
+inline std::string substituted(std::string text, const std::string& folder) {
+    for (auto at = text.find("@/"); at != std::string::npos; at = text.find("@/", at)) {
+        text.replace(at, 1, folder);
+        at += folder.size();
+    }
+    return text;
+}
+
+// The lines, "@/" replaced, each followed by the line end.
+inline std::string joined(const Lines& lines, const std::string& folder, const char* end) {
+    std::string text;
+    for (const auto& line : lines) {
+        text += substituted(line, folder) + end;
+    }
+    return text;
+}
+
+// Words separated by blanks; '...' quotes blanks (and stands for an empty word).
+inline Lines words(const std::string& line, const std::string& folder) {
+    Lines result;
+    std::string word;
+    bool quoted = false, any = false;
+    for (const char c : line + " ") {
+        if (c == '\'') {
+            quoted = !quoted;
+            any = true;
+        } else if (c != ' ' || quoted) {
+            word += c;
+            any = true;
+        } else if (any) {
+            result.push_back(substituted(word, folder));
+            word.clear();
+            any = false;
+        }
+    }
+    return result;
+}
+
+// Output as the section says; a "*" in it stands for any characters.
+inline void expectOutput(const GoldenCase& c, const std::string& section, const std::string& actual,
+                         const std::string& folder) {
+    const std::string expected = joined(c.section(section), folder, "\n");
+    EXPECT_TRUE(actual == expected || (expected.find('*') != std::string::npos &&
+                                       ::fnmatch(expected.c_str(), actual.c_str(), 0) == 0))
+        << section << " differs; expected:\n"
+        << expected << "actual:\n"
+        << actual;
+}
+
+struct ReportRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+// Runs vexlo-report with the arguments against the tool of the case serving the design;
+// nothing when it cannot.
+using ReportDriver = std::function<std::optional<ReportRun>(
+    const GoldenCase&, const sim::Design&, const Lines& arguments, const std::string& folder)>;
+
+// The cases of vexlo-report (tests/cli/report.case). Each starts in a fresh folder holding
+// design.json (from "design", tests/cli/board.json by default), the design's document folder
+// and the "in" files (CR LF lines); afterwards it holds those and the "report" files ("*": any
+// content), and the viewer was handed the "shown" files.
+inline void runReportCases(const ReportDriver& drive) {
+    for (const GoldenCase& c : loadCases("tests/cli/report.case")) {
+        SCOPED_TRACE(c.key("name"));
+        const TempDir dir;
+        const std::string& at = dir.path();
+        std::filesystem::copy_file(sourceDir() + "/" + c.key("design", "tests/cli/board.json"),
+                                   dir.file("design.json"));
+        const auto design = sim::loadDesignFile(QString::fromStdString(dir.file("design.json")));
+        std::filesystem::create_directories(design.document->path);
+        std::set<std::string> files{"design.json"};
+        for (const auto& [section, lines] : c.sections) {
+            if (section.starts_with("in ")) {
+                writeFile(dir.file(section.substr(3)), joined(lines, at, "\r\n"));
+                files.insert(section.substr(3));
+            }
+        }
+        const ViewerRecorder viewer;
+        const auto run = drive(c, design, words(c.key("args"), at), at);
+        if (!run) {
+            continue;
+        }
+        EXPECT_EQ(run->status, std::stoi(c.key("exit", "0")));
+        expectOutput(c, "out", run->out, at);
+        expectOutput(c, "err", run->err, at);
+        for (const auto& [section, lines] : c.sections) {
+            const std::string name = section.substr(section.find(' ') + 1);
+            if (section.starts_with("report ") && std::filesystem::exists(dir.file(name))) {
+                files.insert(name);
+                if (lines != Lines{"*"}) {
+                    EXPECT_EQ(readFile(dir.file(name)), joined(lines, at, "\r\n")) << name;
+                }
+            }
+        }
+        std::set<std::string> present;
+        for (const auto& name : listTree(at)) {
+            if (!name.ends_with("/")) {
+                present.insert(name);
+            }
+        }
+        EXPECT_EQ(present, files);
+        Lines shown = c.section("shown");
+        for (auto& path : shown) {
+            path = substituted(path, at);
+        }
+        EXPECT_EQ(viewer.shown(shown.size()), shown);
+    }
+}
+
+}  // namespace vexlo::test

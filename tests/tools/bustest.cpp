@@ -1,0 +1,247 @@
+// The real programs on a private session bus: schemora-sim's cases (simulator.case) through the
+// client, and vexlo-report's golden cases (report.case) as the program, against the simulator or
+// a scripted tool in this process.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
+#include <QDBusVirtualObject>
+#include <QProcess>
+#include <csignal>
+#include <filesystem>
+
+#include "common/error.h"
+#include "design/dbus/flatstream.h"
+#include "design/dbus/toolbus.h"
+#include "design/dbus/toolclient.h"
+#include "golden.h"
+#include "simulator.h"
+
+namespace vexlo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const auto* const privateBus = ::testing::AddGlobalTestEnvironment(new PrivateBusEnvironment);
+
+// A tool on its own connection that answers from a design, but for the kind of its fault:
+// "vanish" leaves the bus instead of flattening, "empty" and "folder" send an empty memory file
+// or a folder as the design, "mistyped" answers CurrentProject with a number.
+class ScriptedTool final : public QDBusVirtualObject {
+public:
+    ScriptedTool(const sim::Design& design, std::string fault)
+        : design_(design), fault_(std::move(fault)) {
+        bus_.registerVirtualObject(design::dbus::objectPath, this);
+        bus_.registerService(design::dbus::serviceName);
+    }
+    ~ScriptedTool() override { QDBusConnection::disconnectFromBus(bus_.name()); }
+
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& bus) override {
+        const QString member = message.member();
+        QVariant answer =
+            QString::fromStdString(member == "CurrentProject"       ? design_.project
+                                   : member == "ActiveDocumentPath" ? design_.document->path
+                                                                    : design_.document->name);
+        if (member == "CurrentProject" && fault_ == "mistyped") {
+            answer = 7;
+        } else if (member == "LoadGroupFlatten" && fault_ == "vanish") {
+            bus_.unregisterService(design::dbus::serviceName);
+            return true;
+        } else if (member == "LoadGroupFlatten") {
+            const int fd = fault_ == "folder" ? ::open("/", O_RDONLY | O_DIRECTORY)
+                                              : ::memfd_create("design", MFD_CLOEXEC);
+            answer = QVariant::fromValue(QDBusUnixFileDescriptor(fd));
+            ::close(fd);
+        }
+        return bus.send(message.createReply(answer));
+    }
+
+private:
+    sim::Design design_;
+    std::string fault_;
+    QDBusConnection bus_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "scripted");
+};
+
+std::string reportProgram() {
+    return buildDir() + "/src/cli/vexlo-report";
+}
+
+// Runs vexlo-report with the environment changes ("NAME=VALUE"), answering the scripted tool's
+// calls while it runs.
+ReportRun runReport(const Lines& arguments, const Lines& environment = {}) {
+    QProcess process;
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const std::string& setting : environment) {
+        const auto equals = setting.find('=');
+        variables.insert(QString::fromStdString(setting.substr(0, equals)),
+                         QString::fromStdString(setting.substr(equals + 1)));
+    }
+    process.setProcessEnvironment(variables);
+    QStringList list;
+    for (const std::string& argument : arguments) {
+        list << QString::fromStdString(argument);
+    }
+    process.start(QString::fromStdString(reportProgram()), list);
+    while (!process.waitForFinished(10) && process.state() != QProcess::NotRunning) {
+        QCoreApplication::processEvents();
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
+}
+
+TEST(VexloReport, GoldenCasesAsTheProgram) {
+    runReportCases([](const GoldenCase& c, const sim::Design& design, const Lines& arguments,
+                      const std::string& folder) -> std::optional<ReportRun> {
+        const std::string tool = c.key("tool", "sim");
+        std::optional<RunningSimulator> simulator;
+        std::optional<ScriptedTool> scripted;
+        Lines environment = {"VEXLO_TOOL_TIMEOUT=" + std::string(tool == "vanish" ? "1" : "2")};
+        if (tool == "sim" || tool == "stopped") {
+            simulator.emplace(Lines{folder + "/design.json"});
+        } else if (tool == "nobus") {
+            environment.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus");
+        } else if (tool != "none") {
+            scripted.emplace(design, tool);
+        }
+        if (tool == "stopped") {
+            ::kill(simulator->pid(), SIGSTOP);
+        }
+        const ReportRun run = runReport(arguments, environment);
+        if (tool == "stopped") {
+            ::kill(simulator->pid(), SIGCONT);
+        }
+        return run;
+    });
+}
+
+// Runs started together on one design each write their own report whole, and nothing else.
+TEST(VexloReport, ConcurrentRunsWriteTheirOwnReports) {
+    TempDir dir;
+    fs::copy_file(sourceDir() + "/tests/cli/board.json", dir.file("design.json"));
+    fs::create_directories(dir.file("amp/sch"));
+    writeFile(dir.file("amp/vexloattributes.qzv"),
+              "** Board\r\nREFDES\r\nValue\r\n** V\r\nValue\r\n");
+    const RunningSimulator simulator({dir.file("design.json")});
+    const std::vector<Lines> jobs = {
+        {"--selection", "Board", "--format", "csv"},
+        {"--selection", "V", "--format", "text"},
+        {"--column", "Value", "--column", "REFDES", "--format", "html"},
+        {"--selection", "Board", "--format", "csv"}};
+    std::map<std::string, std::string> expected;
+    for (const Lines& job : jobs) {
+        const ReportRun run = runReport(job);
+        ASSERT_EQ(run.status, 0) << run.err;
+        expected[run.out] = readFile(run.out.substr(0, run.out.size() - 1));
+    }
+    const Lines before = listTree(dir.path());
+    for (int round = 0; round < 5; ++round) {
+        std::vector<std::unique_ptr<QProcess>> processes;
+        for (const Lines& job : jobs) {
+            processes.push_back(std::make_unique<QProcess>());
+            QStringList arguments;
+            for (const auto& argument : job) {
+                arguments << QString::fromStdString(argument);
+            }
+            processes.back()->start(QString::fromStdString(reportProgram()), arguments);
+        }
+        for (const auto& process : processes) {
+            ASSERT_TRUE(process->waitForFinished(60000));
+            EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().toStdString();
+            const std::string out = process->readAllStandardOutput().toStdString();
+            EXPECT_EQ(readFile(out.substr(0, out.size() - 1)), expected[out]) << out;
+        }
+        EXPECT_EQ(listTree(dir.path()), before);
+    }
+}
+
+// Each call of a "calls" section: "MEMBER [ARGUMENT] = what it returns or the Error".
+void expectCalls(const Lines& calls, std::unique_ptr<design::SchematicTool>& tool,
+                 const std::string& folder) {
+    for (const std::string& line : calls) {
+        const auto equals = line.find(" = ");
+        const Lines call = words(line.substr(0, equals), folder);
+        std::string result;
+        try {
+            if (call[0] == "connect") {
+                tool = design::dbus::connectToTool();
+            } else if (call[0] == "LoadGroupFlatten") {
+                result =
+                    std::to_string(tool->LoadGroupFlatten(call.at(1))->Count()) + " components";
+            } else {
+                result = call[0] == "CurrentProject"       ? tool->CurrentProject()
+                         : call[0] == "ActiveDocumentPath" ? tool->ActiveDocumentPath()
+                                                           : tool->ActiveViewDocumentName();
+            }
+        } catch (const Error& error) {
+            result = errorMessage(error);
+        }
+        EXPECT_EQ(result, substituted(line.substr(equals + 3), folder)) << line;
+    }
+}
+
+// schemora-sim's cases: in a fresh folder (also the current one) holding the "in" files; with
+// "exit" it is expected to end by itself, otherwise to serve until stopped with "stop" (SIGTERM
+// by default), answering "calls" as expected and afterwards "calls after stop". "busy": another
+// simulator holds the name; "bus none": no session bus; "tree": the folder afterwards.
+TEST(Simulator, Cases) {
+    const fs::path home = fs::current_path();
+    for (const GoldenCase& c : loadCases("tests/tools/simulator.case")) {
+        SCOPED_TRACE(c.key("name"));
+        const TempDir dir;
+        const std::string& at = dir.path();
+        fs::current_path(at);
+        for (const auto& [section, lines] : c.sections) {
+            if (section.starts_with("in ")) {
+                writeFile(dir.file(section.substr(3)), joined(lines, at, "\n"));
+            }
+        }
+        std::optional<RunningSimulator> busy;
+        if (c.keys.contains("busy")) {
+            busy.emplace(Lines{"--root", dir.file("busy")});
+        }
+        const std::string address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+        if (c.key("bus") == "none") {
+            ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir.file("no-bus")).c_str(), 1);
+        }
+        const Lines arguments = words(c.key("args"), at);
+        if (c.keys.contains("exit")) {
+            const SimulatorRun run = runSimulator(arguments);
+            EXPECT_EQ(run.exitStatus, std::stoi(c.key("exit")));
+            expectOutput(c, "out", run.out, at);
+            expectOutput(c, "err", run.err, at);
+        } else {
+            RunningSimulator simulator(arguments);
+            EXPECT_EQ(simulator.readyLine() + "\n", joined(c.section("ready"), at, "\n"));
+            std::unique_ptr<design::SchematicTool> tool = design::dbus::connectToTool();
+            expectCalls(c.section("calls"), tool, at);
+            // The design crosses the bus whole: every byte and the order as the file has them.
+            if (!arguments.empty() && fs::is_regular_file(arguments.back())) {
+                const auto served = sim::loadDesignFile(QString::fromStdString(arguments.back()));
+                if (served.document) {
+                    EXPECT_EQ(design::dbus::writeFlatStream(*openFlattenedDesign(*tool)),
+                              served.flatStream);
+                }
+            }
+            EXPECT_EQ(simulator.stop(std::stoi(c.key("stop", "15"))), 0);
+            EXPECT_EQ(simulator.errorOutput(), "");
+            expectCalls(c.section("calls after stop"), tool, at);
+        }
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+        busy.reset();
+        EXPECT_FALSE(design::dbus::toolIsRunning());
+        if (c.sections.contains("tree")) {
+            EXPECT_EQ(listTree(at), c.section("tree"));
+        }
+        fs::current_path(home);
+    }
+}
+
+}  // namespace
+}  // namespace vexlo::test
