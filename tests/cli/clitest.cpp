@@ -30,7 +30,8 @@ TEST(VexloReport, GoldenCasesInProcess) {
             }
             return fake.connector()();
         };
-        if (tool != "sim" && tool != "none" && tool != "nobus" && tool != "vanish") {
+        if (c.keys.contains("limit") ||
+            (tool != "sim" && tool != "none" && tool != "nobus" && tool != "vanish")) {
             return std::nullopt;  // a tool only the bus has
         }
         std::ostringstream out, err;

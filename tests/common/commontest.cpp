@@ -1,14 +1,10 @@
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 
 #include "common/characters.h"
 #include "common/error.h"
@@ -26,7 +22,7 @@ using test::TempDir;
 using test::writeFile;
 using Lines = std::vector<std::string>;
 
-// C escapes (\r \n \t \\ \xHH) as bytes.
+// C escapes (\r \n \t \xHH) as bytes.
 std::string unescape(const std::string& text) {
     std::string bytes;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -36,7 +32,7 @@ std::string unescape(const std::string& text) {
             bytes += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
             i += 2;
         } else {
-            bytes += c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c;
+            bytes += c == 'r' ? '\r' : c == 'n' ? '\n' : '\t';
         }
     }
     return bytes;
@@ -57,27 +53,26 @@ std::size_t openDescriptors() {
 
 TEST(TextFile, LinesAsTheTableSays) {
     std::ifstream table(test::sourceDir() + "/tests/common/textlines.txt");
-    const std::regex line(R"(^"(.*)\"((?: \[[^\]]*\])*)$)"), item(R"(\[([^\]]*)\])");
     TempDir dir;
     int cases = 0;
-    for (std::string text; std::getline(table, text);) {
-        std::smatch parts;
-        if (text.starts_with("#") || !std::regex_match(text, parts, line)) {
+    for (std::string text; std::getline(table, text); ++cases) {
+        Lines fields;
+        for (std::size_t at = 1, end = 0; text.starts_with("|") && at <= text.size();
+             at = end + 1) {
+            end = std::min(text.find('|', at), text.size());
+            fields.push_back(unescape(text.substr(at, end - at)));
+        }
+        if (fields.empty()) {
             continue;
         }
-        Lines expected;
-        const std::string items = parts[2];
-        for (std::sregex_iterator at(items.begin(), items.end(), item), end; at != end; ++at) {
-            expected.push_back(unescape((*at)[1]));
-        }
-        writeFile(dir.file("f.txt"), unescape(parts[1]));
+        const Lines expected(fields.begin() + 1, fields.end());
+        writeFile(dir.file("f.txt"), fields[0]);
         const TextLines read = readTextLines(dir.file("f.txt"));
         EXPECT_TRUE(read.opened && read.complete) << text;
         EXPECT_EQ(read.lines, expected) << text;
         EXPECT_EQ(readTextLinesOrThrow(dir.file("f.txt")), expected) << text;
-        ++cases;
     }
-    EXPECT_EQ(cases, 16);
+    EXPECT_EQ(cases, 17);
 }
 
 // Anything but a regular file is refused at once (a FIFO without a writer would block), and a
@@ -157,64 +152,31 @@ TEST(TextFile, EveryDescriptorIsClosed) {
     EXPECT_EQ(openDescriptors(), before);
 }
 
-// Under a file-size limit a write past it fails as on a full disk, the old file whole; without
-// ignoreFileSizeSignal the signal would end the process.
-TEST(TextFile, WritePastTheSizeLimitIsADiskFullError) {
-    TempDir dir;
-    const std::string path = dir.file("report.csv");
-    writeFile(path, "old report\r\n");
-    const pid_t child = ::fork();
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_DFL);
-        ignoreFileSizeSignal();
-        rlimit limit{};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = 4096;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        const std::string error = errorOf([&] { writeTextLines(path, Lines(9000, "x")); });
-        ::_exit(error == "Error 61: Cannot write \"" + path + "\": File too large" ? 0 : 1);
+// UTF-8 sequences count one each; stray bytes (and overlong or out-of-range leads) one each too.
+TEST(Characters, CountedAsUtf8) {
+    std::vector<std::size_t> counts;
+    for (const char* text :
+         {"", "abc", "\xc2\xb5H", "\xe2\x82\xac", "\xf0\x9f\x94\x8c",
+          "\xdf\xbf\xef\xbf\xbf\xf4\x8f\xbf\xbf", "\xe0\xa0\x80\xf0\x90\x80\x80", "\xb5H",
+          "\xe9t\xe9", "\xe2\x82", "\xe2\x82x", "\xc1\x81", "\xf5\x80\x80\x80"}) {
+        counts.push_back(characterCount(text));
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(readFile(path), "old report\r\n");
-    EXPECT_EQ(dir.listing(), Lines{"report.csv"});
-}
-
-TEST(Characters, CountedAsUtf8WithStrayBytesOneEach) {
-    for (const auto& [text, count] : {std::pair<std::string, std::size_t>{"", 0},
-                                      {"abc", 3},
-                                      {"\xc2\xb5H", 2},
-                                      {"\xe2\x82\xac", 1},
-                                      {"\xdf\xbf\xef\xbf\xbf\xf4\x8f\xbf\xbf", 3},
-                                      {"\xe0\xa0\x80\xf0\x90\x80\x80", 2},
-                                      {"\xf0\x9f\x94\x8c", 1},
-                                      {"\xb5H", 2},
-                                      {"\xe9t\xe9", 3},
-                                      {"\xe2\x82", 2},
-                                      {"\xe2\x82x", 3},
-                                      {"\xc1\x81", 2},
-                                      {"\xf5\x80\x80\x80", 4}}) {
-        EXPECT_EQ(characterCount(text), count) << text;
-    }
+    EXPECT_EQ(counts, (std::vector<std::size_t>{0, 3, 2, 1, 1, 3, 2, 2, 3, 2, 3, 2, 4}));
     EXPECT_EQ(withoutLastCharacters("/jobs/\xc3\xa4mp/s\xc3\xa9h/", 4), "/jobs/\xc3\xa4mp/");
     EXPECT_EQ(withoutLastCharacters("abcd", 4), "");
-    EXPECT_EQ(withoutLastCharacters("abc", 4), std::nullopt);
     EXPECT_EQ(withoutLastCharacters("\xc3\xa4\xc3\xa4\xc3\xa4", 4), std::nullopt);
     EXPECT_EQ(withoutLastCharacters("abc", 0), "abc");
 }
 
-TEST(StringArray, ElementZeroStaysEmpty) {
+TEST(StringArray, AppendsAfterAnEmptyElementZero) {
     StringArray array;
-    EXPECT_EQ(array.highestIndex(), 0u);
     for (int i = 1; i <= 40000; ++i) {
         AddDynamicArray(array, std::to_string(i));
     }
     EXPECT_EQ(array.highestIndex(), 40000u);
-    EXPECT_EQ(array[0], "");
-    EXPECT_EQ(array[40000], "40000");
-    EXPECT_EQ(array.appended().front(), "1");
+    EXPECT_EQ(array[0] + array[1] + array[40000] + array.appended()[39999], "14000040000");
     array.reset();
+    EXPECT_EQ(array.highestIndex(), 0u);
     AddDynamicArray(array, "y");
     EXPECT_EQ(array.appended(), Lines{"y"});
 }

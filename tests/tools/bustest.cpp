@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVirtualObject>
@@ -68,26 +67,21 @@ private:
     QDBusConnection bus_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "scripted");
 };
 
-std::string reportProgram() {
-    return buildDir() + "/src/cli/vexlo-report";
+// Starts vexlo-report through env(1) after the prefix: NAME=VALUE settings, a wrapping command.
+std::unique_ptr<QProcess> startReport(const Lines& arguments, Lines prefix = {}) {
+    prefix.push_back(buildDir() + "/src/cli/vexlo-report");
+    prefix.insert(prefix.end(), arguments.begin(), arguments.end());
+    QStringList list;
+    for (const std::string& word : prefix) {
+        list << QString::fromStdString(word);
+    }
+    auto process = std::make_unique<QProcess>();
+    process->start("env", list);
+    return process;
 }
 
-// Runs vexlo-report with the environment changes ("NAME=VALUE"), answering the scripted tool's
-// calls while it runs.
-ReportRun runReport(const Lines& arguments, const Lines& environment = {}) {
-    QProcess process;
-    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-    for (const std::string& setting : environment) {
-        const auto equals = setting.find('=');
-        variables.insert(QString::fromStdString(setting.substr(0, equals)),
-                         QString::fromStdString(setting.substr(equals + 1)));
-    }
-    process.setProcessEnvironment(variables);
-    QStringList list;
-    for (const std::string& argument : arguments) {
-        list << QString::fromStdString(argument);
-    }
-    process.start(QString::fromStdString(reportProgram()), list);
+// Waits for the end, answering the scripted tool's calls meanwhile.
+ReportRun finished(QProcess& process) {
     while (!process.waitForFinished(10) && process.state() != QProcess::NotRunning) {
         QCoreApplication::processEvents();
     }
@@ -102,18 +96,21 @@ TEST(VexloReport, GoldenCasesAsTheProgram) {
         const std::string tool = c.key("tool", "sim");
         std::optional<RunningSimulator> simulator;
         std::optional<ScriptedTool> scripted;
-        Lines environment = {"VEXLO_TOOL_TIMEOUT=" + std::string(tool == "vanish" ? "1" : "2")};
+        Lines prefix = {"VEXLO_TOOL_TIMEOUT=" + std::string(tool == "vanish" ? "1" : "2")};
         if (tool == "sim" || tool == "stopped") {
             simulator.emplace(Lines{folder + "/design.json"});
         } else if (tool == "nobus") {
-            environment.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus");
+            prefix.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus");
         } else if (tool != "none") {
             scripted.emplace(design, tool);
+        }
+        if (c.keys.contains("limit")) {
+            prefix.insert(prefix.end(), {"prlimit", "--fsize=" + c.key("limit")});
         }
         if (tool == "stopped") {
             ::kill(simulator->pid(), SIGSTOP);
         }
-        const ReportRun run = runReport(arguments, environment);
+        const ReportRun run = finished(*startReport(arguments, prefix));
         if (tool == "stopped") {
             ::kill(simulator->pid(), SIGCONT);
         }
@@ -125,37 +122,28 @@ TEST(VexloReport, GoldenCasesAsTheProgram) {
 TEST(VexloReport, ConcurrentRunsWriteTheirOwnReports) {
     TempDir dir;
     fs::copy_file(sourceDir() + "/tests/cli/board.json", dir.file("design.json"));
+    writeFile(dir.file("amp/vexloattributes.qzv"), "** B\r\nREFDES\r\nValue\r\n** V\r\nValue\r\n");
     fs::create_directories(dir.file("amp/sch"));
-    writeFile(dir.file("amp/vexloattributes.qzv"),
-              "** Board\r\nREFDES\r\nValue\r\n** V\r\nValue\r\n");
     const RunningSimulator simulator({dir.file("design.json")});
-    const std::vector<Lines> jobs = {
-        {"--selection", "Board", "--format", "csv"},
-        {"--selection", "V", "--format", "text"},
-        {"--column", "Value", "--column", "REFDES", "--format", "html"},
-        {"--selection", "Board", "--format", "csv"}};
+    const std::vector<Lines> jobs = {{"--selection", "B", "--format", "csv"},
+                                     {"--selection", "V", "--format", "text"},
+                                     {"--column", "Value", "--format", "html"},
+                                     {"--selection", "B", "--format", "csv"}};
     std::map<std::string, std::string> expected;
     for (const Lines& job : jobs) {
-        const ReportRun run = runReport(job);
-        ASSERT_EQ(run.status, 0) << run.err;
-        expected[run.out] = readFile(run.out.substr(0, run.out.size() - 1));
+        const std::string path = finished(*startReport(job)).out;
+        expected[path] = readFile(path.substr(0, path.size() - 1));
     }
     const Lines before = listTree(dir.path());
     for (int round = 0; round < 5; ++round) {
-        std::vector<std::unique_ptr<QProcess>> processes;
+        std::vector<std::unique_ptr<QProcess>> runs;
         for (const Lines& job : jobs) {
-            processes.push_back(std::make_unique<QProcess>());
-            QStringList arguments;
-            for (const auto& argument : job) {
-                arguments << QString::fromStdString(argument);
-            }
-            processes.back()->start(QString::fromStdString(reportProgram()), arguments);
+            runs.push_back(startReport(job));
         }
-        for (const auto& process : processes) {
-            ASSERT_TRUE(process->waitForFinished(60000));
-            EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().toStdString();
-            const std::string out = process->readAllStandardOutput().toStdString();
-            EXPECT_EQ(readFile(out.substr(0, out.size() - 1)), expected[out]) << out;
+        for (const auto& run : runs) {
+            const auto [status, path, err] = finished(*run);
+            EXPECT_EQ(status, 0) << err;
+            EXPECT_EQ(readFile(path.substr(0, path.size() - 1)), expected.at(path));
         }
         EXPECT_EQ(listTree(dir.path()), before);
     }
@@ -218,7 +206,7 @@ TEST(Simulator, Cases) {
             expectOutput(c, "err", run.err, at);
         } else {
             RunningSimulator simulator(arguments);
-            EXPECT_EQ(simulator.readyLine() + "\n", joined(c.section("ready"), at, "\n"));
+            EXPECT_EQ(simulator.readyLine(), substituted(c.key("ready"), at));
             std::unique_ptr<design::SchematicTool> tool = design::dbus::connectToTool();
             expectCalls(c.section("calls"), tool, at);
             // The design crosses the bus whole: every byte and the order as the file has them.
