@@ -20,8 +20,8 @@ TEST(VexloReport, GoldenCasesInProcess) {
         const std::string tool = c.key("tool", "sim");
         design::FakeTool fake;
         fake.project = design.project;
-        fake.documentName = design.document->name;
-        fake.documentPath = design.document->path;
+        fake.documentName = design.document ? std::optional(design.document->name) : std::nullopt;
+        fake.documentPath = design.document ? std::optional(design.document->path) : std::nullopt;
         *fake.design = design::dbus::readFlatStream(design.flatStream);
         fake.vanishOnLoad = tool == "vanish";
         const auto connect = [&]() -> std::unique_ptr<design::SchematicTool> {

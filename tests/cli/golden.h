@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iomanip>
 #include <map>
 #include <optional>
 #include <set>
@@ -26,9 +27,6 @@ struct GoldenCase {
     std::map<std::string, Lines> sections;
     std::string key(const std::string& name, const std::string& otherwise = "") const {
         return keys.contains(name) ? keys.at(name) : otherwise;
-    }
-    Lines section(const std::string& name) const {
-        return sections.contains(name) ? sections.at(name) : Lines{};
     }
 };
 
@@ -63,37 +61,26 @@ inline std::vector<GoldenCase> loadCases(const std::string& file) {
 inline std::string substituted(std::string text, const std::string& folder) {
     for (auto at = text.find("@/"); at != std::string::npos; at = text.find("@/", at)) {
         text.replace(at, 1, folder);
-        at += folder.size();
     }
     return text;
 }
 
-// The lines, "@/" replaced, each followed by the line end.
-inline std::string joined(const Lines& lines, const std::string& folder, const char* end) {
-    std::string text;
-    for (const auto& line : lines) {
-        text += substituted(line, folder) + end;
+// A section's lines, "@/" replaced, each followed by the line end.
+inline std::string text(const GoldenCase& c, const std::string& section, const std::string& folder,
+                        const char* end = "\n") {
+    std::string joined;
+    for (const auto& line : c.sections.contains(section) ? c.sections.at(section) : Lines{}) {
+        joined += substituted(line, folder) + end;
     }
-    return text;
+    return joined;
 }
 
-// Words separated by blanks; '...' quotes blanks (and stands for an empty word).
+// Words separated by blanks, '...' quoting blanks ("@/" replaced).
 inline Lines words(const std::string& line, const std::string& folder) {
+    std::istringstream in(line);
     Lines result;
-    std::string word;
-    bool quoted = false, any = false;
-    for (const char c : line + " ") {
-        if (c == '\'') {
-            quoted = !quoted;
-            any = true;
-        } else if (c != ' ' || quoted) {
-            word += c;
-            any = true;
-        } else if (any) {
-            result.push_back(substituted(word, folder));
-            word.clear();
-            any = false;
-        }
+    for (std::string word; in >> std::quoted(word, '\'');) {
+        result.push_back(substituted(word, folder));
     }
     return result;
 }
@@ -101,7 +88,7 @@ inline Lines words(const std::string& line, const std::string& folder) {
 // Output as the section says; a "*" in it stands for any characters.
 inline void expectOutput(const GoldenCase& c, const std::string& section, const std::string& actual,
                          const std::string& folder) {
-    const std::string expected = joined(c.section(section), folder, "\n");
+    const std::string expected = text(c, section, folder);
     EXPECT_TRUE(actual == expected || (expected.find('*') != std::string::npos &&
                                        ::fnmatch(expected.c_str(), actual.c_str(), 0) == 0))
         << section << " differs; expected:\n"
@@ -131,11 +118,11 @@ inline void runReportCases(const ReportDriver& drive) {
         std::filesystem::copy_file(sourceDir() + "/" + c.key("design", "tests/cli/board.json"),
                                    dir.file("design.json"));
         const auto design = sim::loadDesignFile(QString::fromStdString(dir.file("design.json")));
-        std::filesystem::create_directories(design.document->path);
-        std::set<std::string> files{"design.json"};
+        std::filesystem::create_directories(design.document ? design.document->path : at);
+        std::set<std::string> files{"design.json"}, present;
         for (const auto& [section, lines] : c.sections) {
             if (section.starts_with("in ")) {
-                writeFile(dir.file(section.substr(3)), joined(lines, at, "\r\n"));
+                writeFile(dir.file(section.substr(3)), text(c, section, at, "\r\n"));
                 files.insert(section.substr(3));
             }
         }
@@ -152,21 +139,17 @@ inline void runReportCases(const ReportDriver& drive) {
             if (section.starts_with("report ") && std::filesystem::exists(dir.file(name))) {
                 files.insert(name);
                 if (lines != Lines{"*"}) {
-                    EXPECT_EQ(readFile(dir.file(name)), joined(lines, at, "\r\n")) << name;
+                    EXPECT_EQ(readFile(dir.file(name)), text(c, section, at, "\r\n")) << name;
                 }
             }
         }
-        std::set<std::string> present;
         for (const auto& name : listTree(at)) {
             if (!name.ends_with("/")) {
                 present.insert(name);
             }
         }
         EXPECT_EQ(present, files);
-        Lines shown = c.section("shown");
-        for (auto& path : shown) {
-            path = substituted(path, at);
-        }
+        const Lines shown = words(text(c, "shown", at, " "), at);
         EXPECT_EQ(viewer.shown(shown.size()), shown);
     }
 }

@@ -41,45 +41,6 @@ TEST(Harvest, NamesOfEachDesignatorsFirstComponent) {
     EXPECT_TRUE(harvestAttributeNames(FlattenedDesign{}).empty());
 }
 
-// Object attributes, then attributes, then the symbol's: the first collection holding the name
-// decides, even with an empty value.
-TEST(SchematicTool, AttributeLookupOrder) {
-    const Component part = makeComponent(
-        "R1", {{"Value", "attr"}, {"Value", "second"}, {"Blank", ""}, {"Part", "attr"}, {"v", "l"}},
-        {{"Value", "sym"}, {"Footprint", "0603"}, {"Blank", "sym"}, {"Part", "sym"}},
-        {{"Part", "oat"}});
-    for (const auto& [name, value] :
-         {std::pair{"Part", "oat"}, std::pair{"Value", "attr"}, std::pair{"Footprint", "0603"},
-          std::pair{"Blank", ""}, std::pair{"Tolerance", ""}, std::pair{"VALUE", ""},
-          std::pair{"v", "l"}}) {
-        EXPECT_EQ(attributeValue(part, name), value) << name;
-    }
-}
-
-// The design name is the document name less two characters (not bytes), and only that name is
-// loaded.
-TEST(SchematicTool, DesignOfTheActiveView) {
-    FakeTool tool;
-    for (const auto& [document, name] :
-         {std::pair{"amp.1", "amp"}, std::pair{"ab", ""},
-          std::pair{"filter\xce\xa9.1", "filter\xce\xa9"}, std::pair{"x\xce\xa9", ""},
-          std::pair{"x",
-                    "Error 1002: The document name \"x\" is too short to give a design name "
-                    "(it needs at least two characters)"}}) {
-        tool.documentName = document;
-        std::string got;
-        const std::string error = errorOf([&] { got = designName(tool); });
-        EXPECT_EQ(error == "no error" ? got : error, name);
-    }
-    tool.documentName = "cpu.1";
-    tool.design->components.push_back(makeComponent("U1", {}));
-    EXPECT_EQ(openFlattenedDesign(tool)->Count(), 1);
-    tool.documentName.reset();
-    EXPECT_EQ(errorOf([&] { openFlattenedDesign(tool); }),
-              "Error 1001: The schematic tool has no active view");
-    EXPECT_EQ(tool.loadCount, 1);
-}
-
 FlattenedDesign sampleDesign() {
     FlattenedDesign design;
     design.components = {makeComponent("R1", {{"Value", "10k"}, {"Value", "second"}},
