@@ -30,7 +30,7 @@ TEST(VexloReport, GoldenCasesInProcess) {
             }
             return fake.connector()();
         };
-        if (c.keys.contains("limit") ||
+        if (c.keys.contains("limit") || c.keys.contains("path") ||
             (tool != "sim" && tool != "none" && tool != "nobus" && tool != "vanish")) {
             return std::nullopt;  // a tool only the bus has
         }

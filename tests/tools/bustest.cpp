@@ -104,6 +104,9 @@ TEST(VexloReport, GoldenCasesAsTheProgram) {
         } else if (tool != "none") {
             scripted.emplace(design, tool);
         }
+        if (c.keys.contains("path")) {
+            prefix.push_back("PATH=" + c.key("path"));
+        }
         if (c.keys.contains("limit")) {
             prefix.insert(prefix.end(), {"prlimit", "--fsize=" + c.key("limit")});
         }
