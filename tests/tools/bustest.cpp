@@ -113,43 +113,22 @@ TEST(VexloReport, GoldenCasesAsTheProgram) {
         if (tool == "stopped") {
             ::kill(simulator->pid(), SIGSTOP);
         }
-        const ReportRun run = finished(*startReport(arguments, prefix));
+        // "together N": N runs at once, each as if alone.
+        std::vector<std::unique_ptr<QProcess>> runs(std::stoi(c.key("together", "1")));
+        for (auto& process : runs) {
+            process = startReport(arguments, prefix);
+        }
+        const ReportRun run = finished(*runs[0]);
+        for (std::size_t other = 1; other < runs.size(); ++other) {
+            const ReportRun same = finished(*runs[other]);
+            EXPECT_EQ(std::tie(same.status, same.out, same.err),
+                      std::tie(run.status, run.out, run.err));
+        }
         if (tool == "stopped") {
             ::kill(simulator->pid(), SIGCONT);
         }
         return run;
     });
-}
-
-// Runs started together on one design each write their own report whole, and nothing else.
-TEST(VexloReport, ConcurrentRunsWriteTheirOwnReports) {
-    TempDir dir;
-    fs::copy_file(sourceDir() + "/tests/cli/board.json", dir.file("design.json"));
-    writeFile(dir.file("amp/vexloattributes.qzv"), "** B\r\nREFDES\r\nValue\r\n** V\r\nValue\r\n");
-    fs::create_directories(dir.file("amp/sch"));
-    const RunningSimulator simulator({dir.file("design.json")});
-    const std::vector<Lines> jobs = {{"--selection", "B", "--format", "csv"},
-                                     {"--selection", "V", "--format", "text"},
-                                     {"--column", "Value", "--format", "html"},
-                                     {"--selection", "B", "--format", "csv"}};
-    std::map<std::string, std::string> expected;
-    for (const Lines& job : jobs) {
-        const std::string path = finished(*startReport(job)).out;
-        expected[path] = readFile(path.substr(0, path.size() - 1));
-    }
-    const Lines before = listTree(dir.path());
-    for (int round = 0; round < 5; ++round) {
-        std::vector<std::unique_ptr<QProcess>> runs;
-        for (const Lines& job : jobs) {
-            runs.push_back(startReport(job));
-        }
-        for (const auto& run : runs) {
-            const auto [status, path, err] = finished(*run);
-            EXPECT_EQ(status, 0) << err;
-            EXPECT_EQ(readFile(path.substr(0, path.size() - 1)), expected.at(path));
-        }
-        EXPECT_EQ(listTree(dir.path()), before);
-    }
 }
 
 // Each call of a "calls" section: "MEMBER [ARGUMENT] = what it returns or the Error".
