@@ -1,8 +1,8 @@
 #pragma once
 
 // Golden cases: blocks of a .case file. "=== NAME" starts a case, "KEY VALUE" lines set it up,
-// "--- SECTION" starts a section of the lines up to the next "---" or "===" line (blank lines at
-// its end left out). "#" starts a comment outside sections; "@/" stands for the case's folder.
+// "--- SECTION" starts a section of the lines up to the next "---" or "===" line. "#" starts a
+// comment outside sections; "@/" stands for the case's folder.
 #include <fnmatch.h>
 #include <gtest/gtest.h>
 
@@ -48,13 +48,6 @@ inline std::vector<GoldenCase> loadCases(const std::string& file) {
                 line.substr(std::min(blank + 1, line.size()));
         }
     }
-    for (auto& c : cases) {
-        for (auto& [name, lines] : c.sections) {
-            while (!lines.empty() && lines.back().empty()) {
-                lines.pop_back();
-            }
-        }
-    }
     return cases;
 }
 
@@ -65,11 +58,15 @@ inline std::string substituted(std::string text, const std::string& folder) {
     return text;
 }
 
-// A section's lines, "@/" replaced, each followed by the line end.
+// A section's lines but blank ones at its end, "@/" replaced, each followed by the line end.
 inline std::string text(const GoldenCase& c, const std::string& section, const std::string& folder,
                         const char* end = "\n") {
+    Lines lines = c.sections.contains(section) ? c.sections.at(section) : Lines{};
+    while (!lines.empty() && lines.back().empty()) {
+        lines.pop_back();
+    }
     std::string joined;
-    for (const auto& line : c.sections.contains(section) ? c.sections.at(section) : Lines{}) {
+    for (const auto& line : lines) {
         joined += substituted(line, folder) + end;
     }
     return joined;
@@ -96,6 +93,19 @@ inline void expectOutput(const GoldenCase& c, const std::string& section, const 
         << actual;
 }
 
+// Writes the "in" files into the folder; their names.
+inline std::set<std::string> writeInputs(const GoldenCase& c, const std::string& folder,
+                                         const char* end) {
+    std::set<std::string> names;
+    for (const auto& [section, lines] : c.sections) {
+        if (section.starts_with("in ")) {
+            writeFile(folder + "/" + section.substr(3), text(c, section, folder, end));
+            names.insert(section.substr(3));
+        }
+    }
+    return names;
+}
+
 struct ReportRun {
     int status = -1;
     std::string out;
@@ -119,13 +129,8 @@ inline void runReportCases(const ReportDriver& drive) {
                                    dir.file("design.json"));
         const auto design = sim::loadDesignFile(QString::fromStdString(dir.file("design.json")));
         std::filesystem::create_directories(design.document ? design.document->path : at);
-        std::set<std::string> files{"design.json"}, present;
-        for (const auto& [section, lines] : c.sections) {
-            if (section.starts_with("in ")) {
-                writeFile(dir.file(section.substr(3)), text(c, section, at, "\r\n"));
-                files.insert(section.substr(3));
-            }
-        }
+        std::set<std::string> files = writeInputs(c, at, "\r\n"), present;
+        files.insert("design.json");
         const ViewerRecorder viewer;
         const auto run = drive(c, design, words(c.key("args"), at), at);
         if (!run) {
@@ -138,7 +143,7 @@ inline void runReportCases(const ReportDriver& drive) {
             const std::string name = section.substr(section.find(' ') + 1);
             if (section.starts_with("report ") && std::filesystem::exists(dir.file(name))) {
                 files.insert(name);
-                if (lines != Lines{"*"}) {
+                if (text(c, section, at) != "*\n") {
                     EXPECT_EQ(readFile(dir.file(name)), text(c, section, at, "\r\n")) << name;
                 }
             }

@@ -7,7 +7,6 @@
 
 #include "common/characters.h"
 #include "common/error.h"
-#include "common/stringarray.h"
 #include "common/textfile.h"
 #include "testsupport.h"
 
@@ -151,21 +150,10 @@ TEST(Characters, CountedAsUtf8) {
     }
     EXPECT_EQ(counts, (std::vector<std::size_t>{0, 3, 2, 1, 1, 3, 2, 2, 3, 2, 3, 2, 4}));
     EXPECT_EQ(withoutLastCharacters("/jobs/\xc3\xa4mp/s\xc3\xa9h/", 4), "/jobs/\xc3\xa4mp/");
-    EXPECT_EQ(withoutLastCharacters("abcd", 4), "");
     EXPECT_EQ(withoutLastCharacters("\xc3\xa4\xc3\xa4\xc3\xa4", 4), std::nullopt);
-    EXPECT_EQ(withoutLastCharacters("abc", 0), "abc");
 }
 
-TEST(Common, StringArrayAndErrorMessages) {
-    StringArray array;
-    for (int i = 1; i <= 40000; ++i) {
-        AddDynamicArray(array, std::to_string(i));
-    }
-    EXPECT_EQ(array[0] + array[1] + array[40000] + array.appended()[39999], "14000040000");
-    array.reset();
-    EXPECT_EQ(array.highestIndex(), 0u);
-    AddDynamicArray(array, "y");
-    EXPECT_EQ(array.appended(), Lines{"y"});
+TEST(Common, ErrorMessages) {
     EXPECT_EQ(errorMessage(asError(Error(429, "gone"))), "Error 429: gone");
     EXPECT_EQ(errorMessage(asError(std::out_of_range("9"))), "Error 51: Internal error: 9");
     EXPECT_EQ(errorMessage(asError(std::bad_alloc())), "Error 7: Out of memory");

@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "common/error.h"
 #include "design/dbus/flatstream.h"
-#include "design/dbus/toolclient.h"
-#include "design/harvest.h"
 #include "faketool.h"
 
 namespace vexlo::design {
@@ -13,7 +9,6 @@ namespace {
 
 using dbus::readFlatStream;
 using dbus::writeFlatStream;
-using Names = std::vector<std::string>;
 
 std::string errorOf(const std::function<void()>& call) {
     try {
@@ -22,23 +17,6 @@ std::string errorOf(const std::function<void()>& call) {
     } catch (const Error& error) {
         return errorMessage(error);
     }
-}
-
-// Names in the order first met, a component's own before its symbol's, case-sensitive; only the
-// first component of a designator counts, and none without one.
-TEST(Harvest, NamesOfEachDesignatorsFirstComponent) {
-    FlattenedDesign design;
-    design.components = {
-        makeComponent("", {{"Title", "x"}}),
-        makeComponent("R1", {{"Value", "1k"}, {"Footprint", ""}, {"VALUE", "1k"}},
-                      {{"Device", "RES"}, {"Value", "?"}}),
-        makeComponent("C1", {{"Voltage", "50V"}, {"Value", "1u"}}, {{"Footprint", "0805"}}),
-        makeComponent("R1", {{"Second", "gate"}}),
-        makeComponent("R1,R2", {{"X,Y", "1"}}),
-        makeComponent("R2", {{"Y", "3"}, {"X", "2"}})};
-    EXPECT_EQ(harvestAttributeNames(design),
-              (Names{"Value", "Footprint", "VALUE", "Device", "Voltage", "X,Y", "Y", "X"}));
-    EXPECT_TRUE(harvestAttributeNames(FlattenedDesign{}).empty());
 }
 
 FlattenedDesign sampleDesign() {
@@ -108,15 +86,6 @@ TEST(FlatStream, CorruptStreamsSayWhatIsWrong) {
         EXPECT_EQ(errorOf([&] { readFlatStream(bytes); }),
                   "Error 440: The schematic tool sent a corrupt flattened design: " + message);
     }
-}
-
-// Set before anything touches the bus: the connection is made once per process.
-TEST(ToolClient, NoSessionBusToFindTheToolOn) {
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/vexlo-test-bus", 1);
-    EXPECT_FALSE(dbus::toolIsRunning());
-    EXPECT_TRUE(errorOf([] { dbus::connectToTool(); })
-                    .starts_with("Error 1010: There is no D-Bus session bus to find the "
-                                 "schematic tool on: "));
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// The real programs on a private session bus: schemora-sim's cases (simulator.case) through the
-// client, and vexlo-report's golden cases (report.case) as the program, against the simulator or
-// a scripted tool in this process.
+// The real programs on a private bus: schemora-sim's cases through the client, and vexlo-report's
+// golden cases as the program, against the simulator or a scripted tool in this process.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -96,19 +95,10 @@ TEST(VexloReport, GoldenCasesAsTheProgram) {
         const std::string tool = c.key("tool", "sim");
         std::optional<RunningSimulator> simulator;
         std::optional<ScriptedTool> scripted;
-        Lines prefix = {"VEXLO_TOOL_TIMEOUT=" + std::string(tool == "vanish" ? "1" : "2")};
         if (tool == "sim" || tool == "stopped") {
             simulator.emplace(Lines{folder + "/design.json"});
-        } else if (tool == "nobus") {
-            prefix.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus");
-        } else if (tool != "none") {
+        } else if (tool != "none" && tool != "nobus") {
             scripted.emplace(design, tool);
-        }
-        if (c.keys.contains("path")) {
-            prefix.push_back("PATH=" + c.key("path"));
-        }
-        if (c.keys.contains("limit")) {
-            prefix.insert(prefix.end(), {"prlimit", "--fsize=" + c.key("limit")});
         }
         if (tool == "stopped") {
             ::kill(simulator->pid(), SIGSTOP);
@@ -116,7 +106,7 @@ TEST(VexloReport, GoldenCasesAsTheProgram) {
         // "together N": N runs at once, each as if alone.
         std::vector<std::unique_ptr<QProcess>> runs(std::stoi(c.key("together", "1")));
         for (auto& process : runs) {
-            process = startReport(arguments, prefix);
+            process = startReport(arguments, words(c.key("prefix"), folder));
         }
         const ReportRun run = finished(*runs[0]);
         for (std::size_t other = 1; other < runs.size(); ++other) {
@@ -159,7 +149,8 @@ void expectCalls(const std::string& calls, std::unique_ptr<design::SchematicTool
 // schemora-sim's cases: in a fresh folder (also the current one) holding the "in" files; with
 // "exit" it is expected to end by itself, otherwise to serve until stopped with "stop" (SIGTERM
 // by default), answering "calls" as expected and afterwards "calls after stop". "busy": another
-// simulator holds the name; "bus none": no session bus; "tree": the folder afterwards.
+// simulator holds the name; "address": the bus address; "whole": the design file served arrives
+// byte for byte; "tree": the folder afterwards.
 TEST(Simulator, Cases) {
     const fs::path home = fs::current_path();
     for (const GoldenCase& c : loadCases("tests/tools/simulator.case")) {
@@ -167,19 +158,12 @@ TEST(Simulator, Cases) {
         const TempDir dir;
         const std::string& at = dir.path();
         fs::current_path(at);
-        for (const auto& [section, lines] : c.sections) {
-            if (section.starts_with("in ")) {
-                writeFile(dir.file(section.substr(3)), text(c, section, at));
-            }
-        }
-        std::optional<RunningSimulator> busy;
-        if (c.keys.contains("busy")) {
-            busy.emplace(Lines{"--root", dir.file("busy")});
-        }
+        writeInputs(c, at, "\n");
+        auto busy = c.keys.contains("busy")
+                        ? std::make_unique<RunningSimulator>(Lines{"--root", dir.file("busy")})
+                        : nullptr;
         const std::string address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-        if (c.key("bus") == "none") {
-            ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir.file("no-bus")).c_str(), 1);
-        }
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", substituted(c.key("address", address), at).c_str(), 1);
         const Lines arguments = words(c.key("args"), at);
         if (c.keys.contains("exit")) {
             const SimulatorRun run = runSimulator(arguments);
@@ -192,12 +176,9 @@ TEST(Simulator, Cases) {
             std::unique_ptr<design::SchematicTool> tool = design::dbus::connectToTool();
             expectCalls(text(c, "calls", at), tool);
             // The design crosses the bus whole: every byte and the order as the file has them.
-            if (!arguments.empty() && fs::is_regular_file(arguments.back())) {
-                const auto served = sim::loadDesignFile(QString::fromStdString(arguments.back()));
-                if (served.document) {
-                    EXPECT_EQ(design::dbus::writeFlatStream(*openFlattenedDesign(*tool)),
-                              served.flatStream);
-                }
+            if (c.keys.contains("whole")) {
+                EXPECT_EQ(design::dbus::writeFlatStream(*openFlattenedDesign(*tool)),
+                          sim::loadDesignFile(QString::fromStdString(arguments[0])).flatStream);
             }
             EXPECT_EQ(simulator.stop(std::stoi(c.key("stop", "15"))), 0);
             EXPECT_EQ(simulator.errorOutput(), "");
@@ -207,7 +188,7 @@ TEST(Simulator, Cases) {
         busy.reset();
         EXPECT_FALSE(design::dbus::toolIsRunning());
         if (c.sections.contains("tree")) {
-            EXPECT_EQ(listTree(at), c.sections.at("tree"));
+            EXPECT_EQ(listTree(at), words(text(c, "tree", at, " "), at));
         }
         fs::current_path(home);
     }
