@@ -17,7 +17,7 @@ TEST(VexloReport, GoldenCasesInProcess) {
     test::runReportCases([](const test::GoldenCase& c, const sim::Design& design,
                             const test::Lines& arguments,
                             const std::string&) -> std::optional<test::ReportRun> {
-        const std::string tool = c.key("tool", "sim");
+        const std::string tool = test::key(c, "tool", "sim");
         design::FakeTool fake;
         fake.project = design.project;
         fake.documentName = design.document ? std::optional(design.document->name) : std::nullopt;
@@ -30,7 +30,7 @@ TEST(VexloReport, GoldenCasesInProcess) {
             }
             return fake.connector()();
         };
-        if (c.keys.contains("bus-only")) {
+        if (c.contains("bus-only")) {
             return std::nullopt;
         }
         std::ostringstream out, err;

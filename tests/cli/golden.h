@@ -21,31 +21,28 @@
 namespace vexlo::test {
 
 using Lines = std::vector<std::string>;
+// The keys of a case, its name under "name", and its sections under "--- SECTION".
+using GoldenCase = std::map<std::string, std::string>;
 
-struct GoldenCase {
-    std::map<std::string, std::string> keys;
-    std::map<std::string, Lines> sections;
-    std::string key(const std::string& name, const std::string& otherwise = "") const {
-        return keys.contains(name) ? keys.at(name) : otherwise;
-    }
-};
+inline std::string key(const GoldenCase& c, const std::string& name, const char* otherwise = "") {
+    return c.contains(name) ? c.at(name) : otherwise;
+}
 
 inline std::vector<GoldenCase> loadCases(const std::string& file) {
     std::ifstream in(sourceDir() + "/" + file);
     std::vector<GoldenCase> cases;
-    Lines* section = nullptr;
+    std::string* section = nullptr;
     for (std::string line; std::getline(in, line);) {
         if (line.starts_with("=== ")) {
-            cases.push_back({{{"name", line.substr(4)}}, {}});
+            cases.push_back({{"name", line.substr(4)}});
             section = nullptr;
         } else if (line.starts_with("--- ")) {
-            section = &cases.back().sections[line.substr(4)];
+            section = &cases.back()[line];
         } else if (section != nullptr) {
-            section->push_back(line);
+            *section += line + "\n";
         } else if (!line.empty() && !line.starts_with("#")) {
             const auto blank = std::min(line.find(' '), line.size());
-            cases.back().keys[line.substr(0, blank)] =
-                line.substr(std::min(blank + 1, line.size()));
+            cases.back()[line.substr(0, blank)] = line.substr(std::min(blank + 1, line.size()));
         }
     }
     return cases;
@@ -58,16 +55,15 @@ inline std::string substituted(std::string text, const std::string& folder) {
     return text;
 }
 
-// A section's lines but blank ones at its end, "@/" replaced, each followed by the line end.
+// A section but the blank lines at its end, "@/" replaced, its lines ended with `end`.
 inline std::string text(const GoldenCase& c, const std::string& section, const std::string& folder,
                         const char* end = "\n") {
-    Lines lines = c.sections.contains(section) ? c.sections.at(section) : Lines{};
-    while (!lines.empty() && lines.back().empty()) {
+    std::string lines = substituted(key(c, "--- " + section), folder), joined;
+    while (lines.ends_with("\n\n") || lines == "\n") {
         lines.pop_back();
     }
-    std::string joined;
-    for (const auto& line : lines) {
-        joined += substituted(line, folder) + end;
+    for (const char character : lines) {
+        joined += character == '\n' ? std::string(end) : std::string(1, character);
     }
     return joined;
 }
@@ -93,14 +89,16 @@ inline void expectOutput(const GoldenCase& c, const std::string& section, const 
         << actual;
 }
 
-// Writes the "in" files into the folder; their names.
-inline std::set<std::string> writeInputs(const GoldenCase& c, const std::string& folder,
-                                         const char* end) {
+// The files of the sections "KIND NAME"; for "in", written into the folder.
+inline std::set<std::string> files(const GoldenCase& c, const std::string& kind,
+                                   const std::string& folder, const char* end) {
     std::set<std::string> names;
-    for (const auto& [section, lines] : c.sections) {
-        if (section.starts_with("in ")) {
-            writeFile(folder + "/" + section.substr(3), text(c, section, folder, end));
-            names.insert(section.substr(3));
+    for (const auto& [section, lines] : c) {
+        if (section.starts_with("--- " + kind + " ")) {
+            names.insert(section.substr(kind.size() + 5));
+            if (kind == "in") {
+                writeFile(folder + "/" + *names.rbegin(), text(c, section.substr(4), folder, end));
+            }
         }
     }
     return names;
@@ -122,38 +120,34 @@ using ReportDriver = std::function<std::optional<ReportRun>(
 // content), and the viewer was handed the "shown" files.
 inline void runReportCases(const ReportDriver& drive) {
     for (const GoldenCase& c : loadCases("tests/cli/report.case")) {
-        SCOPED_TRACE(c.key("name"));
+        SCOPED_TRACE(key(c, "name"));
         const TempDir dir;
         const std::string& at = dir.path();
-        std::filesystem::copy_file(sourceDir() + "/" + c.key("design", "tests/cli/board.json"),
+        std::filesystem::copy_file(sourceDir() + "/" + key(c, "design", "tests/cli/board.json"),
                                    dir.file("design.json"));
         const auto design = sim::loadDesignFile(QString::fromStdString(dir.file("design.json")));
         std::filesystem::create_directories(design.document ? design.document->path : at);
-        std::set<std::string> files = writeInputs(c, at, "\r\n"), present;
-        files.insert("design.json");
+        std::set<std::string> expected = files(c, "in", at, "\r\n"), present;
         const ViewerRecorder viewer;
-        const auto run = drive(c, design, words(c.key("args"), at), at);
+        const auto run = drive(c, design, words(key(c, "args"), at), at);
         if (!run) {
             continue;
         }
-        EXPECT_EQ(run->status, std::stoi(c.key("exit", "0")));
+        EXPECT_EQ(run->status, std::stoi(key(c, "exit", "0")));
         expectOutput(c, "out", run->out, at);
         expectOutput(c, "err", run->err, at);
-        for (const auto& [section, lines] : c.sections) {
-            const std::string name = section.substr(section.find(' ') + 1);
-            if (section.starts_with("report ") && std::filesystem::exists(dir.file(name))) {
-                files.insert(name);
-                if (text(c, section, at) != "*\n") {
-                    EXPECT_EQ(readFile(dir.file(name)), text(c, section, at, "\r\n")) << name;
-                }
+        for (const std::string& name : files(c, "report", at, "\r\n")) {
+            expected.insert(name);
+            if (text(c, "report " + name, at) != "*\n" && std::filesystem::exists(dir.file(name))) {
+                EXPECT_EQ(readFile(dir.file(name)), text(c, "report " + name, at, "\r\n")) << name;
             }
         }
         for (const auto& name : listTree(at)) {
-            if (!name.ends_with("/")) {
+            if (!name.ends_with("/") && name != "design.json") {
                 present.insert(name);
             }
         }
-        EXPECT_EQ(present, files);
+        EXPECT_EQ(present, expected);
         const Lines shown = words(text(c, "shown", at, " "), at);
         EXPECT_EQ(viewer.shown(shown.size()), shown);
     }
