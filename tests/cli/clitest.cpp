@@ -1,5 +1,4 @@
-// The golden cases run in this process: the command line parsed and carried out against an
-// in-memory tool serving the case's design.
+// The golden cases in this process, against an in-memory tool serving the case's design.
 #include <gtest/gtest.h>
 
 #include <sstream>

@@ -81,9 +81,7 @@ TEST(TextFile, WhatCannotBeRead) {
         EXPECT_EQ(errorOf([&] { readTextLines(dir.file(name)); }), expected);
         EXPECT_EQ(errorOf([&] { readTextLinesOrThrow(dir.file(name)); }), expected);
     }
-    const TextLines absent = readTextLines(dir.file("absent"));
-    EXPECT_FALSE(absent.opened || absent.complete || !absent.lines.empty());
-    EXPECT_EQ(absent.errorNumber, ENOENT);
+    EXPECT_EQ(readTextLines(dir.file("absent")).errorNumber, ENOENT);
     EXPECT_EQ(errorOf([&] { readTextLinesOrThrow(dir.file("absent")); }),
               "Error 53: Cannot open \"" + dir.file("absent") + "\": No such file or directory");
     const TextLines broken = readTextLines("/proc/self/mem");  // its first read fails

@@ -54,7 +54,6 @@ TEST(FlatStream, LayoutAndRoundTrip) {
     EXPECT_EQ(writeFlatStream(FlattenedDesign{}), stream(0, ""));
     const std::string whole = writeFlatStream(sampleDesign());
     EXPECT_EQ(writeFlatStream(readFlatStream(whole)), whole);
-    EXPECT_EQ(attributeValue(readFlatStream(whole).components[0], "Value"), "9.76k");
     // Every truncation is refused; every damaged byte is refused or still reads safely.
     for (std::size_t at = 0; at < whole.size(); ++at) {
         EXPECT_THROW(readFlatStream(std::string_view(whole).substr(0, at)), Error) << at;

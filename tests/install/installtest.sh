@@ -27,8 +27,7 @@ metadata() {
     local metainfo="$usr/share/metainfo/org.vexlo.Vexlo.metainfo.xml" output exec icon
     output="$(desktop-file-validate "$desktop" 2>&1)" || fail "desktop-file-validate: $output"
     output="$(appstreamcli validate --no-net "$metainfo" 2>&1)" || fail "appstreamcli: $output"
-    # The menu entry starts an installed program and shows the installed icon; the metadata names
-    # the entry, and its newest release and the changelog's are the version built.
+    # The entry starts an installed program with its icon; the version built is the newest.
     exec="$(sed -n 's/^Exec=//p' "$desktop")" icon="$(sed -n 's/^Icon=//p' "$desktop")"
     [ -x "$usr/bin/${exec%% *}" ] || fail "Exec=$exec is no installed program"
     [ -f "$usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "Icon=$icon is not installed"
@@ -83,11 +82,8 @@ expect_replies() {
         [[ "$line" == "$1"* && "$line" != \#* ]] || continue
         line="${line#"$1"}"
         eval "words=(${line#* <- })"
-        output="$(bash --norc --noprofile -c 'source "$0"
-            COMP_WORDS=(vexlo-report "$@")
-            COMP_CWORD=$#
-            _vexlo_report
-            (IFS="|"; echo "${COMPREPLY[*]}")' \
+        output="$(bash --norc --noprofile -c 'source "$0"; COMP_WORDS=(vexlo-report "$@")
+            COMP_CWORD=$# && _vexlo_report && (IFS="|"; echo "${COMPREPLY[*]}")' \
             "$usr/share/bash-completion/completions/vexlo-report" "${words[@]}" 2>&1)"
         expect_equal "completion of vexlo-report ${words[*]}" "${line%% <- *}" "$output"
     done <"$source/tests/install/completion.txt"
@@ -107,8 +103,7 @@ selections() {
     unset QOSP
     expect_replies "none "  # no tool: no names, and no complaint on the terminal
     local work simulator
-    work="$(mktemp -d)"
-    mkfifo "$work/ready"
+    work="$(mktemp -d)" && mkfifo "$work/ready"
     schemora-sim --root "$work" >"$work/ready" &
     simulator=$!
     if read -r -t 20 _ <"$work/ready"; then

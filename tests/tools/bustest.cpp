@@ -26,10 +26,9 @@ namespace fs = std::filesystem;
 
 const auto* const privateBus = ::testing::AddGlobalTestEnvironment(new PrivateBusEnvironment);
 
-// A tool on its own connection that answers from a design, but for the kind of its fault:
-// "stopped" never answers, "vanish" leaves the bus instead of flattening, "empty" and "folder"
-// send an empty memory file or a folder as the design, "mistyped" answers CurrentProject with a
-// number.
+// A tool answering from a design but for its fault: "stopped" never answers, "vanish" leaves the
+// bus instead of flattening, "empty" and "folder" send an empty memory file or a folder as the
+// design, "mistyped" answers CurrentProject with a number.
 class ScriptedTool final : public QDBusVirtualObject {
 public:
     ScriptedTool(const sim::Design& design, std::string fault)
@@ -70,11 +69,12 @@ private:
 };
 
 // Starts vexlo-report through env(1) after the prefix: NAME=VALUE settings, a wrapping command.
-std::unique_ptr<QProcess> startReport(const Lines& arguments, Lines prefix = {}) {
-    prefix.push_back(buildDir() + "/src/cli/vexlo-report");
-    prefix.insert(prefix.end(), arguments.begin(), arguments.end());
+std::unique_ptr<QProcess> startReport(const std::string& prefix, const Lines& arguments) {
     QStringList list;
-    for (const std::string& word : prefix) {
+    for (const std::string& word : words(prefix + " " + buildDir() + "/src/cli/vexlo-report", "")) {
+        list << QString::fromStdString(word);
+    }
+    for (const std::string& word : arguments) {
         list << QString::fromStdString(word);
     }
     auto process = std::make_unique<QProcess>();
@@ -106,7 +106,7 @@ TEST(VexloReport, GoldenCasesAsTheProgram) {
         // "together N": N runs at once, each as if alone.
         std::vector<std::unique_ptr<QProcess>> runs(std::stoi(key(c, "together", "1")));
         for (auto& process : runs) {
-            process = startReport(arguments, words(key(c, "prefix"), folder));
+            process = startReport(substituted(key(c, "prefix"), folder), arguments);
         }
         const ReportRun run = finished(*runs[0]);
         for (std::size_t other = 1; other < runs.size(); ++other) {
@@ -143,11 +143,10 @@ void expectCalls(const std::string& calls, std::unique_ptr<design::SchematicTool
     }
 }
 
-// schemora-sim's cases: in a fresh folder (also the current one) holding the "in" files; with
-// "exit" it is expected to end by itself, otherwise to serve until stopped with "stop" (SIGTERM
-// by default), answering "calls" as expected and afterwards "calls after stop". "busy": another
-// simulator holds the name; "address": the bus address; "whole": the design file served arrives
-// byte for byte; "tree": the folder afterwards.
+// schemora-sim's cases, each in a fresh folder (the current one) with its "in" files. With "exit"
+// it ends by itself; else it serves ("ready") until "stop" (SIGTERM by default), answering
+// "calls" and then "calls after stop"; "whole": the design file arrives byte for byte. "busy":
+// another simulator holds the name; "address": the bus address; "tree": the folder afterwards.
 TEST(Simulator, Cases) {
     const fs::path home = fs::current_path();
     for (const GoldenCase& c : loadCases("tests/tools/simulator.case")) {
