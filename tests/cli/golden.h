@@ -108,8 +108,7 @@ struct ReportRun {
     int status = -1;
     std::string out, err;
 };
-// Runs vexlo-report with the arguments against the tool of the case serving the design;
-// nothing when it cannot.
+// Runs vexlo-report against the case's tool serving the design; nothing when it cannot.
 using ReportDriver = std::function<std::optional<ReportRun>(
     const GoldenCase&, const sim::Design&, const Lines& arguments, const std::string& folder)>;
 

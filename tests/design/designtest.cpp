@@ -19,16 +19,6 @@ std::string errorOf(const std::function<void()>& call) {
     }
 }
 
-FlattenedDesign sampleDesign() {
-    FlattenedDesign design;
-    design.components = {makeComponent("R1", {{"Value", "10k"}, {"Value", "second"}},
-                                       {{"Footprint", "0603"}}, {{"Value", "9.76k"}}),
-                         makeComponent("", {{"Title", "Board, \"rev\" <B> & µΩ"}}),
-                         makeComponent("U1", {{"", ""}, {std::string("a\0b", 3), "\n"}}),
-                         makeComponent("C1", {})};
-    return design;
-}
-
 std::string le(std::uint64_t value, int bytes = 4) {
     std::string out;
     for (int i = 0; i < bytes; ++i) {
@@ -52,7 +42,13 @@ TEST(FlatStream, LayoutAndRoundTrip) {
     EXPECT_EQ(writeFlatStream(one), stream(1, text("R1") + le(1) + text("Part") + text("x") +
                                                   le(1) + text("Value") + text("1k") + le(0)));
     EXPECT_EQ(writeFlatStream(FlattenedDesign{}), stream(0, ""));
-    const std::string whole = writeFlatStream(sampleDesign());
+    FlattenedDesign sample;
+    sample.components = {makeComponent("R1", {{"Value", "10k"}, {"Value", "second"}},
+                                       {{"Footprint", "0603"}}, {{"Value", "9.76k"}}),
+                         makeComponent("", {{"Title", "Board, \"rev\" <B> & µΩ"}}),
+                         makeComponent("U1", {{"", ""}, {std::string("a\0b", 3), "\n"}}),
+                         makeComponent("C1", {})};
+    const std::string whole = writeFlatStream(sample);
     EXPECT_EQ(writeFlatStream(readFlatStream(whole)), whole);
     // Every truncation is refused; every damaged byte is refused or still reads safely.
     for (std::size_t at = 0; at < whole.size(); ++at) {

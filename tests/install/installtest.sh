@@ -9,8 +9,7 @@ failures=0
 
 fail() { echo "FAIL: $*" >&2 && failures=$((failures + 1)); }
 
-# expect_equal WHAT EXPECTED ACTUAL
-expect_equal() {
+expect_equal() {  # WHAT EXPECTED ACTUAL
     [ "$2" = "$3" ] || { fail "$1" && diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") >&2; } || true
 }
 

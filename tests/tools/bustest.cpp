@@ -146,7 +146,7 @@ void expectCalls(const std::string& calls, std::unique_ptr<design::SchematicTool
 // schemora-sim's cases, each in a fresh folder (the current one) with its "in" files. With "exit"
 // it ends by itself; else it serves ("ready") until "stop" (SIGTERM by default), answering
 // "calls" and then "calls after stop"; "whole": the design file arrives byte for byte. "busy":
-// another simulator holds the name; "address": the bus address; "tree": the folder afterwards.
+// another simulator holds the name; "tree": the folder afterwards.
 TEST(Simulator, Cases) {
     const fs::path home = fs::current_path();
     for (const GoldenCase& c : loadCases("tests/tools/simulator.case")) {
@@ -158,9 +158,6 @@ TEST(Simulator, Cases) {
         auto busy = c.contains("busy")
                         ? std::make_unique<RunningSimulator>(Lines{"--root", dir.file("busy")})
                         : nullptr;
-        const std::string address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-        ::setenv("DBUS_SESSION_BUS_ADDRESS",
-                 substituted(key(c, "address", address.c_str()), at).c_str(), 1);
         const Lines arguments = words(key(c, "args"), at);
         if (c.contains("exit")) {
             const SimulatorRun run = runSimulator(arguments);
@@ -172,7 +169,6 @@ TEST(Simulator, Cases) {
             EXPECT_EQ(simulator.readyLine(), substituted(key(c, "ready"), at));
             std::unique_ptr<design::SchematicTool> tool = design::dbus::connectToTool();
             expectCalls(text(c, "calls", at), tool);
-            // The design crosses the bus whole: every byte and the order as the file has them.
             if (c.contains("whole")) {
                 EXPECT_EQ(design::dbus::writeFlatStream(*openFlattenedDesign(*tool)),
                           sim::loadDesignFile(QString::fromStdString(arguments[0])).flatStream);
@@ -181,7 +177,6 @@ TEST(Simulator, Cases) {
             EXPECT_EQ(simulator.errorOutput(), "");
             expectCalls(text(c, "calls after stop", at), tool);
         }
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
         busy.reset();
         EXPECT_FALSE(design::dbus::toolIsRunning());
         if (c.contains("--- tree")) {
