@@ -1,5 +1,7 @@
 // vexlo-report: the window's reports from the command line, for scripts and build pipelines.
 #include <QCoreApplication>
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 #include "cli/commandline.h"
@@ -22,6 +24,11 @@ int main(int argc, char* argv[]) {
         std::cerr << "vexlo-report: " << usage.message << "\nTry 'vexlo-report --help'.\n";
         return vexlo::cli::exitUsage;
     }
-    return vexlo::cli::runCommand(command, &vexlo::design::dbus::connectToTool, std::cout,
-                                  std::cerr);
+    const int status =
+        vexlo::cli::runCommand(command, &vexlo::design::dbus::connectToTool, std::cout, std::cerr);
+    // Ends here: QtDBus's own thread may still be handing over a late message from the bus, which
+    // would meet Qt's types half torn down on a normal exit and complain on stderr.
+    std::cout.flush();
+    std::fflush(nullptr);
+    std::_Exit(status);
 }

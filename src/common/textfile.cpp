@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "error.h"
 
@@ -66,6 +67,25 @@ const char* fileKindName(unsigned mode) noexcept {
 
 namespace {
 
+// An open file descriptor, closed with the object unless released.
+class FileDescriptor final {
+public:
+    explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const noexcept { return fd_; }
+    int release() noexcept { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
 [[noreturn]] void throwNotRegular(const std::string& path, mode_t mode) {
     throw Error(errc::PathFileAccess, "Cannot read \"" + path + "\": it is " + fileKindName(mode) +
                                           ", not a regular file");
@@ -82,23 +102,16 @@ int openReadable(const std::string& path) {
     if (!S_ISREG(info.st_mode)) {
         throwNotRegular(path, info.st_mode);
     }
-    // Should the path have become a FIFO since, the open still returns at once.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        return -1;
-    }
-    if (::fstat(fd, &info) != 0) {
-        const int saved = errno;
-        ::close(fd);
-        errno = saved;
+    // Should the path have become a FIFO since, the open still returns at once, and the check
+    // below refuses it; O_NONBLOCK changes nothing for reading a regular file.
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0 || ::fstat(file.get(), &info) != 0) {
         return -1;
     }
     if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
         throwNotRegular(path, info.st_mode);
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
+    return file.release();
 }
 
 // The whole content from fd; false when a read failed, with errno set and the bytes before it.
@@ -117,41 +130,6 @@ bool readAll(int fd, std::string& content) {
 }
 
 }  // namespace
-
-FileDescriptor::~FileDescriptor() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-}
-
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-int FileDescriptor::release() noexcept {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
-FileDescriptor openRegularFile(const std::string& path) {
-    errno = 0;
-    const int fd = openReadable(path);
-    if (fd < 0) {
-        throwFileError(errno != 0 ? errno : EIO, "open", path);
-    }
-    return FileDescriptor(fd);
-}
-
-void requireRegularFile(const std::string& path) {
-    openRegularFile(path);
-}
 
 void throwFileError(int errnoValue, const std::string& action, const std::string& path) {
     throw Error(errorNumberFor(errnoValue),
@@ -227,8 +205,8 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     const auto slash = path_.rfind('/');
     const std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
     tempPath_ = folderOf(path_) + "/." + name + ".XXXXXX";
-    const int fd = ::mkstemp(tempPath_.data());
-    if (fd < 0) {
+    FileDescriptor fd(::mkstemp(tempPath_.data()));
+    if (fd.get() < 0) {
         const int saved = errno;
         tempPath_.clear();
         throw Error(errorNumberFor(saved), "Cannot create \"" + path_ + "\": the folder \"" +
@@ -238,18 +216,17 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     // The new file gets the old file's permissions, or the usual ones for a new file.
     struct stat existing {};
     if (::stat(path_.c_str(), &existing) == 0) {
-        ::fchmod(fd, existing.st_mode & 07777);
+        ::fchmod(fd.get(), existing.st_mode & 07777);
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
+        ::fchmod(fd.get(), 0666 & ~mask);
     }
-    file_ = ::fdopen(fd, "wb");
+    file_ = ::fdopen(fd.get(), "wb");
     if (file_ == nullptr) {
-        const int saved = errno;
-        ::close(fd);
-        fail(saved, "create");
+        fail(errno, "create");
     }
+    fd.release();  // the stream closes it now
 }
 
 AtomicFile::~AtomicFile() {
@@ -320,12 +297,6 @@ bool fileExists(const std::string& path) {
 
 void ignoreFileSizeSignal() noexcept {
     std::signal(SIGXFSZ, SIG_IGN);
-}
-
-void removeFileIfExists(const std::string& path) {
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-        throwFileError(errno, "delete", path);
-    }
 }
 
 }  // namespace vexlo

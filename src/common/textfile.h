@@ -7,37 +7,9 @@
 
 namespace vexlo {
 
-// An open file descriptor, closed with the object.
-class FileDescriptor final {
-public:
-    explicit FileDescriptor(int fd = -1) noexcept : fd_(fd) {}
-    ~FileDescriptor();
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
-
-    int get() const noexcept { return fd_; }
-    // Hands the descriptor over (to a library that closes it); the object holds none afterwards.
-    int release() noexcept;
-
-private:
-    int fd_;
-};
-
-// Opens a file for reading without ever waiting: a FIFO would block until a writer comes and a
-// device may never end, so anything but a regular file (a FIFO, a device, a folder, a socket)
-// throws an Error naming the path and what it is. A file that cannot be opened throws an Error
-// naming it as well. The descriptor reads like any other.
-FileDescriptor openRegularFile(const std::string& path);
-
 // What a file of that st_mode is, as messages name one that is not a regular file: "a folder",
 // "a FIFO", "a character device" and so on.
 const char* fileKindName(unsigned mode) noexcept;
-
-// The same checks, for a file that is then opened by name (the workbook template, which the zip
-// library opens itself).
-void requireRegularFile(const std::string& path);
 
 // Lines of a text file as far as they could be read. Reading the data files is guarded: a file
 // that cannot be opened, or breaks off, leaves the caller with what was read before.
@@ -53,8 +25,9 @@ struct TextLines {
 std::vector<std::string> splitTextLines(std::string_view text);
 
 // Reads a text file and splits it as splitTextLines does. A file that is missing or cannot be
-// opened or read is no error here (see TextLines); a path that is no regular file throws the
-// Error of openRegularFile, as it is a mistake to point out rather than an absent file.
+// opened or read is no error here (see TextLines). A path that is no regular file (a FIFO, a
+// device, a folder) throws an Error naming it and what it is, without waiting on it: it is a
+// mistake to point out rather than an absent file.
 TextLines readTextLines(const std::string& path);
 
 // The same, but a file that cannot be opened or read throws an Error naming it.
@@ -91,9 +64,6 @@ bool fileExists(const std::string& path);
 // report as a full disk, instead of the signal SIGXFSZ ending the program without a word and
 // leaving its temporary file behind. Each program calls it once at its start.
 void ignoreFileSizeSignal() noexcept;
-
-// Deletes a file if it is there; a file that exists but cannot be deleted throws.
-void removeFileIfExists(const std::string& path);
 
 // An Error for a failed file operation on path, from the errno value that caused it.
 [[noreturn]] void throwFileError(int errnoValue, const std::string& action,

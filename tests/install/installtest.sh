@@ -1,30 +1,19 @@
 #!/usr/bin/env bash
-# Vexlo as `cmake --install` lays it out.
-#   installtest.sh CHECK CMAKE BUILD_DIR SOURCE_DIR VERSION ROOT
-# "setup" installs the build into ROOT (as DESTDIR, prefix /usr); every other check reads that
-# tree and prints what differs. Exits non-zero when anything does.
+# Vexlo as `cmake --install` lays it out: installtest.sh CHECK CMAKE BUILD_DIR SOURCE_DIR VERSION
+# ROOT. "setup" installs the build into ROOT (as DESTDIR, prefix /usr); every other check reads
+# that tree and prints what differs, exiting non-zero when anything does.
 set -euo pipefail
 check="$1" cmake="$2" build="$3" source="$4" version="$5" root="$6"
 usr="$root/usr"
 failures=0
 
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
+fail() { echo "FAIL: $*" >&2 && failures=$((failures + 1)); }
+
+expect_equal() {  # WHAT EXPECTED ACTUAL
+    [ "$2" = "$3" ] || { fail "$1" && diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") >&2; } || true
 }
 
-# expect_equal WHAT EXPECTED ACTUAL
-expect_equal() {
-    if [ "$2" != "$3" ]; then
-        fail "$1"
-        diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") >&2 || true
-    fi
-}
-
-setup() {
-    rm -rf "$root"
-    DESTDIR="$root" "$cmake" --install "$build" --prefix /usr >/dev/null
-}
+setup() { rm -rf "$root" && DESTDIR="$root" "$cmake" --install "$build" --prefix /usr >/dev/null; }
 
 files() {
     expect_equal "installed files (mode, path under /usr)" "$(cat "$source/tests/install/files.txt")" \
@@ -34,37 +23,24 @@ files() {
 
 metadata() {
     local desktop="$usr/share/applications/org.vexlo.Vexlo.desktop"
-    local metainfo="$usr/share/metainfo/org.vexlo.Vexlo.metainfo.xml"
-    local output
+    local metainfo="$usr/share/metainfo/org.vexlo.Vexlo.metainfo.xml" output exec icon
     output="$(desktop-file-validate "$desktop" 2>&1)" || fail "desktop-file-validate: $output"
     output="$(appstreamcli validate --no-net "$metainfo" 2>&1)" || fail "appstreamcli: $output"
-
-    # The menu entry starts an installed program and shows the installed icon, and the metadata
-    # names the entry.
-    local exec icon
-    exec="$(sed -n 's/^Exec=//p' "$desktop")"
+    # The entry starts an installed program with its icon; the version built is the newest.
+    exec="$(sed -n 's/^Exec=//p' "$desktop")" icon="$(sed -n 's/^Icon=//p' "$desktop")"
     [ -x "$usr/bin/${exec%% *}" ] || fail "Exec=$exec is no installed program"
-    icon="$(sed -n 's/^Icon=//p' "$desktop")"
     [ -f "$usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "Icon=$icon is not installed"
     expect_equal "the metadata's desktop entry" "org.vexlo.Vexlo.desktop" \
         "$(sed -n 's:.*<launchable type="desktop-id">\(.*\)</launchable>.*:\1:p' "$metainfo")"
-
-    # Releases are listed newest first; the newest is the version being built.
     expect_equal "the metadata's newest release" "$version" \
         "$(grep -o '<release version="[^"]*"' "$metainfo" | head -n 1 | cut -d'"' -f2)"
     expect_equal "the changelog's newest entry" "$version" \
         "$(zcat "$usr/share/doc/vexlo/changelog.gz" | sed -n '1s/^vexlo (\([^)]*\)).*/\1/p')"
 }
 
-# The long options a text names, one a line, sorted.
-long_options() {
-    grep -oE -- '(^|[^[:alnum:]-])--[a-z][a-z-]*' | grep -oE -- '--[a-z][a-z-]*' | sort -u
-}
-
-# A manual page's source up to its examples, with "\-" as "-".
-page_before_examples() {
-    zcat "$usr/share/man/man1/$1.1.gz" | sed -e '/^\.SH EXAMPLES/,$d' -e 's/\\-/-/g'
-}
+# The long options a text names, one a line, sorted; a manual page's source before its examples.
+long_options() { grep -oE -- '(^|[^[:alnum:]-])--[a-z][a-z-]*' | grep -oE -- '--[a-z][a-z-]*' | sort -u; }
+page_before_examples() { zcat "$usr/share/man/man1/$1.1.gz" | sed -e '/^\.SH EXAMPLES/,$d' -e 's/\\-/-/g'; }
 
 manpages() {
     local page warnings
@@ -76,95 +52,69 @@ manpages() {
             "$(zcat "$usr/share/man/man1/$page.1.gz" | head -n 1 | sed 's/\\-/-/g')"
     done
     # --help and the manual page name the same options.
-    local program
-    for program in vexlo-report schemora-sim; do
-        expect_equal "$program: the options of --help (first) and of its manual page" \
-            "$("$usr/bin/$program" --help | long_options)" \
-            "$(page_before_examples "$program" | long_options)"
+    for page in vexlo-report schemora-sim; do
+        expect_equal "$page: the options of --help (first) and of its manual page" \
+            "$("$usr/bin/$page" --help | long_options)" "$(page_before_examples "$page" | long_options)"
     done
     expect_equal "vexlo: the options of its manual page" "--version" \
         "$(page_before_examples vexlo | long_options)"
 }
 
 version() {
-    local program arguments output status
+    local program arguments
     for program in vexlo vexlo-report schemora-sim; do
         for arguments in "--version" "--help --version" "--unknown --version"; do
-            status=0
             # No display and no bus: --version needs neither.
             # shellcheck disable=SC2086
-            output="$(env -u DISPLAY -u WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent \
-                "$usr/bin/$program" $arguments 2>&1)" || status=$?
-            expect_equal "$program $arguments" "$program $version (status 0)" "$output (status $status)"
+            expect_equal "$program $arguments" "$program $version"$'\n'"status 0" "$(env -u DISPLAY \
+                -u WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent \
+                "$usr/bin/$program" $arguments 2>&1; echo "status $?")"
         done
     done
 }
 
-# expect_replies EXPECTED WORD...: completing the last word of "vexlo-report WORD..." offers
-# EXPECTED (the replies joined by "|"), and prints nothing else.
+# expect_replies PREFIX: for each line of completion.txt starting with PREFIX, completing the last
+# word offers the replies and prints nothing else.
 expect_replies() {
-    local expected="$1" output
-    shift
-    output="$(bash --norc --noprofile -c 'source "$0"
-        COMP_WORDS=(vexlo-report "$@")
-        COMP_CWORD=$#
-        _vexlo_report
-        (IFS="|"; echo "${COMPREPLY[*]}")' \
-        "$usr/share/bash-completion/completions/vexlo-report" "$@" 2>&1)"
-    expect_equal "completion of vexlo-report $*" "$expected" "$output"
+    local line words output
+    while IFS= read -r line; do
+        [[ "$line" == "$1"* && "$line" != \#* ]] || continue
+        line="${line#"$1"}"
+        eval "words=(${line#* <- })"
+        output="$(bash --norc --noprofile -c 'source "$0"; COMP_WORDS=(vexlo-report "$@")
+            COMP_CWORD=$# && _vexlo_report && (IFS="|"; echo "${COMPREPLY[*]}")' \
+            "$usr/share/bash-completion/completions/vexlo-report" "${words[@]}" 2>&1)"
+        expect_equal "completion of vexlo-report ${words[*]}" "${line%% <- *}" "$output"
+    done <"$source/tests/install/completion.txt"
 }
 
 completion() {
     expect_equal "the completion script's registration" "complete -F _vexlo_report vexlo-report" \
         "$(bash --norc --noprofile -c 'source "$0" && complete -p vexlo-report' \
             "$usr/share/bash-completion/completions/vexlo-report" 2>&1)"
-    expect_replies "--format" --f
-    expect_replies "--all|--selection|--column|--compress|--key|--list|--attributes|--format|--exclude|--refdes-order|--xlsx|--open|--timings|--help|--version" ""
-    expect_replies "--column|--compress" --all --co
-    expect_replies "excel|text|html|csv" --format ""
-    expect_replies "csv" --all --format c
-    expect_replies "" --format pdf
-    expect_replies "natural" --all --refdes-order n
-    expect_replies "" --all --exclude ""
-    expect_replies "" --column ""
-    expect_replies "" --column Value --key ""
     # The saved selections' names come from the running tool: on a bus of its own.
     dbus-run-session -- bash "$0" selections "$cmake" "$build" "$source" "$version" "$root" ||
-        fail "completion of saved selections' names"
+        fail "completion with and without the tool"
 }
 
 selections() {
     export PATH="$usr/bin:$PATH"
     unset QOSP
-    # No tool: no names, and no complaint on the terminal.
-    expect_replies "" --selection ""
-
+    expect_replies "none "  # no tool: no names, and no complaint on the terminal
     local work simulator
-    work="$(mktemp -d)"
-    mkfifo "$work/ready"
+    work="$(mktemp -d)" && mkfifo "$work/ready"
     schemora-sim --root "$work" >"$work/ready" &
     simulator=$!
     if read -r -t 20 _ <"$work/ready"; then
         printf '** Board\nREFDES\n** Power Supply\nValue\n==Value\n** Power 2\nREFDES\n' \
             >"$work/sample-board/vexloattributes.qzv"
-        expect_replies 'Board|Power\ Supply|Power\ 2' --selection ""
-        expect_replies 'Power\ Supply|Power\ 2' --selection Pow
-        expect_replies 'Power\ Supply' --selection 'Power\ S'
-        expect_replies "" --selection x
-        expect_replies "--selection" --format csv --sel
+        expect_replies "sim "
     else
         fail "schemora-sim did not start"
     fi
-    kill "$simulator" 2>/dev/null || true
-    wait "$simulator" 2>/dev/null || true
+    kill "$simulator" && wait "$simulator" 2>/dev/null || true
     rm -rf "$work"
 }
 
-case "$check" in
-    setup | files | metadata | manpages | version | completion | selections) "$check" ;;
-    *)
-        echo "unknown check: $check" >&2
-        exit 2
-        ;;
-esac
+"$check"
 [ "$failures" -eq 0 ]

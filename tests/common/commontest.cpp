@@ -1,0 +1,153 @@
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "common/characters.h"
+#include "common/error.h"
+#include "common/textfile.h"
+#include "testsupport.h"
+
+namespace vexlo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+using Lines = std::vector<std::string>;
+
+// C escapes (\r \n \t \xHH) as bytes.
+std::string unescape(const std::string& text) {
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            bytes += text[i];
+        } else if (const char c = text[++i]; c == 'x') {
+            bytes += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            bytes += c == 'r' ? '\r' : c == 'n' ? '\n' : '\t';
+        }
+    }
+    return bytes;
+}
+
+std::string errorOf(const std::function<void()>& call) {
+    try {
+        call();
+        return "no error";
+    } catch (const Error& error) {
+        return errorMessage(error);
+    }
+}
+
+TEST(TextFile, LinesAsTheTableSays) {
+    std::ifstream table(test::sourceDir() + "/tests/common/textlines.txt");
+    TempDir dir;
+    int cases = 0;
+    for (std::string line; std::getline(table, line); cases += line.starts_with("|")) {
+        std::istringstream fields(line.substr(1) + "|");
+        Lines expected;
+        for (std::string field; line.starts_with("|") && std::getline(fields, field, '|');) {
+            expected.push_back(unescape(field));
+        }
+        if (!expected.empty()) {
+            writeFile(dir.file("f.txt"), expected.front());
+            expected.erase(expected.begin());
+            const TextLines read = readTextLines(dir.file("f.txt"));
+            EXPECT_TRUE(read.opened && read.complete) << line;
+            EXPECT_EQ(read.lines, expected) << line;
+            EXPECT_EQ(readTextLinesOrThrow(dir.file("f.txt")), expected) << line;
+        }
+    }
+    EXPECT_EQ(cases, 16);
+}
+
+// Anything but a regular file is refused at once (a FIFO without a writer would block), and a
+// file that breaks off while being read is an error, not an end.
+TEST(TextFile, WhatCannotBeRead) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", dir.file("null"));
+    fs::create_directory(dir.file("folder"));
+    for (const auto& [name, kind] :
+         {std::pair{"fifo", "a FIFO"}, std::pair{"null", "a character device"},
+          std::pair{"folder", "a folder"}}) {
+        const std::string expected = "Error 75: Cannot read \"" + dir.file(name) + "\": it is " +
+                                     kind + ", not a regular file";
+        EXPECT_EQ(errorOf([&] { readTextLines(dir.file(name)); }), expected);
+        EXPECT_EQ(errorOf([&] { readTextLinesOrThrow(dir.file(name)); }), expected);
+    }
+    EXPECT_EQ(readTextLines(dir.file("absent")).errorNumber, ENOENT);
+    EXPECT_EQ(errorOf([&] { readTextLinesOrThrow(dir.file("absent")); }),
+              "Error 53: Cannot open \"" + dir.file("absent") + "\": No such file or directory");
+    const TextLines broken = readTextLines("/proc/self/mem");  // its first read fails
+    EXPECT_TRUE(broken.opened && !broken.complete && broken.errorNumber == EIO);
+    EXPECT_EQ(errorOf([] { readTextLinesOrThrow("/proc/self/mem"); }),
+              "Error 75: Cannot read \"/proc/self/mem\": Input/output error");
+    EXPECT_EQ(dir.listing(), (Lines{"fifo", "folder", "null"}));
+}
+
+// A write replaces the file behind a link whole, keeping its permissions, or leaves it as it
+// was; no temporary file stays behind, and no descriptor open.
+TEST(TextFile, WritesReplaceWholeOrNotAtAll) {
+    TempDir dir;
+    const auto open = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = open();
+    const std::string path = dir.file("shared/data.qzv");
+    writeFile(path, "old content that is longer\r\n");
+    fs::permissions(path, fs::perms(0640));
+    fs::create_symlink(path, dir.file("link.qzv"));
+    writeTextLines(dir.file("link.qzv"), {"one", "", "three"});
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    writeTextLines(dir.file("new.qzv"), {});
+    EXPECT_EQ(fs::status(dir.file("new.qzv")).permissions(), fs::perms(0666 & ~mask));
+    AtomicFile(path).writeLine("dropped without commit");
+    writeFile(dir.file("shared/folder/inner"), "x");
+    EXPECT_EQ(errorOf([&] { writeTextLines(dir.file("shared/folder"), {"new"}); }),
+              "Error 75: Cannot replace \"" + dir.file("shared/folder") + "\": Is a directory");
+    EXPECT_EQ(errorOf([&] { writeTextLines(dir.file("no/f.txt"), {"x"}); }),
+              "Error 53: Cannot create \"" + dir.file("no/f.txt") + "\": the folder \"" +
+                  dir.file("no") + "\" cannot be written to (No such file or directory)");
+    EXPECT_EQ(readFile(path), "one\r\n\r\nthree\r\n");
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
+    EXPECT_TRUE(fs::is_symlink(dir.file("link.qzv")));
+    EXPECT_EQ(dir.listing(), (Lines{"link.qzv", "new.qzv", "shared"}));
+    EXPECT_EQ(test::listTree(dir.file("shared")), (Lines{"data.qzv", "folder/", "folder/inner"}));
+    EXPECT_TRUE(fileExists(path) && fileExists(dir.path() + "//link.qzv"));
+    EXPECT_FALSE(fileExists(dir.file("shared")) || fileExists(dir.file("absent")));
+    for (int i = 0; i < 20; ++i) {
+        readTextLines(path);
+        readTextLines("/proc/self/mem");
+        AtomicFile(path).write("dropped");
+        EXPECT_THROW(writeTextLines(dir.file("shared/folder"), {}), Error);
+    }
+    EXPECT_EQ(open(), before);
+}
+
+// UTF-8 sequences count one each; stray bytes (and overlong or out-of-range leads) one each too.
+TEST(Characters, CountedAsUtf8) {
+    std::vector<std::size_t> counts;
+    for (const char* text :
+         {"", "abc", "\xc2\xb5H", "\xe2\x82\xac", "\xf0\x9f\x94\x8c",
+          "\xdf\xbf\xef\xbf\xbf\xf4\x8f\xbf\xbf", "\xe0\xa0\x80\xf0\x90\x80\x80", "\xb5H",
+          "\xe9t\xe9", "\xe2\x82", "\xe2\x82x", "\xc1\x81", "\xf5\x80\x80\x80"}) {
+        counts.push_back(characterCount(text));
+    }
+    EXPECT_EQ(counts, (std::vector<std::size_t>{0, 3, 2, 1, 1, 3, 2, 2, 3, 2, 3, 2, 4}));
+    EXPECT_EQ(withoutLastCharacters("/jobs/\xc3\xa4mp/s\xc3\xa9h/", 4), "/jobs/\xc3\xa4mp/");
+    EXPECT_EQ(withoutLastCharacters("\xc3\xa4\xc3\xa4\xc3\xa4", 4), std::nullopt);
+}
+
+TEST(Common, ErrorMessages) {
+    EXPECT_EQ(errorMessage(asError(Error(429, "gone"))), "Error 429: gone");
+    EXPECT_EQ(errorMessage(asError(std::out_of_range("9"))), "Error 51: Internal error: 9");
+    EXPECT_EQ(errorMessage(asError(std::bad_alloc())), "Error 7: Out of memory");
+}
+
+}  // namespace
+}  // namespace vexlo

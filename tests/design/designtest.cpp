@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include "common/error.h"
+#include "design/dbus/flatstream.h"
+#include "faketool.h"
+
+namespace vexlo::design {
+namespace {
+
+using dbus::readFlatStream;
+using dbus::writeFlatStream;
+
+std::string errorOf(const std::function<void()>& call) {
+    try {
+        call();
+        return "no error";
+    } catch (const Error& error) {
+        return errorMessage(error);
+    }
+}
+
+std::string le(std::uint64_t value, int bytes = 4) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) {
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+    return out;
+}
+
+// A stream from raw parts, its size field made to match.
+std::string stream(std::uint32_t count, const std::string& body, std::uint32_t version = 1) {
+    return "QFLT" + le(version) + le(20 + body.size(), 8) + le(count) + body;
+}
+
+std::string text(const std::string& value) {
+    return le(value.size()) + value;
+}
+
+TEST(FlatStream, LayoutAndRoundTrip) {
+    FlattenedDesign one;
+    one.components.push_back(makeComponent("R1", {{"Value", "1k"}}, {}, {{"Part", "x"}}));
+    EXPECT_EQ(writeFlatStream(one), stream(1, text("R1") + le(1) + text("Part") + text("x") +
+                                                  le(1) + text("Value") + text("1k") + le(0)));
+    EXPECT_EQ(writeFlatStream(FlattenedDesign{}), stream(0, ""));
+    FlattenedDesign sample;
+    sample.components = {makeComponent("R1", {{"Value", "10k"}, {"Value", "second"}},
+                                       {{"Footprint", "0603"}}, {{"Value", "9.76k"}}),
+                         makeComponent("", {{"Title", "Board, \"rev\" <B> & µΩ"}}),
+                         makeComponent("U1", {{"", ""}, {std::string("a\0b", 3), "\n"}}),
+                         makeComponent("C1", {})};
+    const std::string whole = writeFlatStream(sample);
+    EXPECT_EQ(writeFlatStream(readFlatStream(whole)), whole);
+    // Every truncation is refused; every damaged byte is refused or still reads safely.
+    for (std::size_t at = 0; at < whole.size(); ++at) {
+        EXPECT_THROW(readFlatStream(std::string_view(whole).substr(0, at)), Error) << at;
+        std::string damaged = whole;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0xA5);
+        const std::string error = errorOf([&] { readFlatStream(damaged); });
+        EXPECT_TRUE(error == "no error" || error.starts_with("Error 440: ")) << error;
+    }
+}
+
+TEST(FlatStream, CorruptStreamsSayWhatIsWrong) {
+    const std::string oneComponent = text("R1") + le(0) + le(0) + le(0);
+    for (const auto& [bytes, message] : std::vector<std::pair<std::string, std::string>>{
+             {"", "it holds 0 bytes, less than its header"},
+             {"QFLX" + le(1) + le(20, 8) + le(0), "it does not start with \"QFLT\""},
+             {stream(0, "", 2), "its version is 2, not 1"},
+             {"QFLT" + le(1) + le(21, 8) + le(0), "it holds 20 bytes instead of 21"},
+             {stream(2, oneComponent),
+              "component count of 2 does not fit in the 18 bytes left at byte 20"},
+             {stream(0xFFFFFFFF, oneComponent),
+              "component count of 4294967295 does not fit in the 18 bytes left at byte 20"},
+             {stream(1, text("R1") + le(0) + le(5) + text("a") + text("b") + le(0)),
+              "attribute count of 5 does not fit in the 14 bytes left at byte 34"},
+             {stream(1, le(100) + "R1" + le(0) + le(0) + le(0)),
+              "it is cut short at byte 24 (reading the reference designator)"},
+             {stream(1, text("R1") + le(1) + text("Value") + le(50) + "x" + le(0) + le(0)),
+              "it is cut short at byte 43 (reading the value)"},
+             {stream(1, oneComponent + "xx"), "2 bytes follow its last component"}}) {
+        EXPECT_EQ(errorOf([&] { readFlatStream(bytes); }),
+                  "Error 440: The schematic tool sent a corrupt flattened design: " + message);
+    }
+}
+
+}  // namespace
+}  // namespace vexlo::design

@@ -1,0 +1,190 @@
+// The real programs on a private bus: schemora-sim's cases through the client, and vexlo-report's
+// golden cases as the program, against the simulator or a scripted tool in this process.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
+#include <QDBusVirtualObject>
+#include <QProcess>
+#include <filesystem>
+
+#include "common/error.h"
+#include "design/dbus/flatstream.h"
+#include "design/dbus/toolbus.h"
+#include "design/dbus/toolclient.h"
+#include "golden.h"
+#include "simulator.h"
+
+namespace vexlo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const auto* const privateBus = ::testing::AddGlobalTestEnvironment(new PrivateBusEnvironment);
+
+// A tool answering from a design but for its fault: "stopped" never answers, "vanish" leaves the
+// bus instead of flattening, "empty" and "folder" send an empty memory file or a folder as the
+// design, "mistyped" answers CurrentProject with a number.
+class ScriptedTool final : public QDBusVirtualObject {
+public:
+    ScriptedTool(const sim::Design& design, std::string fault)
+        : design_(design), fault_(std::move(fault)) {
+        bus_.registerVirtualObject(design::dbus::objectPath, this);
+        bus_.registerService(design::dbus::serviceName);
+    }
+    ~ScriptedTool() override { QDBusConnection::disconnectFromBus(bus_.name()); }
+
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& bus) override {
+        const QString member = message.member();
+        if (fault_ == "stopped") {
+            return true;  // never answers
+        }
+        QVariant answer =
+            QString::fromStdString(member == "CurrentProject"       ? design_.project
+                                   : member == "ActiveDocumentPath" ? design_.document->path
+                                                                    : design_.document->name);
+        if (member == "CurrentProject" && fault_ == "mistyped") {
+            answer = 7;
+        } else if (member == "LoadGroupFlatten" && fault_ == "vanish") {
+            bus_.unregisterService(design::dbus::serviceName);
+            return true;
+        } else if (member == "LoadGroupFlatten") {
+            const int fd = fault_ == "folder" ? ::open("/", O_RDONLY | O_DIRECTORY)
+                                              : ::memfd_create("design", MFD_CLOEXEC);
+            answer = QVariant::fromValue(QDBusUnixFileDescriptor(fd));
+            ::close(fd);
+        }
+        return bus.send(message.createReply(answer));
+    }
+
+private:
+    sim::Design design_;
+    std::string fault_;
+    QDBusConnection bus_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "scripted");
+};
+
+// Starts vexlo-report through env(1) after the prefix: NAME=VALUE settings, a wrapping command.
+std::unique_ptr<QProcess> startReport(const std::string& prefix, const Lines& arguments) {
+    QStringList list;
+    for (const std::string& word : words(prefix + " " + buildDir() + "/src/cli/vexlo-report", "")) {
+        list << QString::fromStdString(word);
+    }
+    for (const std::string& word : arguments) {
+        list << QString::fromStdString(word);
+    }
+    auto process = std::make_unique<QProcess>();
+    process->start("env", list);
+    return process;
+}
+
+// Waits for the end, answering the scripted tool's calls meanwhile.
+ReportRun finished(QProcess& process) {
+    while (!process.waitForFinished(10) && process.state() != QProcess::NotRunning) {
+        QCoreApplication::processEvents();
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
+}
+
+TEST(VexloReport, GoldenCasesAsTheProgram) {
+    runReportCases([](const GoldenCase& c, const sim::Design& design, const Lines& arguments,
+                      const std::string& folder) -> std::optional<ReportRun> {
+        const std::string tool = key(c, "tool", "sim");
+        std::optional<RunningSimulator> simulator;
+        std::optional<ScriptedTool> scripted;
+        if (tool == "sim") {
+            simulator.emplace(Lines{folder + "/design.json"});
+        } else if (tool != "none" && tool != "nobus") {
+            scripted.emplace(design, tool);
+        }
+        // "together N": N runs at once, each as if alone.
+        std::vector<std::unique_ptr<QProcess>> runs(std::stoi(key(c, "together", "1")));
+        for (auto& process : runs) {
+            process = startReport(substituted(key(c, "prefix"), folder), arguments);
+        }
+        const ReportRun run = finished(*runs[0]);
+        for (std::size_t other = 1; other < runs.size(); ++other) {
+            const ReportRun same = finished(*runs[other]);
+            EXPECT_EQ(std::tie(same.status, same.out, same.err),
+                      std::tie(run.status, run.out, run.err));
+        }
+        return run;
+    });
+}
+
+// Each call of a "calls" section: "MEMBER [ARGUMENT] = what it returns or the Error".
+void expectCalls(const std::string& calls, std::unique_ptr<design::SchematicTool>& tool) {
+    std::istringstream lines(calls);
+    for (std::string line; std::getline(lines, line);) {
+        const auto equals = line.find(" = ");
+        const Lines call = words(line.substr(0, equals), "");
+        std::string result;
+        try {
+            if (call[0] == "connect") {
+                tool = design::dbus::connectToTool();
+            } else if (call[0] == "LoadGroupFlatten") {
+                result =
+                    std::to_string(tool->LoadGroupFlatten(call.at(1))->Count()) + " components";
+            } else {
+                result = call[0] == "CurrentProject"       ? tool->CurrentProject()
+                         : call[0] == "ActiveDocumentPath" ? tool->ActiveDocumentPath()
+                                                           : tool->ActiveViewDocumentName();
+            }
+        } catch (const Error& error) {
+            result = errorMessage(error);
+        }
+        EXPECT_EQ(result, line.substr(equals + 3)) << line;
+    }
+}
+
+// schemora-sim's cases, each in a fresh folder (the current one) with its "in" files. With "exit"
+// it ends by itself; else it serves ("ready") until "stop" (SIGTERM by default), answering
+// "calls" and then "calls after stop"; "whole": the design file arrives byte for byte. "busy":
+// another simulator holds the name; "tree": the folder afterwards.
+TEST(Simulator, Cases) {
+    const fs::path home = fs::current_path();
+    for (const GoldenCase& c : loadCases("tests/tools/simulator.case")) {
+        SCOPED_TRACE(key(c, "name"));
+        const TempDir dir;
+        const std::string& at = dir.path();
+        fs::current_path(at);
+        files(c, "in", at, "\n");
+        auto busy = c.contains("busy")
+                        ? std::make_unique<RunningSimulator>(Lines{"--root", dir.file("busy")})
+                        : nullptr;
+        const Lines arguments = words(key(c, "args"), at);
+        if (c.contains("exit")) {
+            const SimulatorRun run = runSimulator(arguments);
+            EXPECT_EQ(run.exitStatus, std::stoi(key(c, "exit")));
+            expectOutput(c, "out", run.out, at);
+            expectOutput(c, "err", run.err, at);
+        } else {
+            RunningSimulator simulator(arguments);
+            EXPECT_EQ(simulator.readyLine(), substituted(key(c, "ready"), at));
+            std::unique_ptr<design::SchematicTool> tool = design::dbus::connectToTool();
+            expectCalls(text(c, "calls", at), tool);
+            if (c.contains("whole")) {
+                EXPECT_EQ(design::dbus::writeFlatStream(*openFlattenedDesign(*tool)),
+                          sim::loadDesignFile(QString::fromStdString(arguments[0])).flatStream);
+            }
+            EXPECT_EQ(simulator.stop(std::stoi(key(c, "stop", "15"))), 0);
+            EXPECT_EQ(simulator.errorOutput(), "");
+            expectCalls(text(c, "calls after stop", at), tool);
+        }
+        busy.reset();
+        EXPECT_FALSE(design::dbus::toolIsRunning());
+        if (c.contains("--- tree")) {
+            EXPECT_EQ(listTree(at), words(text(c, "tree", at, " "), at));
+        }
+        fs::current_path(home);
+    }
+}
+
+}  // namespace
+}  // namespace vexlo::test
