@@ -1,53 +1,55 @@
+// The main window as a user works it, on an in-memory tool whose project is a fresh folder.
 #include "main/vexlo.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDragEnterEvent>
+#include <QDrag>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <filesystem>
 
-#include "common/error.h"
 #include "fakeproject.h"
 #include "faketool.h"
 #include "qtprinters.h"
+#include "selection/droplist.h"
 #include "testsupport.h"
 
 namespace vexlo {
 namespace {
 
-using design::makeComponent;
 using test::crlf;
 using test::readFile;
-using test::writeFile;
 
-// A window attached to an in-memory tool whose project lives in a fresh folder.
-class WindowTest : public ::testing::Test {
+class MainWindow : public ::testing::Test {
 protected:
-    WindowTest() { test::serveProjectIn(tool, project, "board"); }
+    MainWindow() {
+        test::serveProjectIn(tool, project, "board");
+        test::writeFile(project.file("vexlosettings.qzv"), crlf({"Export_File_Format=3"}));
+        for (const auto& [refdes, part, value] : {std::tuple{"R1", "RC0603-1K", "1k"},
+                                                  {"R2", "RC0603-1K", "1k"},
+                                                  {"C1", "GRM", "100n"}}) {
+            tool.design->components.push_back(design::makeComponent(
+                refdes, {{"REFDES", refdes}, {"Part Number", part}, {"Value", value}}));
+        }
+    }
 
     Vexlo& open() {
-        window = std::make_unique<Vexlo>(tool.connector());
-        window->showMessage = [this](const QString& text) { messages.push_back(text); };
-        started = window->Form_Load();
-        window->show();
-        return *window;
+        w = std::make_unique<Vexlo>(tool.connector());
+        w->showMessage = [this](const QString& text) { messages.push_back(text); };
+        started = w->Form_Load();
+        w->show();
+        return *w;
     }
-
-    template <typename Control>
-    Control* control(const char* name) {
-        auto* found = window->findChild<Control*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-
-    void click(const char* name) { QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton); }
-
+    static void click(QWidget* control) { QTest::mouseClick(control, Qt::LeftButton); }
     static QStringList texts(const QListWidget* list) {
         QStringList result;
         for (int row = 0; row < list->count(); ++row) {
@@ -55,245 +57,310 @@ protected:
         }
         return result;
     }
-    static QStringList items(const QComboBox* box) {
+    QStringList choices() const {
         QStringList result;
-        for (int index = 0; index < box->count(); ++index) {
-            result.append(box->itemText(index));
+        for (int index = 0; index < w->cmbChoice->count(); ++index) {
+            result.append(w->cmbChoice->itemText(index));
         }
         return result;
     }
+    // Add, Add All, Remove, Remove All, Move Up, Move Down: "1" enabled, "0" not.
+    std::string buttons() const {
+        std::string states;
+        for (const QPushButton* button : {w->btnAdd, w->btnAddAll, w->btnRemove, w->btnRemoveAll,
+                                          w->btnMoveUp, w->btnMoveDown}) {
+            states += button->isEnabled() ? '1' : '0';
+        }
+        return states;
+    }
+    // Selects these rows as a user does: a click, then Ctrl+clicks.
+    static void pick(QListWidget* list, const std::vector<int>& rows) {
+        list->clearSelection();
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton,
+                              i == 0 ? Qt::NoModifier : Qt::ControlModifier,
+                              list->visualItemRect(list->item(rows[i])).center());
+        }
+    }
+    // Drags the selected attributes onto the column list: the mouse starts lstAttributes' own
+    // drag (whose exec returns at once offscreen), and its events go where the window system
+    // sends them, to the widget under the point that takes drops. The action the drop took.
+    Qt::DropAction drag(Qt::KeyboardModifiers keys) {
+        QWidget* from = w->lstAttributes->viewport();
+        const QPoint at =
+            w->lstAttributes->visualItemRect(w->lstAttributes->selectedItems().front()).center();
+        QTest::mousePress(from, Qt::LeftButton, Qt::NoModifier, at);
+        for (const int step : {1, 3 * QApplication::startDragDistance()}) {
+            QTest::mouseMove(from, at + QPoint(0, step));
+        }
+        QTest::mouseRelease(w.get(), Qt::LeftButton);
+        std::unique_ptr<QDrag> drag(
+            w->lstAttributes->findChild<QDrag*>(QString(), Qt::FindDirectChildrenOnly));
+        const QPoint point = w->lstSelected->viewport()->mapTo(w.get(), QPoint(30, 200));
+        QWidget* target = w->childAt(point);
+        while (target != nullptr && !target->acceptDrops()) {
+            target = target->parentWidget();
+        }
+        if (drag == nullptr || target == nullptr) {
+            return Qt::IgnoreAction;
+        }
+        const QPoint local = target->mapFrom(w.get(), point);
+        const auto actions = drag->supportedActions();
+        QDragEnterEvent enter(local, actions, drag->mimeData(), Qt::LeftButton, keys);
+        QApplication::sendEvent(target, &enter);
+        QDragMoveEvent move(local, actions, drag->mimeData(), Qt::LeftButton, keys);
+        QApplication::sendEvent(target, &move);
+        if (!enter.isAccepted() || !move.isAccepted()) {
+            return Qt::IgnoreAction;
+        }
+        QDropEvent drop(QPointF(local), actions, drag->mimeData(), Qt::LeftButton, keys);
+        QApplication::sendEvent(target, &drop);
+        return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+    }
+    std::string report(const char* name) const { return readFile(project.file(name)); }
+    std::string status() const { return w->lblStatus->text().toStdString(); }
 
     test::TempDir project;
     design::FakeTool tool;
-    std::unique_ptr<Vexlo> window;
+    test::ViewerRecorder viewer;
+    std::unique_ptr<Vexlo> w;
     std::vector<QString> messages;
     bool started = false;
 };
 
-// --- The window as it opens ---
-
-struct ControlCase {
-    const char* name;
-    const char* className;
-    const char* text;
-    QRect geometry;  // pixels, from twips / 15
-    bool hidden;
-    bool enabled;
-    int tabIndex;  // -1: not in the keyboard order (labels)
-};
-
-class InitialState : public WindowTest, public ::testing::WithParamInterface<ControlCase> {};
-
-TEST_P(InitialState, ControlAsDeclared) {
+TEST_F(MainWindow, StartUpListsTheSavedSelectionsOrSaysTheToolIsMissing) {
+    test::writeFile(project.file("vexloattributes.qzv"),
+                    crlf({"** B", "x", "** A", "==k", "** C"}));
     open();
-    const ControlCase& c = GetParam();
-    auto* widget = control<QWidget>(c.name);
-    ASSERT_NE(widget, nullptr);
-    EXPECT_TRUE(widget->inherits(c.className)) << widget->metaObject()->className();
-    EXPECT_EQ(widget->geometry(), c.geometry);
-    EXPECT_EQ(widget->isHidden(), c.hidden);
-    EXPECT_EQ(widget->isEnabled(), c.enabled);
-    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-        EXPECT_EQ(button->text(), QString::fromUtf8(c.text));
-    } else if (auto* labelWidget = qobject_cast<QLabel*>(widget)) {
-        if (c.text != nullptr) {
-            EXPECT_EQ(labelWidget->text(), QString::fromUtf8(c.text));
-        }
-    } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
-        EXPECT_EQ(list->count(), 0);
-        EXPECT_EQ(list->selectionMode(), QAbstractItemView::ExtendedSelection);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, InitialState,
-    ::testing::Values(
-        ControlCase{
-            "btnkey", "QPushButton", "Select Part Number", {184, 240, 121, 25}, true, true, 22},
-        ControlCase{"chkCompress", "QCheckBox", "Compress", {192, 216, 105, 25}, false, true, 19},
-        ControlCase{
-            "btnLoad", "QPushButton", "Load Design Attributes", {0, 136, 177, 49}, false, true, 17},
-        ControlCase{"btnOption", "QPushButton", "Options", {320, 432, 73, 25}, false, true, 16},
-        ControlCase{"btnClose", "QPushButton", "Close", {400, 432, 81, 25}, false, true, 15},
-        ControlCase{
-            "btnDeleteChoice", "QPushButton", "Delete Choice", {48, 416, 89, 25}, false, true, 14},
-        ControlCase{"btnLoadAll", "QPushButton", "Load All", {96, 376, 81, 25}, false, true, 13},
-        ControlCase{
-            "btnloadChoice", "QPushButton", "Load Choices", {8, 376, 81, 25}, false, true, 12},
-        ControlCase{"cmbChoice", "QComboBox", nullptr, {8, 352, 169, 21}, false, true, 11},
-        ControlCase{
-            "btnSaveAs", "QPushButton", "Save Selection", {312, 392, 169, 25}, false, true, 10},
-        ControlCase{"txtSaveAs", "QLineEdit", nullptr, {312, 360, 169, 25}, false, true, 9},
-        ControlCase{
-            "btnReport", "QPushButton", "Create Report", {200, 296, 97, 41}, false, true, 8},
-        ControlCase{"btnMoveDown", "QPushButton", "Move Down", {208, 176, 81, 25}, false, false, 7},
-        ControlCase{"btnMoveUp", "QPushButton", "Move Up", {208, 152, 81, 25}, false, false, 6},
-        ControlCase{
-            "btnRemoveAll", "QPushButton", "<< Remove All", {208, 112, 81, 25}, false, false, 5},
-        ControlCase{"btnRemove", "QPushButton", "<< Remove", {208, 88, 81, 25}, false, false, 4},
-        ControlCase{"btnAddAll", "QPushButton", "Add All >>", {208, 56, 81, 25}, false, false, 3},
-        ControlCase{"btnAdd", "QPushButton", "Add >>", {208, 32, 81, 25}, false, false, 2},
-        ControlCase{"lstSelected", "QListWidget", nullptr, {312, 32, 177, 303}, false, true, 1},
-        ControlCase{"lstAttributes", "QListWidget", nullptr, {0, 32, 177, 303}, true, true, 0},
-        ControlCase{"lblkey", "QLabel", "", {216, 272, 97, 17}, true, true, 21},
-        ControlCase{"label", "QLabel", "Key:", {184, 272, 113, 25}, true, true, 20},
-        ControlCase{"Label1", "QLabel", nullptr, {184, 360, 121, 73}, false, true, 18},
-        // Below the controls' area, which keeps its size; the window grows by its height.
-        ControlCase{"lblStatus", "QLabel", "", {8, 463, 480, 17}, false, true, -1}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(WindowTest, WindowCaptionSizeAndTabOrder) {
-    open();
-    EXPECT_TRUE(window->windowTitle().startsWith("Vexlo - "));
-    EXPECT_GT(window->windowTitle().size(), 8);
-    EXPECT_EQ(window->size(), QSize(496, 480));
-    // Focus moves through the focusable controls by tab index.
-    const QStringList expected{"lstSelected",  "btnAdd",          "btnAddAll",   "btnRemove",
-                               "btnRemoveAll", "btnMoveUp",       "btnMoveDown", "btnReport",
-                               "txtSaveAs",    "btnSaveAs",       "cmbChoice",   "btnloadChoice",
-                               "btnLoadAll",   "btnDeleteChoice", "btnClose",    "btnOption",
-                               "btnLoad",      "chkCompress",     "btnkey"};
-    QStringList order;
-    QWidget* widget = control<QWidget>("lstAttributes");
-    for (int step = 0; step < 40 && order.size() < expected.size(); ++step) {
-        widget = widget->nextInFocusChain();
-        if (expected.contains(widget->objectName()) && !order.contains(widget->objectName())) {
-            order.append(widget->objectName());
-        }
-    }
-    EXPECT_EQ(order, expected);
-}
-
-TEST_F(WindowTest, OptionFieldsStartFromDefaultsWithoutSettingsFile) {
-    open();
-    const options::Settings& fields = window->optionFields();
-    EXPECT_EQ(fields.Excel_Start, 1);
-    EXPECT_EQ(fields.Header_Font_Size, 10);
-    EXPECT_EQ(fields.Value_Font_Size, 10);
-    EXPECT_EQ(fields.Export_File_Format, 0);
-    EXPECT_EQ(fields.Excel_File_Start, "");
-}
-
-// --- Start-up ---
-
-// Without a session bus the message says so, rather than that the tool is not running.
-TEST_F(WindowTest, StartWithoutToolShowsMessageAndTouchesNoFile) {
-    for (const auto& [number, message] :
-         {std::pair{errc::ToolNotRunning,
-                    "You need to have Trelmo Schemora Open to run this program!"},
-          std::pair{errc::NoSessionBus,
-                    "There is no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is unset or cannot "
-                    "be reached), so the schematic tool cannot be found"}}) {
-        messages.clear();
-        Vexlo noTool([number = number]() -> std::unique_ptr<design::SchematicTool> {
+    EXPECT_TRUE(started);
+    EXPECT_EQ(choices(), (QStringList{"B", "A", "C"}));
+    EXPECT_EQ(w->cmbChoice->currentText(), "B");
+    EXPECT_EQ(w->optionFields().Export_File_Format, 3);
+    EXPECT_EQ(w->optionFields().Header_Font_Size, 10);
+    EXPECT_TRUE(w->lstAttributes->isHidden());
+    EXPECT_EQ(buttons(), "000000");
+    for (const int number : {errc::ToolNotRunning, errc::NoSessionBus}) {
+        Vexlo noTool([number]() -> std::unique_ptr<design::SchematicTool> {
             throw Error(number, "out of reach");
         });
         noTool.showMessage = [this](const QString& text) { messages.push_back(text); };
         EXPECT_FALSE(noTool.Form_Load());
-        EXPECT_EQ(messages, std::vector<QString>{message});
     }
-    EXPECT_EQ(project.listing(), std::vector<std::string>{"sch"});
+    EXPECT_EQ(messages,
+              (std::vector<QString>{
+                  "You need to have Trelmo Schemora Open to run this program!",
+                  "There is no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is unset or cannot be "
+                  "reached), so the schematic tool cannot be found"}));
 }
 
-TEST_F(WindowTest, StartWithoutSavedSelectionsGivesEmptyList) {
-    open();
-    EXPECT_TRUE(started);
-    EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(control<QComboBox>("cmbChoice")->count(), 0);
-    EXPECT_EQ(control<QComboBox>("cmbChoice")->currentIndex(), -1);
-    EXPECT_EQ(project.listing(), std::vector<std::string>{"sch"});
-}
-
-TEST_F(WindowTest, StartListsSavedSelectionsInFileOrderFirstSelected) {
-    writeFile(project.file("vexloattributes.qzv"),
-              crlf({"** Board", "REFDES", "** Cables", "Value", "==Value", "** Assembly"}));
-    open();
-    auto* box = control<QComboBox>("cmbChoice");
-    EXPECT_EQ(items(box), (QStringList{"Board", "Cables", "Assembly"}));
-    EXPECT_EQ(box->currentIndex(), 0);
-    EXPECT_EQ(box->currentText(), "Board");
-}
-
-TEST_F(WindowTest, StartReadsSettingsFromTheSearchList) {
-    test::TempDir shared;
-    writeFile(shared.file("vexlosettings.qzv"), crlf({"Export_File_Format=3", "Excel_Start=4"}));
-    ::setenv("QOSP", shared.path().c_str(), 1);
-    open();
-    ::unsetenv("QOSP");
-    EXPECT_EQ(window->optionFields().Export_File_Format, 3);
-    EXPECT_EQ(window->optionFields().Excel_Start, 4);
-    // A key not in the file takes its default.
-    EXPECT_EQ(window->optionFields().Header_Font_Size, 10);
-}
-
-// --- Load Design Attributes ---
-
-TEST_F(WindowTest, LoadDesignAttributesFillsTheListAndGivesWay) {
-    tool.design->components = {
-        makeComponent("U1", {{"Part Number", "SN74HC00N"}, {"Value", "74HC00"}},
-                      {{"Footprint", "DIP14"}}),
-        makeComponent("U1", {{"Gate", "B"}}),
-        makeComponent("", {{"Hidden", "x"}}),
-        makeComponent("R1", {{"value", "1k"}, {"Value", "1k"}}, {{"Footprint", "0603"}}),
-    };
-    open();
-    writeFile(project.file("vexloattributes.qzv"), crlf({"** Later"}));
-    click("btnLoad");
-    EXPECT_TRUE(messages.empty());
-    auto* list = control<QListWidget>("lstAttributes");
-    EXPECT_EQ(texts(list), (QStringList{"Part Number", "Value", "Footprint", "value"}));
-    EXPECT_FALSE(list->isHidden());
-    EXPECT_TRUE(control<QPushButton>("btnLoad")->isHidden());
-    for (const char* enabled : {"btnAdd", "btnAddAll", "btnMoveUp", "btnMoveDown"}) {
-        EXPECT_TRUE(control<QPushButton>(enabled)->isEnabled()) << enabled;
-    }
-    for (const char* disabled : {"btnRemove", "btnRemoveAll"}) {
-        EXPECT_FALSE(control<QPushButton>(disabled)->isEnabled()) << disabled;
-    }
-    EXPECT_EQ(items(control<QComboBox>("cmbChoice")), QStringList{"Later"});
-    EXPECT_EQ(window->attributeNames()[0], "");
-    EXPECT_EQ(window->attributeNames().highestIndex(), 4u);
-}
-
-TEST_F(WindowTest, EmptyDesignShowsEmptyList) {
-    open();
-    click("btnLoad");
-    EXPECT_EQ(control<QListWidget>("lstAttributes")->count(), 0);
-    EXPECT_FALSE(control<QListWidget>("lstAttributes")->isHidden());
-    EXPECT_TRUE(control<QPushButton>("btnLoad")->isHidden());
-}
-
-TEST_F(WindowTest, FailedHarvestIsReportedAndChangesNothing) {
+TEST_F(MainWindow, FailedLoadChangesNothing) {
     open();
     tool.documentName.reset();
-    click("btnLoad");
+    click(w->btnLoad);
     EXPECT_EQ(messages, std::vector<QString>{"Error 1001: The schematic tool has no active view"});
-    EXPECT_TRUE(control<QListWidget>("lstAttributes")->isHidden());
-    EXPECT_FALSE(control<QPushButton>("btnLoad")->isHidden());
-    EXPECT_FALSE(control<QPushButton>("btnAdd")->isEnabled());
+    EXPECT_TRUE(w->lstAttributes->isHidden());
+    EXPECT_FALSE(w->btnLoad->isHidden());
+    EXPECT_EQ(buttons(), "000000");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(WindowTest, DoubleClickAddsAndDropAppendsAbsent) {
-    tool.design->components = {makeComponent("R1", {{"A", ""}, {"B", ""}, {"C", ""}})};
+// Every rule of the six buttons, met through clicks.
+TEST_F(MainWindow, ButtonsFollowTheColumnList) {
     open();
-    click("btnLoad");
-    auto* attributes = control<QListWidget>("lstAttributes");
-    const QPoint second = attributes->visualItemRect(attributes->item(1)).center();
-    QTest::mouseClick(attributes->viewport(), Qt::LeftButton, {}, second);
-    QTest::mouseDClick(attributes->viewport(), Qt::LeftButton, {}, second);
-    auto* selected = control<QListWidget>("lstSelected");
-    EXPECT_EQ(texts(selected), QStringList{"B"});
-    EXPECT_TRUE(attributes->item(2)->isSelected());
-    EXPECT_TRUE(control<QPushButton>("btnRemove")->isEnabled());
+    test::writeFile(project.file("vexloattributes.qzv"), crlf({"** Later"}));
+    click(w->btnLoad);
+    EXPECT_EQ(texts(w->lstAttributes), (QStringList{"REFDES", "Part Number", "Value"}));
+    EXPECT_FALSE(w->lstAttributes->isHidden());
+    EXPECT_TRUE(w->btnLoad->isHidden());
+    EXPECT_EQ(choices(), QStringList{"Later"});
+    EXPECT_EQ(buttons(), "110011");
+    const auto step = [&](QPushButton* button, const QStringList& columns, const char* states) {
+        click(button);
+        EXPECT_EQ(texts(w->lstSelected), columns);
+        EXPECT_EQ(buttons(), states) << button->text().toStdString();
+    };
+    step(w->btnAdd, {}, "111111");  // nothing selected
+    step(w->btnRemoveAll, {}, "110000");
+    pick(w->lstAttributes, {0, 1, 2});
+    step(w->btnAdd, {"REFDES", "Part Number", "Value"}, "111100");  // three at once
+    step(w->btnRemoveAll, {}, "110000");
+    pick(w->lstAttributes, {0});
+    step(w->btnAdd, {"REFDES"}, "111100");
+    step(w->btnAdd, {"REFDES", "Part Number"}, "111111");  // the selection walked down
+    pick(w->lstAttributes, {0});
+    step(w->btnAdd, {"REFDES", "Part Number"}, "111111");  // present: not added again
+    EXPECT_EQ(w->lstAttributes->currentRow(), 1);
+    pick(w->lstSelected, {1});
+    step(w->btnRemove, {"REFDES"}, "111100");
+    step(w->btnRemove, {"REFDES"}, "111100");  // nothing selected
+    pick(w->lstSelected, {0});
+    step(w->btnRemove, {}, "110000");
+    step(w->btnAddAll, {"REFDES", "Part Number", "Value"}, "111111");
+    step(w->btnRemoveAll, {}, "110000");
+    pick(w->lstAttributes, {2});
+    QTest::mouseDClick(w->lstAttributes->viewport(), Qt::LeftButton, {},
+                       w->lstAttributes->visualItemRect(w->lstAttributes->item(2)).center());
+    EXPECT_EQ(texts(w->lstSelected), QStringList{"Value"});
+    EXPECT_EQ(w->lstAttributes->selectedItems().size(), 0);  // the last one: nothing below
+    EXPECT_EQ(buttons(), "111100");
+    step(w->btnloadChoice, {}, "111100");  // an empty selection enables nothing
 
-    attributes->item(0)->setSelected(true);
-    QMimeData data;
-    QDragEnterEvent enter(QPoint(3, 3), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QDropEvent drop(QPointF(3, 3), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(selected->viewport(), &enter);
-    QApplication::sendEvent(selected->viewport(), &drop);
-    EXPECT_EQ(texts(selected), (QStringList{"B", "A", "C"}));
+    tool.design->components = {design::makeComponent("R1", {{"Value", "1k"}})};
+    open();
+    click(w->btnLoad);
+    step(w->btnAdd, {}, "111111");
+    step(w->btnRemoveAll, {}, "110000");
+    step(w->btnAddAll, {"Value"}, "111100");
+}
+
+TEST_F(MainWindow, DraggedAttributesAreCopiedToTheColumnList) {
+    open();
+    click(w->btnLoad);
+    pick(w->lstAttributes, {1});
+    click(w->btnAdd);
+    pick(w->lstAttributes, {0, 1});
+    for (const auto keys : {Qt::NoModifier, Qt::ShiftModifier}) {
+        EXPECT_EQ(drag(keys), Qt::CopyAction);
+        EXPECT_EQ(texts(w->lstSelected), (QStringList{"Part Number", "REFDES"}));
+        EXPECT_EQ(texts(w->lstAttributes), (QStringList{"REFDES", "Part Number", "Value"}));
+    }
+    pick(w->lstAttributes, {2});
+    EXPECT_EQ(drag(Qt::ControlModifier), Qt::CopyAction);
+    EXPECT_EQ(texts(w->lstSelected), (QStringList{"Part Number", "REFDES", "Value"}));
+    EXPECT_EQ(w->lstAttributes->selectedItems().size(), 1);
+}
+
+TEST_F(MainWindow, MoveAndCompressWithItsKey) {
+    open();
+    click(w->btnLoad);
+    click(w->btnAddAll);
+    pick(w->lstSelected, {0});
+    for (QPushButton* move : {w->btnMoveDown, w->btnMoveDown, w->btnMoveDown}) {
+        click(move);
+    }
+    EXPECT_EQ(texts(w->lstSelected), (QStringList{"Part Number", "Value", "REFDES"}));
+    EXPECT_EQ(w->lstSelected->currentRow(), 2);
+    click(w->btnMoveUp);
+    EXPECT_EQ(texts(w->lstSelected), (QStringList{"Part Number", "REFDES", "Value"}));
+    pick(w->lstSelected, {0, 1});
+    click(w->btnMoveUp);
+    click(w->btnMoveDown);
+    EXPECT_EQ(texts(w->lstSelected), (QStringList{"Part Number", "REFDES", "Value"}));
+
+    click(w->chkCompress);
+    EXPECT_EQ(texts(w->lstSelected), (QStringList{"Part Number", "REFDES", "Value", "QTY"}));
+    EXPECT_TRUE(w->btnkey->isVisible() && w->lblkey->isVisible() && w->label->isVisible());
+    pick(w->lstSelected, {3});
+    click(w->btnMoveUp);  // QTY is found wherever it stands
+    pick(w->lstSelected, {0});
+    click(w->btnkey);
+    EXPECT_EQ(w->lblkey->text(), "Part Number");
+    click(w->chkCompress);
+    EXPECT_EQ(texts(w->lstSelected), (QStringList{"Part Number", "REFDES", "Value"}));
+    EXPECT_FALSE(w->btnkey->isVisible() || w->lblkey->isVisible() || w->label->isVisible());
+    click(w->chkCompress);
+    EXPECT_EQ(texts(w->lstSelected), (QStringList{"Part Number", "REFDES", "Value", "QTY"}));
+    EXPECT_EQ(w->lblkey->text(), "Part Number");
+    click(w->btnReport);
+    EXPECT_EQ(report("board.csv"),
+              crlf({"Part Number,REFDES,Value,QTY", "GRM,C1,100n,1", "RC0603-1K,\"R1, R2\",1k,2"}));
+    EXPECT_EQ(viewer.shown(1), std::vector<std::string>{project.file("board.csv")});
+    EXPECT_EQ(status(), "Report written: " + project.file("board.csv") + " (2 rows)");
+    // The removed entry had the focus: none has it now, and no key is taken from it.
+    pick(w->lstSelected, {0});
+    click(w->btnRemove);
+    click(w->btnkey);
+    EXPECT_EQ(w->lblkey->text(), "");
+    click(w->btnReport);
+    const QString noKey =
+        "You have selected to Compress Report, you must select a Key. Select the key in the "
+        "Attribute Selected list and select the 'Select Part Number' button";
+    EXPECT_EQ(messages, std::vector<QString>{noKey});
+    EXPECT_EQ(w->lblStatus->text(), noKey);
+    EXPECT_TRUE(messages.empty() || QApplication::overrideCursor() == nullptr);
+}
+
+TEST_F(MainWindow, SavedSelectionsAreSavedLoadedReportedAndDeleted) {
+    open();
+    click(w->btnLoad);
+    click(w->btnSaveAs);
+    EXPECT_EQ(messages,
+              std::vector<QString>{"You need to give the report a name before saving it!"});
+    click(w->btnAddAll);
+    click(w->chkCompress);
+    pick(w->lstSelected, {1});
+    click(w->btnkey);
+    QTest::keyClicks(w->txtSaveAs, "Board");
+    click(w->btnSaveAs);
+    click(w->btnRemoveAll);
+    click(w->chkCompress);
+    pick(w->lstAttributes, {0, 2});
+    click(w->btnAdd);
+    w->txtSaveAs->setText("Cables");
+    click(w->btnSaveAs);
+    const std::string saved = crlf({"** Board", "REFDES", "Part Number", "Value", "QTY",
+                                    "==Part Number", "** Cables", "REFDES", "Value"});
+    EXPECT_EQ(readFile(project.file("vexloattributes.qzv")), saved);
+    EXPECT_EQ(choices(), (QStringList{"Board", "Cables"}));
+    w->txtSaveAs->setText("Board");
+    click(w->btnSaveAs);
+    EXPECT_EQ(messages.back(), "This Report Name already exists. Can not save as this name!");
+    EXPECT_EQ(readFile(project.file("vexloattributes.qzv")), saved);
+
+    click(w->btnRemoveAll);
+    click(w->btnloadChoice);
+    EXPECT_EQ(texts(w->lstSelected), (QStringList{"REFDES", "Part Number", "Value", "QTY"}));
+    EXPECT_TRUE(w->chkCompress->isChecked());
+    EXPECT_EQ(w->lblkey->text(), "Part Number");
+    EXPECT_EQ(buttons(), "111111");
+    const std::string board =
+        crlf({"REFDES,Part Number,Value,QTY", "C1,GRM,100n,1", "\"R1, R2\",RC0603-1K,1k,2"});
+    EXPECT_EQ(report("board_Board.csv"), board);
+    EXPECT_EQ(status(), "Report written: " + project.file("board_Board.csv") + " (2 rows)");
+
+    std::filesystem::remove(project.file("board_Board.csv"));
+    click(w->btnLoadAll);
+    EXPECT_EQ(report("board_Board.csv"), board);
+    EXPECT_EQ(report("board_Cables.csv"), crlf({"REFDES,Value", "R1,1k", "R2,1k", "C1,100n"}));
+    EXPECT_EQ(texts(w->lstSelected), (QStringList{"REFDES", "Value"}));  // the last one
+    EXPECT_FALSE(w->chkCompress->isChecked());
+    EXPECT_EQ(w->lblStatus->text(), "Load All: 2 reports written, 0 failed");
+    EXPECT_EQ(messages.size(), 2u);
+
+    click(w->btnDeleteChoice);
+    EXPECT_EQ(readFile(project.file("vexloattributes.qzv")),
+              crlf({"** Cables", "REFDES", "Value"}));
+    EXPECT_EQ(choices(), QStringList{"Cables"});
+}
+
+TEST_F(MainWindow, FailedReportsAreToldAndLoadAllGoesOn) {
+    test::writeFile(project.file("vexloattributes.qzv"),
+                    crlf({"** Bad", "Value", "QTY", "==Missing", "** Good", "Value"}));
+    open();
+    click(w->btnLoadAll);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].startsWith("Some reports were not written:\nBad: Error 1004: "));
+    EXPECT_FALSE(std::filesystem::exists(project.file("board_Bad.csv")));
+    EXPECT_EQ(report("board_Good.csv"), crlf({"Value", "1k", "1k", "100n"}));
+    EXPECT_EQ(w->lblStatus->text(), "Load All: 1 report written, 1 failed");
+}
+
+// Options opens the Options window; its Save sets the option fields the reports use.
+TEST_F(MainWindow, OptionsSaveChangesTheReportFormat) {
+    open();
+    click(w->btnLoad);
+    click(w->btnAddAll);
+    QTimer::singleShot(50, [] {
+        QWidget* form = QApplication::activeModalWidget();
+        ASSERT_NE(form, nullptr);
+        form->findChild<QComboBox*>("ExportFileFormat")->setCurrentIndex(1);
+        QTest::mouseClick(form->findChild<QPushButton*>("btnSave"), Qt::LeftButton);
+    });
+    click(w->btnOption);
+    EXPECT_EQ(w->optionFields().Export_File_Format, 1);
+    click(w->btnReport);
+    EXPECT_TRUE(std::filesystem::exists(project.file("board.txt")));
+    EXPECT_EQ(status(), "Report written: " + project.file("board.txt") + " (3 rows)");
 }
 
 }  // namespace
