@@ -3,10 +3,7 @@
 // skipped. In argument and expected, \r \n \t \\ and \xHH stand for their bytes.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
-#include <string>
-#include <vector>
 
 #include "testsupport.h"
 
@@ -20,42 +17,35 @@ struct CaseLine {
 inline std::string unescape(const std::string& text) {
     std::string bytes;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            bytes += text[i];
-            continue;
-        }
-        const char c = text[++i];
+        const char c = text[i] == '\\' && i + 1 < text.size() ? text[++i] : 0;
         if (c == 'x') {
             bytes += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
             i += 2;
         } else {
-            bytes += c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c;
+            bytes += c == 0 ? text[i] : c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c;
         }
     }
     return bytes;
 }
 
-// The cases of a file under the source tree.
+// The cases of a file under the source tree; the expected text follows the last " =>" and a blank.
 inline std::vector<CaseLine> readCases(const std::string& file) {
     std::ifstream in(sourceDir() + "/" + file);
-    EXPECT_TRUE(in.good()) << file;
     std::vector<CaseLine> cases;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
-        if (line.empty() || line[0] == '#') {
-            continue;
+        if (!line.empty() && line[0] != '#') {
+            const auto arrow = line.rfind(" =>");
+            const std::string left = line.substr(0, arrow);
+            const auto space = left.find(' ');
+            cases.push_back({number, left.substr(0, space),
+                             space == left.npos ? "" : unescape(left.substr(space + 1)),
+                             arrow == line.npos
+                                 ? ""
+                                 : unescape(line.substr(arrow + 3 + (arrow + 3 < line.size())))});
         }
-        // The expected text follows the last " =>" and one blank.
-        const auto arrow = line.rfind(" =>");
-        const std::string left = line.substr(0, arrow);
-        const auto space = left.find(' ');
-        cases.push_back({number, left.substr(0, space),
-                         space == std::string::npos ? "" : unescape(left.substr(space + 1)),
-                         arrow == std::string::npos
-                             ? ""
-                             : unescape(line.substr(std::min(arrow + 4, line.size())))});
     }
-    EXPECT_FALSE(cases.empty()) << file;
+    EXPECT_GT(cases.size(), 10u) << file;
     return cases;
 }
 
