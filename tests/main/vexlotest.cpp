@@ -19,15 +19,12 @@
 
 #include "fakeproject.h"
 #include "faketool.h"
-#include "qtprinters.h"
 #include "selection/droplist.h"
-#include "testsupport.h"
 
 namespace vexlo {
 namespace {
 
 using test::crlf;
-using test::readFile;
 
 class MainWindow : public ::testing::Test {
 protected:
@@ -42,28 +39,22 @@ protected:
         }
     }
 
-    Vexlo& open() {
+    void open() {
         w = std::make_unique<Vexlo>(tool.connector());
-        w->showMessage = [this](const QString& text) { messages.push_back(text); };
-        started = w->Form_Load();
+        w->showMessage = [this](const QString& text) { messages.push_back(text.toStdString()); };
+        EXPECT_TRUE(w->Form_Load());
         w->show();
-        return *w;
     }
     static void click(QWidget* control) { QTest::mouseClick(control, Qt::LeftButton); }
-    static QStringList texts(const QListWidget* list) {
-        QStringList result;
-        for (int row = 0; row < list->count(); ++row) {
-            result.append(list->item(row)->text());
+    // The entries of a list or combo box, each after a "|".
+    static std::string texts(const QAbstractItemModel* model) {
+        std::string text;
+        for (int row = 0; row < model->rowCount(); ++row) {
+            text += "|" + model->index(row, 0).data().toString().toStdString();
         }
-        return result;
+        return text;
     }
-    QStringList choices() const {
-        QStringList result;
-        for (int index = 0; index < w->cmbChoice->count(); ++index) {
-            result.append(w->cmbChoice->itemText(index));
-        }
-        return result;
-    }
+    std::string columns() const { return texts(w->lstSelected->model()); }
     // Add, Add All, Remove, Remove All, Move Up, Move Down: "1" enabled, "0" not.
     std::string buttons() const {
         std::string states;
@@ -86,16 +77,14 @@ protected:
     // drag (whose exec returns at once offscreen), and its events go where the window system
     // sends them, to the widget under the point that takes drops. The action the drop took.
     Qt::DropAction drag(Qt::KeyboardModifiers keys) {
-        QWidget* from = w->lstAttributes->viewport();
-        const QPoint at =
-            w->lstAttributes->visualItemRect(w->lstAttributes->selectedItems().front()).center();
-        QTest::mousePress(from, Qt::LeftButton, Qt::NoModifier, at);
+        QListWidget* from = w->lstAttributes;
+        const QPoint at = from->visualItemRect(from->selectedItems().front()).center();
+        QTest::mousePress(from->viewport(), Qt::LeftButton, Qt::NoModifier, at);
         for (const int step : {1, 3 * QApplication::startDragDistance()}) {
-            QTest::mouseMove(from, at + QPoint(0, step));
+            QTest::mouseMove(from->viewport(), at + QPoint(0, step));
         }
         QTest::mouseRelease(w.get(), Qt::LeftButton);
-        std::unique_ptr<QDrag> drag(
-            w->lstAttributes->findChild<QDrag*>(QString(), Qt::FindDirectChildrenOnly));
+        std::unique_ptr<QDrag> drag(from->findChild<QDrag*>(QString(), Qt::FindDirectChildrenOnly));
         const QPoint point = w->lstSelected->viewport()->mapTo(w.get(), QPoint(30, 200));
         QWidget* target = w->childAt(point);
         while (target != nullptr && !target->acceptDrops()) {
@@ -105,59 +94,60 @@ protected:
             return Qt::IgnoreAction;
         }
         const QPoint local = target->mapFrom(w.get(), point);
-        const auto actions = drag->supportedActions();
-        QDragEnterEvent enter(local, actions, drag->mimeData(), Qt::LeftButton, keys);
-        QApplication::sendEvent(target, &enter);
-        QDragMoveEvent move(local, actions, drag->mimeData(), Qt::LeftButton, keys);
-        QApplication::sendEvent(target, &move);
-        if (!enter.isAccepted() || !move.isAccepted()) {
-            return Qt::IgnoreAction;
+        QDragEnterEvent enter(local, drag->supportedActions(), drag->mimeData(), Qt::LeftButton,
+                              keys);
+        QDragMoveEvent move(local, drag->supportedActions(), drag->mimeData(), Qt::LeftButton,
+                            keys);
+        QDropEvent drop(QPointF(local), drag->supportedActions(), drag->mimeData(), Qt::LeftButton,
+                        keys);
+        for (QEvent* event : {static_cast<QEvent*>(&enter), static_cast<QEvent*>(&move),
+                              static_cast<QEvent*>(&drop)}) {
+            if (!QApplication::sendEvent(target, event) || !event->isAccepted()) {
+                return Qt::IgnoreAction;
+            }
         }
-        QDropEvent drop(QPointF(local), actions, drag->mimeData(), Qt::LeftButton, keys);
-        QApplication::sendEvent(target, &drop);
-        return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+        return drop.dropAction();
     }
-    std::string report(const char* name) const { return readFile(project.file(name)); }
+    std::string file(const char* name) const { return test::readFile(project.file(name)); }
     std::string status() const { return w->lblStatus->text().toStdString(); }
 
     test::TempDir project;
     design::FakeTool tool;
     test::ViewerRecorder viewer;
     std::unique_ptr<Vexlo> w;
-    std::vector<QString> messages;
-    bool started = false;
+    std::vector<std::string> messages;
 };
 
 TEST_F(MainWindow, StartUpListsTheSavedSelectionsOrSaysTheToolIsMissing) {
     test::writeFile(project.file("vexloattributes.qzv"),
                     crlf({"** B", "x", "** A", "==k", "** C"}));
     open();
-    EXPECT_TRUE(started);
-    EXPECT_EQ(choices(), (QStringList{"B", "A", "C"}));
-    EXPECT_EQ(w->cmbChoice->currentText(), "B");
+    EXPECT_EQ(texts(w->cmbChoice->model()) + " " + w->cmbChoice->currentText().toStdString(),
+              "|B|A|C B");
     EXPECT_EQ(w->optionFields().Export_File_Format, 3);
     EXPECT_EQ(w->optionFields().Header_Font_Size, 10);
     EXPECT_TRUE(w->lstAttributes->isHidden());
     EXPECT_EQ(buttons(), "000000");
     for (const int number : {errc::ToolNotRunning, errc::NoSessionBus}) {
-        Vexlo noTool([number]() -> std::unique_ptr<design::SchematicTool> {
-            throw Error(number, "out of reach");
-        });
-        noTool.showMessage = [this](const QString& text) { messages.push_back(text); };
+        Vexlo noTool(
+            [number]() -> std::unique_ptr<design::SchematicTool> { throw Error(number, "gone"); });
+        noTool.showMessage = [this](const QString& text) {
+            messages.push_back(text.toStdString());
+        };
         EXPECT_FALSE(noTool.Form_Load());
     }
-    EXPECT_EQ(messages,
-              (std::vector<QString>{
-                  "You need to have Trelmo Schemora Open to run this program!",
-                  "There is no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is unset or cannot be "
-                  "reached), so the schematic tool cannot be found"}));
+    EXPECT_EQ(messages, (std::vector<std::string>{
+                            "You need to have Trelmo Schemora Open to run this program!",
+                            "There is no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is unset or "
+                            "cannot be reached), so the schematic tool cannot be found"}));
 }
 
 TEST_F(MainWindow, FailedLoadChangesNothing) {
     open();
     tool.documentName.reset();
     click(w->btnLoad);
-    EXPECT_EQ(messages, std::vector<QString>{"Error 1001: The schematic tool has no active view"});
+    EXPECT_EQ(messages,
+              std::vector<std::string>{"Error 1001: The schematic tool has no active view"});
     EXPECT_TRUE(w->lstAttributes->isHidden());
     EXPECT_FALSE(w->btnLoad->isHidden());
     EXPECT_EQ(buttons(), "000000");
@@ -169,48 +159,47 @@ TEST_F(MainWindow, ButtonsFollowTheColumnList) {
     open();
     test::writeFile(project.file("vexloattributes.qzv"), crlf({"** Later"}));
     click(w->btnLoad);
-    EXPECT_EQ(texts(w->lstAttributes), (QStringList{"REFDES", "Part Number", "Value"}));
-    EXPECT_FALSE(w->lstAttributes->isHidden());
-    EXPECT_TRUE(w->btnLoad->isHidden());
-    EXPECT_EQ(choices(), QStringList{"Later"});
+    EXPECT_EQ(texts(w->lstAttributes->model()), "|REFDES|Part Number|Value");
+    EXPECT_TRUE(w->btnLoad->isHidden() && !w->lstAttributes->isHidden());
+    EXPECT_EQ(texts(w->cmbChoice->model()), "|Later");
     EXPECT_EQ(buttons(), "110011");
-    const auto step = [&](QPushButton* button, const QStringList& columns, const char* states) {
+    const auto step = [&](QPushButton* button, const char* after, const char* states) {
         click(button);
-        EXPECT_EQ(texts(w->lstSelected), columns);
-        EXPECT_EQ(buttons(), states) << button->text().toStdString();
+        EXPECT_EQ(columns(), after);
+        EXPECT_EQ(buttons(), states) << button->text().toStdString() << " to " << after;
     };
-    step(w->btnAdd, {}, "111111");  // nothing selected
-    step(w->btnRemoveAll, {}, "110000");
+    step(w->btnAdd, "", "111111");  // nothing selected
+    step(w->btnRemoveAll, "", "110000");
     pick(w->lstAttributes, {0, 1, 2});
-    step(w->btnAdd, {"REFDES", "Part Number", "Value"}, "111100");  // three at once
-    step(w->btnRemoveAll, {}, "110000");
+    step(w->btnAdd, "|REFDES|Part Number|Value", "111100");  // three at once
+    step(w->btnRemoveAll, "", "110000");
     pick(w->lstAttributes, {0});
-    step(w->btnAdd, {"REFDES"}, "111100");
-    step(w->btnAdd, {"REFDES", "Part Number"}, "111111");  // the selection walked down
+    step(w->btnAdd, "|REFDES", "111100");
+    step(w->btnAdd, "|REFDES|Part Number", "111111");  // the selection walked down
     pick(w->lstAttributes, {0});
-    step(w->btnAdd, {"REFDES", "Part Number"}, "111111");  // present: not added again
+    step(w->btnAdd, "|REFDES|Part Number", "111111");  // present: not added again
     EXPECT_EQ(w->lstAttributes->currentRow(), 1);
     pick(w->lstSelected, {1});
-    step(w->btnRemove, {"REFDES"}, "111100");
-    step(w->btnRemove, {"REFDES"}, "111100");  // nothing selected
+    step(w->btnRemove, "|REFDES", "111100");
+    step(w->btnRemove, "|REFDES", "111100");  // nothing selected
     pick(w->lstSelected, {0});
-    step(w->btnRemove, {}, "110000");
-    step(w->btnAddAll, {"REFDES", "Part Number", "Value"}, "111111");
-    step(w->btnRemoveAll, {}, "110000");
+    step(w->btnRemove, "", "110000");
+    step(w->btnAddAll, "|REFDES|Part Number|Value", "111111");
+    step(w->btnRemoveAll, "", "110000");
     pick(w->lstAttributes, {2});
     QTest::mouseDClick(w->lstAttributes->viewport(), Qt::LeftButton, {},
                        w->lstAttributes->visualItemRect(w->lstAttributes->item(2)).center());
-    EXPECT_EQ(texts(w->lstSelected), QStringList{"Value"});
+    EXPECT_EQ(columns(), "|Value");
     EXPECT_EQ(w->lstAttributes->selectedItems().size(), 0);  // the last one: nothing below
     EXPECT_EQ(buttons(), "111100");
-    step(w->btnloadChoice, {}, "111100");  // an empty selection enables nothing
+    step(w->btnloadChoice, "", "111100");  // an empty selection enables nothing
 
     tool.design->components = {design::makeComponent("R1", {{"Value", "1k"}})};
     open();
     click(w->btnLoad);
-    step(w->btnAdd, {}, "111111");
-    step(w->btnRemoveAll, {}, "110000");
-    step(w->btnAddAll, {"Value"}, "111100");
+    step(w->btnAdd, "", "111111");
+    step(w->btnRemoveAll, "", "110000");
+    step(w->btnAddAll, "|Value", "111100");
 }
 
 TEST_F(MainWindow, DraggedAttributesAreCopiedToTheColumnList) {
@@ -221,12 +210,12 @@ TEST_F(MainWindow, DraggedAttributesAreCopiedToTheColumnList) {
     pick(w->lstAttributes, {0, 1});
     for (const auto keys : {Qt::NoModifier, Qt::ShiftModifier}) {
         EXPECT_EQ(drag(keys), Qt::CopyAction);
-        EXPECT_EQ(texts(w->lstSelected), (QStringList{"Part Number", "REFDES"}));
-        EXPECT_EQ(texts(w->lstAttributes), (QStringList{"REFDES", "Part Number", "Value"}));
+        EXPECT_EQ(columns(), "|Part Number|REFDES");
+        EXPECT_EQ(texts(w->lstAttributes->model()), "|REFDES|Part Number|Value");
     }
     pick(w->lstAttributes, {2});
     EXPECT_EQ(drag(Qt::ControlModifier), Qt::CopyAction);
-    EXPECT_EQ(texts(w->lstSelected), (QStringList{"Part Number", "REFDES", "Value"}));
+    EXPECT_EQ(columns(), "|Part Number|REFDES|Value");
     EXPECT_EQ(w->lstAttributes->selectedItems().size(), 1);
 }
 
@@ -235,34 +224,31 @@ TEST_F(MainWindow, MoveAndCompressWithItsKey) {
     click(w->btnLoad);
     click(w->btnAddAll);
     pick(w->lstSelected, {0});
-    for (QPushButton* move : {w->btnMoveDown, w->btnMoveDown, w->btnMoveDown}) {
+    for (QPushButton* move : {w->btnMoveDown, w->btnMoveDown, w->btnMoveDown, w->btnMoveUp}) {
         click(move);
     }
-    EXPECT_EQ(texts(w->lstSelected), (QStringList{"Part Number", "Value", "REFDES"}));
-    EXPECT_EQ(w->lstSelected->currentRow(), 2);
-    click(w->btnMoveUp);
-    EXPECT_EQ(texts(w->lstSelected), (QStringList{"Part Number", "REFDES", "Value"}));
+    EXPECT_EQ(columns(), "|Part Number|REFDES|Value");
+    EXPECT_EQ(w->lstSelected->currentRow(), 1);
     pick(w->lstSelected, {0, 1});
     click(w->btnMoveUp);
     click(w->btnMoveDown);
-    EXPECT_EQ(texts(w->lstSelected), (QStringList{"Part Number", "REFDES", "Value"}));
+    EXPECT_EQ(columns(), "|Part Number|REFDES|Value");
 
     click(w->chkCompress);
-    EXPECT_EQ(texts(w->lstSelected), (QStringList{"Part Number", "REFDES", "Value", "QTY"}));
+    EXPECT_EQ(columns(), "|Part Number|REFDES|Value|QTY");
     EXPECT_TRUE(w->btnkey->isVisible() && w->lblkey->isVisible() && w->label->isVisible());
     pick(w->lstSelected, {3});
     click(w->btnMoveUp);  // QTY is found wherever it stands
     pick(w->lstSelected, {0});
     click(w->btnkey);
-    EXPECT_EQ(w->lblkey->text(), "Part Number");
     click(w->chkCompress);
-    EXPECT_EQ(texts(w->lstSelected), (QStringList{"Part Number", "REFDES", "Value"}));
+    EXPECT_EQ(columns(), "|Part Number|REFDES|Value");
     EXPECT_FALSE(w->btnkey->isVisible() || w->lblkey->isVisible() || w->label->isVisible());
     click(w->chkCompress);
-    EXPECT_EQ(texts(w->lstSelected), (QStringList{"Part Number", "REFDES", "Value", "QTY"}));
+    EXPECT_EQ(columns(), "|Part Number|REFDES|Value|QTY");
     EXPECT_EQ(w->lblkey->text(), "Part Number");
     click(w->btnReport);
-    EXPECT_EQ(report("board.csv"),
+    EXPECT_EQ(file("board.csv"),
               crlf({"Part Number,REFDES,Value,QTY", "GRM,C1,100n,1", "RC0603-1K,\"R1, R2\",1k,2"}));
     EXPECT_EQ(viewer.shown(1), std::vector<std::string>{project.file("board.csv")});
     EXPECT_EQ(status(), "Report written: " + project.file("board.csv") + " (2 rows)");
@@ -270,22 +256,18 @@ TEST_F(MainWindow, MoveAndCompressWithItsKey) {
     pick(w->lstSelected, {0});
     click(w->btnRemove);
     click(w->btnkey);
-    EXPECT_EQ(w->lblkey->text(), "");
     click(w->btnReport);
-    const QString noKey =
+    const std::string noKey =
         "You have selected to Compress Report, you must select a Key. Select the key in the "
         "Attribute Selected list and select the 'Select Part Number' button";
-    EXPECT_EQ(messages, std::vector<QString>{noKey});
-    EXPECT_EQ(w->lblStatus->text(), noKey);
-    EXPECT_TRUE(messages.empty() || QApplication::overrideCursor() == nullptr);
+    EXPECT_EQ(messages, std::vector<std::string>{noKey});
+    EXPECT_EQ(status(), noKey);
 }
 
 TEST_F(MainWindow, SavedSelectionsAreSavedLoadedReportedAndDeleted) {
     open();
     click(w->btnLoad);
     click(w->btnSaveAs);
-    EXPECT_EQ(messages,
-              std::vector<QString>{"You need to give the report a name before saving it!"});
     click(w->btnAddAll);
     click(w->chkCompress);
     pick(w->lstSelected, {1});
@@ -298,51 +280,49 @@ TEST_F(MainWindow, SavedSelectionsAreSavedLoadedReportedAndDeleted) {
     click(w->btnAdd);
     w->txtSaveAs->setText("Cables");
     click(w->btnSaveAs);
-    const std::string saved = crlf({"** Board", "REFDES", "Part Number", "Value", "QTY",
-                                    "==Part Number", "** Cables", "REFDES", "Value"});
-    EXPECT_EQ(readFile(project.file("vexloattributes.qzv")), saved);
-    EXPECT_EQ(choices(), (QStringList{"Board", "Cables"}));
     w->txtSaveAs->setText("Board");
     click(w->btnSaveAs);
-    EXPECT_EQ(messages.back(), "This Report Name already exists. Can not save as this name!");
-    EXPECT_EQ(readFile(project.file("vexloattributes.qzv")), saved);
+    EXPECT_EQ(messages, (std::vector<std::string>{
+                            "You need to give the report a name before saving it!",
+                            "This Report Name already exists. Can not save as this name!"}));
+    EXPECT_EQ(file("vexloattributes.qzv"),
+              crlf({"** Board", "REFDES", "Part Number", "Value", "QTY", "==Part Number",
+                    "** Cables", "REFDES", "Value"}));
+    EXPECT_EQ(texts(w->cmbChoice->model()), "|Board|Cables");
 
     click(w->btnRemoveAll);
     click(w->btnloadChoice);
-    EXPECT_EQ(texts(w->lstSelected), (QStringList{"REFDES", "Part Number", "Value", "QTY"}));
+    EXPECT_EQ(columns(), "|REFDES|Part Number|Value|QTY");
     EXPECT_TRUE(w->chkCompress->isChecked());
     EXPECT_EQ(w->lblkey->text(), "Part Number");
     EXPECT_EQ(buttons(), "111111");
     const std::string board =
         crlf({"REFDES,Part Number,Value,QTY", "C1,GRM,100n,1", "\"R1, R2\",RC0603-1K,1k,2"});
-    EXPECT_EQ(report("board_Board.csv"), board);
+    EXPECT_EQ(file("board_Board.csv"), board);
     EXPECT_EQ(status(), "Report written: " + project.file("board_Board.csv") + " (2 rows)");
 
     std::filesystem::remove(project.file("board_Board.csv"));
     click(w->btnLoadAll);
-    EXPECT_EQ(report("board_Board.csv"), board);
-    EXPECT_EQ(report("board_Cables.csv"), crlf({"REFDES,Value", "R1,1k", "R2,1k", "C1,100n"}));
-    EXPECT_EQ(texts(w->lstSelected), (QStringList{"REFDES", "Value"}));  // the last one
-    EXPECT_FALSE(w->chkCompress->isChecked());
-    EXPECT_EQ(w->lblStatus->text(), "Load All: 2 reports written, 0 failed");
+    EXPECT_EQ(file("board_Board.csv"), board);
+    EXPECT_EQ(file("board_Cables.csv"), crlf({"REFDES,Value", "R1,1k", "R2,1k", "C1,100n"}));
+    EXPECT_EQ(columns() + (w->chkCompress->isChecked() ? " compressed" : ""),
+              "|REFDES|Value");  // the last one
+    EXPECT_EQ(status(), "Load All: 2 reports written, 0 failed");
     EXPECT_EQ(messages.size(), 2u);
 
     click(w->btnDeleteChoice);
-    EXPECT_EQ(readFile(project.file("vexloattributes.qzv")),
-              crlf({"** Cables", "REFDES", "Value"}));
-    EXPECT_EQ(choices(), QStringList{"Cables"});
-}
-
-TEST_F(MainWindow, FailedReportsAreToldAndLoadAllGoesOn) {
+    EXPECT_EQ(file("vexloattributes.qzv"), crlf({"** Cables", "REFDES", "Value"}));
+    EXPECT_EQ(texts(w->cmbChoice->model()), "|Cables");
     test::writeFile(project.file("vexloattributes.qzv"),
                     crlf({"** Bad", "Value", "QTY", "==Missing", "** Good", "Value"}));
-    open();
+    w->cmbChoice->clear();
+    w->cmbChoice->addItems({"Bad", "Good"});
     click(w->btnLoadAll);
-    EXPECT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].startsWith("Some reports were not written:\nBad: Error 1004: "));
+    EXPECT_EQ(messages.size(), 3u);
+    EXPECT_TRUE(messages.back().starts_with("Some reports were not written:\nBad: Error 1004: "));
     EXPECT_FALSE(std::filesystem::exists(project.file("board_Bad.csv")));
-    EXPECT_EQ(report("board_Good.csv"), crlf({"Value", "1k", "1k", "100n"}));
-    EXPECT_EQ(w->lblStatus->text(), "Load All: 1 report written, 1 failed");
+    EXPECT_EQ(file("board_Good.csv"), crlf({"Value", "1k", "1k", "100n"}));
+    EXPECT_EQ(status(), "Load All: 1 report written, 1 failed");
 }
 
 // Options opens the Options window; its Save sets the option fields the reports use.
@@ -359,7 +339,6 @@ TEST_F(MainWindow, OptionsSaveChangesTheReportFormat) {
     click(w->btnOption);
     EXPECT_EQ(w->optionFields().Export_File_Format, 1);
     click(w->btnReport);
-    EXPECT_TRUE(std::filesystem::exists(project.file("board.txt")));
     EXPECT_EQ(status(), "Report written: " + project.file("board.txt") + " (3 rows)");
 }
 
