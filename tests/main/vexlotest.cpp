@@ -16,6 +16,10 @@
 #include <QTimer>
 #include <filesystem>
 
+#include <map>
+#include <sstream>
+
+#include "../saved/casefile.h"
 #include "fakeproject.h"
 #include "faketool.h"
 #include "selection/droplist.h"
@@ -30,12 +34,12 @@ protected:
     MainWindow() {
         test::serveProjectIn(tool, project, "board");
         test::writeFile(project.file("vexlosettings.qzv"), crlf({"Export_File_Format=3"}));
-        for (const auto& [refdes, part, value] : {std::tuple{"R1", "RC0603-1K", "1k"},
-                                                  {"R2", "RC0603-1K", "1k"},
-                                                  {"C1", "GRM", "100n"}}) {
-            tool.design->components.push_back(design::makeComponent(
-                refdes, {{"REFDES", refdes}, {"Part Number", part}, {"Value", value}}));
-        }
+        const auto part = [](const char* refdes, const char* number, const char* value) {
+            return design::makeComponent(
+                refdes, {{"REFDES", refdes}, {"Part Number", number}, {"Value", value}});
+        };
+        tool.design->components = {part("R1", "RC0603-1K", "1k"), part("R2", "RC0603-1K", "1k"),
+                                   part("C1", "GRM", "100n")};
     }
 
     bool open(design::ToolConnector connector = {}) {
@@ -83,9 +87,8 @@ protected:
         QListWidget* from = w->lstAttributes;
         const QPoint at = from->visualItemRect(from->selectedItems().front()).center();
         QTest::mousePress(from->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        for (const int step : {1, 3 * QApplication::startDragDistance()}) {
-            QTest::mouseMove(from->viewport(), at + QPoint(0, step));
-        }
+        QTest::mouseMove(from->viewport(), at + QPoint(0, 1));  // ready to drag, then dragging
+        QTest::mouseMove(from->viewport(), at + QPoint(0, 3 * QApplication::startDragDistance()));
         QTest::mouseRelease(w.get(), Qt::LeftButton);
         std::unique_ptr<QDrag> drag(from->findChild<QDrag*>(QString(), Qt::FindDirectChildrenOnly));
         const QPoint point = w->lstSelected->viewport()->mapTo(w.get(), QPoint(30, 200));
@@ -97,14 +100,11 @@ protected:
             return Qt::IgnoreAction;
         }
         const QPoint local = target->mapFrom(w.get(), point);
-        QDragEnterEvent enter(local, drag->supportedActions(), drag->mimeData(), Qt::LeftButton,
-                              keys);
-        QDragMoveEvent move(local, drag->supportedActions(), drag->mimeData(), Qt::LeftButton,
-                            keys);
-        QDropEvent drop(QPointF(local), drag->supportedActions(), drag->mimeData(), Qt::LeftButton,
-                        keys);
-        for (QEvent* event : {static_cast<QEvent*>(&enter), static_cast<QEvent*>(&move),
-                              static_cast<QEvent*>(&drop)}) {
+        const auto actions = drag->supportedActions();
+        QDragEnterEvent enter(local, actions, drag->mimeData(), Qt::LeftButton, keys);
+        QDragMoveEvent move(local, actions, drag->mimeData(), Qt::LeftButton, keys);
+        QDropEvent drop(QPointF(local), actions, drag->mimeData(), Qt::LeftButton, keys);
+        for (QEvent* event : std::initializer_list<QEvent*>{&enter, &move, &drop}) {
             if (!QApplication::sendEvent(target, event) || !event->isAccepted()) {
                 return Qt::IgnoreAction;
             }
@@ -143,103 +143,66 @@ TEST_F(MainWindow, StartUpListsTheSavedSelectionsAndAFailedLoadChangesNothing) {
                             "cannot be reached), so the schematic tool cannot be found"}));
 }
 
-// Every rule of the six buttons, met through clicks.
-TEST_F(MainWindow, ButtonsFollowTheColumnList) {
-    open();
+// The column list's script: every rule of the six buttons, drags, moves and the key.
+TEST_F(MainWindow, ColumnListAsTheScriptSays) {
     test::writeFile(project.file("vexloattributes.qzv"), crlf({"** Later"}));
-    click(w->btnLoad);
-    EXPECT_EQ(texts(w->lstAttributes->model()), "|REFDES|Part Number|Value");
-    EXPECT_TRUE(w->btnLoad->isHidden() && !w->lstAttributes->isHidden());
-    EXPECT_EQ(texts(w->cmbChoice->model()), "|Later");
-    EXPECT_EQ(buttons(), "110011");
-    const auto step = [&](QPushButton* button, const char* after, const char* states) {
-        click(button);
-        EXPECT_EQ(columns(), after);
-        EXPECT_EQ(buttons(), states) << button->text().toStdString() << " to " << after;
+    open();
+    const auto list = [&](const std::string& name) {
+        return name.starts_with("attributes") ? w->lstAttributes
+                                              : static_cast<QListWidget*>(w->lstSelected);
     };
-    step(w->btnAdd, "", "111111");  // nothing selected
-    step(w->btnRemoveAll, "", "110000");
-    pick(w->lstAttributes, {0, 1, 2});
-    step(w->btnAdd, "|REFDES|Part Number|Value", "111100");  // three at once
-    step(w->btnRemoveAll, "", "110000");
-    pick(w->lstAttributes, {0});
-    step(w->btnAdd, "|REFDES", "111100");
-    step(w->btnAdd, "|REFDES|Part Number", "111111");  // the selection walked down
-    pick(w->lstAttributes, {0});
-    step(w->btnAdd, "|REFDES|Part Number", "111111");  // present: not added again
-    EXPECT_EQ(w->lstAttributes->currentRow(), 1);
-    pick(w->lstSelected, {1});
-    step(w->btnRemove, "|REFDES", "111100");
-    step(w->btnRemove, "|REFDES", "111100");  // nothing selected
-    pick(w->lstSelected, {0});
-    step(w->btnRemove, "", "110000");
-    step(w->btnAddAll, "|REFDES|Part Number|Value", "111111");
-    step(w->btnRemoveAll, "", "110000");
-    pick(w->lstAttributes, {2});
-    QTest::mouseDClick(w->lstAttributes->viewport(), Qt::LeftButton, {},
-                       w->lstAttributes->visualItemRect(w->lstAttributes->item(2)).center());
-    EXPECT_EQ(columns(), "|Value");
-    EXPECT_EQ(w->lstAttributes->selectedItems().size(), 0);  // the last one: nothing below
-    EXPECT_EQ(buttons(), "111100");
-    step(w->btnloadChoice, "", "111100");  // an empty selection enables nothing
-
-    tool.design->components = {design::makeComponent("R1", {{"Value", "1k"}})};
-    open();
-    click(w->btnLoad);
-    step(w->btnAdd, "", "111111");
-    step(w->btnRemoveAll, "", "110000");
-    step(w->btnAddAll, "|Value", "111100");
-}
-
-TEST_F(MainWindow, DraggedAttributesAreCopiedToTheColumnList) {
-    open();
-    click(w->btnLoad);
-    pick(w->lstAttributes, {1});
-    click(w->btnAdd);
-    pick(w->lstAttributes, {0, 1});
-    for (const auto keys : {Qt::NoModifier, Qt::ShiftModifier}) {
-        EXPECT_EQ(drag(keys), Qt::CopyAction);
-        EXPECT_EQ(columns(), "|Part Number|REFDES");
-        EXPECT_EQ(texts(w->lstAttributes->model()), "|REFDES|Part Number|Value");
+    for (const auto& c : test::readCases("tests/main/columns.txt")) {
+        SCOPED_TRACE("columns.txt:" + std::to_string(c.number));
+        const std::map<std::string, QWidget*> controls = {{"load", w->btnLoad},
+                                                          {"add", w->btnAdd},
+                                                          {"addall", w->btnAddAll},
+                                                          {"remove", w->btnRemove},
+                                                          {"removeall", w->btnRemoveAll},
+                                                          {"up", w->btnMoveUp},
+                                                          {"down", w->btnMoveDown},
+                                                          {"compress", w->chkCompress},
+                                                          {"key", w->btnkey},
+                                                          {"choice", w->btnloadChoice}};
+        std::string shown;
+        if (c.verb == "pick") {
+            std::vector<int> rows;
+            std::istringstream in(c.argument.substr(c.argument.find(' ')));
+            for (int row = 0; in >> row;) {
+                rows.push_back(row);
+            }
+            pick(list(c.argument), rows);
+        } else if (c.verb == "attributes") {
+            shown = texts(w->lstAttributes->model());
+        } else if (c.verb == "current" || c.verb == "selected") {
+            shown = std::to_string(c.verb == "current" ? list(c.argument)->currentRow()
+                                                       : list(c.argument)->selectedItems().size());
+        } else if (c.verb == "design") {
+            tool.design->components = {design::makeComponent("R1", {{c.argument, "1k"}})};
+            open();
+        } else if (c.verb == "drag") {
+            EXPECT_EQ(drag(c.argument == "shift"  ? Qt::ShiftModifier
+                           : c.argument == "ctrl" ? Qt::ControlModifier
+                                                  : Qt::NoModifier),
+                      Qt::CopyAction);
+        } else if (c.verb == "dclick") {
+            QTest::mouseDClick(
+                w->lstAttributes->viewport(), Qt::LeftButton, {},
+                w->lstAttributes->visualItemRect(w->lstAttributes->item(std::stoi(c.argument)))
+                    .center());
+        } else {
+            click(controls.at(c.verb));
+        }
+        if (shown.empty()) {
+            shown = buttons() + (columns().empty() ? "" : " " + columns());
+            const bool key = w->btnkey->isVisible();
+            shown += key ? " key:" + w->lblkey->text().toStdString() : "";
+            EXPECT_TRUE(w->lblkey->isVisible() == key && w->label->isVisible() == key);
+        }
+        if (!c.expected.empty()) {
+            EXPECT_EQ(shown, c.expected) << c.verb << " " << c.argument;
+        }
     }
-    pick(w->lstAttributes, {2});
-    EXPECT_EQ(drag(Qt::ControlModifier), Qt::CopyAction);
-    EXPECT_EQ(columns(), "|Part Number|REFDES|Value");
-    EXPECT_EQ(w->lstAttributes->selectedItems().size(), 1);
-}
-
-TEST_F(MainWindow, MoveAndCompressWithItsKey) {
-    open();
-    click(w->btnLoad, w->btnAddAll);
-    pick(w->lstSelected, {0});
-    click(w->btnMoveDown, w->btnMoveDown, w->btnMoveDown, w->btnMoveUp);
-    EXPECT_EQ(columns(), "|Part Number|REFDES|Value");
-    EXPECT_EQ(w->lstSelected->currentRow(), 1);
-    pick(w->lstSelected, {0, 1});  // two selected: neither moves
-    click(w->btnMoveUp, w->btnMoveDown, w->chkCompress);
-    EXPECT_EQ(columns(), "|Part Number|REFDES|Value|QTY");
-    EXPECT_TRUE(w->btnkey->isVisible() && w->lblkey->isVisible() && w->label->isVisible());
-    pick(w->lstSelected, {3});
-    click(w->btnMoveUp);  // QTY is found wherever it stands
-    pick(w->lstSelected, {0});
-    click(w->btnkey, w->chkCompress);
-    EXPECT_EQ(columns(), "|Part Number|REFDES|Value");
-    EXPECT_FALSE(w->btnkey->isVisible() || w->lblkey->isVisible() || w->label->isVisible());
-    click(w->chkCompress);
-    EXPECT_EQ(columns(), "|Part Number|REFDES|Value|QTY");
-    EXPECT_EQ(w->lblkey->text(), "Part Number");
-    click(w->btnReport);
-    EXPECT_EQ(file("board.csv"),
-              crlf({"Part Number,REFDES,Value,QTY", "GRM,C1,100n,1", "RC0603-1K,\"R1, R2\",1k,2"}));
-    EXPECT_EQ(status(), "Report written: " + project.file("board.csv") + " (2 rows)");
-    // The removed entry had the focus: none has it now, and no key is taken from it.
-    pick(w->lstSelected, {0});
-    click(w->btnRemove, w->btnkey, w->btnReport);
-    const std::string noKey =
-        "You have selected to Compress Report, you must select a Key. Select the key in the "
-        "Attribute Selected list and select the 'Select Part Number' button";
-    EXPECT_EQ(messages, std::vector<std::string>{noKey});
-    EXPECT_EQ(status(), noKey);
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(MainWindow, SavedSelectionsAreSavedLoadedReportedAndDeleted) {
@@ -298,7 +261,7 @@ TEST_F(MainWindow, SavedSelectionsAreSavedLoadedReportedAndDeleted) {
 }
 
 // Options opens the Options window; its Save sets the option fields the reports use.
-TEST_F(MainWindow, OptionsSaveChangesTheReportFormat) {
+TEST_F(MainWindow, OptionsSaveChangesTheReportFormatAndCompressNeedsAKey) {
     open();
     click(w->btnLoad, w->btnAddAll);
     QTimer::singleShot(50, [] {
@@ -311,6 +274,12 @@ TEST_F(MainWindow, OptionsSaveChangesTheReportFormat) {
     EXPECT_EQ(w->optionFields().Export_File_Format, 1);
     click(w->btnReport);
     EXPECT_EQ(status(), "Report written: " + project.file("board.txt") + " (3 rows)");
+    click(w->chkCompress, w->btnReport);  // without a key
+    const std::string noKey =
+        "You have selected to Compress Report, you must select a Key. Select the key in the "
+        "Attribute Selected list and select the 'Select Part Number' button";
+    EXPECT_EQ(messages, std::vector<std::string>{noKey});
+    EXPECT_EQ(status(), noKey);
 }
 
 }  // namespace
