@@ -61,7 +61,6 @@ protected:
         }
         return text;
     }
-    std::string columns() const { return texts(w->lstSelected->model()); }
     // Add, Add All, Remove, Remove All, Move Up, Move Down: "1" enabled, "0" not.
     std::string buttons() const {
         std::string states;
@@ -111,7 +110,6 @@ protected:
         }
         return drop.dropAction();
     }
-    std::string file(const char* name) const { return test::readFile(project.file(name)); }
     std::string status() const { return w->lblStatus->text().toStdString(); }
 
     test::TempDir project;
@@ -147,7 +145,7 @@ TEST_F(MainWindow, StartUpListsTheSavedSelectionsAndAFailedLoadChangesNothing) {
 TEST_F(MainWindow, ColumnListAsTheScriptSays) {
     test::writeFile(project.file("vexloattributes.qzv"), crlf({"** Later"}));
     open();
-    const auto list = [&](const std::string& name) {
+    const auto list = [&](const std::string& name) {  // "attributes" or "columns"
         return name.starts_with("attributes") ? w->lstAttributes
                                               : static_cast<QListWidget*>(w->lstSelected);
     };
@@ -219,7 +217,8 @@ TEST_F(MainWindow, ColumnListAsTheScriptSays) {
             click(controls.at(c.verb));
         }
         if (shown.empty()) {
-            shown = buttons() + (columns().empty() ? "" : " " + columns());
+            const std::string columns = texts(w->lstSelected->model());
+            shown = buttons() + (columns.empty() ? "" : " " + columns);
             const bool key = w->btnkey->isVisible();
             shown += key ? " key:" + w->lblkey->text().toStdString() : "";
             EXPECT_TRUE(w->lblkey->isVisible() == key && w->label->isVisible() == key);

@@ -1,7 +1,6 @@
 #include "options/settingsfile.h"
 
 #include <filesystem>
-#include <memory>
 #include <random>
 
 #include "../saved/casefile.h"

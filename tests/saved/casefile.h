@@ -45,7 +45,7 @@ inline std::vector<CaseLine> readCases(const std::string& file) {
                                  : unescape(line.substr(arrow + 3 + (arrow + 3 < line.size())))});
         }
     }
-    EXPECT_GT(cases.size(), 10u) << file;
+    EXPECT_GT(cases.size(), 10u) << file;  // the file was found
     return cases;
 }
 

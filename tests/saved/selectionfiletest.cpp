@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <memory>
 #include <random>
 
 #include "casefile.h"
@@ -102,12 +101,6 @@ TEST(SelectionFile, Cases) {
 
 // Random saves and deletes: the file always reads back as a list of the selections says.
 TEST(SelectionFile, RandomSavesAndDeletesReadBackAsAModelSays) {
-    struct Saved {
-        std::string name;
-        Lines columns;
-        bool compress;
-        std::string key;
-    };
     std::mt19937 random(11);
     const Lines pieces = {"A", "b", " ", "*", "=", "**", "==", "\n", "\r", "QTY"};
     const auto text = [&](unsigned most) {
@@ -121,46 +114,46 @@ TEST(SelectionFile, RandomSavesAndDeletesReadBackAsAModelSays) {
     for (int round = 0; round < 40; ++round) {
         TempDir dir;
         const std::string path = dir.file(selectionFileName);
-        std::vector<Saved> model;
+        std::vector<std::pair<std::string, LoadedSelection>> model;  // names, and what they load
         bool written = false;  // a delete neither reads nor creates a missing file
         for (int step = 0; step < 12; ++step) {
-            Saved s{text(2), {}, random() % 2 == 0, text(2)};
+            const std::string name = text(2);
+            LoadedSelection s{{}, random() % 2 == 0, text(2)};
             if (random() % 4 == 0) {
-                const std::string name = model.empty() || random() % 3 == 0
-                                             ? s.name
-                                             : model[random() % model.size()].name;
-                std::erase_if(model, [&](const Saved& m) { return m.name == name; });
+                const std::string gone = model.empty() || random() % 3 == 0
+                                             ? name
+                                             : model[random() % model.size()].first;
+                std::erase_if(model, [&](const auto& m) { return m.first == gone; });
                 Lines names;
-                for (auto& m : model) {
-                    std::erase(m.columns, "");  // a delete drops every empty line
-                    names.push_back(m.name);
+                for (auto& [left, loaded] : model) {
+                    std::erase(loaded.columns, "");  // a delete drops every empty line
+                    names.push_back(left);
                 }
-                EXPECT_EQ(listed(deleteSelectionFromFile(path, name)),
+                EXPECT_EQ(listed(deleteSelectionFromFile(path, gone)),
                           written ? listed(names) : "none");
                 continue;
             }
-            bool refused = breaks(s.name) || (s.compress && breaks(s.key));
+            bool refused = breaks(name) || (s.compress && breaks(s.key));
             for (unsigned n = random() % 4; n > 0; --n) {
                 const std::string& c = s.columns.emplace_back(text(3));
                 refused = refused || breaks(c) || c.starts_with("**") || c.starts_with("==");
             }
-            const auto existing = std::count_if(model.begin(), model.end(),
-                                                [&](const Saved& m) { return m.name == s.name; });
             const std::string before = bytes(path);
             if (refused) {
-                EXPECT_THROW(saveSelectionToFile(path, s.name, s.columns, s.compress, s.key),
-                             Error);
+                EXPECT_THROW(saveSelectionToFile(path, name, s.columns, s.compress, s.key), Error);
                 EXPECT_EQ(bytes(path), before);
                 continue;
             }
-            EXPECT_EQ(saveSelectionToFile(path, s.name, s.columns, s.compress, s.key), existing);
+            const auto existing = std::count_if(model.begin(), model.end(),
+                                                [&](const auto& m) { return m.first == name; });
+            EXPECT_EQ(saveSelectionToFile(path, name, s.columns, s.compress, s.key), existing);
             if (existing == 0) {
                 written = true;
-                model.push_back(s);
+                s.key = s.compress ? s.key : "";
+                model.emplace_back(name, s);
             }
-            for (const auto& m : model) {
-                EXPECT_EQ(shown(loadSelectionFromFile(path, m.name)),
-                          shown(LoadedSelection{m.columns, m.compress, m.compress ? m.key : ""}));
+            for (const auto& [saved, loaded] : model) {
+                EXPECT_EQ(shown(loadSelectionFromFile(path, saved)), shown(loaded));
             }
         }
     }
