@@ -7,15 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <thread>
-
-#include "faketool.h"
 
 namespace vexlo::test {
 
@@ -225,12 +221,6 @@ std::string simulatorPath() {
                : std::string(VEXLO_SIMULATOR_PATH);
 }
 
-std::string examplesDir() {
-    return (std::getenv("VEXLO_SOURCE_DIR") != nullptr ? sourceDir()
-                                                       : std::string(VEXLO_SOURCE_PATH)) +
-           "/examples";
-}
-
 RunningSimulator::RunningSimulator(std::vector<std::string> arguments,
                                    std::chrono::milliseconds readyTimeout) {
     arguments.insert(arguments.begin(), simulatorPath());
@@ -285,127 +275,6 @@ SimulatorRun runSimulator(const std::vector<std::string>& arguments,
     run.exitStatus = reap(pid, std::chrono::milliseconds(Clock::now() < deadline ? 10000 : 0));
     run.err = readFile(dir.file("stderr.log"));
     return run;
-}
-
-namespace {
-
-void appendJsonString(std::string& out, std::string_view text) {
-    out += '"';
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-}
-
-void appendPairs(std::string& out, const char* key, const design::AttributeCollection& pairs) {
-    out += ",\n      \"";
-    out += key;
-    out += "\": [";
-    bool first = true;
-    for (const auto& pair : pairs) {
-        out += first ? "[" : ", [";
-        first = false;
-        appendJsonString(out, pair.Name);
-        out += ", ";
-        appendJsonString(out, pair.Value);
-        out += ']';
-    }
-    out += ']';
-}
-
-void appendComponent(std::string& out, const design::Component& component) {
-    out += "    {\"refdes\": ";
-    appendJsonString(out, component.Refdes);
-    appendPairs(out, "oats", component.OATList);
-    appendPairs(out, "attributes", component.Attributes);
-    appendPairs(out, "symbol", component.Symbol.Attributes);
-    out += '}';
-}
-
-std::string designHead(const std::optional<std::string>& project,
-                       const std::optional<DesignDocument>& document) {
-    std::string out = "{\n";
-    if (project) {
-        out += "  \"project\": ";
-        appendJsonString(out, *project);
-        out += ",\n";
-    }
-    if (document) {
-        out += "  \"document\": {\"name\": ";
-        appendJsonString(out, document->name);
-        out += ", \"path\": ";
-        appendJsonString(out, document->path);
-        out += "},\n";
-    }
-    return out + "  \"components\": [\n";
-}
-
-}  // namespace
-
-std::string designJson(const DesignSpec& design) {
-    std::string out = designHead(design.project, design.document);
-    for (std::size_t i = 0; i < design.components.size(); ++i) {
-        appendComponent(out, design.components[i]);
-        out += i + 1 < design.components.size() ? ",\n" : "\n";
-    }
-    return out + "  ]\n}\n";
-}
-
-void writeDesignJson(const std::string& path, const DesignSpec& design) {
-    writeFile(path, designJson(design));
-}
-
-design::Component generatedComponent(std::size_t index) {
-    static const char* const kinds[] = {"R", "C", "U", "D", "L"};
-    static const char* const values[] = {"10k", "4.7k", "100nF", "1µF",  "22Ω",  "1k",
-                                         "47k", "10µF", "2.2k",  "330Ω", "100k", "68pF"};
-    const std::size_t kind = index % 5;
-    const std::size_t number = index / 5 + 1;
-    const std::string refdes = kinds[kind] + std::to_string(number);
-    const std::string value = values[number % 12];
-    const std::string partNumber = std::string("PN-") + kinds[kind] + "-" + value;
-    return design::makeComponent(
-        refdes,
-        {{"REFDES", refdes},
-         {"Part Number", partNumber},
-         {"Value", value},
-         {"Footprint", kind == 2 ? "SOIC-8" : "0603"},
-         {"Description", std::string("Generated part, \"") + kinds[kind] + "\" & <" + value + ">"},
-         {"Manufacturer", number % 3 == 0 ? "Würth Elektronik" : "Yageo"},
-         {"Tolerance", "±1%"},
-         {"Stock Code", "00" + std::to_string(1000000 + number % 997)}},
-        {{"Symbol Library", std::string("gen:") + kinds[kind]}},
-        {{"Assembly", number % 50 == 0 ? "DNF" : "fit"}});
-}
-
-void writeGeneratedDesign(const std::string& path, std::size_t count,
-                          const DesignDocument& document, const std::string& project) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << designHead(project, document);
-    std::string chunk;
-    for (std::size_t i = 0; i < count; ++i) {
-        appendComponent(chunk, generatedComponent(i));
-        chunk += i + 1 < count ? ",\n" : "\n";
-        if (chunk.size() > (1 << 20)) {
-            file << chunk;
-            chunk.clear();
-        }
-    }
-    file << chunk << "  ]\n}\n";
-    if (!file) {
-        throw std::runtime_error("cannot write " + path);
-    }
 }
 
 }  // namespace vexlo::test

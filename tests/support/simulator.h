@@ -4,14 +4,12 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "design/schematictool.h"
 #include "testsupport.h"
 
 // Real schematic tool processes for integration tests: a private session bus and the built
@@ -62,9 +60,6 @@ private:
 
 // The built simulator: buildDir() + "/tools/schemora-sim/schemora-sim".
 std::string simulatorPath();
-// The sample designs of the source tree: sourceDir() + "/examples".
-std::string examplesDir();
-
 // A schemora-sim serving on the session bus for the object's lifetime. The constructor returns
 // once the simulator printed its ready line, and throws std::runtime_error (with what the
 // simulator wrote on stderr) when it ends or stays silent instead. The destructor stops it with
@@ -100,28 +95,5 @@ struct SimulatorRun {
 };
 SimulatorRun runSimulator(const std::vector<std::string>& arguments,
                           std::chrono::milliseconds timeout = std::chrono::seconds(30));
-
-// A design file's content: every part optional, as in the format.
-struct DesignDocument {
-    std::string name;
-    std::string path;
-};
-struct DesignSpec {
-    std::optional<std::string> project;
-    std::optional<DesignDocument> document;
-    std::vector<design::Component> components;
-};
-
-// The design as schemora-sim's JSON (UTF-8; control characters escaped).
-std::string designJson(const DesignSpec& design);
-void writeDesignJson(const std::string& path, const DesignSpec& design);
-
-// Component number `index` of a generated design of any size: ten attributes, one object
-// attribute and one symbol attribute, varied so that values repeat as in a real board.
-design::Component generatedComponent(std::size_t index);
-// A design file of `count` generated components, written without holding them all in memory.
-void writeGeneratedDesign(const std::string& path, std::size_t count,
-                          const DesignDocument& document = {"big.1", "/tmp/big/sch/"},
-                          const std::string& project = "/tmp/big/");
 
 }  // namespace vexlo::test
