@@ -149,7 +149,7 @@ std::optional<std::string> environmentValue(const char* name) {
     return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
 }
 
-std::string busConfig(const std::string& socketPath, const std::string& serviceDir) {
+std::string busConfig(const std::string& socketPath) {
     return "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
            "<busconfig>\n"
@@ -158,9 +158,6 @@ std::string busConfig(const std::string& socketPath, const std::string& serviceD
            socketPath +
            "</listen>\n"
            "  <auth>EXTERNAL</auth>\n"
-           "  <servicedir>" +
-           serviceDir +
-           "</servicedir>\n"
            "  <policy context=\"default\">\n"
            "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
            "    <allow eavesdrop=\"true\"/>\n"
@@ -172,8 +169,7 @@ std::string busConfig(const std::string& socketPath, const std::string& serviceD
 }  // namespace
 
 PrivateBus::PrivateBus() {
-    fs::create_directories(serviceDir());
-    writeFile(dir_.file("bus.conf"), busConfig(dir_.file("bus"), serviceDir()));
+    writeFile(dir_.file("bus.conf"), busConfig(dir_.file("bus")));
     // The daemon writes its address on fd 3, which the spawned child has on the pipe.
     ArgumentVector arguments({"dbus-daemon", "--nofork", "--nopidfile",
                               "--config-file=" + dir_.file("bus.conf"), "--print-address=3"});
@@ -190,12 +186,9 @@ PrivateBus::PrivateBus() {
     address_ = *line;
     oldAddress_ = environmentValue("DBUS_SESSION_BUS_ADDRESS");
     ::setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
-    previous_ = current_;
-    current_ = this;
 }
 
 PrivateBus::~PrivateBus() {
-    current_ = previous_;
     ::kill(pid_, SIGTERM);
     reap(pid_, std::chrono::seconds(5));
     if (oldAddress_) {

@@ -31,20 +31,13 @@ public:
     PrivateBus(const PrivateBus&) = delete;
     PrivateBus& operator=(const PrivateBus&) = delete;
 
-    // The bus this process uses now: the newest PrivateBus alive, or none.
-    static const PrivateBus* current() noexcept { return current_; }
-
     const std::string& address() const noexcept { return address_; }
-    // The bus's folder of activatable services (".service" files), empty at the start.
-    std::string serviceDir() const { return dir_.file("services"); }
 
 private:
     TempDir dir_;
     pid_t pid_ = -1;
     std::string address_;
     std::optional<std::string> oldAddress_;
-    const PrivateBus* previous_ = nullptr;
-    static inline const PrivateBus* current_ = nullptr;
 };
 
 // One PrivateBus for the whole test program, for main() or
@@ -73,7 +66,6 @@ public:
     RunningSimulator& operator=(const RunningSimulator&) = delete;
 
     const std::string& readyLine() const noexcept { return readyLine_; }
-    pid_t pid() const noexcept { return pid_; }
     // Sends the signal and waits for the end: the exit status, or 128 + n after signal n.
     int stop(int signal = SIGTERM);
     // What the simulator wrote on stderr so far.
