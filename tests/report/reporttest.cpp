@@ -1,0 +1,376 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+
+#include "common/error.h"
+#include "faketool.h"
+#include "options/settingsfile.h"
+#include "report/csvwriter.h"
+#include "report/designtable.h"
+#include "report/dispatch.h"
+#include "report/htmlwriter.h"
+#include "report/textwriter.h"
+#include "testsupport.h"
+#include "workbook/package.h"
+
+// The reports of reports.case against their golden files (VEXLO_UPDATE_GOLDEN=1 rewrites them),
+// the table's rules of table.case, and compressing random tables against a model.
+namespace vexlo::report {
+namespace {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+const std::string dataDir = VEXLO_REPORT_DATA_DIR;
+const std::string goldenDir = dataDir + "/golden";
+
+// \t, \r, \n and \0 as the characters they stand for.
+std::string unescape(std::string_view text) {
+    static const std::map<char, char> escapes{{'t', '\t'}, {'r', '\r'}, {'n', '\n'}, {'0', '\0'}};
+    std::string out;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const bool escape = text[at] == '\\' && at + 1 < text.size() && escapes.count(text[at + 1]);
+        out += escape ? escapes.at(text[++at]) : text[at];
+    }
+    return out;
+}
+
+// The fields between separators; an empty text has none.
+Strings split(const std::string& text, char separator) {
+    Strings fields;
+    for (std::size_t at = 0; !text.empty() && at <= text.size();) {
+        const std::size_t end = std::min(text.find(separator, at), text.size());
+        fields.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return fields;
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+// The lines of a data file but comments and blank lines.
+Strings dataLines(const std::string& name) {
+    Strings lines;
+    std::ifstream in(dataDir + "/" + name);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line[0] != '#') {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+std::vector<design::Attribute> attributes(const std::string& text) {
+    std::vector<design::Attribute> list;
+    for (const std::string& pair : split(text, ';')) {
+        const std::size_t equals = pair.find('=');
+        list.push_back({unescape(pair.substr(0, equals)), unescape(pair.substr(equals + 1))});
+    }
+    return list;
+}
+
+struct Design {
+    std::vector<design::Component> components;
+    Strings defaults;
+};
+struct Case {
+    std::string title;
+    Strings lines;  // the design's defaults, then the case's own lines
+};
+
+void readCases(std::map<std::string, Design>& designs, std::vector<Case>& cases) {
+    Design* design = nullptr;
+    for (const std::string& line : dataLines("reports.case")) {
+        if (line.rfind("design ", 0) == 0) {
+            design = &designs[line.substr(7)];
+        } else if (line.rfind("case ", 0) == 0) {
+            design = nullptr;
+            cases.push_back({line.substr(5), {}});
+        } else if (design == nullptr) {
+            Strings& lines = cases.back().lines;
+            if (line.rfind("design=", 0) == 0) {
+                const Strings& defaults = designs.at(line.substr(7)).defaults;
+                lines.insert(lines.end(), defaults.begin(), defaults.end());
+            }
+            lines.push_back(line);
+        } else if (line.find('|') == std::string::npos) {
+            design->defaults.push_back(line);
+        } else {
+            const Strings f = split(line, '|');
+            design->components.push_back(design::makeComponent(unescape(f[0]), attributes(f[1]),
+                                                               attributes(f[2]), attributes(f[3])));
+        }
+    }
+}
+
+// What a golden file holds of a report: a workbook's first sheet and styles, else its bytes.
+std::string reportContent(const std::string& path) {
+    if (path.find(".xls") == std::string::npos) {
+        return test::readFile(path);
+    }
+    const auto package = workbook::WorkbookPackage::open(path);
+    return package->read("xl/worksheets/sheet1.xml") + "\n" + package->read("xl/styles.xml");
+}
+
+TEST(Reports, MatchTheirGoldenFilesAndErrors) {
+    const std::set<std::string> runKeys = {"design", "columns", "columncount", "key",    "compress",
+                                           "name",   "suffix",  "template",    "show",   "readonly",
+                                           "limit",  "report",  "rows",        "golden", "error"};
+    const bool update = std::getenv("VEXLO_UPDATE_GOLDEN") != nullptr;
+    std::map<std::string, Design> designs;
+    std::vector<Case> cases;
+    readCases(designs, cases);
+    ASSERT_GT(cases.size(), 60u);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        std::map<std::string, std::string> k;
+        Strings settingsLines;
+        for (const std::string& line : c.lines) {
+            const std::string name = line.substr(0, line.find('='));
+            if (runKeys.count(name) != 0) {
+                k[name] = unescape(line.substr(name.size() + 1));
+            } else {
+                settingsLines.push_back(line);
+            }
+        }
+        ReportRequest request;
+        request.settings.Excel_Start = 1;
+        request.settings.Header_Font_Size = request.settings.Value_Font_Size = 10;
+        options::applySettingsLines(settingsLines, request.settings);
+        request.columns = split(k["columns"], ',');
+        for (int column = 1; column <= std::atoi(k["columncount"].c_str()); ++column) {
+            request.columns.push_back("C" + std::to_string(column));
+        }
+        request.key = k["key"];
+        request.compress = std::atoi(k["compress"].c_str());
+        request.choiceSuffix = k["suffix"];
+        request.showReport = k.count("show") != 0;
+        if (k.count("template") != 0) {
+            request.settings.Excel_File_Start = goldenDir + "/" + k["template"];
+        }
+        test::TempDir dir;
+        const std::string project = dir.path() + "/proj/";
+        const std::string report = project + k["report"];
+        test::writeFile(report, "old\r\n");
+        fs::create_directories(project + "sch");
+        auto design = std::make_shared<design::FlattenedDesign>();
+        design->components = designs.at(k["design"]).components;
+        const ReportSource source{k.count("name") != 0 ? k["name"] : "amp", project + "sch/",
+                                  project, design};
+
+        test::ViewerRecorder viewer;
+        test::TempDir emptyFolder;
+        if (k["show"] == "missing") {
+            ::setenv("PATH", emptyFolder.path().c_str(), 1);
+        }
+        WrittenReport written;
+        const auto attempt = [&] {
+            try {
+                written = ExporttoExcel(source, request);
+                return std::string();
+            } catch (const Error& failure) {
+                return errorMessage(failure);
+            }
+        };
+        std::string error;
+        if (k.count("readonly") != 0) {
+            // Permission bits do not stop root: the run is made as an ordinary user.
+            const auto readOnly = fs::perms::owner_read | fs::perms::others_read;
+            const bool folder = k["readonly"] == "folder";
+            const auto folderPerms = readOnly | fs::perms::owner_exec | fs::perms::others_exec;
+            fs::permissions(dir.path(), fs::perms::all);
+            fs::permissions(project, folder ? folderPerms : fs::perms::all);
+            fs::permissions(report, folder ? fs::perms::all : readOnly);
+            int pipe[2];
+            ASSERT_EQ(::pipe(pipe), 0);
+            test::runUnprivileged([&] {
+                const std::string message = attempt();
+                return ::write(pipe[1], message.data(), message.size()) < 0 ? 1 : 0;
+            });
+            ::close(pipe[1]);
+            char buffer[1000];
+            error.assign(buffer, std::max<ssize_t>(::read(pipe[0], buffer, sizeof buffer), 0));
+            ::close(pipe[0]);
+        } else {
+            std::optional<test::FileSizeLimit> limit;
+            if (k.count("limit") != 0) {
+                limit.emplace(std::stoull(k["limit"]));
+            }
+            error = attempt();
+        }
+        EXPECT_EQ(replaced(replaced(error, dir.path(), "$TMP"), goldenDir, "$GOLDEN"), k["error"]);
+        Strings files = {k["report"], "sch/"};
+        std::sort(files.begin(), files.end());
+        EXPECT_EQ(test::listTree(project), files);
+        if (k.count("golden") != 0) {
+            if (update) {
+                test::writeFile(goldenDir + "/" + k["golden"], reportContent(report));
+            }
+            EXPECT_EQ(reportContent(report), test::readFile(goldenDir + "/" + k["golden"]));
+        } else {
+            EXPECT_EQ(test::readFile(report) == "old\r\n", !error.empty());
+        }
+        if (error.empty()) {
+            EXPECT_EQ(written.path, report);
+            EXPECT_EQ(written.rows, std::stoul(k["rows"]));
+        }
+        const bool shown = k["show"] == "1" && error.empty();
+        EXPECT_EQ(viewer.shown(shown ? 1 : 0), shown ? Strings{report} : Strings{});
+    }
+    if (update) {
+        GTEST_SKIP() << "wrote the golden files";
+    }
+}
+
+std::string shortest(std::optional<double> number) {
+    char buffer[64];
+    return number ? std::string(buffer, std::to_chars(buffer, buffer + 64, *number).ptr) : "-";
+}
+
+std::string columnText(std::optional<std::size_t> column) {
+    return column ? std::to_string(*column) : "-";
+}
+
+std::string sign(int value) {
+    return std::to_string((value > 0) - (value < 0));
+}
+
+TEST(TableRules, FollowTheCaseTable) {
+    for (const std::string& line : dataLines("table.case")) {
+        SCOPED_TRACE(line);
+        const Strings f = split(unescape(line), '|');
+        const auto both = [&f](auto compare) {
+            EXPECT_EQ(sign(compare(f[1], f[2])), f[3]);
+            EXPECT_EQ(sign(compare(f[2], f[1])), sign(-std::stoi(f[3])));
+        };
+        if (f[0] == "number") {
+            EXPECT_EQ(shortest(readNumber(f[1])), f[2]);
+        } else if (f[0] == "sort") {
+            both(compareSortKeys);
+        } else if (f[0] == "designator") {
+            both(compareDesignators);
+        } else if (f[0] == "merge") {
+            EXPECT_EQ(sign(sameMergeKey(f[1], f[2])) + sign(sameMergeKey(f[2], f[1])), f[3] + f[3]);
+        } else if (f[0] == "join") {
+            const Strings list = split(f[2], ',');
+            EXPECT_EQ(joinDesignators({list.begin(), list.end()}, refdesOrderOf(std::stoi(f[1]))),
+                      f[3]);
+        } else if (f[0] == "columns") {
+            try {
+                const KeyColumns found = keyColumns(split(f[1], ','), f[2]);
+                EXPECT_EQ(columnText(found.key) + " " + columnText(found.reference) + " " +
+                              columnText(found.quantity),
+                          f[3]);
+            } catch (const Error& error) {
+                EXPECT_EQ(errorMessage(error), f[3]);
+            }
+        } else if (f[0] == "exclude") {
+            const Strings values = exclusionOf(f[1], f[2]).values;
+            EXPECT_EQ(values, split(f.size() > 3 ? f[3] : "", ','));
+        } else if (f[0] == "html") {
+            const HtmlCellTemplate cell = htmlCellTemplate(std::stoi(f[1]), std::stoi(f[2]));
+            EXPECT_EQ(Strings({std::string(cell.opening), std::string(cell.closing)}),
+                      Strings({f[3], f[4]}));
+        } else if (f[0] == "escape") {
+            EXPECT_EQ(escapeHtml(f[1]), f[2]);
+        } else {
+            ADD_FAILURE() << "unknown case";
+        }
+    }
+}
+
+// Only attributes count, in any of the three collections, even empty ones; never "QTY".
+TEST(ColumnsNoComponentCarries, LooksInEveryCollection) {
+    design::FlattenedDesign design;
+    design.components = {design::makeComponent("R1", {{"A", ""}}, {{"S", "x"}}),
+                         design::makeComponent("R2", {}, {}, {{"O", "y"}})};
+    EXPECT_EQ(columnsNoComponentCarries(design, {"A", "QTY", "Gone", "S", "O", "REFDES", "R1"}),
+              (Strings{"Gone", "REFDES", "R1"}));
+}
+
+// Random designs (designators met again, empty ones, keys that merge as numbers or by text, rows
+// in natural order or as found) compressed by the engine against plain model code.
+TEST(CompressTable, AgreesWithAModelOnRandomTables) {
+    const Strings keys = {"10", "1e1", "010", "abc", "ABC", "", "x", "2.5", "-1", "b"};
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE(round);
+        design::FlattenedDesign design;
+        std::vector<Strings> rows;  // the model's table
+        std::set<std::string> met;
+        for (int i = static_cast<int>(random() % 90); i > 0; --i) {
+            const std::string refdes =
+                random() % 8 == 0 ? "" : "rR"[random() % 2] + std::to_string(random() % 60);
+            const Strings row = {"n" + std::to_string(random() % 3), refdes,
+                                 keys[random() % keys.size()], "1"};
+            design.components.push_back(design::makeComponent(
+                refdes, {{"Note", row[0]}, {"REFDES", row[1]}, {"Value", row[2]}, {"QTY", "9"}}));
+            if (!refdes.empty() && met.insert(refdes).second) {
+                rows.push_back(row);
+            }
+        }
+        const bool natural = random() % 2 == 0;
+        Table table = buildTable(design, {"Note", "REFDES", "Value", "QTY"}, {{}, natural});
+
+        const auto by = [](std::size_t column, auto compare) {
+            return [=](const Strings& a, const Strings& b) {
+                return compare(a[column], b[column]) < 0;
+            };
+        };
+        if (natural) {
+            std::stable_sort(rows.begin(), rows.end(), by(1, compareDesignators));
+        }
+        std::stable_sort(rows.begin(), rows.end(), by(2, compareSortKeys));
+        std::vector<Strings> expected;  // each row joins the group whose first key it merges with
+        for (const Strings& row : rows) {
+            if (!expected.empty() && sameMergeKey(expected.back()[2], row[2])) {
+                expected.back()[1] += ", " + row[1];
+                expected.back()[3] = std::to_string(std::stoi(expected.back()[3]) + 1);
+            } else {
+                expected.push_back(row);
+            }
+        }
+        compressTable(table, "Value");
+        std::vector<Strings> merged;
+        for (std::size_t row = 0; row < table.rowCount(); ++row) {
+            merged.emplace_back(table.row(row).begin(), table.row(row).end());
+        }
+        ASSERT_EQ(merged, expected);
+    }
+}
+
+// Large reports go to the sink in slices of at least 1 MiB, never held whole.
+TEST(Writers, PassLargeReportsInSlices) {
+    Table table;
+    table.columns = table.header = {"Value"};
+    const std::string value(1000, 'v');
+    table.cells.assign(5000, value);
+    const std::vector<std::function<void(const ReportSink&)>> writers = {
+        [&](const ReportSink& sink) { writeTextReport(table, sink); },
+        [&](const ReportSink& sink) { writeHtmlReport(table, options::Settings{}, sink); },
+        [&](const ReportSink& sink) { writeCsvReport(table, sink); }};
+    for (const auto& write : writers) {
+        std::vector<std::size_t> slices;
+        write([&](std::string_view bytes) { slices.push_back(bytes.size()); });
+        ASSERT_GE(slices.size(), 5u);
+        for (std::size_t slice = 0; slice + 1 < slices.size(); ++slice) {
+            EXPECT_GE(slices[slice], std::size_t{1} << 20);
+            EXPECT_LT(slices[slice], (std::size_t{1} << 20) + 1200);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vexlo::report
