@@ -76,46 +76,42 @@ TEST(Session, AsksTheToolOnceForEachThing) {
     }
 }
 
+// The error message of an action that must fail.
+std::string failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& error) {
+        return errorMessage(error);
+    }
+    return "no error";
+}
+
 // A failed fetch fails again with the same error without asking the tool again; a format
-// without a writer fails before anything is asked.
+// without a writer fails before anything is asked. Nothing is written.
 TEST(Session, FailuresAreKeptAndNotAskedAgain) {
-    struct Case {
-        std::function<void(design::FakeTool&, report::ReportRequest&)> spoil;
-        std::string message;
-        int calls;
-    };
-    const std::vector<Case> cases = {
-        {[](auto& tool, auto&) { tool.documentPath = "sch"; },
+    const std::vector<std::tuple<std::function<void(Project&)>, int, std::string>> cases = {
+        {[](Project& p) { p.tool.documentPath = "sch"; }, 2,
          "Error 1003: The document path \"sch\" is too short to give an output folder (it needs "
-         "at least four characters)",
-         2},
-        {[](auto& tool, auto&) { tool.documentName = "a"; },
+         "at least four characters)"},
+        {[](Project& p) { p.tool.documentName = "a"; }, 1,
          "Error 1002: The document name \"a\" is too short to give a design name (it needs at "
-         "least two characters)",
-         1},
-        {[](auto& tool, auto&) { tool.documentName.reset(); },
-         "Error 1001: The schematic tool has no active view", 1},
-        {[](auto& tool, auto&) { tool.vanishOnLoad = true; },
+         "least two characters)"},
+        {[](Project& p) { p.tool.documentName.reset(); }, 1,
+         "Error 1001: The schematic tool has no active view"},
+        {[](Project& p) { p.tool.vanishOnLoad = true; }, 3,
          "Error 429: The schematic tool is not running (it closed before answering "
-         "LoadGroupFlatten)",
-         3},
-        {[](auto&, auto& request) { request.settings.Export_File_Format = 7; },
-         "Error 1012: The output format 7 has no report writer (0 Excel, 1 Text, 2 HTML, 3 CSV)",
-         0}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.message);
+         "LoadGroupFlatten)"},
+        {[](Project& p) { p.base.settings.Export_File_Format = 7; }, 0,
+         "Error 1012: The output format 7 has no report writer (0 Excel, 1 Text, 2 HTML, 3 CSV)"}};
+    for (const auto& [spoil, calls, message] : cases) {
+        SCOPED_TRACE(message);
         Project project;
-        c.spoil(project.tool, project.base);
+        spoil(project);
         Session session(project.tool);
         for (int attempt = 0; attempt < 2; ++attempt) {
-            try {
-                writeReport(session, project.base);
-                ADD_FAILURE() << "no error";
-            } catch (const Error& error) {
-                EXPECT_EQ(errorMessage(error), c.message);
-            }
+            EXPECT_EQ(failureOf([&] { writeReport(session, project.base); }), message);
         }
-        EXPECT_EQ(project.tool.calls, c.calls);
+        EXPECT_EQ(project.tool.calls, calls);
         EXPECT_EQ(project.tool.loadCount, 0);
         EXPECT_EQ(test::listTree(project.folder.path()),
                   (Strings{"sch/", "sch/amp.sch", "vexloattributes.qzv", "vexlosettings.qzv"}));
@@ -123,10 +119,11 @@ TEST(Session, FailuresAreKeptAndNotAskedAgain) {
 }
 
 // Every selection is reported, loaded anew from the file; failures are told and the others
-// written; the design is fetched once for the batch.
+// written; the design is fetched once for the batch. A file that cannot be read stops it.
 TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
     Project project;
     Session session(project.tool);
+    ASSERT_NE(session.design(), nullptr);  // the design name is not asked again for the reports
     std::vector<BatchEntry> failed;
     Strings reports;
     reportAll(session, {"Board", "Bad", "Plain", "Worse", "Board"}, project.base,
@@ -149,32 +146,22 @@ TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
               "key \"Tol\": no report column has that name\nWorse: Error 1004: Cannot compress "
               "the report by the key \"Part\": no report column has that name");
     EXPECT_EQ(batchFailureMessage({}), "");
-    EXPECT_EQ(reportStatus({"/p/a.csv", 1}), "Report written: /p/a.csv (1 row)");
-    EXPECT_EQ(reportStatus({"/p/a.csv", 0}), "Report written: /p/a.csv (0 rows)");
-    EXPECT_EQ(batchStatus(1, 0), "Load All: 1 report written, 0 failed");
-    EXPECT_EQ(batchStatus(2, 1), "Load All: 2 reports written, 1 failed");
-}
 
-TEST(ReportAll, AMissingSelectionFileStopsTheBatch) {
-    Project project;
-    std::filesystem::remove(project.folder.file("vexloattributes.qzv"));
-    Session session(project.tool);
-    const std::string path = project.folder.file("vexloattributes.qzv");
-    int reported = 0;
-    try {
-        reportAll(session, {"Board"}, project.base, [&](const BatchEntry&) { ++reported; });
-        ADD_FAILURE() << "no error";
-    } catch (const Error& error) {
-        EXPECT_EQ(errorMessage(error),
-                  "Error 53: Cannot read the saved selections from \"" + path + "\"");
-    }
-    EXPECT_EQ(reported, 0);
+    // Without the file the batch stops before any report.
+    std::filesystem::remove(path + "/vexloattributes.qzv");
+    EXPECT_EQ(
+        failureOf([&] { reportAll(session, {"Board"}, project.base, [&](auto&) { FAIL(); }); }),
+        "Error 53: Cannot read the saved selections from \"" + path + "/vexloattributes.qzv\"");
     EXPECT_FALSE(listSelections(session));
     EXPECT_FALSE(loadChoice(session, "Board"));
     EXPECT_THROW(readSelectionLines(session), Error);
 }
 
-TEST(Requests, CompressNeedsAKeyAndAddsQty) {
+TEST(Requests, CompressNeedsAKeyAndAddsQtyAndStatusLinesCount) {
+    EXPECT_EQ(reportStatus({"/p/a.csv", 1}), "Report written: /p/a.csv (1 row)");
+    EXPECT_EQ(reportStatus({"/p/a.csv", 0}), "Report written: /p/a.csv (0 rows)");
+    EXPECT_EQ(batchStatus(1, 0), "Load All: 1 report written, 0 failed");
+    EXPECT_EQ(batchStatus(2, 1), "Load All: 2 reports written, 1 failed");
     EXPECT_EQ(columnList({"A", "B"}, false), (Strings{"A", "B"}));
     EXPECT_EQ(columnList({"A", "B"}, true), (Strings{"A", "B", "QTY"}));
     report::ReportRequest request;
