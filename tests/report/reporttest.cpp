@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,17 +30,6 @@ using Strings = std::vector<std::string>;
 const std::string dataDir = VEXLO_REPORT_DATA_DIR;
 const std::string goldenDir = dataDir + "/golden";
 
-// \t, \r, \n and \0 as the characters they stand for.
-std::string unescape(std::string_view text) {
-    static const std::map<char, char> escapes{{'t', '\t'}, {'r', '\r'}, {'n', '\n'}, {'0', '\0'}};
-    std::string out;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        const bool escape = text[at] == '\\' && at + 1 < text.size() && escapes.count(text[at + 1]);
-        out += escape ? escapes.at(text[++at]) : text[at];
-    }
-    return out;
-}
-
 // The fields between separators; an empty text has none.
 Strings split(const std::string& text, char separator) {
     Strings fields;
@@ -58,6 +46,12 @@ std::string replaced(std::string text, const std::string& from, const std::strin
         text.replace(at, from.size(), to);
     }
     return text;
+}
+
+// \t, \r, \n and \0 as the characters they stand for.
+std::string unescape(const std::string& text) {
+    return replaced(replaced(replaced(replaced(text, "\\t", "\t"), "\\r", "\r"), "\\n", "\n"),
+                    "\\0", std::string(1, '\0'));
 }
 
 std::vector<design::Attribute> attributes(const std::string& text) {
@@ -119,7 +113,7 @@ TEST(Reports, MatchTheirGoldenFilesAndErrors) {
             } else if (std::islower(line[0]) != 0) {
                 k[line.substr(0, equals)] = unescape(line.substr(equals + 1));
             } else {
-                settingsLines.push_back(line);
+                settingsLines.push_back(replaced(line, "$GOLDEN", goldenDir));
             }
         }
         ReportRequest request;
@@ -134,9 +128,6 @@ TEST(Reports, MatchTheirGoldenFilesAndErrors) {
         request.compress = std::atoi(k["compress"].c_str());
         request.choiceSuffix = k["suffix"];
         request.showReport = k.count("show") != 0;
-        if (k.count("template") != 0) {
-            request.settings.Excel_File_Start = goldenDir + "/" + k["template"];
-        }
         test::TempDir dir, emptyFolder;
         const std::string project = dir.path() + "/proj/", report = project + k["report"];
         test::writeFile(report, "old\r\n");
@@ -153,8 +144,7 @@ TEST(Reports, MatchTheirGoldenFilesAndErrors) {
                 written = ExporttoExcel(source, request);
                 return std::string();
             } catch (const Error& failure) {
-                return replaced(replaced(errorMessage(failure), dir.path(), "$TMP"), goldenDir,
-                                "$GOLDEN");
+                return replaced(errorMessage(failure), dir.path(), "$TMP");
             }
         };
         std::string error;
@@ -179,10 +169,8 @@ TEST(Reports, MatchTheirGoldenFilesAndErrors) {
         } else {
             EXPECT_EQ(test::readFile(report) == "old\r\n", !error.empty());
         }
-        if (error.empty()) {
-            EXPECT_EQ(written.path, report);
-            EXPECT_EQ(written.rows, std::stoul(k["rows"]));
-        }
+        EXPECT_EQ(written.path + " " + std::to_string(written.rows),
+                  error.empty() ? report + " " + k["rows"] : " 0");
         const bool shown = k["show"] == "1" && error.empty();
         EXPECT_EQ(viewer.shown(shown ? 1 : 0), shown ? Strings{report} : Strings{});
     }
@@ -191,33 +179,26 @@ TEST(Reports, MatchTheirGoldenFilesAndErrors) {
     }
 }
 
-std::string shortest(std::optional<double> number) {
-    char buffer[64];
-    return number ? std::string(buffer, std::to_chars(buffer, buffer + 64, *number).ptr) : "-";
-}
-
-std::string sign(int value) {
-    return std::to_string((value > 0) - (value < 0));
-}
-
 TEST(TableRules, FollowTheCaseTable) {
     for (const auto& [rule, lines] : sections("table.case")) {
         for (const std::string& line : lines) {
             SCOPED_TRACE(rule + ": " + line);
             const Strings f = split(unescape(line), '|');
             const auto both = [&f](auto compare) {
-                EXPECT_EQ(sign(compare(f[0], f[1])), f[2]);
-                EXPECT_EQ(sign(compare(f[1], f[0])), sign(-std::stoi(f[2])));
+                EXPECT_EQ(std::clamp(compare(f[0], f[1]), -1, 1), std::stoi(f[2]));
+                EXPECT_EQ(std::clamp(compare(f[1], f[0]), -1, 1), -std::stoi(f[2]));
             };
             if (rule == "number") {
-                EXPECT_EQ(shortest(readNumber(f[0])), f[1]);
+                EXPECT_EQ(readNumber(f[0]),
+                          f[1] == "-" ? std::nullopt : std::optional(std::stod(f[1])));
             } else if (rule == "sort") {
                 both(compareSortKeys);
             } else if (rule == "designator") {
                 both(compareDesignators);
             } else if (rule == "merge") {
-                EXPECT_EQ(sign(sameMergeKey(f[0], f[1])) + sign(sameMergeKey(f[1], f[0])),
-                          f[2] + f[2]);
+                const bool merges = f[2] == "1";
+                EXPECT_EQ(std::pair(sameMergeKey(f[0], f[1]), sameMergeKey(f[1], f[0])),
+                          std::pair(merges, merges));
             } else if (rule == "join") {
                 const Strings list = split(f[1], ',');
                 EXPECT_EQ(
@@ -256,8 +237,8 @@ TEST(ColumnsNoComponentCarries, LooksInEveryCollection) {
               (Strings{"Gone", "REFDES", "R1"}));
 }
 
-// Random designs (designators met again, empty ones, keys that merge as numbers or by text, rows
-// in natural order or as found) compressed by the engine against plain model code.
+// Random designs (designators met again, empty ones, keys that merge as numbers or by text)
+// compressed by the engine against plain model code.
 TEST(CompressTable, AgreesWithAModelOnRandomTables) {
     const Strings keys = {"10", "1e1", "010", "abc", "ABC", "", "x", "2.5", "-1", "b"};
     std::mt19937 random(20261207);
@@ -277,18 +258,10 @@ TEST(CompressTable, AgreesWithAModelOnRandomTables) {
                 rows.push_back(row);
             }
         }
-        const bool natural = random() % 2 == 0;
-        Table table = buildTable(design, {"Note", "REFDES", "Value", "QTY"}, {{}, natural});
-
-        const auto by = [](std::size_t column, auto compare) {
-            return [=](const Strings& a, const Strings& b) {
-                return compare(a[column], b[column]) < 0;
-            };
-        };
-        if (natural) {
-            std::stable_sort(rows.begin(), rows.end(), by(1, compareDesignators));
-        }
-        std::stable_sort(rows.begin(), rows.end(), by(2, compareSortKeys));
+        Table table = buildTable(design, {"Note", "REFDES", "Value", "QTY"});
+        std::stable_sort(rows.begin(), rows.end(), [](const Strings& a, const Strings& b) {
+            return compareSortKeys(a[2], b[2]) < 0;
+        });
         std::vector<Strings> expected;  // each row joins the group whose first key it merges with
         for (const Strings& row : rows) {
             if (!expected.empty() && sameMergeKey(expected.back()[2], row[2])) {
@@ -318,10 +291,8 @@ TEST(Writers, PassLargeReportsInSlices) {
         format == FormatText   ? writeTextReport(table, sink)
         : format == FormatHtml ? writeHtmlReport(table, options::Settings{}, sink)
                                : writeCsvReport(table, sink);
-        ASSERT_GE(slices.size(), 5u);
-        for (std::size_t slice = 0; slice + 1 < slices.size(); ++slice) {
-            EXPECT_TRUE(slices[slice] >= 1 << 20 && slices[slice] < (1 << 20) + 1200) << format;
-        }
+        EXPECT_EQ(slices.size(), format == FormatHtml ? 6u : 5u);
+        EXPECT_TRUE(slices[0] >= 1 << 20 && slices[0] < (1 << 20) + 1200) << format;
     }
 }
 
