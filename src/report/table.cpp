@@ -372,7 +372,7 @@ void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyCo
         if (end - first < 2) {
             continue;
         }
-        if (columns.reference && *columns.reference < width) {
+        if (columns.reference) {
             std::vector<std::string_view> references;
             references.reserve(end - first);
             for (std::size_t row = first; row < end; ++row) {
@@ -381,7 +381,7 @@ void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyCo
             merged[at + *columns.reference] =
                 table.keep(joinDesignators(std::move(references), order));
         }
-        if (columns.quantity && *columns.quantity < width) {
+        if (columns.quantity) {
             double quantity = 0;
             for (std::size_t row = first; row < end; ++row) {
                 quantity += readNumber(table.cell(row, *columns.quantity)).value_or(0);

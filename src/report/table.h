@@ -101,8 +101,8 @@ int compareDesignators(std::string_view left, std::string_view right) noexcept;
 std::string joinDesignators(std::vector<std::string_view> designators, RefdesOrder order);
 
 // Merges each run into its first row: the reference cells joined by joinDesignators, the
-// quantities added; every other cell stays the first row's. A missing reference or quantity
-// column is simply not joined or added.
+// quantities added; every other cell stays the first row's. The columns are keyColumns' for the
+// table's columns; a missing reference or quantity column is simply not joined or added.
 void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyColumns& columns,
                RefdesOrder order = RefdesOrder::AsFound);
 

@@ -3,15 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <set>
 
 #include "fakeproject.h"
+#include "operations/locator.h"
 
 namespace vexlo::operations {
 namespace {
 
-using Files = std::vector<std::string>;
+using Strings = std::vector<std::string>;
 
-// A board of three resistors, two of them alike, in a fresh project with two saved selections.
+// Three resistors, two alike, in a fresh project with saved selections and settings.
 struct Project {
     Project() {
         test::serveProjectIn(tool, folder, "amp");
@@ -23,7 +26,9 @@ struct Project {
         test::writeFile(
             folder.file("vexloattributes.qzv"),
             "** Board\r\nREFDES\r\nValue\r\nQTY\r\n==Value\r\n** Bad\r\nValue\r\n==Tol\r\n"
-            "** Plain\r\nValue\r\n");
+            "** Plain\r\nValue\r\n** Worse\r\nREFDES\r\n==Part\r\n");
+        test::writeFile(folder.file("vexlosettings.qzv"),
+                        "Export_File_Format=3\r\nValue_Bold=1\r\n");
         base.showReport = false;
         base.settings.Export_File_Format = report::FormatCsv;
     }
@@ -33,91 +38,162 @@ struct Project {
     report::ReportRequest base;
 };
 
-// A report asks the tool for the document name, the document path and the flattened design;
-// a data file adds the project folder. Nothing is asked twice in one session.
-TEST(Session, OneReportAsksTheToolAtMostFourTimes) {
+// The project folder, the document name, the document path and one flatten: each asked once,
+// however many data files and reports the session serves. Only the first fetch is timed.
+TEST(Session, AsksTheToolOnceForEachThing) {
     Project project;
     Session session(project.tool);
+    options::Settings fields;
+    loadSettings(session, fields);
+    EXPECT_EQ(fields.Value_Bold, 1);
+    EXPECT_EQ(listSelections(session), (Strings{"Board", "Bad", "Plain", "Worse"}));
+    EXPECT_EQ(readSelectionLines(session).size(), 13u);
     const auto selection = loadChoice(session, "Board");
     ASSERT_TRUE(selection);
-    const report::WrittenReport written =
-        writeReport(session, selectionRequest(*selection, "Board", project.base));
+    EXPECT_EQ(project.tool.calls, 1);
+    EXPECT_EQ(session.fetchSeconds(), 0);
+
+    report::ReportTimings first, second;
+    report::ReportRequest request = selectionRequest(*selection, "Board", project.base);
+    request.timings = &first;
+    const report::WrittenReport written = writeReport(session, request);
     EXPECT_EQ(written.path, project.folder.file("amp_Board.csv"));
     EXPECT_EQ(written.rows, 2u);
     EXPECT_EQ(test::readFile(written.path), "REFDES,Value,QTY\r\n\"R1, R2\",10k,2\r\nR3,1k,1\r\n");
+    request.timings = &second;
+    writeReport(session, request);
+    EXPECT_NE(session.design(), nullptr);
     EXPECT_EQ(project.tool.calls, 4);
     EXPECT_EQ(project.tool.loadCount, 1);
-}
-
-TEST(Session, FormatWithoutWriterFetchesNothing) {
-    Project project;
-    Session session(project.tool);
-    project.base.settings.Export_File_Format = 4;
-    EXPECT_THROW(writeReport(session, project.base), Error);
-    EXPECT_EQ(project.tool.calls, 0);
-}
-
-TEST(Session, AFailedFetchIsNotAskedAgain) {
-    Project project;
-    project.tool.documentPath = "sch";
-    Session session(project.tool);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        EXPECT_THROW(writeReport(session, project.base), Error);
+    EXPECT_GT(session.fetchSeconds(), 0);
+    EXPECT_EQ(first.fetchSeconds, session.fetchSeconds());
+    EXPECT_EQ(second.fetchSeconds, 0);
+    for (const report::ReportTimings& timings : {first, second}) {
+        EXPECT_GT(timings.tableSeconds, 0);
+        EXPECT_GT(timings.writeSeconds, 0);
     }
-    EXPECT_EQ(project.tool.calls, 2);
-    EXPECT_EQ(project.tool.loadCount, 0);
 }
 
-// Every selection is reported, the failed one told and the others written; the design is
-// fetched once for the whole batch.
-TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterAFailure) {
-    Project project;
-    Session session(project.tool);
-    std::vector<BatchEntry> entries;
-    std::vector<std::vector<std::string>> shown;
-    reportAll(session, {"Board", "Bad", "Plain"}, project.base, [&](const BatchEntry& entry) {
-        entries.push_back(entry);
-        shown.push_back(entry.selection->columns);
-    });
-    ASSERT_EQ(entries.size(), 3u);
-    EXPECT_EQ(entries[0].report.path, project.folder.file("amp_Board.csv"));
-    EXPECT_EQ(entries[2].report.path, project.folder.file("amp_Plain.csv"));
-    EXPECT_EQ(entries[2].report.rows, 3u);
-    EXPECT_EQ(test::readFile(entries[2].report.path), "Value\r\n10k\r\n10k\r\n1k\r\n");
-    EXPECT_EQ(shown, (std::vector<std::vector<std::string>>{
-                         {"REFDES", "Value", "QTY"}, {"Value"}, {"Value"}}));
-    EXPECT_EQ(project.tool.loadCount, 1);
-    EXPECT_EQ(project.tool.calls, 4);
-    std::vector<BatchEntry> failed;
-    for (const auto& entry : entries) {
-        if (entry.failure) {
-            failed.push_back(entry);
+// The error message of an action that must fail.
+std::string failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& error) {
+        return errorMessage(error);
+    }
+    return "no error";
+}
+
+// A failed fetch fails again with the same error without asking the tool again; a format
+// without a writer fails before anything is asked. Nothing is written.
+TEST(Session, FailuresAreKeptAndNotAskedAgain) {
+    const std::vector<std::tuple<std::function<void(Project&)>, int, std::string>> cases = {
+        {[](Project& p) { p.tool.documentPath = "sch"; }, 2,
+         "Error 1003: The document path \"sch\" is too short to give an output folder (it needs "
+         "at least four characters)"},
+        {[](Project& p) { p.tool.documentName = "a"; }, 1,
+         "Error 1002: The document name \"a\" is too short to give a design name (it needs at "
+         "least two characters)"},
+        {[](Project& p) { p.tool.documentName.reset(); }, 1,
+         "Error 1001: The schematic tool has no active view"},
+        {[](Project& p) { p.tool.vanishOnLoad = true; }, 3,
+         "Error 429: The schematic tool is not running (it closed before answering "
+         "LoadGroupFlatten)"},
+        {[](Project& p) { p.base.settings.Export_File_Format = 7; }, 0,
+         "Error 1012: The output format 7 has no report writer (0 Excel, 1 Text, 2 HTML, 3 CSV)"}};
+    for (const auto& [spoil, calls, message] : cases) {
+        SCOPED_TRACE(message);
+        Project project;
+        spoil(project);
+        Session session(project.tool);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            EXPECT_EQ(failureOf([&] { writeReport(session, project.base); }), message);
         }
+        EXPECT_EQ(project.tool.calls, calls);
+        EXPECT_EQ(project.tool.loadCount, 0);
+        EXPECT_EQ(test::listTree(project.folder.path()),
+                  (Strings{"sch/", "sch/amp.sch", "vexloattributes.qzv", "vexlosettings.qzv"}));
     }
+}
+
+// Every selection is reported, loaded anew from the file; failures are told and the others
+// written; the design is fetched once for the batch. A file that cannot be read stops it.
+TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
+    Project project;
+    Session session(project.tool);
+    ASSERT_NE(session.design(), nullptr);  // the design name is not asked again for the reports
+    std::vector<BatchEntry> failed;
+    Strings reports;
+    reportAll(session, {"Board", "Bad", "Plain", "Worse", "Board"}, project.base,
+              [&](const BatchEntry& entry) {
+                  reports.push_back(entry.name + ": " + entry.selection->columns.front() + " " +
+                                    entry.report.path + " " + std::to_string(entry.report.rows));
+                  if (entry.failure) {
+                      failed.push_back(entry);
+                  }
+              });
+    const std::string path = project.folder.path();
+    EXPECT_EQ(reports, (Strings{"Board: REFDES " + path + "/amp_Board.csv 2", "Bad: Value  0",
+                                "Plain: Value " + path + "/amp_Plain.csv 3", "Worse: REFDES  0",
+                                "Board: REFDES " + path + "/amp_Board.csv 2"}));
+    EXPECT_EQ(test::readFile(path + "/amp_Plain.csv"), "Value\r\n10k\r\n10k\r\n1k\r\n");
+    EXPECT_EQ(project.tool.loadCount, 1);
+    EXPECT_EQ(project.tool.calls, 4);
     EXPECT_EQ(batchFailureMessage(failed),
               "Some reports were not written:\nBad: Error 1004: Cannot compress the report by the "
-              "key \"Tol\": no report column has that name");
+              "key \"Tol\": no report column has that name\nWorse: Error 1004: Cannot compress "
+              "the report by the key \"Part\": no report column has that name");
     EXPECT_EQ(batchFailureMessage({}), "");
+
+    // Without the file the batch stops before any report.
+    std::filesystem::remove(path + "/vexloattributes.qzv");
+    EXPECT_EQ(
+        failureOf([&] { reportAll(session, {"Board"}, project.base, [&](auto&) { FAIL(); }); }),
+        "Error 53: Cannot read the saved selections from \"" + path + "/vexloattributes.qzv\"");
+    EXPECT_FALSE(listSelections(session));
+    EXPECT_FALSE(loadChoice(session, "Board"));
+    EXPECT_THROW(readSelectionLines(session), Error);
 }
 
-TEST(ReportAll, AnUnreadableSelectionFileStopsTheBatch) {
-    Project project;
-    std::filesystem::remove(project.folder.file("vexloattributes.qzv"));
-    Session session(project.tool);
-    int reported = 0;
-    try {
-        reportAll(session, {"Board"}, project.base, [&](const BatchEntry&) { ++reported; });
-        ADD_FAILURE() << "no error";
-    } catch (const Error& error) {
-        EXPECT_EQ(errorMessage(error), "Error 53: Cannot read the saved selections from \"" +
-                                           project.folder.file("vexloattributes.qzv") + "\"");
+TEST(Requests, CompressNeedsAKeyAndAddsQtyAndStatusLinesCount) {
+    EXPECT_EQ(reportStatus({"/p/a.csv", 1}), "Report written: /p/a.csv (1 row)");
+    EXPECT_EQ(reportStatus({"/p/a.csv", 0}), "Report written: /p/a.csv (0 rows)");
+    EXPECT_EQ(batchStatus(1, 0), "Load All: 1 report written, 0 failed");
+    EXPECT_EQ(batchStatus(2, 1), "Load All: 2 reports written, 1 failed");
+    EXPECT_EQ(columnList({"A", "B"}, false), (Strings{"A", "B"}));
+    EXPECT_EQ(columnList({"A", "B"}, true), (Strings{"A", "B", "QTY"}));
+    report::ReportRequest request;
+    const auto lacks = [&](int compress, const char* key) {
+        request.compress = compress;
+        request.key = key;
+        return lacksKey(request);
+    };
+    EXPECT_EQ((std::vector<bool>{lacks(1, ""), lacks(1, "V"), lacks(0, ""), lacks(2, "")}),
+              (std::vector<bool>{true, false, false, false}));
+}
+
+// The project folder first (looked up with a "/" more), then the search list's folders in
+// order, split at every ":" with nothing trimmed and an empty entry the root; else the project.
+TEST(Locator, FindsTheDataFile) {
+    const std::vector<std::tuple<std::string, std::set<std::string>, std::string>> cases = {
+        {"", {}, "/proj/s.qzv"},
+        {"/a:/b", {"/proj//s.qzv", "/b/s.qzv"}, "/proj/s.qzv"},
+        {"/a:/b", {"/b/s.qzv"}, "/b/s.qzv"},
+        {"/a:/b:/c", {"/b/s.qzv", "/c/s.qzv"}, "/b/s.qzv"},
+        {"/a:/b", {"/proj/s.qzv"}, "/proj/s.qzv"},
+        {"/a::/c", {"/s.qzv", "/c/s.qzv"}, "/s.qzv"},
+        {"/a:", {"/s.qzv"}, "/s.qzv"},
+        {" /b", {"/b/s.qzv", " /b/s.qzv"}, " /b/s.qzv"}};
+    for (const auto& [searchList, existing, expected] : cases) {
+        SCOPED_TRACE(searchList);
+        const auto exists = [&](const std::string& path) { return existing.count(path) != 0; };
+        EXPECT_EQ(locateDataFile("/proj/", "s.qzv", searchList, exists), expected);
     }
-    EXPECT_EQ(reported, 0);
-}
-
-TEST(ColumnList, CompressAppendsQty) {
-    EXPECT_EQ(columnList({"A", "B"}, false), (std::vector<std::string>{"A", "B"}));
-    EXPECT_EQ(columnList({"A", "B"}, true), (std::vector<std::string>{"A", "B", "QTY"}));
+    test::TempDir project, shared;
+    test::writeFile(shared.file("a.qzv"), "");
+    ::setenv("QOSP", shared.path().c_str(), 1);
+    EXPECT_EQ(locateDataFile(project.path() + "/", "a.qzv"), shared.file("a.qzv"));
+    ::unsetenv("QOSP");
 }
 
 }  // namespace

@@ -1,0 +1,300 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+
+#include "common/error.h"
+#include "faketool.h"
+#include "options/settingsfile.h"
+#include "report/csvwriter.h"
+#include "report/designtable.h"
+#include "report/dispatch.h"
+#include "report/htmlwriter.h"
+#include "report/textwriter.h"
+#include "testsupport.h"
+#include "workbook/package.h"
+
+// The reports of reports.case against their golden files (VEXLO_UPDATE_GOLDEN=1 rewrites them),
+// the table's rules of table.case, and compressing random tables against a model.
+namespace vexlo::report {
+namespace {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+const std::string dataDir = VEXLO_REPORT_DATA_DIR;
+const std::string goldenDir = dataDir + "/golden";
+
+// The fields between separators; an empty text has none.
+Strings split(const std::string& text, char separator) {
+    Strings fields;
+    for (std::size_t at = 0; !text.empty() && at <= text.size();) {
+        const std::size_t end = std::min(text.find(separator, at), text.size());
+        fields.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return fields;
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+// \t, \r, \n and \0 as the characters they stand for.
+std::string unescape(const std::string& text) {
+    return replaced(replaced(replaced(replaced(text, "\\t", "\t"), "\\r", "\r"), "\\n", "\n"),
+                    "\\0", std::string(1, '\0'));
+}
+
+std::vector<design::Attribute> attributes(const std::string& text) {
+    std::vector<design::Attribute> list;
+    for (const std::string& pair : split(text, ';')) {
+        const std::size_t equals = pair.find('=');
+        list.push_back({unescape(pair.substr(0, equals)), unescape(pair.substr(equals + 1))});
+    }
+    return list;
+}
+
+// The sections of a case file: a head line "[HEAD]" and the lines below it, but comments
+// ("#") and blank lines.
+std::vector<std::pair<std::string, Strings>> sections(const std::string& name) {
+    std::vector<std::pair<std::string, Strings>> all;
+    std::ifstream in(dataDir + "/" + name);
+    EXPECT_TRUE(in.is_open()) << name;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind('[', 0) == 0) {
+            all.emplace_back(line.substr(1, line.size() - 2), Strings{});
+        } else if (!line.empty() && line[0] != '#') {
+            all.back().second.push_back(line);
+        }
+    }
+    return all;
+}
+
+// What a golden file holds of a report: a workbook's first sheet and styles, else its bytes.
+std::string reportContent(const std::string& path) {
+    if (path.find(".xls") == std::string::npos) {
+        return test::readFile(path);
+    }
+    const auto package = workbook::WorkbookPackage::open(path);
+    return package->read("xl/worksheets/sheet1.xml") + "\n" + package->read("xl/styles.xml");
+}
+
+TEST(Reports, MatchTheirGoldenFilesAndErrors) {
+    const bool update = std::getenv("VEXLO_UPDATE_GOLDEN") != nullptr;
+    std::map<std::string, Strings> designs;
+    for (const auto& [head, lines] : sections("reports.case")) {
+        if (head.rfind("design ", 0) == 0) {
+            designs[head.substr(7)] = lines;
+            continue;
+        }
+        SCOPED_TRACE(head);
+        // The design's lines (the case's first line names it), then the case's: components,
+        // the run's keys (in lower case) and settings lines.
+        Strings all = designs.at(lines.front().substr(7));
+        all.insert(all.end(), lines.begin(), lines.end());
+        auto design = std::make_shared<design::FlattenedDesign>();
+        std::map<std::string, std::string> k;
+        Strings settingsLines;
+        for (const std::string& line : all) {
+            const std::size_t equals = line.find('=');
+            if (line.find('|') != std::string::npos) {
+                const Strings f = split(line, '|');
+                design->components.push_back(design::makeComponent(
+                    unescape(f[0]), attributes(f[1]), attributes(f[2]), attributes(f[3])));
+            } else if (std::islower(line[0]) != 0) {
+                k[line.substr(0, equals)] = unescape(line.substr(equals + 1));
+            } else {
+                settingsLines.push_back(replaced(line, "$GOLDEN", goldenDir));
+            }
+        }
+        ReportRequest request;
+        request.settings.Excel_Start = 1;
+        request.settings.Header_Font_Size = request.settings.Value_Font_Size = 10;
+        options::applySettingsLines(settingsLines, request.settings);
+        request.columns = split(k["columns"], ',');
+        for (int column = 1; column <= std::atoi(k["columncount"].c_str()); ++column) {
+            request.columns.push_back("C" + std::to_string(column));
+        }
+        request.key = k["key"];
+        request.compress = std::atoi(k["compress"].c_str());
+        request.choiceSuffix = k["suffix"];
+        request.showReport = k.count("show") != 0;
+        test::TempDir dir, emptyFolder;
+        const std::string project = dir.path() + "/proj/", report = project + k["report"];
+        test::writeFile(report, "old\r\n");
+        fs::create_directories(project + "sch");
+        const ReportSource source{k.count("name") != 0 ? k["name"] : "amp", project + "sch/",
+                                  project, design};
+        test::ViewerRecorder viewer;
+        if (k["show"] == "missing") {
+            ::setenv("PATH", emptyFolder.path().c_str(), 1);
+        }
+        WrittenReport written;
+        const auto attempt = [&] {
+            try {
+                written = ExporttoExcel(source, request);
+                return std::string();
+            } catch (const Error& failure) {
+                return replaced(errorMessage(failure), dir.path(), "$TMP");
+            }
+        };
+        std::string error;
+        if (k.count("readonly") != 0) {
+            // Permission bits do not stop root: the run is made as an ordinary user.
+            const bool folder = k["readonly"] == "folder";
+            fs::permissions(dir.path(), fs::perms::all);
+            fs::permissions(project, fs::perms(folder ? 0555 : 0777));
+            fs::permissions(report, fs::perms(folder ? 0777 : 0444));
+            const auto check = [&] { return attempt() == k["error"] ? 0 : 1; };
+            error = test::runUnprivileged(check) == 0 ? k["error"] : "another outcome";
+        } else {
+            error = attempt();
+        }
+        EXPECT_EQ(error, k["error"]);
+        EXPECT_EQ(test::listTree(project), (Strings{k["report"], "sch/"}));
+        if (k.count("golden") != 0) {
+            if (update) {
+                test::writeFile(goldenDir + "/" + k["golden"], reportContent(report));
+            }
+            EXPECT_EQ(reportContent(report), test::readFile(goldenDir + "/" + k["golden"]));
+        } else {
+            EXPECT_EQ(test::readFile(report) == "old\r\n", !error.empty());
+        }
+        EXPECT_EQ(written.path + " " + std::to_string(written.rows),
+                  error.empty() ? report + " " + k["rows"] : " 0");
+        const bool shown = k["show"] == "1" && error.empty();
+        EXPECT_EQ(viewer.shown(shown ? 1 : 0), shown ? Strings{report} : Strings{});
+    }
+    if (update) {
+        GTEST_SKIP() << "wrote the golden files";
+    }
+}
+
+TEST(TableRules, FollowTheCaseTable) {
+    for (const auto& [rule, lines] : sections("table.case")) {
+        for (const std::string& line : lines) {
+            SCOPED_TRACE(rule + ": " + line);
+            const Strings f = split(unescape(line), '|');
+            const auto both = [&f](auto compare) {
+                EXPECT_EQ(std::clamp(compare(f[0], f[1]), -1, 1), std::stoi(f[2]));
+                EXPECT_EQ(std::clamp(compare(f[1], f[0]), -1, 1), -std::stoi(f[2]));
+            };
+            if (rule == "number") {
+                EXPECT_EQ(readNumber(f[0]),
+                          f[1] == "-" ? std::nullopt : std::optional(std::stod(f[1])));
+            } else if (rule == "sort") {
+                both(compareSortKeys);
+            } else if (rule == "designator") {
+                both(compareDesignators);
+            } else if (rule == "merge") {
+                const bool merges = f[2] == "1";
+                EXPECT_EQ(std::pair(sameMergeKey(f[0], f[1]), sameMergeKey(f[1], f[0])),
+                          std::pair(merges, merges));
+            } else if (rule == "join") {
+                const Strings list = split(f[1], ',');
+                EXPECT_EQ(
+                    joinDesignators({list.begin(), list.end()}, refdesOrderOf(std::stoi(f[0]))),
+                    f[2]);
+            } else if (rule == "columns") {
+                try {
+                    const KeyColumns found = keyColumns(split(f[0], ','), f[1]);
+                    std::string text;
+                    for (const auto column : {found.key, found.reference, found.quantity}) {
+                        text += (column ? std::to_string(*column) : "-") + " ";
+                    }
+                    EXPECT_EQ(text, f[2] + " ");
+                } catch (const Error& error) {
+                    EXPECT_EQ(errorMessage(error), f[2]);
+                }
+            } else if (rule == "exclude") {
+                EXPECT_EQ(exclusionOf(f[0], f[1]).values, split(f[2], ','));
+            } else if (rule == "html") {
+                const HtmlCellTemplate cell = htmlCellTemplate(std::stoi(f[0]), std::stoi(f[1]));
+                EXPECT_EQ(std::string(cell.opening) + "|" + std::string(cell.closing),
+                          f[2] + "|" + f[3]);
+            } else {
+                ADD_FAILURE() << "no such rule";
+            }
+        }
+    }
+}
+
+// Only attributes count, in any of the three collections, even empty ones; never "QTY".
+TEST(ColumnsNoComponentCarries, LooksInEveryCollection) {
+    design::FlattenedDesign design;
+    design.components = {design::makeComponent("R1", {{"A", ""}}, {{"S", "x"}}),
+                         design::makeComponent("R2", {}, {}, {{"O", "y"}})};
+    EXPECT_EQ(columnsNoComponentCarries(design, {"A", "QTY", "Gone", "S", "O", "REFDES", "R1"}),
+              (Strings{"Gone", "REFDES", "R1"}));
+}
+
+// Random designs (designators met again, empty ones, keys that merge as numbers or by text)
+// compressed by the engine against plain model code.
+TEST(CompressTable, AgreesWithAModelOnRandomTables) {
+    const Strings keys = {"10", "1e1", "010", "abc", "ABC", "", "x", "2.5", "-1", "b"};
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE(round);
+        design::FlattenedDesign design;
+        std::vector<Strings> rows;  // the model's table
+        std::set<std::string> met;
+        for (int i = static_cast<int>(random() % 90); i > 0; --i) {
+            const std::string refdes =
+                random() % 8 == 0 ? "" : "rR"[random() % 2] + std::to_string(random() % 60);
+            const Strings row = {"n" + std::to_string(random() % 3), refdes,
+                                 keys[random() % keys.size()], "1"};
+            design.components.push_back(design::makeComponent(
+                refdes, {{"Note", row[0]}, {"REFDES", row[1]}, {"Value", row[2]}, {"QTY", "9"}}));
+            if (!refdes.empty() && met.insert(refdes).second) {
+                rows.push_back(row);
+            }
+        }
+        Table table = buildTable(design, {"Note", "REFDES", "Value", "QTY"});
+        std::stable_sort(rows.begin(), rows.end(), [](const Strings& a, const Strings& b) {
+            return compareSortKeys(a[2], b[2]) < 0;
+        });
+        std::vector<Strings> expected;  // each row joins the group whose first key it merges with
+        for (const Strings& row : rows) {
+            if (!expected.empty() && sameMergeKey(expected.back()[2], row[2])) {
+                expected.back()[1] += ", " + row[1];
+                expected.back()[3] = std::to_string(std::stoi(expected.back()[3]) + 1);
+            } else {
+                expected.push_back(row);
+            }
+        }
+        compressTable(table, "Value");
+        std::vector<Strings> merged;
+        for (std::size_t row = 0; row < table.rowCount(); ++row) {
+            merged.emplace_back(table.row(row).begin(), table.row(row).end());
+        }
+        ASSERT_EQ(merged, expected);
+    }
+}
+
+// Large reports go to the sink in slices of a little over 1 MiB, never held whole.
+TEST(Writers, PassLargeReportsInSlices) {
+    Table table;
+    table.columns = table.header = {"Value"};
+    table.cells.assign(5000, table.keep(std::string(1000, 'v')));
+    for (int format = FormatText; format <= FormatCsv; ++format) {
+        std::vector<std::size_t> slices;
+        const ReportSink sink = [&](std::string_view bytes) { slices.push_back(bytes.size()); };
+        format == FormatText   ? writeTextReport(table, sink)
+        : format == FormatHtml ? writeHtmlReport(table, options::Settings{}, sink)
+                               : writeCsvReport(table, sink);
+        EXPECT_EQ(slices.size(), format == FormatHtml ? 6u : 5u);
+        EXPECT_TRUE(slices[0] >= 1 << 20 && slices[0] < (1 << 20) + 1200) << format;
+    }
+}
+
+}  // namespace
+}  // namespace vexlo::report
