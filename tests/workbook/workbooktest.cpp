@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -12,10 +15,10 @@
 #include <sstream>
 
 #include "common/error.h"
+#include "testsupport.h"
 #include "workbook/cellnumber.h"
 #include "workbook/workbook.h"
 #include "workbook/xmlscanner.h"
-#include "workbookfixture.h"
 
 // The engine is driven by scripts in data/workbook/cases: each NAME.case runs its commands and
 // writes down what they show (cells, formats, written parts byte for byte, error messages,
@@ -27,6 +30,67 @@ namespace fs = std::filesystem;
 using Files = std::map<std::string, std::string>;
 
 const std::string casesDir = VEXLO_WORKBOOK_CASES;
+
+using Parts = std::vector<std::pair<std::string, std::string>>;
+
+// Every part gets the same time, so that the same parts make the same package.
+void writeZip(const std::string& path, const Parts& parts) {
+    zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, nullptr);
+    for (const auto& [name, bytes] : parts) {
+        zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+        const zip_int64_t entry = zip_file_add(archive, name.c_str(), source, 0);
+        if (entry < 0 || zip_file_set_dostime(archive, entry, 0, (21 << 9) | (2 << 5) | 3, 0)) {
+            throw std::runtime_error("cannot add " + name + " to " + path);
+        }
+    }
+    if (zip_close(archive) != 0) {
+        throw std::runtime_error("cannot write zip " + path);
+    }
+}
+
+// The parts of a folder under data/workbook, [Content_Types].xml first, the rest by name.
+Parts folderParts(const std::string& name = "template") {
+    const fs::path folder = fs::path(casesDir).parent_path().parent_path() / name;
+    Parts parts;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            parts.emplace_back(fs::relative(entry.path(), folder).generic_string(),
+                               test::readFile(entry.path().string()));
+        }
+    }
+    std::sort(parts.begin(), parts.end(), [](const auto& left, const auto& right) {
+        return std::pair(left.first != "[Content_Types].xml", left.first) <
+               std::pair(right.first != "[Content_Types].xml", right.first);
+    });
+    return parts;
+}
+
+// What an independent reader (openpyxl) finds in a written workbook: each sheet's cells with
+// their bold, italic, size and alignment, and its merged ranges.
+std::string readWithOpenpyxl(const std::string& path) {
+    static const char* const script = R"(
+import sys, openpyxl
+for ws in openpyxl.load_workbook(sys.argv[1]).worksheets:
+    print('sheet', ws.title, 'merged', *sorted(str(r) for r in ws.merged_cells.ranges))
+    for row in ws.iter_rows():
+        for c in (c for c in row if c.value is not None):
+            f = c.font
+            print(c.coordinate, repr(c.value), 'bold' * bool(f.b), 'italic' * bool(f.i), f.sz,
+                  c.alignment.horizontal or '')
+)";
+    const test::TempDir scratch;
+    test::writeFile(scratch.file("read.py"), script);
+    // The system interpreter carries python3-openpyxl; a python3 earlier on PATH may not.
+    std::FILE* pipe = ::popen(
+        ("/usr/bin/python3 " + scratch.file("read.py") + " '" + path + "' 2>&1").c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        out.append(buffer, got);
+    }
+    const int status = ::pclose(pipe);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? out : "openpyxl failed:\n" + out;
+}
 
 // C escapes (\n \r \t \\ \xHH), then {N*TEXT} (TEXT N times) and {ROWS N} (N rows without
 // references, each with the inline string "row I").
@@ -178,7 +242,7 @@ private:
 
     void perform(const std::string& command) {
         if (command == "parts") {  // start the template from a folder of data/workbook
-            parts_ = test::folderParts(word());
+            parts_ = folderParts(word());
         } else if (command == "set") {  // a part's bytes, added when new, dropped when none
             const std::string name = word(), bytes = rest();
             part(name) = bytes;
@@ -197,7 +261,7 @@ private:
                 parts_.emplace_back("extra/" + std::to_string(parts_.size()) + ".xml", "<a/>");
             }
         } else if (command == "zip") {  // the parts as DIR/NAME, template.xlsx by default
-            test::writeZip(file(word()), parts_);
+            writeZip(file(word()), parts_);
         } else if (command == "patch") {  // PART FIELD VALUE in template.xlsx's entry
             const std::string name = word();
             const int field = number();
@@ -295,6 +359,8 @@ private:
             book().saveAs(file(name));
             limited.reset();
             listParts(file(name));
+        } else if (command == "openpyxl") {  // NAME as openpyxl reads it
+            out_ += readWithOpenpyxl(file(word()));
         } else if (command == "files") {  // what DIR holds, each file's size and hash
             for (const std::string& name : test::listTree(dir_.path())) {
                 out_ += name +
@@ -345,7 +411,7 @@ private:
     test::TempDir dir_;
     std::istringstream in_;
     std::string out_;
-    test::Parts parts_ = test::folderParts();
+    Parts parts_ = folderParts();
     Files saved_;  // the package the next save is compared with
     std::optional<Workbook> workbook_;
 };
