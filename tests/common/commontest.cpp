@@ -14,35 +14,12 @@ namespace vexlo {
 namespace {
 
 namespace fs = std::filesystem;
+using test::errorOf;
 using test::readFile;
 using test::TempDir;
+using test::unescape;
 using test::writeFile;
 using Lines = std::vector<std::string>;
-
-// C escapes (\r \n \t \xHH) as bytes.
-std::string unescape(const std::string& text) {
-    std::string bytes;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            bytes += text[i];
-        } else if (const char c = text[++i]; c == 'x') {
-            bytes += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            bytes += c == 'r' ? '\r' : c == 'n' ? '\n' : '\t';
-        }
-    }
-    return bytes;
-}
-
-std::string errorOf(const std::function<void()>& call) {
-    try {
-        call();
-        return "no error";
-    } catch (const Error& error) {
-        return errorMessage(error);
-    }
-}
 
 TEST(TextFile, LinesAsTheTableSays) {
     std::ifstream table(test::sourceDir() + "/tests/common/textlines.txt");

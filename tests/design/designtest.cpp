@@ -3,21 +3,14 @@
 #include "common/error.h"
 #include "design/dbus/flatstream.h"
 #include "faketool.h"
+#include "testsupport.h"
 
 namespace vexlo::design {
 namespace {
 
 using dbus::readFlatStream;
 using dbus::writeFlatStream;
-
-std::string errorOf(const std::function<void()>& call) {
-    try {
-        call();
-        return "no error";
-    } catch (const Error& error) {
-        return errorMessage(error);
-    }
-}
+using test::errorOf;
 
 std::string le(std::uint64_t value, int bytes = 4) {
     std::string out;

@@ -19,10 +19,10 @@
 #include <map>
 #include <sstream>
 
-#include "../saved/casefile.h"
 #include "fakeproject.h"
 #include "faketool.h"
 #include "selection/droplist.h"
+#include "testsupport.h"
 
 namespace vexlo {
 namespace {

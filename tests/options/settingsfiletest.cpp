@@ -1,11 +1,13 @@
 #include "options/settingsfile.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <random>
 
-#include "../saved/casefile.h"
 #include "common/error.h"
 #include "common/textfile.h"
+#include "testsupport.h"
 
 namespace vexlo::options {
 namespace {

@@ -26,6 +26,7 @@ namespace vexlo::report {
 namespace {
 
 namespace fs = std::filesystem;
+using test::unescape;
 using Strings = std::vector<std::string>;
 const std::string dataDir = VEXLO_REPORT_DATA_DIR;
 const std::string goldenDir = dataDir + "/golden";
@@ -46,12 +47,6 @@ std::string replaced(std::string text, const std::string& from, const std::strin
         text.replace(at, from.size(), to);
     }
     return text;
-}
-
-// \t, \r, \n and \0 as the characters they stand for.
-std::string unescape(const std::string& text) {
-    return replaced(replaced(replaced(replaced(text, "\\t", "\t"), "\\r", "\r"), "\\n", "\n"),
-                    "\\0", std::string(1, '\0'));
 }
 
 std::vector<design::Attribute> attributes(const std::string& text) {

@@ -2,11 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <random>
 
-#include "casefile.h"
 #include "common/error.h"
+#include "testsupport.h"
 
 namespace vexlo::saved {
 namespace {

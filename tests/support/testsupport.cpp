@@ -16,6 +16,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "common/error.h"
+
 namespace vexlo::test {
 
 namespace fs = std::filesystem;
@@ -155,6 +157,56 @@ int runUnprivileged(const std::function<int()>& check) {
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 126;
+}
+
+std::string unescape(const std::string& text) {
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i] == '\\' && i + 1 < text.size() ? text[++i] : 0;
+        if (c == 'x') {
+            bytes += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            bytes += c == 0     ? text[i]
+                     : c == 'r' ? '\r'
+                     : c == 'n' ? '\n'
+                     : c == 't' ? '\t'
+                     : c == '0' ? '\0'
+                                : c;
+        }
+    }
+    return bytes;
+}
+
+std::vector<CaseLine> readCases(const std::string& file) {
+    std::ifstream in(sourceDir() + "/" + file);
+    std::vector<CaseLine> cases;
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (!line.empty() && line[0] != '#') {
+            const auto arrow = line.rfind(" =>");
+            const std::string left = line.substr(0, arrow);
+            const auto space = left.find(' ');
+            cases.push_back({number, left.substr(0, space),
+                             space == left.npos ? "" : unescape(left.substr(space + 1)),
+                             arrow == line.npos
+                                 ? ""
+                                 : unescape(line.substr(arrow + 3 + (arrow + 3 < line.size())))});
+        }
+    }
+    if (cases.size() <= 10) {
+        throw std::runtime_error("no cases in " + file);
+    }
+    return cases;
+}
+
+std::string errorOf(const std::function<void()>& call) {
+    try {
+        call();
+        return "no error";
+    } catch (const Error& error) {
+        return errorMessage(error);
+    }
 }
 
 }  // namespace vexlo::test

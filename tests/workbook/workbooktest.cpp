@@ -92,18 +92,10 @@ for ws in openpyxl.load_workbook(sys.argv[1]).worksheets:
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? out : "openpyxl failed:\n" + out;
 }
 
-// C escapes (\n \r \t \\ \xHH), then {N*TEXT} (TEXT N times) and {ROWS N} (N rows without
+// C escapes, then {N*TEXT} (TEXT N times) and {ROWS N} (N rows without
 // references, each with the inline string "row I").
 std::string unescape(const std::string& text) {
-    std::string out;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        const char c = text[at] == '\\' && at + 1 < text.size() ? text[++at] : '\0';
-        out += c == '\0' ? text[at] : c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-        if (c == 'x') {
-            out.back() = static_cast<char>(std::stoi(text.substr(at + 1, 2), nullptr, 16));
-            at += 2;
-        }
-    }
+    std::string out = test::unescape(text);
     static const std::regex expansion(R"(\{(\d+)\*([^}]*)\}|\{ROWS (\d+)\})");
     std::string expanded;
     for (std::smatch m; std::regex_search(out, m, expansion); out = m.suffix()) {
