@@ -255,7 +255,6 @@ std::unique_ptr<WorkbookPackage> WorkbookPackage::open(const std::string& path) 
     std::uint64_t total = 0;
     for (zip_uint64_t entry = 0; entry < entries; ++entry) {
         zip_stat_t info;
-        zip_stat_init(&info);
         if (zip_stat_index(package->archive_, entry, ZIP_FL_ENC_RAW, &info) != 0 ||
             (info.valid & ZIP_STAT_SIZE) == 0 || (info.valid & ZIP_STAT_NAME) == 0) {
             throw Error(errc::BadTemplate,

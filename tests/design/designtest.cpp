@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "design/dbus/flatstream.h"
+#include "design/dbus/toolclient.h"
 #include "faketool.h"
 #include "testsupport.h"
 
@@ -74,6 +75,24 @@ TEST(FlatStream, CorruptStreamsSayWhatIsWrong) {
         EXPECT_EQ(errorOf([&] { readFlatStream(bytes); }),
                   "Error 440: The schematic tool sent a corrupt flattened design: " + message);
     }
+}
+
+// VEXLO_TOOL_TIMEOUT gives whole seconds up to an hour; anything else leaves 120 seconds.
+TEST(ToolClient, CallTimeoutFromTheEnvironment) {
+    for (const auto& [text, ms] :
+         std::vector<std::pair<const char*, int>>{{nullptr, 120000},
+                                                  {"1", 1000},
+                                                  {"3600", 3600000},
+                                                  {"3601", 120000},
+                                                  {"0", 120000},
+                                                  {"-5", 120000},
+                                                  {"abc", 120000},
+                                                  {"99999999999", 120000}}) {
+        text != nullptr ? ::setenv("VEXLO_TOOL_TIMEOUT", text, 1)
+                        : ::unsetenv("VEXLO_TOOL_TIMEOUT");
+        EXPECT_EQ(dbus::callTimeoutMs(), ms) << (text != nullptr ? text : "unset");
+    }
+    ::unsetenv("VEXLO_TOOL_TIMEOUT");
 }
 
 }  // namespace

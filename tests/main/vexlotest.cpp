@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +17,7 @@
 #include <QTimer>
 #include <filesystem>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 
@@ -151,19 +153,20 @@ TEST_F(MainWindow, ColumnListAsTheScriptSays) {
     };
     for (const auto& c : test::readCases("tests/main/mainwindow.txt")) {
         SCOPED_TRACE("mainwindow.txt:" + std::to_string(c.number));
-        const std::map<std::string, QWidget*> controls = {{"load", w->btnLoad},
-                                                          {"add", w->btnAdd},
-                                                          {"addall", w->btnAddAll},
-                                                          {"remove", w->btnRemove},
-                                                          {"removeall", w->btnRemoveAll},
-                                                          {"up", w->btnMoveUp},
-                                                          {"down", w->btnMoveDown},
-                                                          {"compress", w->chkCompress},
-                                                          {"key", w->btnkey},
-                                                          {"choice", w->btnloadChoice},
-                                                          {"save", w->btnSaveAs},
-                                                          {"delete", w->btnDeleteChoice},
-                                                          {"loadall", w->btnLoadAll}};
+        // Controls are found as a user finds them, by their captions.
+        const std::map<std::string, QString> captions = {{"load", "Load Design Attributes"},
+                                                         {"add", "Add >>"},
+                                                         {"addall", "Add All >>"},
+                                                         {"remove", "<< Remove"},
+                                                         {"removeall", "<< Remove All"},
+                                                         {"up", "Move Up"},
+                                                         {"down", "Move Down"},
+                                                         {"compress", "Compress"},
+                                                         {"key", "Select Part Number"},
+                                                         {"choice", "Load Choices"},
+                                                         {"save", "Save Selection"},
+                                                         {"delete", "Delete Choice"},
+                                                         {"loadall", "Load All"}};
         std::string shown;
         if (c.verb == "pick") {
             std::vector<int> rows;
@@ -214,7 +217,12 @@ TEST_F(MainWindow, ColumnListAsTheScriptSays) {
                 w->lstAttributes->visualItemRect(w->lstAttributes->item(std::stoi(c.argument)))
                     .center());
         } else {
-            click(controls.at(c.verb));
+            const auto buttons = w->findChildren<QAbstractButton*>();
+            const auto found = std::find_if(buttons.begin(), buttons.end(), [&](auto* button) {
+                return button->text() == captions.at(c.verb);
+            });
+            ASSERT_NE(found, buttons.end()) << "no control reads " << c.verb;
+            click(*found);
         }
         if (shown.empty()) {
             const std::string columns = texts(w->lstSelected->model());

@@ -125,7 +125,9 @@ TEST_F(OptionsWindow, ShowsTheFileAndSavesWhatTheUserChanged) {
     type("ExcludeValues", "");
     QTest::keyClick(control("RefdesOrder"), Qt::Key_Up);
     click("WorkbookXlsx");
-    click("btnSave");
+    // Return in a box saves, as the window's default button; typed text is never an item.
+    QTest::keyClick(control<QComboBox>("ExportFileFormat")->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(control<QComboBox>("ExportFileFormat")->count(), 4);
     const std::string written =
         crlf({"Excel_Start=4", "Header_Font_Size=12", "Value_Font_Size=409", "Value_Bold=0",
               "Header_Bold=1", "Value_Italic=1", "Header_Italic=1", "Align_Header=-1",
@@ -135,6 +137,7 @@ TEST_F(OptionsWindow, ShowsTheFileAndSavesWhatTheUserChanged) {
     EXPECT_EQ(readAtSetOptions, std::vector<std::string>{written});  // told after writing
     EXPECT_EQ(form->result(), QDialog::Accepted);
     EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->minimumSize(), form->maximumSize());  // it cannot be resized
 }
 
 // A refused or failed save says why and leaves the window open with what was typed.

@@ -21,21 +21,16 @@
 
 namespace vexlo::design::dbus {
 
+int callTimeoutMs() {
+    const char* seconds = std::getenv("VEXLO_TOOL_TIMEOUT");
+    const long value = seconds != nullptr ? std::strtol(seconds, nullptr, 10) : 0;
+    return value > 0 && value <= 3600 ? static_cast<int>(value) * 1000 : 120000;
+}
+
 namespace {
 
 std::string toStd(const QString& text) {
     return text.toUtf8().toStdString();
-}
-
-// How long a call waits for the tool's answer: 120 seconds, long enough for the tool to flatten
-// a design of a few hundred thousand components, or the whole seconds VEXLO_TOOL_TIMEOUT gives.
-int callTimeoutMs() {
-    static const int timeout = [] {
-        const char* seconds = std::getenv("VEXLO_TOOL_TIMEOUT");
-        const long value = seconds != nullptr ? std::strtol(seconds, nullptr, 10) : 0;
-        return value > 0 && value <= 3600 ? static_cast<int>(value) * 1000 : 120000;
-    }();
-    return timeout;
 }
 
 bool nameHasOwner(QDBusConnection& bus) {

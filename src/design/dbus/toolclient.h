@@ -13,6 +13,11 @@
 // variable are not seen.
 namespace vexlo::design::dbus {
 
+// How long a call waits for the tool's answer, in milliseconds: 120 seconds, long enough for the
+// tool to flatten a design of a few hundred thousand components, or the whole seconds from 1 to
+// 3600 that VEXLO_TOOL_TIMEOUT gives.
+int callTimeoutMs();
+
 // True when something owns the tool's bus name right now.
 bool toolIsRunning();
 
