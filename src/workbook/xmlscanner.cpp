@@ -315,15 +315,15 @@ bool XmlScanner::scanSection(std::string_view data, std::size_t& at, bool final)
                  : cdata                ? "Error parsing CDATA section"
                          : "Error parsing document declaration/processing instruction",
                  sectionAt_);
-            return false;
+        } else {
+            const std::size_t safe =
+                std::max(at, data.size() - std::min(data.size(), terminator.size() - 1));
+            if (cdata && safe > at) {
+                handler_.text(data.substr(at, safe - at), true, textRun_);
+                textRun_ = true;
+            }
+            at = safe;
         }
-        const std::size_t safe =
-            std::max(at, data.size() - std::min(data.size(), terminator.size() - 1));
-        if (cdata && safe > at) {
-            handler_.text(data.substr(at, safe - at), true, textRun_);
-            textRun_ = true;
-        }
-        at = safe;
         return false;
     }
     if (cdata && (!textRun_ || end > at)) {
