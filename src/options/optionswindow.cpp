@@ -160,7 +160,7 @@ void Form1::createControls() {
     HeaderFontSize = textBox(Frame2, "HeaderFontSize", 120, 480, 1815, 285);
     BoldH = checkBox(Frame2, "BoldH", "Bold", 240, 840, 855, 255);
     ItalicH = checkBox(Frame2, "ItalicH", "Italic", 1200, 840, 855, 255);
-    label(Frame2, "Label3", "Alignment", 600, 1200, 735, 255);
+    label(Frame2, "Label3", "Alignment", 600, 1200, 1095, 255);
     AlignH = comboBox(Frame2, "AlignH", alignmentItems, 480, 1440, 1215, 315);
 
     QGroupBox* Frame1 = frame(this, "Frame1", "Value", 2400, 0, 2175, 1935);
@@ -168,7 +168,7 @@ void Form1::createControls() {
     ValueFontSize = textBox(Frame1, "ValueFontSize", 120, 480, 1815, 285);
     BoldV = checkBox(Frame1, "BoldV", "Bold", 240, 840, 855, 255);
     ItalicV = checkBox(Frame1, "ItalicV", "Italic", 1200, 840, 855, 255);
-    label(Frame1, "Label4", "Alignment", 600, 1200, 735, 255);
+    label(Frame1, "Label4", "Alignment", 600, 1200, 1095, 255);
     AlignV = comboBox(Frame1, "AlignV", alignmentItems, 360, 1440, 1215, 315);
 
     label(this, "Label5", "Output Format", 5640, 360, 1215, 255);

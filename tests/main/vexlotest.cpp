@@ -23,6 +23,7 @@
 
 #include "fakeproject.h"
 #include "faketool.h"
+#include "qtsupport.h"
 #include "selection/droplist.h"
 #include "testsupport.h"
 
@@ -125,6 +126,7 @@ TEST_F(MainWindow, StartUpListsTheSavedSelectionsAndAFailedLoadChangesNothing) {
     test::writeFile(project.file("vexloattributes.qzv"),
                     crlf({"** B", "x", "** A", "==k", "** C"}));
     EXPECT_TRUE(open());
+    EXPECT_EQ(test::clippedCaptions(*w), std::vector<std::string>{});
     EXPECT_EQ(texts(w->cmbChoice->model()) + w->cmbChoice->currentText().toStdString(), "|B|A|CB");
     EXPECT_EQ(w->optionFields().Export_File_Format * 100 + w->optionFields().Header_Font_Size, 310);
     tool.documentName.reset();

@@ -1,8 +1,37 @@
 // Test main for tests that drive real widgets: an offscreen QApplication with a fixed locale.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
 #include <QLocale>
+#include <QStyle>
+
+#include "qtsupport.h"
+
+std::vector<std::string> vexlo::test::clippedCaptions(const QWidget& window) {
+    std::vector<std::string> clipped;
+    for (QWidget* control : window.findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<QLabel*>(control);
+        const auto* button = qobject_cast<QAbstractButton*>(control);
+        const QString text = label ? label->text() : button ? button->text() : QString();
+        if (text.isEmpty() || !control->isVisibleTo(&window)) {
+            continue;
+        }
+        QRect room = control->contentsRect();
+        if (qobject_cast<QCheckBox*>(control) != nullptr) {  // the box comes before the text
+            room.setLeft(
+                control->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, control));
+        }
+        const int flags = label && label->wordWrap() ? Qt::TextWordWrap : 0;
+        const QRect need = control->fontMetrics().boundingRect(room, flags, text);
+        if (need.width() > room.width() || need.height() > room.height()) {
+            clipped.push_back(text.toStdString());
+        }
+    }
+    return clipped;
+}
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
