@@ -114,7 +114,6 @@ void Vexlo::createControls() {
     lstSelected->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lstAttributes = place<QListWidget>(this, "lstAttributes", 0, 480, 2655, 4545);
     lstAttributes->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lstAttributes->setDragEnabled(true);
     lstAttributes->setDragDropMode(QAbstractItemView::DragOnly);
     lblkey = place<QLabel>(this, "lblkey", 3240, 4080, 1455, 255);
     label = place<QLabel>(this, "label", 2760, 4080, 1695, 375);

@@ -158,11 +158,9 @@ bool scanPart(const WorkbookPackage& package, const std::string& part, xml::Scan
     return scanner.utf8();
 }
 
-// The number an attribute holds: leading white space is skipped, digits read up to the first
-// other character, a number past the range held at its end.
+// The number an attribute holds: digits read up to the first other character, a number past the
+// range held at its end. Anything else reads as 0, so a count that differs is written anew.
 std::uint64_t attributeNumber(std::string_view text) {
-    const auto start = text.find_first_not_of(" \t\r\n");
-    text.remove_prefix(start == std::string_view::npos ? text.size() : start);
     std::uint64_t value = 0;
     const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), value);
     return failure == std::errc::result_out_of_range ? UINT64_MAX : value;
