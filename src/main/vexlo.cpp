@@ -123,9 +123,6 @@ void Vexlo::createControls() {
     Label1->setText(QStringLiteral("Vexlo\nbills of materials\nfrom your schematic"));
     Label1->setWordWrap(true);
     lblStatus = place<QLabel>(this, "lblStatus", 120, 6945, 7200, statusHeight);
-    for (QListWidget* list : {static_cast<QListWidget*>(lstSelected), lstAttributes}) {
-        list->setUniformItemSizes(true);
-    }
     for (QWidget* control : {static_cast<QWidget*>(btnkey), static_cast<QWidget*>(lblkey),
                              static_cast<QWidget*>(label), static_cast<QWidget*>(lstAttributes)}) {
         control->hide();

@@ -230,7 +230,7 @@ TEST_F(MainWindow, ColumnListAsTheScriptSays) {
             const std::string columns = texts(w->lstSelected->model());
             shown = buttons() + (columns.empty() ? "" : " " + columns);
             const bool key = w->btnkey->isVisible();
-            shown += key ? " key:" + w->lblkey->text().toStdString() : "";
+            shown += key ? " " + (w->label->text() + w->lblkey->text()).toStdString() : "";
             EXPECT_TRUE(w->lblkey->isVisible() == key && w->label->isVisible() == key);
         }
         if (!c.expected.empty()) {
