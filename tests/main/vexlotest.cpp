@@ -202,6 +202,9 @@ TEST_F(MainWindow, ColumnListAsTheScriptSays) {
         } else if (c.verb == "choose") {
             w->cmbChoice->setCurrentIndex(
                 w->cmbChoice->findText(QString::fromStdString(c.argument)));
+        } else if (c.verb == "typechoice") {  // a name typed into the box, then Return
+            QTest::keyClicks(w->cmbChoice->lineEdit(), QString::fromStdString(c.argument));
+            QTest::keyClick(w->cmbChoice->lineEdit(), Qt::Key_Return);
         } else if (c.verb == "selections") {
             test::writeFile(project.file("vexloattributes.qzv"), c.argument);
             open();
