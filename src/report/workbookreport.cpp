@@ -20,9 +20,9 @@ using workbook::Worksheet;
 // of C + 1 columns in all, the last column and at least the last row empty.
 struct Block {
     int startRow = 1;  // S
-    int lastRow = 1;   // S + K + 1
+    int lastRow = 1;   // S+K+1
     int columnCount = 0;
-    int lastColumn = 1;  // C + 1
+    int lastColumn = 1;  // C+1
 
     CellRange values() const { return {startRow, 1, lastRow, lastColumn}; }
     CellRange header() const { return {startRow, 1, startRow, lastColumn}; }

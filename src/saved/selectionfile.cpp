@@ -1,5 +1,6 @@
 #include "saved/selectionfile.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "common/error.h"
@@ -63,11 +64,11 @@ LineKind lineKind(const std::string& line) {
 }
 
 std::string sectionName(const std::string& headerLine) {
-    return headerLine.size() <= 3 ? std::string() : headerLine.substr(3);
+    return headerLine.substr(std::min<std::size_t>(3, headerLine.size()));
 }
 
 std::string keyText(const std::string& keyLine) {
-    return keyLine.size() <= 2 ? std::string() : keyLine.substr(2);
+    return keyLine.substr(std::min<std::size_t>(2, keyLine.size()));
 }
 
 std::vector<std::string> selectionNames(const std::vector<std::string>& lines) {

@@ -351,6 +351,13 @@ private:
             book().saveAs(file(name));
             limited.reset();
             listParts(file(name));
+        } else if (command == "repeat") {  // N COMMAND...: the command N times
+            const int times = number();
+            const std::string line = rest();
+            for (int i = 0; i < times; ++i) {
+                in_ = std::istringstream(line);
+                perform(word());
+            }
         } else if (command == "openpyxl") {  // NAME as openpyxl reads it
             out_ += readWithOpenpyxl(file(word()));
         } else if (command == "files") {  // what DIR holds, each file's size and hash
