@@ -351,12 +351,11 @@ private:
             book().saveAs(file(name));
             limited.reset();
             listParts(file(name));
-        } else if (command == "repeat") {  // N COMMAND...: the command N times
-            const int times = number();
-            const std::string line = rest();
+        } else if (command == "overwrite") {  // N ROW COLUMN LENGTH: a text that long, N times
+            const int times = number(), row = number(), column = number();
+            const std::string text(std::stoul(word()), 'x');
             for (int i = 0; i < times; ++i) {
-                in_ = std::istringstream(line);
-                perform(word());
+                sheet().setText(row, column, text);
             }
         } else if (command == "openpyxl") {  // NAME as openpyxl reads it
             out_ += readWithOpenpyxl(file(word()));
