@@ -383,8 +383,7 @@ void WorkbookPackage::saveAs(const std::string& path, const Changes& changes) co
     }
     zip_error_fini(&error);
     zip_source_keep(output.buffer);  // closing the archive must leave its bytes to us
-    std::list<std::string> held;     // bytes the archive reads when it is closed
-    if (const std::string why = addParts(output.archive, changes, held); !why.empty()) {
+    if (const std::string why = addParts(output.archive, changes); !why.empty()) {
         fail(why);
     }
     if (zip_close(output.archive) != 0) {
@@ -410,8 +409,9 @@ void WorkbookPackage::saveAs(const std::string& path, const Changes& changes) co
     file.commit();
 }
 
-std::string WorkbookPackage::addParts(zip* archive, const Changes& changes,
-                                      std::list<std::string>& held) const {
+// Only a template is rewritten: a blank workbook has no shared string table whose count could
+// change.
+std::string WorkbookPackage::addParts(zip* archive, const Changes& changes) const {
     std::string failure;
     const auto add = [&](const std::string& name, zip_source_t* source, std::uint64_t size) {
         const zip_int64_t entry =
@@ -444,10 +444,6 @@ std::string WorkbookPackage::addParts(zip* archive, const Changes& changes,
             continue;
         } else if (replaced != changes.replaced.end()) {
             addBytes(name, replaced->second);
-        } else if (rewritten != changes.rewritten.end() && archive_ == nullptr) {
-            const Rewrite& rewrite = rewritten->second;
-            held.push_back(memoryParts_[entries_[at]]);
-            addBytes(name, held.back().replace(rewrite.at, rewrite.length, rewrite.bytes));
         } else if (rewritten != changes.rewritten.end()) {
             const Rewrite& rewrite = rewritten->second;
             written(add(name,

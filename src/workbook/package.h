@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -70,7 +69,7 @@ private:
     std::size_t positionOf(const std::string& name) const;
     // Adds every part to archive, keeping in held the new bytes it reads when it is closed;
     // returns what failed, or "".
-    std::string addParts(zip* archive, const Changes& changes, std::list<std::string>& held) const;
+    std::string addParts(zip* archive, const Changes& changes) const;
 
     std::string path_;
     zip* archive_ = nullptr;
