@@ -6,7 +6,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="$(nproc)"
 echo "== Installing the Debian packages Vexlo needs (when any is missing)"
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" kicad-demos  # the demo projects: real designs to read
 "$root/scripts/build.sh" dev
 echo "== Running every test on a private session bus"
 export QT_QPA_PLATFORM=offscreen

@@ -4,6 +4,7 @@
 
 #include "common/error.h"
 #include "design/harvest.h"
+#include "designfile/filetool.h"
 #include "operations/operations.h"
 #include "report/designtable.h"
 
@@ -13,6 +14,7 @@ const char* const helpText = R"(Usage: vexlo-report MODE [OPTION...]
 
 Writes bills of materials of the design open in the running schematic tool, as the Vexlo
 window writes them, and prints the full path of each report written, one a line.
+With --design it reads the design from its file instead, with no tool and no bus.
 
 Modes (exactly one):
   --all                 every saved selection, in file order, each into its own report
@@ -37,6 +39,13 @@ Settings for this run (otherwise the settings file "vexlosettings.qzv" decides):
                         of three or more written R1-R4)
   --xlsx                name the workbook report ".xlsx" instead of ".xls"
 
+The design (otherwise the running schematic tool's open design):
+  --design FILE         a KiCad project (.kicad_pro) or root sheet (.kicad_sch) of KiCad 6.0
+                        to 10.0, KiCad's XML netlist (.xml) or a JSON design file; the reports
+                        and data files go in its project folder
+  --variant NAME        with --design: apply the KiCad variant NAME (its do-not-populate and
+                        exclude-from-BOM marks and its field values)
+
 Other options:
   --open                show each report with xdg-open
   --timings             after each report, print on standard error the seconds spent
@@ -50,7 +59,7 @@ Exit status:
   0  success
   1  a report failed; or the saved-selection file is missing or cannot be read (--all,
      --selection, --list); or no saved selection has the name given to --selection
-  2  usage error
+  2  usage error, or a design file given to --design that cannot be read or used
   3  the schematic tool cannot be reached: it is not running, or there is no D-Bus session bus
 )";
 
@@ -154,6 +163,16 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
             command.refdesOrder = parseRefdesOrder(value());
         } else if (option == "--xlsx") {
             command.xlsx = true;
+        } else if (option == "--design") {
+            command.design = value();
+            if (command.design.empty()) {
+                throw UsageError{"option --design needs a file name"};
+            }
+        } else if (option == "--variant") {
+            command.variant = value();
+            if (command.variant.empty()) {
+                throw UsageError{"option --variant needs a variant name"};
+            }
         } else if (option == "--open") {
             command.open = true;
         } else if (option == "--timings") {
@@ -170,6 +189,8 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
         throw UsageError{"option --compress needs --key NAME"};
     } else if (keyGiven && !command.compress) {
         throw UsageError{"option --key needs --compress"};
+    } else if (!command.variant.empty() && command.design.empty()) {
+        throw UsageError{"option --variant needs --design FILE"};
     }
     return command;
 }
@@ -305,6 +326,12 @@ void applyOverrides(const Command& command, options::Settings& settings) {
     }
 }
 
+// The tool played in process over the design file of --design.
+std::unique_ptr<design::SchematicTool> readDesign(const Command& command) {
+    return std::make_unique<designfile::DesignFileTool>(
+        designfile::readDesignFile(command.design, {command.variant}));
+}
+
 }  // namespace
 
 int runCommand(const Command& command, const design::ToolConnector& connect, std::ostream& out,
@@ -315,7 +342,10 @@ int runCommand(const Command& command, const design::ToolConnector& connect, std
     }
     std::unique_ptr<design::SchematicTool> tool;
     try {
-        tool = connect();
+        tool = command.design.empty() ? connect() : readDesign(command);
+    } catch (const designfile::DesignError& failure) {
+        err << "vexlo-report: " << failure.what() << '\n';
+        return exitUsage;
     } catch (const Error& failure) {
         err << "vexlo-report: "
             << (failure.number == errc::NoSessionBus ? operations::noSessionBusMessage

@@ -23,6 +23,8 @@ struct Command {
     std::optional<std::pair<std::string, std::string>> exclude;
     std::optional<int> refdesOrder;
     bool xlsx = false;
+    std::string design;    // --design: read this design file instead of asking the tool
+    std::string variant;   // --variant, with --design
     bool open = false;     // --open
     bool timings = false;  // --timings
 };

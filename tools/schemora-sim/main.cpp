@@ -26,12 +26,14 @@ constexpr int exitBusRefused = 1;
 constexpr int exitBadInput = 2;
 
 const char* const usage =
-    "Usage: schemora-sim [--root DIR] [DESIGN.json]\n"
+    "Usage: schemora-sim [--root DIR] [--variant NAME] [DESIGN]\n"
     "       schemora-sim --help | --version\n"
     "\n"
     "Plays the schematic tool Quillion.Application on the D-Bus session bus until SIGINT or\n"
-    "SIGTERM. It serves the design of DESIGN.json, or without one a built-in sample board whose\n"
-    "project folder sample-board/ it creates under DIR (default: the current folder).\n"
+    "SIGTERM. It serves DESIGN, or without one a built-in sample board whose project folder\n"
+    "sample-board/ it creates under DIR (default: the current folder). DESIGN is a KiCad\n"
+    "project (.kicad_pro) or root sheet (.kicad_sch) of KiCad 6.0 to 10.0, KiCad's XML\n"
+    "netlist, or a JSON design file. --variant applies a KiCad variant's marks and values.\n"
     "\n"
     "Exit status: 0 when stopped, 1 when there is no session bus or the name is already owned,\n"
     "2 for a bad command line or a design file that cannot be read or used.\n";
@@ -40,6 +42,7 @@ struct Options {
     QString root = QStringLiteral(".");
     bool rootGiven = false;
     std::optional<QString> designFile;
+    std::optional<QString> variant;
     bool help = false;
 };
 
@@ -57,6 +60,8 @@ std::optional<Options> parseArguments(const QStringList& arguments) {
         } else if (argument == QLatin1String("--root") && i + 1 < arguments.size()) {
             options.root = arguments.at(++i);
             options.rootGiven = true;
+        } else if (argument == QLatin1String("--variant") && i + 1 < arguments.size()) {
+            options.variant = arguments.at(++i);
         } else if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-")) {
             complain(QStringLiteral("unknown option \"%1\" (see --help)").arg(argument));
             return std::nullopt;
@@ -69,6 +74,10 @@ std::optional<Options> parseArguments(const QStringList& arguments) {
     }
     if (options.designFile && options.rootGiven) {
         complain(QStringLiteral("--root applies to the built-in sample board only"));
+        return std::nullopt;
+    }
+    if (options.variant && !options.designFile) {
+        complain(QStringLiteral("--variant needs a design file"));
         return std::nullopt;
     }
     return options;
@@ -106,10 +115,14 @@ QString readyLine(const vexlo::sim::Design& design) {
         design.document
             ? QStringLiteral("\"%1\"").arg(QString::fromStdString(design.document->name))
             : QStringLiteral("no document");
-    return QStringLiteral("schemora-sim: ready: %1 serving %2 (project %3, %4 components)")
+    const QString read = design.summary.empty()
+                             ? QString()
+                             : QStringLiteral("; ") + QString::fromStdString(design.summary);
+    return QStringLiteral("schemora-sim: ready: %1 serving %2 (project %3, %4 components%5)")
         .arg(QLatin1String(vexlo::design::dbus::serviceName), served,
              QString::fromStdString(design.project))
-        .arg(design.componentCount);
+        .arg(design.componentCount)
+        .arg(read);
 }
 
 // Takes the bus name and answers calls until a stop signal: the exit status.
@@ -178,8 +191,10 @@ int main(int argc, char* argv[]) {
 
     std::optional<vexlo::sim::Design> design;
     try {
-        design = options->designFile ? vexlo::sim::loadDesignFile(*options->designFile)
-                                     : vexlo::sim::loadSampleBoard(options->root);
+        design = options->designFile
+                     ? vexlo::sim::loadDesignFile(
+                           *options->designFile, options->variant.value_or(QString()).toStdString())
+                     : vexlo::sim::loadSampleBoard(options->root);
     } catch (const vexlo::sim::DesignError& error) {
         complain(QString::fromStdString(error.what()));
         return exitBadInput;

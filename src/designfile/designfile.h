@@ -1,0 +1,36 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "design/schematictool.h"
+#include "designfile/designerror.h"
+
+namespace vexlo::designfile {
+
+// The open document as the tool names it: the active view's document name and the document's
+// folder, ending with "/".
+struct Document {
+    std::string name;
+    std::string path;
+};
+
+// A design as the schematic tool has it open: the tool's three names and the flattened design.
+struct LoadedDesign {
+    std::string project;               // CurrentProject, ending with "/"
+    std::optional<Document> document;  // none: no active view and no active document
+    design::FlattenedDesign flattened;
+    // What was read, for the tool's ready line: "KiCad schematic 20211123, 3 sheets".
+    std::string summary;
+};
+
+struct ReadOptions {
+    std::string variant;  // a KiCad variant to apply; "" for the design as drawn
+};
+
+// Reads a design file of any format the program knows, told apart by its content: our JSON
+// design, a KiCad schematic or project, or KiCad's XML netlist. Throws DesignError naming the
+// file (and line and column where one applies) when it cannot be read or used.
+LoadedDesign readDesignFile(const std::string& path, const ReadOptions& options = {});
+
+}  // namespace vexlo::designfile

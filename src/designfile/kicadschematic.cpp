@@ -1,0 +1,711 @@
+#include "designfile/kicadschematic.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+
+#include "designfile/kicadpart.h"
+#include "designfile/sexpr.h"
+
+namespace vexlo::designfile {
+
+namespace {
+
+using design::Attribute;
+using Item = SexprReader::Item;
+using Kind = SexprReader::Kind;
+
+// Files before this version wrote "~" for an empty field value.
+constexpr long tildeIsTextFrom = 20250318;
+// Files before this version wrote a variant's BOM flag as "excluded from the BOM".
+constexpr long variantBomSenseFrom = 20260306;
+
+// A variant's marks on one instance of a symbol or a sheet.
+struct VariantMarks {
+    std::string name;
+    std::optional<bool> dnp;
+    std::optional<bool> inBom;  // as written; its sense depends on the file version
+    std::vector<Attribute> fields;
+};
+
+// One use of a symbol or a sheet: the sheet path it is placed under, and what that use gives.
+struct InstancePath {
+    std::string path;
+    std::string reference;
+    std::optional<std::string> value;  // 6.0 symbol_instances only
+    std::optional<std::string> footprint;
+    std::vector<VariantMarks> variants;
+};
+
+struct Field {
+    std::string name;
+    std::string value;
+    int id = -1;
+};
+
+struct PlacedSymbol {
+    std::size_t offset = 0;
+    std::string libId;
+    std::string libName;
+    std::string uuid;
+    bool inBom = true;
+    bool dnp = false;
+    std::vector<Field> fields;
+    std::vector<InstancePath> instances;
+};
+
+struct SheetUse {
+    std::size_t offset = 0;
+    std::string uuid;
+    std::string name;
+    std::string file;
+    bool inBom = true;
+    bool dnp = false;
+    std::vector<InstancePath> instances;
+};
+
+struct SheetFile {
+    std::string path;
+    std::string text;
+    long version = 0;
+    std::string uuid;
+    std::unordered_map<std::string, std::vector<Attribute>> libSymbols;
+    std::vector<PlacedSymbol> symbols;
+    std::vector<SheetUse> sheets;
+    std::unordered_map<std::string, InstancePath> symbolInstances;  // 6.0 roots, by full path
+};
+
+bool equalsIgnoringCase(std::string_view left, std::string_view right) noexcept {
+    return std::equal(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        return lower(a) == lower(b);
+    });
+}
+
+// The name KiCad gives a mandatory field, matched in any letter case; the name as written for
+// any other field.
+std::string fieldName(std::string name) {
+    static const char* const mandatory[] = {"Reference", "Value", "Footprint", "Datasheet",
+                                            "Description"};
+    for (const char* canonical : mandatory) {
+        if (equalsIgnoringCase(name, canonical)) {
+            return canonical;
+        }
+    }
+    return name;
+}
+
+// The parser of one schematic file.
+class SheetParser {
+public:
+    SheetParser(SheetFile& file) : file_(file), reader_(file.text, file.path) {}
+
+    void parse() {
+        const Item top = reader_.top();
+        if (top.raw != "kicad_sch") {
+            reader_.failAt(top.offset, "not a KiCad schematic: it starts with \"(" +
+                                           std::string(top.raw) + "\", not \"(kicad_sch\"");
+        }
+        Item item;
+        while (reader_.next(item)) {
+            if (item.kind != Kind::List) {
+                continue;
+            }
+            if (item.raw == "version") {
+                version(item);
+            } else if (file_.version == 0) {
+                reader_.failAt(item.offset, "the schematic gives no version before its content");
+            } else if (item.raw == "uuid") {
+                file_.uuid = reader_.nextValue("a uuid");
+                reader_.skip();
+            } else if (item.raw == "lib_symbols") {
+                libSymbols();
+            } else if (item.raw == "symbol") {
+                file_.symbols.push_back(placedSymbol(item.offset));
+            } else if (item.raw == "sheet") {
+                file_.sheets.push_back(sheet(item.offset));
+            } else if (item.raw == "symbol_instances") {
+                symbolInstances();
+            } else {
+                reader_.skip();
+            }
+        }
+        if (file_.version == 0) {
+            reader_.failAt(top.offset, "the schematic gives no version");
+        }
+    }
+
+private:
+    void version(const Item& item) {
+        const std::string text = reader_.nextValue("a version number");
+        char* end = nullptr;
+        const long number = std::strtol(text.c_str(), &end, 10);
+        if (text.empty() || *end != '\0' || number <= 0) {
+            reader_.failAt(item.offset, "the version " + inQuotes(text) + " is not a number");
+        }
+        if (number > newestSchematicVersion) {
+            fail(file_.path, "KiCad schematic version " + text +
+                                 " is newer than this program reads (up to " +
+                                 std::to_string(newestSchematicVersion) +
+                                 ", KiCad 10.0): save the design with KiCad 10.0, or update "
+                                 "Vexlo");
+        }
+        file_.version = number;
+        reader_.skip();
+    }
+
+    // (flag yes|no), or a bare (flag) for yes.
+    bool yesNo() {
+        Item item;
+        bool value = true;
+        if (reader_.next(item)) {
+            value = item.kind == Kind::List || reader_.value(item) != "no";
+            reader_.skip();
+        }
+        return value;
+    }
+
+    std::string fieldValue(std::string value) const {
+        if (file_.version < tildeIsTextFrom && value == "~") {
+            value.clear();
+        }
+        return value;
+    }
+
+    // (property [private] "name" "value" (id N) ...)
+    Field property() {
+        Field field;
+        Item item;
+        std::size_t texts = 0;
+        while (reader_.next(item)) {
+            if (item.kind == Kind::List) {
+                if (item.raw == "id") {
+                    field.id = std::atoi(reader_.nextValue("a field id").c_str());
+                }
+                reader_.skip();
+            } else if (item.kind == Kind::String || texts > 0 || item.raw != "private") {
+                (texts++ == 0 ? field.name : field.value) = reader_.value(item);
+            }
+        }
+        field.value = fieldValue(std::move(field.value));
+        return field;
+    }
+
+    void libSymbols() {
+        Item item;
+        while (reader_.next(item)) {
+            if (item.kind != Kind::List) {
+                continue;
+            }
+            if (item.raw != "symbol") {
+                reader_.skip();
+                continue;
+            }
+            std::string name = reader_.nextValue("a library symbol's name");
+            std::vector<Attribute> fields;
+            std::string description, keywords;
+            Item part;
+            while (reader_.next(part)) {
+                if (part.kind == Kind::List && part.raw == "property") {
+                    Field field = property();
+                    if (field.name == "ki_description") {
+                        description = std::move(field.value);
+                    } else if (field.name == "ki_keywords") {
+                        keywords = std::move(field.value);
+                    } else if (!field.name.starts_with("ki_")) {
+                        fields.push_back(
+                            {fieldName(std::move(field.name)), std::move(field.value)});
+                    }
+                } else if (part.kind == Kind::List) {
+                    reader_.skip();
+                }
+            }
+            if (!description.empty()) {
+                fields.push_back({"Description", std::move(description)});
+            }
+            if (!keywords.empty()) {
+                fields.push_back({"Keywords", std::move(keywords)});
+            }
+            file_.libSymbols.emplace(std::move(name), std::move(fields));
+        }
+    }
+
+    // (variant (name "V") (dnp yes) (in_bom no) (field (name "F") (value "x")) ...)
+    VariantMarks variant() {
+        VariantMarks marks;
+        Item item;
+        while (reader_.next(item)) {
+            if (item.kind != Kind::List) {
+                continue;
+            }
+            if (item.raw == "name") {
+                marks.name = reader_.nextValue("a variant name");
+                reader_.skip();
+            } else if (item.raw == "dnp") {
+                marks.dnp = yesNo();
+            } else if (item.raw == "in_bom") {
+                marks.inBom = yesNo();
+            } else if (item.raw == "field") {
+                Attribute field;
+                Item part;
+                while (reader_.next(part)) {
+                    if (part.kind == Kind::List && (part.raw == "name" || part.raw == "value")) {
+                        (part.raw == "name" ? field.Name : field.Value) =
+                            reader_.nextValue("a variant field's name or value");
+                    }
+                    if (part.kind == Kind::List) {
+                        reader_.skip();
+                    }
+                }
+                marks.fields.push_back({fieldName(std::move(field.Name)), std::move(field.Value)});
+            } else {
+                reader_.skip();
+            }
+        }
+        return marks;
+    }
+
+    // (path "/..." (reference "R1") (unit 1) (value ...) (footprint ...) (variant ...) ...)
+    InstancePath instancePath() {
+        InstancePath instance;
+        instance.path = reader_.nextValue("an instance path");
+        Item item;
+        while (reader_.next(item)) {
+            if (item.kind != Kind::List) {
+                continue;
+            }
+            if (item.raw == "reference") {
+                instance.reference = reader_.nextValue("a designator");
+                reader_.skip();
+            } else if (item.raw == "value") {
+                instance.value = fieldValue(reader_.nextValue("a value"));
+                reader_.skip();
+            } else if (item.raw == "footprint") {
+                instance.footprint = fieldValue(reader_.nextValue("a footprint"));
+                reader_.skip();
+            } else if (item.raw == "variant") {
+                instance.variants.push_back(variant());
+            } else {
+                reader_.skip();
+            }
+        }
+        return instance;
+    }
+
+    // (instances (project "name" (path ...) ...) ...)
+    std::vector<InstancePath> instances() {
+        std::vector<InstancePath> paths;
+        Item project;
+        while (reader_.next(project)) {
+            if (project.kind != Kind::List) {
+                continue;
+            }
+            if (project.raw != "project") {
+                reader_.skip();
+                continue;
+            }
+            Item item;
+            while (reader_.next(item)) {
+                if (item.kind == Kind::List && item.raw == "path") {
+                    paths.push_back(instancePath());
+                } else if (item.kind == Kind::List) {
+                    reader_.skip();
+                }
+            }
+        }
+        return paths;
+    }
+
+    PlacedSymbol placedSymbol(std::size_t offset) {
+        PlacedSymbol symbol;
+        symbol.offset = offset;
+        Item item;
+        while (reader_.next(item)) {
+            if (item.kind != Kind::List) {
+                continue;
+            }
+            if (item.raw == "lib_id" || item.raw == "lib_name" || item.raw == "uuid") {
+                std::string value = reader_.nextValue("a name");
+                (item.raw == "lib_id"     ? symbol.libId
+                 : item.raw == "lib_name" ? symbol.libName
+                                          : symbol.uuid) = std::move(value);
+                reader_.skip();
+            } else if (item.raw == "in_bom") {
+                symbol.inBom = yesNo();
+            } else if (item.raw == "dnp") {
+                symbol.dnp = yesNo();
+            } else if (item.raw == "property") {
+                symbol.fields.push_back(property());
+            } else if (item.raw == "instances") {
+                symbol.instances = instances();
+            } else {
+                reader_.skip();
+            }
+        }
+        return symbol;
+    }
+
+    SheetUse sheet(std::size_t offset) {
+        SheetUse sheet;
+        sheet.offset = offset;
+        Item item;
+        while (reader_.next(item)) {
+            if (item.kind != Kind::List) {
+                continue;
+            }
+            if (item.raw == "uuid") {
+                sheet.uuid = reader_.nextValue("a uuid");
+                reader_.skip();
+            } else if (item.raw == "in_bom") {
+                sheet.inBom = yesNo();
+            } else if (item.raw == "dnp") {
+                sheet.dnp = yesNo();
+            } else if (item.raw == "property") {
+                sheetProperty(sheet, property());
+            } else if (item.raw == "instances") {
+                sheet.instances = instances();
+            } else {
+                reader_.skip();
+            }
+        }
+        return sheet;
+    }
+
+    // The sheet's name and file: by their ids where the file gives them (6.0 files name these
+    // fields in the user's language), else by their names.
+    static void sheetProperty(SheetUse& sheet, Field field) {
+        const bool isName =
+            field.id >= 0 ? field.id == 0 : field.name == "Sheetname" || field.name == "Sheet name";
+        const bool isFile =
+            field.id >= 0 ? field.id == 1 : field.name == "Sheetfile" || field.name == "Sheet file";
+        if (isName) {
+            sheet.name = std::move(field.value);
+        } else if (isFile) {
+            sheet.file = std::move(field.value);
+        }
+    }
+
+    void symbolInstances() {
+        Item item;
+        while (reader_.next(item)) {
+            if (item.kind == Kind::List && item.raw == "path") {
+                InstancePath instance = instancePath();
+                std::string path = instance.path;
+                file_.symbolInstances.emplace(std::move(path), std::move(instance));
+            } else if (item.kind == Kind::List) {
+                reader_.skip();
+            }
+        }
+    }
+
+    SheetFile& file_;
+    SexprReader reader_;
+};
+
+// One sheet instance being walked.
+struct Frame {
+    const SheetFile* file = nullptr;
+    std::string path;       // the instance path, root uuid first: "/<root>/<sheet>"
+    std::string path6;      // the same without the root: how 6.0 roots key their symbols
+    std::string sheetpath;  // "/", "/Power/"
+    bool dnp = false;
+    bool excluded = false;
+};
+
+// The walk over a whole hierarchy.
+class Flattener {
+public:
+    Flattener(const ReadOptions& options) : options_(options) {}
+
+    void walkTopLevel(const TopLevelSheet& top) {
+        const SheetFile& file = load(top.file, nullptr, 0, "");
+        root_ = &file;
+        Frame frame;
+        frame.file = &file;
+        frame.path = "/" + (top.uuid.empty() ? file.uuid : top.uuid);
+        frame.sheetpath = "/";
+        ancestors_.assign(1, canonical(top.file));
+        walk(frame);
+    }
+
+    void checkVariant(const KicadProject& project, const std::string& path) const {
+        if (options_.variant.empty()) {
+            return;
+        }
+        // The project lists its variants; the sheets may hold marks of more.
+        std::vector<std::string> known = project.variants;
+        for (const std::string& name : seen_) {
+            if (std::find(known.begin(), known.end(), name) == known.end()) {
+                known.push_back(name);
+            }
+        }
+        if (std::find(known.begin(), known.end(), options_.variant) != known.end()) {
+            return;
+        }
+        std::string names;
+        for (const std::string& name : known) {
+            names += (names.empty() ? "" : ", ") + inQuotes(name);
+        }
+        fail(path, "no variant named " + inQuotes(options_.variant) +
+                       (known.empty() ? ": the design has no variants"
+                                      : ": the design has the variants " + names));
+    }
+
+    design::FlattenedDesign design;
+    UnannotatedParts unannotated;
+    std::size_t sheetCount = 0;
+    long newestVersion = 0;
+    std::size_t filesRead() const noexcept { return files_.size(); }
+
+private:
+    static std::string canonical(const std::string& path) {
+        std::error_code ignored;
+        const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ignored);
+        return resolved.empty() ? path : resolved.string();
+    }
+
+    const SheetFile& load(const std::string& path, const Frame* parent, std::size_t offset,
+                          const std::string& sheetName) {
+        const std::string key = canonical(path);
+        auto found = files_.find(key);
+        if (found != files_.end()) {
+            return *found->second;
+        }
+        auto file = std::make_unique<SheetFile>();
+        file->path = path;
+        try {
+            file->text = readFileBytes(path);
+        } catch (const DesignError& error) {
+            if (parent == nullptr) {
+                throw;
+            }
+            failAt(parent->file->path, parent->file->text, offset,
+                   "the sheet " + inQuotes(sheetName) + " refers to " + inQuotes(path) +
+                       ", which cannot be read: " + readFailureOf(error));
+        }
+        SheetParser(*file).parse();
+        newestVersion = std::max(newestVersion, file->version);
+        noteVariants(*file);
+        return *files_.emplace(key, std::move(file)).first->second;
+    }
+
+    // Why readFileBytes could not read the file: what it said after the path.
+    static std::string readFailureOf(const DesignError& error) {
+        const std::string text = error.what();
+        const std::size_t colon = text.find("\": ");
+        return colon == std::string::npos ? text : text.substr(colon + 3);
+    }
+
+    void noteVariants(const SheetFile& file) {
+        const auto note = [this](const std::vector<InstancePath>& instances) {
+            for (const InstancePath& instance : instances) {
+                for (const VariantMarks& marks : instance.variants) {
+                    if (std::find(seen_.begin(), seen_.end(), marks.name) == seen_.end()) {
+                        seen_.push_back(marks.name);
+                    }
+                }
+            }
+        };
+        for (const PlacedSymbol& symbol : file.symbols) {
+            note(symbol.instances);
+        }
+        for (const SheetUse& sheet : file.sheets) {
+            note(sheet.instances);
+        }
+    }
+
+    const VariantMarks* chosenVariant(const InstancePath* instance) const {
+        if (instance == nullptr || options_.variant.empty()) {
+            return nullptr;
+        }
+        for (const VariantMarks& marks : instance->variants) {
+            if (marks.name == options_.variant) {
+                return &marks;
+            }
+        }
+        return nullptr;
+    }
+
+    // Whether the variant leaves the part out of the BOM.
+    static bool variantExcludes(const VariantMarks* marks, long version) {
+        if (marks == nullptr || !marks->inBom) {
+            return false;
+        }
+        return version < variantBomSenseFrom ? *marks->inBom : !*marks->inBom;
+    }
+
+    static const InstancePath* instanceAt(const std::vector<InstancePath>& instances,
+                                          const std::string& path) {
+        for (const InstancePath& instance : instances) {
+            if (instance.path == path) {
+                return &instance;
+            }
+        }
+        return nullptr;
+    }
+
+    void walk(const Frame& frame) {
+        ++sheetCount;
+        for (const PlacedSymbol& symbol : frame.file->symbols) {
+            place(frame, symbol);
+        }
+        for (const SheetUse& sheet : frame.file->sheets) {
+            descend(frame, sheet);
+        }
+    }
+
+    void descend(const Frame& frame, const SheetUse& sheet) {
+        const SheetFile& parent = *frame.file;
+        if (sheet.file.empty()) {
+            failAt(parent.path, parent.text, sheet.offset,
+                   "the sheet " + inQuotes(sheet.name) + " names no file");
+        }
+        const std::filesystem::path named(sheet.file);
+        const std::string path = named.is_absolute()
+                                     ? sheet.file
+                                     : (std::filesystem::path(parent.path).parent_path() / named)
+                                           .lexically_normal()
+                                           .string();
+        const std::string key = canonical(path);
+        if (std::find(ancestors_.begin(), ancestors_.end(), key) != ancestors_.end()) {
+            failAt(parent.path, parent.text, sheet.offset,
+                   "the sheet " + inQuotes(sheet.name) + " (" + inQuotes(sheet.file) +
+                       ") contains itself: KiCad refuses such a hierarchy too");
+        }
+        Frame child;
+        child.file = &load(path, &frame, sheet.offset, sheet.name);
+        child.path = frame.path + "/" + sheet.uuid;
+        child.path6 = frame.path6 + "/" + sheet.uuid;
+        child.sheetpath = frame.sheetpath + sheet.name + "/";
+        const VariantMarks* marks = chosenVariant(instanceAt(sheet.instances, frame.path));
+        child.dnp = frame.dnp || sheet.dnp || (marks != nullptr && marks->dnp.value_or(false));
+        child.excluded = frame.excluded || !sheet.inBom || variantExcludes(marks, parent.version);
+        ancestors_.push_back(key);
+        walk(child);
+        ancestors_.pop_back();
+    }
+
+    // The instance of the symbol for this sheet path: its own instance list (7.0 and later),
+    // else the root's symbol_instances (6.0).
+    const InstancePath* instanceOf(const Frame& frame, const PlacedSymbol& symbol) const {
+        if (const InstancePath* own = instanceAt(symbol.instances, frame.path)) {
+            return own;
+        }
+        const auto found = root_->symbolInstances.find(frame.path6 + "/" + symbol.uuid);
+        return found == root_->symbolInstances.end() ? nullptr : &found->second;
+    }
+
+    void place(const Frame& frame, const PlacedSymbol& symbol) {
+        const SheetFile& file = *frame.file;
+        const InstancePath* instance = instanceOf(frame, symbol);
+        if (instance == nullptr) {
+            const auto reference =
+                std::find_if(symbol.fields.begin(), symbol.fields.end(),
+                             [](const Field& f) { return fieldName(f.name) == "Reference"; });
+            if (reference != symbol.fields.end() && isPowerOrFlag(reference->value)) {
+                return;
+            }
+            failAt(file.path, file.text, symbol.offset,
+                   "the symbol " + inQuotes(symbol.libId) + " on the sheet " +
+                       inQuotes(frame.sheetpath) +
+                       " has no designator for this project (no "
+                       "instance path " +
+                       inQuotes(frame.path) + "): open the project in KiCad and annotate it");
+        }
+        const VariantMarks* marks = chosenVariant(instance);
+        if (isPowerOrFlag(instance->reference) || !symbol.inBom || frame.excluded ||
+            variantExcludes(marks, file.version)) {
+            return;
+        }
+        if (isUnannotated(instance->reference)) {
+            unannotated.note(instance->reference);
+            return;
+        }
+        KicadPart part;
+        part.refdes = instance->reference;
+        part.dnp = symbol.dnp || frame.dnp || (marks != nullptr && marks->dnp.value_or(false));
+        part.sheetpath = frame.sheetpath;
+        const auto libSymbol =
+            file.libSymbols.find(symbol.libName.empty() ? symbol.libId : symbol.libName);
+        part.symbol = libSymbol == file.libSymbols.end() ? nullptr : &libSymbol->second;
+        part.fields = fieldsOf(symbol, *instance, marks, part.symbol);
+        addKicadPart(design, part);
+    }
+
+    static std::vector<Attribute> fieldsOf(const PlacedSymbol& symbol, const InstancePath& instance,
+                                           const VariantMarks* marks,
+                                           const std::vector<Attribute>* libFields) {
+        std::vector<Attribute> fields;
+        fields.reserve(symbol.fields.size() + 1);
+        for (const Field& field : symbol.fields) {
+            fields.push_back({fieldName(field.name), field.value});
+            std::string& value = fields.back().Value;
+            const std::string& name = fields.back().Name;
+            if (name == "Reference") {
+                value = instance.reference;
+            } else if (name == "Value" && instance.value) {
+                value = *instance.value;
+            } else if (name == "Footprint" && instance.footprint) {
+                value = *instance.footprint;
+            } else if (name == "Description" && value.empty() && libFields != nullptr) {
+                value = libraryDescription(*libFields);
+            }
+        }
+        if (marks != nullptr) {
+            for (const Attribute& changed : marks->fields) {
+                const auto at = std::find_if(fields.begin(), fields.end(), [&](const Attribute& f) {
+                    return f.Name == changed.Name;
+                });
+                if (at == fields.end()) {
+                    fields.push_back(changed);
+                } else {
+                    at->Value = changed.Value;
+                }
+            }
+        }
+        return fields;
+    }
+
+    static std::string libraryDescription(const std::vector<Attribute>& libFields) {
+        for (const Attribute& field : libFields) {
+            if (field.Name == "Description") {
+                return field.Value;
+            }
+        }
+        return {};
+    }
+
+    const ReadOptions& options_;
+    std::map<std::string, std::unique_ptr<SheetFile>> files_;
+    std::vector<std::string> ancestors_;
+    std::vector<std::string> seen_;
+    const SheetFile* root_ = nullptr;
+};
+
+}  // namespace
+
+LoadedDesign readKicadSchematic(const KicadProject& project, const std::string& folder,
+                                const std::string& designName, const ReadOptions& options) {
+    Flattener flattener(options);
+    for (const TopLevelSheet& sheet : project.sheets) {
+        flattener.walkTopLevel(sheet);
+    }
+    const std::string& rootPath = project.sheets.front().file;
+    flattener.checkVariant(project, rootPath);
+    flattener.unannotated.refuse(rootPath);
+
+    LoadedDesign loaded;
+    loaded.project = folder;
+    loaded.document = Document{designName + ".1", folder + "././"};
+    loaded.flattened = std::move(flattener.design);
+    loaded.summary = "KiCad schematic " + std::to_string(flattener.newestVersion) + ", " +
+                     std::to_string(flattener.sheetCount) +
+                     (flattener.sheetCount == 1 ? " sheet" : " sheets") +
+                     (options.variant.empty() ? "" : ", variant " + inQuotes(options.variant));
+    return loaded;
+}
+
+}  // namespace vexlo::designfile

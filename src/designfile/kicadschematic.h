@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "designfile/designfile.h"
+
+namespace vexlo::designfile {
+
+// The newest schematic file version read: what KiCad 10.0 writes.
+constexpr long newestSchematicVersion = 20260306;
+
+// A top-level sheet of a project: its file, and the uuid its instance paths start with.
+struct TopLevelSheet {
+    std::string file;  // absolute
+    std::string uuid;  // "" for the root file's own
+    std::string name;
+};
+
+// What a KiCad project file says about its schematic.
+struct KicadProject {
+    std::vector<TopLevelSheet> sheets;
+    std::vector<std::string> variants;
+};
+
+// Flattens the hierarchy below the top-level sheets as KiCad's BOM does: one component per
+// placed unit per sheet instance, each sheet's symbols in file order and then its sub-sheets,
+// depth first. folder is the project folder the reports go to; designName names them.
+LoadedDesign readKicadSchematic(const KicadProject& project, const std::string& folder,
+                                const std::string& designName, const ReadOptions& options);
+
+}  // namespace vexlo::designfile

@@ -1,0 +1,82 @@
+// The design reader on the golden cases of *.case: each reads a design of data/ and gives its
+// dump, or its exact error.
+#include <gtest/gtest.h>
+
+#include "designfile/designfile.h"
+#include "golden.h"
+
+namespace vexlo::designfile {
+namespace {
+
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string pairs(const design::AttributeCollection& collection, const char* first,
+                  const char* between) {
+    std::string out;
+    for (const design::AttributeView& attribute : collection) {
+        out += (out.empty() ? first : between) + escaped(attribute.Name) + "=" +
+               escaped(attribute.Value);
+    }
+    return out;
+}
+
+// The design as the cases write it: the tool's names, what was read, a line a component.
+std::string dump(const LoadedDesign& design) {
+    std::string out = "project " + design.project + "\n";
+    out += design.document ? "document " + design.document->name + " " + design.document->path
+                           : std::string("document none");
+    out += "\nsummary " + design.summary + "\n";
+    for (const design::Component& component : design.flattened.components) {
+        out += escaped(component.Refdes) + pairs(component.Attributes, " | ", " | ") + " ||" +
+               pairs(component.Symbol.Attributes, " ", " | ") + "\n";
+    }
+    return out;
+}
+
+void runCases(const std::string& file) {
+    const std::string data = test::sourceDir() + "/tests/designfile/data";
+    for (const test::GoldenCase& c : test::loadCases("tests/designfile/" + file)) {
+        SCOPED_TRACE(file + ": " + test::key(c, "name"));
+        std::string out, err;
+        try {
+            out = dump(
+                readDesignFile(data + "/" + test::key(c, "design"), {test::key(c, "variant")}));
+        } catch (const DesignError& error) {
+            err = std::string(error.what()) + "\n";
+        }
+        test::expectOutput(c, "out", out, data);
+        test::expectOutput(c, "err", err, data);
+    }
+}
+
+TEST(DesignFile, SchematicCases) {
+    runCases("schematic.case");
+}
+
+TEST(DesignFile, NetlistCases) {
+    runCases("netlist.case");
+}
+
+}  // namespace
+}  // namespace vexlo::designfile
