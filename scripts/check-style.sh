@@ -30,5 +30,11 @@ core=$(git ls-files -co --exclude-standard -- src/common src/report src/saved sr
 if [ -n "$core" ] && grep -nE '#include *<Q' $core | head -5 | grep .; then
     echo "Qt headers in the core (above): the core must build without Qt"; status=1
 fi
+# The design reader uses Qt Core for JSON only: no widgets, no bus.
+readers=$(git ls-files -co --exclude-standard -- src/designfile | grep -E '\.(h|cpp)$')
+if [ -n "$readers" ] && grep -nE '#include *<Q' $readers | grep -vE '<Q(ByteArray|String|Json[A-Za-z]*)>' |
+    head -5 | grep .; then
+    echo "Qt headers beyond Qt Core's JSON in the design reader (above)"; status=1
+fi
 [ $status -eq 0 ] && echo "style check passed"
 exit $status

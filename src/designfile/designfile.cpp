@@ -51,8 +51,8 @@ std::string sexprHead(std::string_view bytes) {
                                            : std::string(bytes.substr(start, end - start));
 }
 
-LoadedDesign readKicad(const KicadProject& project, const std::filesystem::path& file,
-                       const ReadOptions& options) {
+LoadedDesign readKicad(const KicadProject& project, const std::string& path,
+                       const std::filesystem::path& file, const ReadOptions& options) {
     const std::string folder = file.parent_path().string() + "/";
     std::error_code missing;
     if (!std::filesystem::exists(project.sheets.front().file, missing) &&
@@ -64,7 +64,7 @@ LoadedDesign readKicad(const KicadProject& project, const std::filesystem::path&
         empty.summary = "KiCad project without a schematic";
         return empty;
     }
-    return readKicadSchematic(project, folder, file.stem().string(), options);
+    return readKicadSchematic(project, folder, file.stem().string(), path, options);
 }
 
 }  // namespace
@@ -84,7 +84,7 @@ LoadedDesign readDesignFile(const std::string& path, const ReadOptions& options)
     switch (format) {
         case Format::Json:
             if (file.extension() == ".kicad_pro" || isKicadProject(bytes)) {
-                return readKicad(readKicadProject(file.string(), bytes), file, options);
+                return readKicad(readKicadProject(file.string(), bytes), path, file, options);
             }
             refuseVariant(path, options);
             try {
@@ -98,7 +98,7 @@ LoadedDesign readDesignFile(const std::string& path, const ReadOptions& options)
                 fail(path, "not a design file this program reads: it starts with " +
                                inQuotes("(" + head) + "; " + formatsRead);
             }
-            return readKicad(projectOfSheet(file.string()), file, options);
+            return readKicad(projectOfSheet(file.string()), path, file, options);
         case Format::Xml:
             return readKicadNetlist(path, bytes, options);
         case Format::Unknown:

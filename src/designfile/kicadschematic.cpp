@@ -688,14 +688,14 @@ private:
 }  // namespace
 
 LoadedDesign readKicadSchematic(const KicadProject& project, const std::string& folder,
-                                const std::string& designName, const ReadOptions& options) {
+                                const std::string& designName, const std::string& path,
+                                const ReadOptions& options) {
     Flattener flattener(options);
     for (const TopLevelSheet& sheet : project.sheets) {
         flattener.walkTopLevel(sheet);
     }
-    const std::string& rootPath = project.sheets.front().file;
-    flattener.checkVariant(project, rootPath);
-    flattener.unannotated.refuse(rootPath);
+    flattener.checkVariant(project, path);
+    flattener.unannotated.refuse(path);
 
     LoadedDesign loaded;
     loaded.project = folder;

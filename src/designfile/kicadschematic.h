@@ -25,8 +25,10 @@ struct KicadProject {
 
 // Flattens the hierarchy below the top-level sheets as KiCad's BOM does: one component per
 // placed unit per sheet instance, each sheet's symbols in file order and then its sub-sheets,
-// depth first. folder is the project folder the reports go to; designName names them.
+// depth first. folder is the project folder the reports go to; designName names them; path is
+// the design file as given, which messages about the whole design name.
 LoadedDesign readKicadSchematic(const KicadProject& project, const std::string& folder,
-                                const std::string& designName, const ReadOptions& options);
+                                const std::string& designName, const std::string& path,
+                                const ReadOptions& options);
 
 }  // namespace vexlo::designfile
