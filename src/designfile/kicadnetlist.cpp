@@ -51,22 +51,22 @@ std::string readableVersion(pugi::xml_node root, const std::string& path) {
         fail(path, "not a KiCad XML netlist: the root element is <" + rootName + ">, not <export>");
     }
     const std::string version = root.attribute("version").value();
-    // designfile::quoted, qualified: std::quoted would be found by its std::string argument.
     if (version == "D" || version == "E") {
         return version;
     }
     if (version.size() == 1 && version[0] > 'E' && version[0] <= 'Z') {
-        fail(path, "KiCad netlist version " + designfile::inQuotes(version) +
+        fail(path, "KiCad netlist version " + inQuotes(version) +
                        " is newer than this program reads (up to \"E\")");
     }
-    fail(path, "KiCad netlist version " + designfile::inQuotes(version) +
+    fail(path, "KiCad netlist version " + inQuotes(version) +
                    " is not one this program reads (\"D\" or \"E\")");
 }
 
-bool equalIgnoringCase(std::string_view left, std::string_view right) noexcept {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    return std::equal(left.begin(), left.end(), right.begin(), right.end(),
-                      [&lower](char l, char r) { return lower(l) == lower(r); });
+// True when name is the field's name in any case. The field names are ASCII letters only, and
+// for a letter, setting bit 0x20 gives its lower case; no other byte gives a letter's.
+bool namesField(std::string_view name, std::string_view fieldName) noexcept {
+    return std::equal(name.begin(), name.end(), fieldName.begin(), fieldName.end(),
+                      [](char c, char letter) { return (c | 0x20) == (letter | 0x20); });
 }
 
 std::vector<Attribute> symbolAttributes(pugi::xml_node libpart) {
@@ -141,7 +141,7 @@ std::vector<Attribute> partFields(pugi::xml_node comp) {
         const std::string_view name = field.attribute("name").value();
         const bool repeated =
             std::any_of(fields.begin(), fields.begin() + ownEnd,
-                        [name](const Attribute& own) { return equalIgnoringCase(own.Name, name); });
+                        [name](const Attribute& own) { return namesField(name, own.Name); });
         if (!repeated) {
             fields.push_back({std::string(name), field.child_value()});
         }
@@ -152,6 +152,16 @@ std::vector<Attribute> partFields(pugi::xml_node comp) {
 std::string sheetpathOf(pugi::xml_node comp) {
     const pugi::xml_attribute names = comp.child("sheetpath").attribute("names");
     return names ? names.value() : "/";
+}
+
+KicadPart partOf(pugi::xml_node comp, std::string_view ref, const LibraryParts& parts) {
+    KicadPart part;
+    part.refdes = ref;
+    part.fields = partFields(comp);
+    part.dnp = hasProperty(comp, "dnp");
+    part.sheetpath = sheetpathOf(comp);
+    part.symbol = symbolOf(comp, parts);
+    return part;
 }
 
 // Adds the components a BOM lists, and gives how many.
@@ -166,15 +176,9 @@ std::size_t addComponents(design::FlattenedDesign& design, pugi::xml_node root,
         }
         if (isUnannotated(ref)) {
             unannotated.note(std::string(ref));
-            continue;
+        } else {
+            addKicadPart(design, partOf(comp, ref, parts));
         }
-        KicadPart part;
-        part.refdes = ref;
-        part.fields = partFields(comp);
-        part.dnp = hasProperty(comp, "dnp");
-        part.sheetpath = sheetpathOf(comp);
-        part.symbol = symbolOf(comp, parts);
-        addKicadPart(design, part);
     }
     unannotated.refuse(path);
     return design.components.size();
@@ -195,8 +199,8 @@ LoadedDesign readKicadNetlist(const std::string& path, std::string_view bytes,
     const pugi::xml_node root = document.document_element();
     const std::string version = readableVersion(root, path);
     if (!options.variant.empty()) {
-        fail(path, "no variant named " + designfile::inQuotes(options.variant) +
-                       ": the design has no variants");
+        fail(path,
+             "no variant named " + inQuotes(options.variant) + ": the design has no variants");
     }
 
     LoadedDesign loaded;
