@@ -12,7 +12,8 @@ shift || true
 build="${VEXLO_FUZZ_BUILD:-$root/build-fuzz}"
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(flatstream selectionfile settingsfile csvfields number workbooksheet sharedstrings)
+    targets=(flatstream selectionfile settingsfile csvfields number workbooksheet sharedstrings
+             kicadschematic sexpr)
 fi
 
 "$root/scripts/install-deps.sh"
