@@ -56,4 +56,17 @@ std::optional<std::string> withoutLastCharacters(std::string_view text, std::siz
     return std::string(text.substr(0, starts[starts.size() - count]));
 }
 
+int hexDigitValue(char c) noexcept {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
 }  // namespace vexlo

@@ -15,4 +15,7 @@ std::size_t characterCount(std::string_view text) noexcept;
 // The text less its last count characters; nothing when it has fewer.
 std::optional<std::string> withoutLastCharacters(std::string_view text, std::size_t count);
 
+// The value of a hexadecimal digit in either letter case; -1 for any other character.
+int hexDigitValue(char c) noexcept;
+
 }  // namespace vexlo

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/characters.h"
 #include "designfile/designerror.h"
 
 namespace vexlo::designfile {
@@ -14,19 +15,6 @@ bool isBlank(char c) noexcept {
 
 bool endsAtom(char c) noexcept {
     return isBlank(c) || c == '(' || c == ')' || c == '"';
-}
-
-int hexDigit(char c) noexcept {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 // The character a backslash and c stand for; 0 when the pair is no escape KiCad knows, and then
@@ -69,8 +57,8 @@ std::string unescapeSexpr(std::string_view raw) {
         if (c == 'x') {
             int code = 0;
             int digits = 0;
-            while (digits < 2 && i + 1 < raw.size() && hexDigit(raw[i + 1]) >= 0) {
-                code = code * 16 + hexDigit(raw[++i]);
+            while (digits < 2 && i + 1 < raw.size() && hexDigitValue(raw[i + 1]) >= 0) {
+                code = code * 16 + hexDigitValue(raw[++i]);
                 ++digits;
             }
             text += digits == 0 ? 'x' : static_cast<char>(code);

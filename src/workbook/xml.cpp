@@ -1,5 +1,7 @@
 #include "workbook/xml.h"
 
+#include "common/characters.h"
+
 namespace vexlo::workbook::xml {
 
 namespace {
@@ -47,19 +49,6 @@ std::size_t decodeUtf8(std::string_view bytes, std::size_t at, char32_t& codePoi
     return length;
 }
 
-int hexValue(char digit) {
-    if (digit >= '0' && digit <= '9') {
-        return digit - '0';
-    }
-    if (digit >= 'A' && digit <= 'F') {
-        return digit - 'A' + 10;
-    }
-    if (digit >= 'a' && digit <= 'f') {
-        return digit - 'a' + 10;
-    }
-    return -1;
-}
-
 // The code unit of an _xHHHH_ escape starting at text[at], or -1.
 long escapeAt(std::string_view text, std::size_t at) {
     if (at + 7 > text.size() || text[at] != '_' || text[at + 1] != 'x' || text[at + 6] != '_') {
@@ -67,7 +56,7 @@ long escapeAt(std::string_view text, std::size_t at) {
     }
     long value = 0;
     for (std::size_t i = at + 2; i < at + 6; ++i) {
-        const int digit = hexValue(text[i]);
+        const int digit = hexDigitValue(text[i]);
         if (digit < 0) {
             return -1;
         }
