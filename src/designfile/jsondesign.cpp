@@ -170,6 +170,7 @@ LoadedDesign parseJsonDesign(std::string_view bytes, const std::string& baseFold
             Document{text(object, "name", where), resolve(text(object, "path", where), baseFolder)};
     }
     addComponents(root, design.flattened);
+    design.summary = "JSON design";
     return design;
 }
 

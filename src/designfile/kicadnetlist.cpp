@@ -164,9 +164,9 @@ KicadPart partOf(pugi::xml_node comp, std::string_view ref, const LibraryParts& 
     return part;
 }
 
-// Adds the components a BOM lists, and gives how many.
-std::size_t addComponents(design::FlattenedDesign& design, pugi::xml_node root,
-                          const std::string& path, std::string_view bytes) {
+// Adds the components a BOM lists.
+void addComponents(design::FlattenedDesign& design, pugi::xml_node root, const std::string& path,
+                   std::string_view bytes) {
     const LibraryParts parts = readLibraryParts(root);
     UnannotatedParts unannotated;
     for (const pugi::xml_node comp : root.child("components").children("comp")) {
@@ -181,7 +181,6 @@ std::size_t addComponents(design::FlattenedDesign& design, pugi::xml_node root,
         }
     }
     unannotated.refuse(path);
-    return design.components.size();
 }
 
 // The netlist's folder, where the reports go, ending with "/" (appending "" adds the separator
@@ -204,15 +203,14 @@ LoadedDesign readKicadNetlist(const std::string& path, std::string_view bytes,
     }
 
     LoadedDesign loaded;
-    const std::size_t count = addComponents(loaded.flattened, root, path, bytes);
+    addComponents(loaded.flattened, root, path, bytes);
     loaded.project = folderOf(path);
     // Names that the tool's conventions turn back into the design "amp" and its folder: the
     // design name drops the document name's last two characters, the report folder the
     // document path's last four.
     const std::string designName = std::filesystem::path(path).stem().string();
     loaded.document = Document{designName + ".1", loaded.project + "././"};
-    loaded.summary = "KiCad netlist " + version + ", " + std::to_string(count) +
-                     (count == 1 ? " component" : " components");
+    loaded.summary = "KiCad netlist " + version;
     return loaded;
 }
 

@@ -37,6 +37,7 @@ Design loadSampleBoard(const QString& root) {
     Design design = served(designfile::parseJsonDesign(
         std::string_view(json.constData(), static_cast<std::size_t>(json.size())),
         base.toStdString()));
+    design.summary = "the built-in sample board";
     std::vector<std::string> folders{design.project};
     if (design.document) {
         folders.push_back(design.document->path);

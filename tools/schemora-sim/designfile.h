@@ -19,7 +19,7 @@ struct Design {
     std::optional<Document> document;  // none: no active view and no active document
     std::string flatStream;
     std::uint32_t componentCount = 0;
-    std::string summary;  // what was read, for the ready line; "" for a JSON design
+    std::string summary;  // what was read, for the ready line
 };
 
 // Reads a design file of any format the design reader knows, with the variant applied.

@@ -115,10 +115,8 @@ QString readyLine(const vexlo::sim::Design& design) {
         design.document
             ? QStringLiteral("\"%1\"").arg(QString::fromStdString(design.document->name))
             : QStringLiteral("no document");
-    const QString read = design.summary.empty()
-                             ? QString()
-                             : QStringLiteral("; ") + QString::fromStdString(design.summary);
-    return QStringLiteral("schemora-sim: ready: %1 serving %2 (project %3, %4 components%5)")
+    const QString read = QString::fromStdString(design.summary);
+    return QStringLiteral("schemora-sim: ready: %1 serving %2 (project %3, %4 components; %5)")
         .arg(QLatin1String(vexlo::design::dbus::serviceName), served,
              QString::fromStdString(design.project))
         .arg(design.componentCount)
