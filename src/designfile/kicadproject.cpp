@@ -22,7 +22,8 @@ QJsonObject projectObject(std::string_view json, const std::string* path) {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (path != nullptr && error.error != QJsonParseError::NoError) {
-        failAt(*path, json, static_cast<std::size_t>(error.offset),
+        // Qt's offset is just past the character it stopped at.
+        failAt(*path, json, static_cast<std::size_t>(std::max(error.offset, 1) - 1),
                "invalid JSON: " + error.errorString().toStdString());
     }
     if (path != nullptr && !document.isObject()) {

@@ -136,6 +136,7 @@ public:
         if (file_.version == 0) {
             reader_.failAt(top.offset, "the schematic gives no version");
         }
+        reader_.end();
     }
 
 private:
@@ -377,10 +378,8 @@ private:
     // The sheet's name and file: by their ids where the file gives them (6.0 files name these
     // fields in the user's language), else by their names.
     static void sheetProperty(SheetUse& sheet, Field field) {
-        const bool isName =
-            field.id >= 0 ? field.id == 0 : field.name == "Sheetname" || field.name == "Sheet name";
-        const bool isFile =
-            field.id >= 0 ? field.id == 1 : field.name == "Sheetfile" || field.name == "Sheet file";
+        const bool isName = field.id >= 0 ? field.id == 0 : field.name == "Sheetname";
+        const bool isFile = field.id >= 0 ? field.id == 1 : field.name == "Sheetfile";
         if (isName) {
             sheet.name = std::move(field.value);
         } else if (isFile) {
@@ -529,10 +528,15 @@ private:
         return nullptr;
     }
 
-    // Whether the variant leaves the part out of the BOM.
-    static bool variantExcludes(const VariantMarks* marks, long version) {
+    // A variant's mark, where it gives one, replaces the symbol's or the sheet's own: KiCad
+    // writes a variant's marks only where they differ.
+    static bool doNotPopulate(bool own, const VariantMarks* marks) {
+        return marks != nullptr && marks->dnp ? *marks->dnp : own;
+    }
+
+    static bool excludedFromBom(bool ownInBom, const VariantMarks* marks, long version) {
         if (marks == nullptr || !marks->inBom) {
-            return false;
+            return !ownInBom;
         }
         return version < variantBomSenseFrom ? *marks->inBom : !*marks->inBom;
     }
@@ -581,8 +585,8 @@ private:
         child.path6 = frame.path6 + "/" + sheet.uuid;
         child.sheetpath = frame.sheetpath + sheet.name + "/";
         const VariantMarks* marks = chosenVariant(instanceAt(sheet.instances, frame.path));
-        child.dnp = frame.dnp || sheet.dnp || (marks != nullptr && marks->dnp.value_or(false));
-        child.excluded = frame.excluded || !sheet.inBom || variantExcludes(marks, parent.version);
+        child.dnp = frame.dnp || doNotPopulate(sheet.dnp, marks);
+        child.excluded = frame.excluded || excludedFromBom(sheet.inBom, marks, parent.version);
         ancestors_.push_back(key);
         walk(child);
         ancestors_.pop_back();
@@ -616,8 +620,8 @@ private:
                        inQuotes(frame.path) + "): open the project in KiCad and annotate it");
         }
         const VariantMarks* marks = chosenVariant(instance);
-        if (isPowerOrFlag(instance->reference) || !symbol.inBom || frame.excluded ||
-            variantExcludes(marks, file.version)) {
+        if (isPowerOrFlag(instance->reference) || frame.excluded ||
+            excludedFromBom(symbol.inBom, marks, file.version)) {
             return;
         }
         if (isUnannotated(instance->reference)) {
@@ -626,7 +630,7 @@ private:
         }
         KicadPart part;
         part.refdes = instance->reference;
-        part.dnp = symbol.dnp || frame.dnp || (marks != nullptr && marks->dnp.value_or(false));
+        part.dnp = frame.dnp || doNotPopulate(symbol.dnp, marks);
         part.sheetpath = frame.sheetpath;
         const auto libSymbol =
             file.libSymbols.find(symbol.libName.empty() ? symbol.libId : symbol.libName);

@@ -197,6 +197,16 @@ void SexprReader::skip() {
     depth_ = target;
 }
 
+void SexprReader::end() {
+    skipBlanks();
+    if (at_ == text_.size()) {
+        return;
+    }
+    failAt(at_, text_[at_] == ')' ? "a \")\" that closes no list"
+                                  : "more text after the list the file holds: is a \")\" too "
+                                    "many before it?");
+}
+
 std::string SexprReader::value(const Item& item) const {
     return item.escaped ? unescapeSexpr(item.raw) : std::string(item.raw);
 }

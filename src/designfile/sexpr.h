@@ -32,6 +32,8 @@ public:
     bool next(Item& item);
     // Leaves the list last entered, passing over what is left of it.
     void skip();
+    // After the top list: fails unless only blanks follow it, as after a ")" too many.
+    void end();
     // The text of an atom or a string, escapes read as KiCad reads them.
     std::string value(const Item& item) const;
     // The next item, which must be an atom or a string, and its text; the list's end is an
