@@ -30,6 +30,9 @@ inline std::string key(const GoldenCase& c, const std::string& name, const char*
 
 inline std::vector<GoldenCase> loadCases(const std::string& file) {
     std::ifstream in(sourceDir() + "/" + file);
+    if (!in) {
+        ADD_FAILURE() << "cannot read the cases of " << sourceDir() << "/" << file;
+    }
     std::vector<GoldenCase> cases;
     std::string* section = nullptr;
     for (std::string line; std::getline(in, line);) {
