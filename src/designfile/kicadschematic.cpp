@@ -110,17 +110,13 @@ public:
                                            std::string(top.raw) + "\", not \"(kicad_sch\"");
         }
         Item item;
-        while (reader_.next(item)) {
-            if (item.kind != Kind::List) {
-                continue;
-            }
+        while (reader_.nextList(item)) {
             if (item.raw == "version") {
                 version(item);
             } else if (file_.version == 0) {
                 reader_.failAt(item.offset, "the schematic gives no version before its content");
             } else if (item.raw == "uuid") {
-                file_.uuid = reader_.nextValue("a uuid");
-                reader_.skip();
+                file_.uuid = reader_.listValue("a uuid");
             } else if (item.raw == "lib_symbols") {
                 libSymbols();
             } else if (item.raw == "symbol") {
@@ -141,7 +137,7 @@ public:
 
 private:
     void version(const Item& item) {
-        const std::string text = reader_.nextValue("a version number");
+        const std::string text = reader_.listValue("a version number");
         char* end = nullptr;
         const long number = std::strtol(text.c_str(), &end, 10);
         if (text.empty() || *end != '\0' || number <= 0) {
@@ -155,18 +151,19 @@ private:
                                  "Vexlo");
         }
         file_.version = number;
-        reader_.skip();
     }
 
     // (flag yes|no), or a bare (flag) for yes.
     bool yesNo() {
         Item item;
-        bool value = true;
-        if (reader_.next(item)) {
-            value = item.kind == Kind::List || reader_.value(item) != "no";
-            reader_.skip();
+        if (!reader_.next(item)) {
+            return true;
         }
-        return value;
+        if (item.kind == Kind::List) {
+            reader_.failAt(item.offset, "expected yes or no, not a list");
+        }
+        reader_.skip();
+        return reader_.value(item) != "no";
     }
 
     std::string fieldValue(std::string value) const {
@@ -182,10 +179,9 @@ private:
         Item item;
         std::size_t texts = 0;
         while (reader_.next(item)) {
-            if (item.kind == Kind::List) {
-                if (item.raw == "id") {
-                    field.id = std::atoi(reader_.nextValue("a field id").c_str());
-                }
+            if (item.kind == Kind::List && item.raw == "id") {
+                field.id = std::atoi(reader_.listValue("a field id").c_str());
+            } else if (item.kind == Kind::List) {
                 reader_.skip();
             } else if (item.kind == Kind::String || texts > 0 || item.raw != "private") {
                 (texts++ == 0 ? field.name : field.value) = reader_.value(item);
@@ -197,10 +193,7 @@ private:
 
     void libSymbols() {
         Item item;
-        while (reader_.next(item)) {
-            if (item.kind != Kind::List) {
-                continue;
-            }
+        while (reader_.nextList(item)) {
             if (item.raw != "symbol") {
                 reader_.skip();
                 continue;
@@ -209,8 +202,8 @@ private:
             std::vector<Attribute> fields;
             std::string description, keywords;
             Item part;
-            while (reader_.next(part)) {
-                if (part.kind == Kind::List && part.raw == "property") {
+            while (reader_.nextList(part)) {
+                if (part.raw == "property") {
                     Field field = property();
                     if (field.name == "ki_description") {
                         description = std::move(field.value);
@@ -220,7 +213,7 @@ private:
                         fields.push_back(
                             {fieldName(std::move(field.name)), std::move(field.value)});
                     }
-                } else if (part.kind == Kind::List) {
+                } else {
                     reader_.skip();
                 }
             }
@@ -238,13 +231,9 @@ private:
     VariantMarks variant() {
         VariantMarks marks;
         Item item;
-        while (reader_.next(item)) {
-            if (item.kind != Kind::List) {
-                continue;
-            }
+        while (reader_.nextList(item)) {
             if (item.raw == "name") {
-                marks.name = reader_.nextValue("a variant name");
-                reader_.skip();
+                marks.name = reader_.listValue("a variant name");
             } else if (item.raw == "dnp") {
                 marks.dnp = yesNo();
             } else if (item.raw == "in_bom") {
@@ -252,14 +241,12 @@ private:
             } else if (item.raw == "field") {
                 Attribute field;
                 Item part;
-                while (reader_.next(part)) {
-                    if (part.kind == Kind::List && (part.raw == "name" || part.raw == "value")) {
+                while (reader_.nextList(part)) {
+                    if (part.raw == "name" || part.raw == "value") {
                         (part.raw == "name" ? field.Name : field.Value) =
                             reader_.nextValue("a variant field's name or value");
                     }
-                    if (part.kind == Kind::List) {
-                        reader_.skip();
-                    }
+                    reader_.skip();
                 }
                 marks.fields.push_back({fieldName(std::move(field.Name)), std::move(field.Value)});
             } else {
@@ -274,19 +261,13 @@ private:
         InstancePath instance;
         instance.path = reader_.nextValue("an instance path");
         Item item;
-        while (reader_.next(item)) {
-            if (item.kind != Kind::List) {
-                continue;
-            }
+        while (reader_.nextList(item)) {
             if (item.raw == "reference") {
-                instance.reference = reader_.nextValue("a designator");
-                reader_.skip();
+                instance.reference = reader_.listValue("a designator");
             } else if (item.raw == "value") {
-                instance.value = fieldValue(reader_.nextValue("a value"));
-                reader_.skip();
+                instance.value = fieldValue(reader_.listValue("a value"));
             } else if (item.raw == "footprint") {
-                instance.footprint = fieldValue(reader_.nextValue("a footprint"));
-                reader_.skip();
+                instance.footprint = fieldValue(reader_.listValue("a footprint"));
             } else if (item.raw == "variant") {
                 instance.variants.push_back(variant());
             } else {
@@ -300,19 +281,16 @@ private:
     std::vector<InstancePath> instances() {
         std::vector<InstancePath> paths;
         Item project;
-        while (reader_.next(project)) {
-            if (project.kind != Kind::List) {
-                continue;
-            }
+        while (reader_.nextList(project)) {
             if (project.raw != "project") {
                 reader_.skip();
                 continue;
             }
             Item item;
-            while (reader_.next(item)) {
-                if (item.kind == Kind::List && item.raw == "path") {
+            while (reader_.nextList(item)) {
+                if (item.raw == "path") {
                     paths.push_back(instancePath());
-                } else if (item.kind == Kind::List) {
+                } else {
                     reader_.skip();
                 }
             }
@@ -324,16 +302,11 @@ private:
         PlacedSymbol symbol;
         symbol.offset = offset;
         Item item;
-        while (reader_.next(item)) {
-            if (item.kind != Kind::List) {
-                continue;
-            }
+        while (reader_.nextList(item)) {
             if (item.raw == "lib_id" || item.raw == "lib_name" || item.raw == "uuid") {
-                std::string value = reader_.nextValue("a name");
                 (item.raw == "lib_id"     ? symbol.libId
                  : item.raw == "lib_name" ? symbol.libName
-                                          : symbol.uuid) = std::move(value);
-                reader_.skip();
+                                          : symbol.uuid) = reader_.listValue("a name");
             } else if (item.raw == "in_bom") {
                 symbol.inBom = yesNo();
             } else if (item.raw == "dnp") {
@@ -353,13 +326,9 @@ private:
         SheetUse sheet;
         sheet.offset = offset;
         Item item;
-        while (reader_.next(item)) {
-            if (item.kind != Kind::List) {
-                continue;
-            }
+        while (reader_.nextList(item)) {
             if (item.raw == "uuid") {
-                sheet.uuid = reader_.nextValue("a uuid");
-                reader_.skip();
+                sheet.uuid = reader_.listValue("a uuid");
             } else if (item.raw == "in_bom") {
                 sheet.inBom = yesNo();
             } else if (item.raw == "dnp") {
@@ -389,12 +358,12 @@ private:
 
     void symbolInstances() {
         Item item;
-        while (reader_.next(item)) {
-            if (item.kind == Kind::List && item.raw == "path") {
+        while (reader_.nextList(item)) {
+            if (item.raw == "path") {
                 InstancePath instance = instancePath();
                 std::string path = instance.path;
                 file_.symbolInstances.emplace(std::move(path), std::move(instance));
-            } else if (item.kind == Kind::List) {
+            } else {
                 reader_.skip();
             }
         }
@@ -457,7 +426,6 @@ public:
     UnannotatedParts unannotated;
     std::size_t sheetCount = 0;
     long newestVersion = 0;
-    std::size_t filesRead() const noexcept { return files_.size(); }
 
 private:
     static std::string canonical(const std::string& path) {

@@ -47,7 +47,6 @@ char simpleEscape(char c) noexcept {
 
 std::string unescapeSexpr(std::string_view raw) {
     std::string text;
-    text.reserve(raw.size());
     for (std::size_t i = 0; i < raw.size(); ++i) {
         if (raw[i] != '\\' || i + 1 == raw.size()) {
             text += raw[i];
@@ -95,17 +94,17 @@ void SexprReader::skipBlanks() noexcept {
 // The offset just past the closing quote of the string whose opening quote is at from.
 std::size_t SexprReader::stringEnd(std::size_t from, bool& escaped) const {
     escaped = false;
-    for (std::size_t at = from + 1;;) {
-        const std::size_t stop = text_.find_first_of("\"\\", at);
-        if (stop == std::string_view::npos) {
-            failAt(from, "a string that is never closed");
+    // A plain loop: find_first_of looks each byte up in the set of stops, several times slower.
+    for (std::size_t at = from + 1; at < text_.size(); ++at) {
+        if (text_[at] == '"') {
+            return at + 1;
         }
-        if (text_[stop] == '"') {
-            return stop + 1;
+        if (text_[at] == '\\') {
+            escaped = true;
+            ++at;
         }
-        escaped = true;
-        at = stop + 2;
     }
+    failAt(from, "a string that is never closed");
 }
 
 std::size_t SexprReader::atomEnd(std::size_t from) const noexcept {
@@ -172,6 +171,15 @@ bool SexprReader::next(Item& item) {
     return true;
 }
 
+bool SexprReader::nextList(Item& item) {
+    while (next(item)) {
+        if (item.kind == Kind::List) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void SexprReader::skip() {
     if (depth_ == 0) {
         return;
@@ -180,18 +188,18 @@ void SexprReader::skip() {
     std::size_t at = at_;
     std::size_t depth = depth_;
     while (depth > target) {
-        const std::size_t stop = text_.find_first_of("()\"", at);
-        if (stop == std::string_view::npos) {
+        if (at >= text_.size()) {
             at_ = text_.size();
             failAt(at_, "the file ends inside a list: a \")\" is missing");
         }
-        if (text_[stop] == '"') {
-            bool escaped = false;
-            at = stringEnd(stop, escaped);
+        const char c = text_[at];
+        if (c == '"') {
+            bool escaped;  // set by stringEnd; a skipped string's escapes are never read
+            at = stringEnd(at, escaped);
             continue;
         }
-        depth += text_[stop] == '(' ? 1 : -1;
-        at = stop + 1;
+        depth += c == '(' ? 1 : c == ')' ? -1 : 0;
+        ++at;
     }
     at_ = at;
     depth_ = target;
@@ -221,6 +229,12 @@ std::string SexprReader::nextValue(const char* what) {
         failAt(item.offset, std::string("expected ") + what + ", not a list");
     }
     return value(item);
+}
+
+std::string SexprReader::listValue(const char* what) {
+    std::string text = nextValue(what);
+    skip();
+    return text;
 }
 
 }  // namespace vexlo::designfile

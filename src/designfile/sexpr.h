@@ -30,6 +30,8 @@ public:
     // The next item of the list last entered. A list item is entered: read its items to its end,
     // or skip() it. False at the list's closing parenthesis, which is then left.
     bool next(Item& item);
+    // The next item of the list last entered that is a list, passing over atoms and strings.
+    bool nextList(Item& item);
     // Leaves the list last entered, passing over what is left of it.
     void skip();
     // After the top list: fails unless only blanks follow it, as after a ")" too many.
@@ -39,6 +41,8 @@ public:
     // The next item, which must be an atom or a string, and its text; the list's end is an
     // error naming what was expected.
     std::string nextValue(const char* what);
+    // The value of the list just entered, such as "(uuid X)", which is then left.
+    std::string listValue(const char* what);
 
     // Fails with the file, line and column of the offset.
     [[noreturn]] void failAt(std::size_t offset, const std::string& problem) const;

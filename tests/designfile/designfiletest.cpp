@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "designfile/designfile.h"
+#include "designfile/sexpr.h"
 #include "golden.h"
 
 namespace vexlo::designfile {
@@ -67,6 +68,24 @@ void runCases(const std::string& file) {
         }
         test::expectOutput(c, "out", out, data);
         test::expectOutput(c, "err", err, data);
+    }
+}
+
+// What each escape reads as, where it ends, and what is no escape.
+TEST(SexprReader, EscapesReadAsKiCadReadsThem) {
+    const std::pair<const char*, std::string> cases[] = {
+        {R"(\x0a\x0A)", "\n\n"},    // a zero digit, either letter case
+        {R"(\x41g\x4)", "Ag\x04"},  // two hex digits at most, one will do
+        {R"(\xg)", "xg"},           // no hex digit: the x alone
+        {R"(\101\17\1/\0)", std::string("A\x0f\x01/", 4) + std::string(1, '\0')},
+        {R"(\1017\177)", "A7\x7f"},  // three octal digits at most; 7 is one
+        {R"(\18\q\)",
+         "\x01"
+         "8\\q\\"},  // 8 is no octal digit; unknown and final kept
+        {R"(\"\\\a\b\f\n\r\t\v)", "\"\\\a\b\f\n\r\t\v"},
+    };
+    for (const auto& [raw, expected] : cases) {
+        EXPECT_EQ(unescapeSexpr(raw), expected) << raw;
     }
 }
 

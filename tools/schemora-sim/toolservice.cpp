@@ -25,12 +25,10 @@ int sealedMemoryFile(const std::string& bytes) {
     if (fd < 0) {
         return -1;
     }
+    // The stop signals' handlers restart interrupted calls, so a write fails only for good.
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
         if (written <= 0) {
             const int saved = errno;
             ::close(fd);
