@@ -262,10 +262,10 @@ struct Run {
         report::ReportTimings timings;
         operations::reportAll(
             session, names, baseRequest(&timings), [&](const operations::BatchEntry& entry) {
-                if (entry.failure && entry.failure->number == errc::ToolNotRunning) {
-                    throw *entry.failure;
-                }
                 if (entry.failure) {
+                    if (entry.failure->number == errc::ToolNotRunning) {
+                        throw *entry.failure;
+                    }
                     err << "vexlo-report: " << errorMessage(*entry.failure) << '\n';
                     allWritten = false;
                     return;

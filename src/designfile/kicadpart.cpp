@@ -12,7 +12,6 @@ constexpr std::size_t namedUnannotated = 5;
 
 void addKicadPart(design::FlattenedDesign& design, const KicadPart& part) {
     std::vector<design::AttributeView> attributes;
-    attributes.reserve(part.fields.size() + 3);
     for (const design::Attribute& field : part.fields) {
         attributes.push_back({field.Name, field.Value});
     }
@@ -21,7 +20,6 @@ void addKicadPart(design::FlattenedDesign& design, const KicadPart& part) {
     attributes.push_back({"Sheetpath", part.sheetpath});
     std::vector<design::AttributeView> symbol;
     if (part.symbol != nullptr) {
-        symbol.reserve(part.symbol->size());
         for (const design::Attribute& field : *part.symbol) {
             symbol.push_back({field.Name, field.Value});
         }
