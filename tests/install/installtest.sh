@@ -103,6 +103,11 @@ selections() {
     expect_replies "none "  # no tool: no names, and no complaint on the terminal
     local work simulator
     work="$(mktemp -d)" && mkfifo "$work/ready"
+    # A design file given before --selection: its project's names, read without a tool.
+    mkdir "$work/amp" && printf '{"document": {"name": "amp.1", "path": "sch/"}}' >"$work/amp/amp.json"
+    printf '** Alpha\nREFDES\n** Beta Two\nValue\n' >"$work/amp/vexloattributes.qzv"
+    touch "$work/amp/notes.txt" "$work/amp/amp.kicad_pro"
+    (cd "$work/amp" && expect_replies "design ")
     schemora-sim --root "$work" >"$work/ready" &
     simulator=$!
     if read -r -t 20 _ <"$work/ready"; then
