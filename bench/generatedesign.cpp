@@ -7,21 +7,13 @@
 #include <utility>
 #include <vector>
 
+#include "quotedtext.h"
+
 namespace {
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
+using vexlo::bench::quoted;
 
-// A JSON string; the generated texts hold no control characters.
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-        }
-        out += c;
-    }
-    return out + '"';
-}
+using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 void appendPairs(std::string& out, const char* key, const Pairs& pairs) {
     out += std::string(",\n      \"") + key + "\": [";

@@ -15,7 +15,11 @@
 #include <string_view>
 #include <vector>
 
+#include "quotedtext.h"
+
 namespace {
+
+using vexlo::bench::quoted;
 
 constexpr const char* projectName = "bench";
 constexpr int channelCount = 9;
@@ -50,17 +54,6 @@ std::string mm(long hundredths) {
         text += '.' + std::to_string(part / 10) + (part % 10 != 0 ? std::to_string(part % 10) : "");
     }
     return text;
-}
-
-std::string quoted(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-        }
-        out += c;
-    }
-    return out + '"';
 }
 
 // Writes S-expressions laid out as KiCad 8 does: every list on a line of its own, indented by
