@@ -57,11 +57,17 @@ std::optional<Options> parseArguments(const QStringList& arguments) {
         const QString& argument = arguments.at(i);
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             options.help = true;
-        } else if (argument == QLatin1String("--root") && i + 1 < arguments.size()) {
-            options.root = arguments.at(++i);
-            options.rootGiven = true;
-        } else if (argument == QLatin1String("--variant") && i + 1 < arguments.size()) {
-            options.variant = arguments.at(++i);
+        } else if (argument == QLatin1String("--root") || argument == QLatin1String("--variant")) {
+            if (i + 1 == arguments.size()) {
+                complain(QStringLiteral("option %1 needs a value").arg(argument));
+                return std::nullopt;
+            }
+            if (argument == QLatin1String("--root")) {
+                options.root = arguments.at(++i);
+                options.rootGiven = true;
+            } else {
+                options.variant = arguments.at(++i);
+            }
         } else if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-")) {
             complain(QStringLiteral("unknown option \"%1\" (see --help)").arg(argument));
             return std::nullopt;
