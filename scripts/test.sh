@@ -13,7 +13,7 @@ export QT_QPA_PLATFORM=offscreen
 (cd "$root/build" && dbus-run-session -- ctest --output-on-failure --timeout 600 -j"$jobs")
 
 core_tests=(common_test design_test operations_test saved_test options_settings_test
-            report_test workbook_test cli_test)
+            report_test workbook_test cli_test designfile_test)
 "$root/scripts/build.sh" asan "${core_tests[@]}"
 echo "== Running the core's unit tests under the address and undefined-behaviour sanitizers"
 pattern="^($(IFS='|'; echo "${core_tests[*]}"))\\."

@@ -141,7 +141,7 @@ private:
         char* end = nullptr;
         const long number = std::strtol(text.c_str(), &end, 10);
         if (text.empty() || *end != '\0' || number <= 0) {
-            reader_.failAt(item.offset, "the version " + inQuotes(text) + " is not a number");
+            reader_.failAt(item.offset, "the version " + inQuotes(text) + " is not a file version");
         }
         if (number > newestSchematicVersion) {
             fail(file_.path, "KiCad schematic version " + text +

@@ -87,6 +87,9 @@ TEST(SexprReader, EscapesReadAsKiCadReadsThem) {
     for (const auto& [raw, expected] : cases) {
         EXPECT_EQ(unescapeSexpr(raw), expected) << raw;
     }
+    // A string's text is a view into the file: the digits after its end are not its own.
+    EXPECT_EQ(unescapeSexpr(std::string_view(R"(\123)", 3)), "\n");
+    EXPECT_EQ(unescapeSexpr(std::string_view(R"(\x41)", 3)), "\x04");
 }
 
 TEST(DesignFile, SchematicCases) {
