@@ -9,8 +9,11 @@ namespace vexlo::operations {
 std::string locateDataFile(const std::string& projectDirectory, const std::string& fileName,
                            const std::string& searchList,
                            const std::function<bool(const std::string&)>& exists) {
-    if (exists(projectDirectory + "/" + fileName)) {
-        return projectDirectory + fileName;
+    // One path, looked up and returned: a project folder given without its "/" gets one.
+    const std::string inProject =
+        projectDirectory + (projectDirectory.ends_with('/') ? "" : "/") + fileName;
+    if (exists(inProject)) {
+        return inProject;
     }
     if (!searchList.empty()) {
         std::size_t start = 0;
@@ -26,7 +29,7 @@ std::string locateDataFile(const std::string& projectDirectory, const std::strin
             start = end + 1;
         }
     }
-    return projectDirectory + fileName;
+    return inProject;
 }
 
 std::string locateDataFile(const std::string& projectDirectory, const std::string& fileName) {

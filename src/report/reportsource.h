@@ -22,7 +22,8 @@ struct ReportSource {
     std::string reportFile(std::string_view choiceSuffix, std::string_view extension) const;
 };
 
-// F for a document path P; a P under four characters throws BadDocumentPath.
+// F for a document path P. A P that is not an absolute folder ending with "/", or is under five
+// characters, throws BadDocumentPath naming it.
 std::string outputFolderOf(const std::string& documentPath);
 
 }  // namespace vexlo::report

@@ -88,9 +88,18 @@ std::string failureOf(const std::function<void()>& action) {
 // without a writer fails before anything is asked. Nothing is written.
 TEST(Session, FailuresAreKeptAndNotAskedAgain) {
     const std::vector<std::tuple<std::function<void(Project&)>, int, std::string>> cases = {
-        {[](Project& p) { p.tool.documentPath = "sch"; }, 2,
-         "Error 1003: The document path \"sch\" is too short to give an output folder (it needs "
-         "at least four characters)"},
+        {[](Project& p) { p.tool.documentPath = "/sh/"; }, 2,
+         "Error 1003: The document path \"/sh/\" is too short to give an output folder (it needs "
+         "at least five characters)"},
+        {[](Project& p) { p.tool.documentPath = "/s/"; }, 2,
+         "Error 1003: The document path \"/s/\" is too short to give an output folder (it needs "
+         "at least five characters)"},
+        {[](Project& p) { p.tool.documentPath = "amp/sch/"; }, 2,
+         "Error 1003: The document path \"amp/sch/\" is not an absolute folder ending with "
+         "\"/\": the schematic tool must name the document's folder in full"},
+        {[](Project& p) { p.tool.documentPath = "/srv/amp/sch"; }, 2,
+         "Error 1003: The document path \"/srv/amp/sch\" is not an absolute folder ending with "
+         "\"/\": the schematic tool must name the document's folder in full"},
         {[](Project& p) { p.tool.documentName = "a"; }, 1,
          "Error 1002: The document name \"a\" is too short to give a design name (it needs at "
          "least two characters)"},
@@ -172,12 +181,14 @@ TEST(Requests, CompressNeedsAKeyAndAddsQtyAndStatusLinesCount) {
               (std::vector<bool>{true, false, false, false}));
 }
 
-// The project folder first (looked up with a "/" more), then the search list's folders in
-// order, split at every ":" with nothing trimmed and an empty entry the root; else the project.
+// The project folder first, then the search list's folders in order, split at every ":" with
+// nothing trimmed and an empty entry the root; else the project. The path looked up in the
+// project folder is the one returned.
 TEST(Locator, FindsTheDataFile) {
     const std::vector<std::tuple<std::string, std::set<std::string>, std::string>> cases = {
         {"", {}, "/proj/s.qzv"},
-        {"/a:/b", {"/proj//s.qzv", "/b/s.qzv"}, "/proj/s.qzv"},
+        {"/a:/b", {"/proj/s.qzv", "/b/s.qzv"}, "/proj/s.qzv"},
+        {"/a:/b", {"/proj//s.qzv", "/b/s.qzv"}, "/b/s.qzv"},
         {"/a:/b", {"/b/s.qzv"}, "/b/s.qzv"},
         {"/a:/b:/c", {"/b/s.qzv", "/c/s.qzv"}, "/b/s.qzv"},
         {"/a:/b", {"/proj/s.qzv"}, "/proj/s.qzv"},
@@ -189,6 +200,12 @@ TEST(Locator, FindsTheDataFile) {
         const auto exists = [&](const std::string& path) { return existing.count(path) != 0; };
         EXPECT_EQ(locateDataFile("/proj/", "s.qzv", searchList, exists), expected);
     }
+    // A project folder without its "/": looked up and returned as one path, not "/projs.qzv".
+    const auto onlyProject = [](const std::string& path) { return path == "/proj/s.qzv"; };
+    EXPECT_EQ(locateDataFile("/proj", "s.qzv", "", onlyProject), "/proj/s.qzv");
+    EXPECT_EQ(locateDataFile("/proj", "s.qzv", "/b", onlyProject), "/proj/s.qzv");
+    EXPECT_EQ(locateDataFile("/proj", "s.qzv", "/b", [](const std::string&) { return false; }),
+              "/proj/s.qzv");
     test::TempDir project, shared;
     test::writeFile(shared.file("a.qzv"), "");
     ::setenv("QOSP", shared.path().c_str(), 1);
