@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -203,7 +204,10 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
         throwFileError(errno, "write", path_);
     }
     const auto slash = path_.rfind('/');
-    const std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+    std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+    // The temporary's name is "." + name + ".XXXXXX": cut short, it fits wherever the name does.
+    constexpr std::size_t longestName = NAME_MAX - 8;
+    name.resize(std::min(name.size(), longestName));
     tempPath_ = folderOf(path_) + "/." + name + ".XXXXXX";
     FileDescriptor fd(::mkstemp(tempPath_.data()));
     if (fd.get() < 0) {

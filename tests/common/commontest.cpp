@@ -90,6 +90,11 @@ TEST(TextFile, WritesReplaceWholeOrNotAtAll) {
     EXPECT_EQ(errorOf([&] { writeTextLines(dir.file("no/f.txt"), {"x"}); }),
               "Error 53: Cannot create \"" + dir.file("no/f.txt") + "\": the folder \"" +
                   dir.file("no") + "\" cannot be written to (No such file or directory)");
+    // The longest name a folder takes is written too, its temporary cut to fit.
+    const std::string longest = dir.file(std::string(255, 'n'));
+    writeTextLines(longest, {"long"});
+    EXPECT_EQ(readFile(longest), "long\r\n");
+    fs::remove(longest);
     EXPECT_EQ(readFile(path), "one\r\n\r\nthree\r\n");
     EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
     EXPECT_TRUE(fs::is_symlink(dir.file("link.qzv")));
