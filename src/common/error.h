@@ -29,6 +29,7 @@ constexpr int SelectionNotSavable = 1009;
 constexpr int NoSessionBus = 1010;
 constexpr int NameLeavesFolder = 1011;
 constexpr int NoWriterForFormat = 1012;
+constexpr int SelectionGone = 1013;
 }  // namespace errc
 
 // The one failure type of the program: thrown in the core, caught where the user is told.

@@ -348,7 +348,9 @@ void Vexlo::btnLoadAll_Click() {
         std::size_t written = 0;
         operations::reportAll(session, names, reportRequest(),
                               [this, &failed, &written](const operations::BatchEntry& entry) {
-                                  showSelection(*entry.selection);
+                                  if (entry.selection != nullptr) {
+                                      showSelection(*entry.selection);
+                                  }
                                   if (entry.failure) {
                                       failed.push_back(entry);
                                   } else if (!entry.report.path.empty()) {

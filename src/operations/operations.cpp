@@ -64,14 +64,22 @@ void reportAll(Session& session, const std::vector<std::string>& names,
                const std::function<void(const BatchEntry&)>& done) {
     const std::string path = session.dataFile(saved::selectionFileName);
     for (const std::string& name : names) {
-        const auto selection = saved::loadSelectionFromFile(path, name);
-        if (!selection) {
+        const TextLines read = readTextLines(path);
+        if (!read.opened || !read.complete) {
             throw Error(errc::FileNotFound,
                         "Cannot read the saved selections from \"" + path + "\"");
         }
-        BatchEntry entry{name, &*selection, {}, {}};
+        BatchEntry entry{name, nullptr, {}, {}};
+        // Removed from the file since the names were read: no report of no columns.
+        if (saved::sectionCount(read.lines, name) == 0) {
+            entry.failure = Error(errc::SelectionGone, "no saved selection named " + name);
+            done(entry);
+            continue;
+        }
+        const saved::LoadedSelection selection = saved::loadSelection(read.lines, name);
+        entry.selection = &selection;
         try {
-            entry.report = writeReport(session, selectionRequest(*selection, name, base));
+            entry.report = writeReport(session, selectionRequest(selection, name, base));
         } catch (const std::exception& failure) {
             entry.failure = asError(failure);
         }

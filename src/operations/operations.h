@@ -63,15 +63,16 @@ report::WrittenReport writeReport(Session& session, const report::ReportRequest&
 // One selection's part in a batch: the report, or why it was not written.
 struct BatchEntry {
     std::string name;
-    const saved::LoadedSelection* selection = nullptr;
+    const saved::LoadedSelection* selection = nullptr;  // none: gone from the file by its turn
     report::WrittenReport report;
     std::optional<Error> failure;
 };
 
 // Load All: for each name in order, the selection is loaded anew from the file and its report
 // written under "_" + the name, with the base's options; the design is fetched once for all.
-// One report's failure does not stop the others; a file that cannot be read stops the batch
-// with FileNotFound. done hears of each report as it ends.
+// One report's failure does not stop the others; a name no longer in the file by its turn
+// fails with SelectionGone; a file that cannot be read stops the batch with FileNotFound. done
+// hears of each report as it ends.
 void reportAll(Session& session, const std::vector<std::string>& names,
                const report::ReportRequest& base,
                const std::function<void(const BatchEntry&)>& done);

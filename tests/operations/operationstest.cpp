@@ -154,6 +154,19 @@ TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
               "the report by the key \"Part\": no report column has that name");
     EXPECT_EQ(batchFailureMessage({}), "");
 
+    // A selection removed from the file once the batch has begun fails by its turn, with no
+    // report of no columns written for it.
+    std::vector<std::string> told;
+    reportAll(session, {"Plain", "Bad", "Plain"}, project.base, [&](const BatchEntry& entry) {
+        told.push_back(entry.name + (entry.selection == nullptr ? " (gone)" : "") + ": " +
+                       (entry.failure ? errorMessage(*entry.failure) : entry.report.path));
+        saved::deleteSelectionFromFile(path + "/vexloattributes.qzv", "Plain");
+    });
+    EXPECT_EQ(told, (Strings{"Plain: " + path + "/amp_Plain.csv",
+                             "Bad: Error 1004: Cannot compress the report by the key \"Tol\": no "
+                             "report column has that name",
+                             "Plain (gone): Error 1013: no saved selection named Plain"}));
+
     // Without the file the batch stops before any report.
     std::filesystem::remove(path + "/vexloattributes.qzv");
     EXPECT_EQ(
