@@ -58,7 +58,8 @@ first folder of QOSP (folders separated by ":") that holds them.
 Exit status:
   0  success
   1  a report failed; or the saved-selection file is missing or cannot be read (--all,
-     --selection, --list); or no saved selection has the name given to --selection
+     --selection, --list); or no saved selection has the name given to --selection; or the
+     standard output could not be written (the reports are written all the same)
   2  usage error, or a design file given to --design that cannot be read or used
   3  the schematic tool cannot be reached: it is not running, or there is no D-Bus session bus
 )";
@@ -332,9 +333,7 @@ std::unique_ptr<design::SchematicTool> readDesign(const Command& command) {
         designfile::readDesignFile(command.design, {command.variant}));
 }
 
-}  // namespace
-
-int runCommand(const Command& command, const design::ToolConnector& connect, std::ostream& out,
+int runReports(const Command& command, const design::ToolConnector& connect, std::ostream& out,
                std::ostream& err) {
     if (command.mode == Mode::Help) {
         out << helpText;
@@ -379,6 +378,21 @@ int runCommand(const Command& command, const design::ToolConnector& connect, std
         return error.number == errc::ToolNotRunning ? exitToolNotRunning : exitReportFailed;
     }
     return exitSuccess;
+}
+
+}  // namespace
+
+int runCommand(const Command& command, const design::ToolConnector& connect, std::ostream& out,
+               std::ostream& err) {
+    const int status = runReports(command, connect, out, err);
+    // A closed output (a pipe whose reader left) stops no report, but a script must hear that
+    // it was not told of them all.
+    if (!out.flush()) {
+        err << "vexlo-report: the standard output could not be written: what was to be printed "
+               "there is incomplete\n";
+        return status == exitSuccess ? exitReportFailed : status;
+    }
+    return status;
 }
 
 }  // namespace vexlo::cli

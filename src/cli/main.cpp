@@ -1,5 +1,6 @@
 // vexlo-report: the window's reports from the command line, for scripts and build pipelines.
 #include <QCoreApplication>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -15,6 +16,9 @@ int main(int argc, char* argv[]) {
     }
     // A report past the file-size limit fails as a full disk does, keeping the old report.
     vexlo::ignoreFileSizeSignal();
+    // A reader of the output that leaves (| head) must not end the run before its reports: the
+    // writes fail instead, and the exit status says so.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication application(argc, argv);
     std::vector<std::string> arguments(argv + 1, argv + argc);
     vexlo::cli::Command command;
