@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "common/characters.h"
 #include "common/error.h"
 #include "design/harvest.h"
 #include "designfile/filetool.h"
@@ -222,7 +223,7 @@ struct Run {
 
     void printPath(const std::string& path) {
         if (!path.empty()) {
-            out << path << '\n' << std::flush;
+            out << printable(path) << '\n' << std::flush;
         }
     }
 
@@ -237,7 +238,7 @@ struct Run {
             if (error.number == errc::ToolNotRunning) {
                 throw error;  // no report can follow: the run ends with the tool's status
             }
-            err << "vexlo-report: " << errorMessage(error) << '\n';
+            err << "vexlo-report: " << printable(errorMessage(error)) << '\n';
             return false;
         }
     }
@@ -247,7 +248,8 @@ struct Run {
     int selection() {
         const std::vector<std::string> lines = operations::readSelectionLines(session);
         if (saved::sectionCount(lines, command.selection) == 0) {
-            err << "vexlo-report: no saved selection named " << command.selection << '\n';
+            err << "vexlo-report: no saved selection named " << printable(command.selection)
+                << '\n';
             return exitReportFailed;
         }
         report::ReportTimings timings;
@@ -267,7 +269,7 @@ struct Run {
                     if (entry.failure->number == errc::ToolNotRunning) {
                         throw *entry.failure;
                     }
-                    err << "vexlo-report: " << errorMessage(*entry.failure) << '\n';
+                    err << "vexlo-report: " << printable(errorMessage(*entry.failure)) << '\n';
                     allWritten = false;
                     return;
                 }
@@ -289,7 +291,7 @@ struct Run {
         }
         for (const std::string& name :
              report::columnsNoComponentCarries(*session.design(), request.columns)) {
-            err << "vexlo-report: warning: no component carries the attribute \"" << name
+            err << "vexlo-report: warning: no component carries the attribute \"" << printable(name)
                 << "\"; its column is empty\n";
         }
         return exitSuccess;
@@ -297,14 +299,14 @@ struct Run {
 
     int list() {
         for (const auto& name : saved::selectionNames(operations::readSelectionLines(session))) {
-            out << name << '\n';
+            out << printable(name) << '\n';
         }
         return exitSuccess;
     }
 
     int attributes() {
         for (const auto& name : design::harvestAttributeNames(*session.design())) {
-            out << name << '\n';
+            out << printable(name) << '\n';
         }
         return exitSuccess;
     }
@@ -343,7 +345,7 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
     try {
         tool = command.design.empty() ? connect() : readDesign(command);
     } catch (const designfile::DesignError& failure) {
-        err << "vexlo-report: " << failure.what() << '\n';
+        err << "vexlo-report: " << printable(failure.what()) << '\n';
         return exitUsage;
     } catch (const Error& failure) {
         err << "vexlo-report: "
@@ -373,7 +375,7 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
         }
     } catch (const std::exception& failure) {
         const Error error = asError(failure);
-        err << "vexlo-report: " << errorMessage(error) << '\n';
+        err << "vexlo-report: " << printable(errorMessage(error)) << '\n';
         // The tool went away during the run.
         return error.number == errc::ToolNotRunning ? exitToolNotRunning : exitReportFailed;
     }

@@ -69,4 +69,27 @@ int hexDigitValue(char c) noexcept {
     return -1;
 }
 
+std::string printable(std::string_view text) {
+    static const char digits[] = "0123456789abcdef";
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else if (byte < 0x20 || byte == 0x7f) {
+            shown += "\\x";
+            shown += digits[byte >> 4];
+            shown += digits[byte & 15];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 }  // namespace vexlo

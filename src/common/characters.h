@@ -15,6 +15,11 @@ std::size_t characterCount(std::string_view text) noexcept;
 // The text less its last count characters; nothing when it has fewer.
 std::optional<std::string> withoutLastCharacters(std::string_view text, std::size_t count);
 
+// The text as a terminal may show it: control characters written as \n, \r, \t or \xHH, so
+// that a name from a design can neither break a line nor send the terminal a command. Every
+// other byte, backslashes included, is kept.
+std::string printable(std::string_view text);
+
 // The value of a hexadecimal digit in either letter case; -1 for any other character.
 int hexDigitValue(char c) noexcept;
 

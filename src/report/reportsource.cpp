@@ -15,6 +15,12 @@ void checkStaysInFolder(std::string_view what, std::string_view name, const std:
                                                 "\": a name for a report file cannot "
                                                 "hold \"/\" or a NUL character");
     }
+    // One path a line is what scripts read of the reports written.
+    if (name.find_first_of("\r\n") != std::string_view::npos) {
+        throw Error(errc::BadReportName, std::string(what) + " \"" + std::string(name) +
+                                             "\" holds a line break, which a report file's name "
+                                             "cannot hold");
+    }
 }
 
 }  // namespace
