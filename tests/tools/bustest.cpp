@@ -27,8 +27,9 @@ namespace fs = std::filesystem;
 const auto* const privateBus = ::testing::AddGlobalTestEnvironment(new PrivateBusEnvironment);
 
 // A tool answering from a design but for its fault: "stopped" never answers, "vanish" leaves the
-// bus instead of flattening, "empty" and "folder" send an empty memory file or a folder as the
-// design, "mistyped" answers CurrentProject with a number.
+// bus instead of flattening, "empty" and "folder" send an empty sealed memory file or a folder
+// as the design, "unsealed" the whole design in a memory file it could still shrink,
+// "mistyped" answers CurrentProject with a number.
 class ScriptedTool final : public QDBusVirtualObject {
 public:
     ScriptedTool(const sim::Design& design, std::string fault)
@@ -54,8 +55,16 @@ public:
             bus_.unregisterService(design::dbus::serviceName);
             return true;
         } else if (member == "LoadGroupFlatten") {
-            const int fd = fault_ == "folder" ? ::open("/", O_RDONLY | O_DIRECTORY)
-                                              : ::memfd_create("design", MFD_CLOEXEC);
+            const int fd = fault_ == "folder"
+                               ? ::open("/", O_RDONLY | O_DIRECTORY)
+                               : ::memfd_create("design", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+            if (fault_ == "unsealed") {
+                // The whole design, in a file the tool could still shrink under the reader.
+                const std::string stream = design_.flatStream;
+                [[maybe_unused]] const auto written = ::write(fd, stream.data(), stream.size());
+            } else if (fault_ == "empty") {
+                ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE);
+            }
             answer = QVariant::fromValue(QDBusUnixFileDescriptor(fd));
             ::close(fd);
         }

@@ -1,5 +1,6 @@
 #include "design/dbus/toolclient.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <cstring>
 
 #include "common/error.h"
+#include "common/textfile.h"
 #include "design/dbus/flatstream.h"
 #include "design/dbus/toolbus.h"
 
@@ -87,6 +89,20 @@ public:
         struct stat status {};
         if (::fstat(fd, &status) != 0) {
             throwUnreadable();
+        }
+        if (!S_ISREG(status.st_mode)) {
+            throw Error(errc::ToolCallFailed,
+                        std::string("The schematic tool sent its flattened design as ") +
+                            fileKindName(status.st_mode) + ", not as a file");
+        }
+        // A file the tool could still shrink would end the program with SIGBUS as its mapped
+        // pages vanish: only a memory file sealed against shrinking and writing is read.
+        const int seals = ::fcntl(fd, F_GET_SEALS);
+        constexpr int needed = F_SEAL_SHRINK | F_SEAL_WRITE;
+        if (seals < 0 || (seals & needed) != needed) {
+            throw Error(errc::ToolCallFailed,
+                        "The schematic tool sent its flattened design in a file it can still "
+                        "change (not a memory file sealed against shrinking and writing)");
         }
         size_ = static_cast<std::size_t>(status.st_size);
         if (size_ > 0) {
