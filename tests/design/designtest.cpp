@@ -75,6 +75,11 @@ TEST(FlatStream, CorruptStreamsSayWhatIsWrong) {
         EXPECT_EQ(errorOf([&] { readFlatStream(bytes); }),
                   "Error 440: The schematic tool sent a corrupt flattened design: " + message);
     }
+    // The component limit, at its bound: refused before the components are read.
+    const std::string two = stream(2, oneComponent + oneComponent);
+    EXPECT_EQ(readFlatStream(two, {}, 2).Count(), 2);
+    EXPECT_EQ(errorOf([&] { readFlatStream(two, {}, 1); }),
+              "Error 1015: The design has 2 components, more than the 1 this program reads");
 }
 
 // VEXLO_TOOL_TIMEOUT gives whole seconds up to an hour; anything else leaves 120 seconds.

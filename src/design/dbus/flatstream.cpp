@@ -160,8 +160,8 @@ std::string writeFlatStream(const FlattenedDesign& design) {
     return writer.finish();
 }
 
-FlattenedDesign readFlatStream(std::string_view bytes,
-                               const std::function<void(std::size_t)>& done) {
+FlattenedDesign readFlatStream(std::string_view bytes, const std::function<void(std::size_t)>& done,
+                               std::uint32_t maxComponents) {
     StreamReader reader(bytes);
     if (bytes.size() < headerSize) {
         throwCorrupt("it holds " + std::to_string(bytes.size()) + " bytes, less than its header");
@@ -180,6 +180,11 @@ FlattenedDesign readFlatStream(std::string_view bytes,
                      std::to_string(declaredSize));
     }
     const std::uint32_t count = reader.count(minComponentSize, "component count");
+    if (count > maxComponents) {
+        throw Error(errc::DesignTooLarge,
+                    "The design has " + std::to_string(count) + " components, more than the " +
+                        std::to_string(maxComponents) + " this program reads");
+    }
 
     constexpr std::size_t releaseStep = std::size_t{16} << 20;
     std::size_t released = 0;

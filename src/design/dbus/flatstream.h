@@ -10,6 +10,10 @@
 
 namespace vexlo::design::dbus {
 
+// The most components a design may have: about 200 bytes of memory each at the least, so that
+// a stream of empty components cannot ask for gigabytes.
+constexpr std::uint32_t maxDesignComponents = 5'000'000;
+
 // The flattened design as it crosses the bus: one block of bytes in a memory file, so that a
 // design of any size costs one call instead of one per component or attribute.
 //
@@ -45,7 +49,11 @@ std::string writeFlatStream(const FlattenedDesign& design);
 // is wrong and where; nothing is trusted before it is checked against the bytes that are there.
 // As the parse moves on, done is told now and then how many leading bytes it will not read
 // again, so that a caller holding the stream in mapped memory can let them go.
+//
+// A design of more than maxComponents components throws Error DesignTooLarge before any is
+// read: each costs its memory whatever its size in the stream.
 FlattenedDesign readFlatStream(std::string_view bytes,
-                               const std::function<void(std::size_t)>& done = {});
+                               const std::function<void(std::size_t)>& done = {},
+                               std::uint32_t maxComponents = maxDesignComponents);
 
 }  // namespace vexlo::design::dbus
