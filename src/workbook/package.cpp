@@ -261,6 +261,7 @@ std::unique_ptr<WorkbookPackage> WorkbookPackage::open(const std::string& path) 
                         name + " is a damaged zip package: " + zip_strerror(package->archive_));
         }
         total = info.size > UINT64_MAX - total ? UINT64_MAX : total + info.size;
+        checkPartName(name, info.name, *package);
         package->index(info.name, entry, info.size);
     }
     if (total > maxTemplateInflatedSize) {
@@ -270,6 +271,25 @@ std::unique_ptr<WorkbookPackage> WorkbookPackage::open(const std::string& path) 
                                            " a template may hold");
     }
     return package;
+}
+
+void WorkbookPackage::checkPartName(const std::string& name, std::string_view part,
+                                    const WorkbookPackage& package) {
+    // Part names are paths inside the package: one that climbs out of it or starts at the root
+    // would be carried into every report as it stands.
+    std::string path(1, '/');
+    path.append(part);
+    path += '/';
+    if (part.empty() || part.front() == '/' || part.front() == '\\' ||
+        path.find("/../") != std::string::npos || path.find("\\..") != std::string::npos ||
+        path.find("..\\") != std::string::npos) {
+        throw Error(errc::BadTemplate, name + " has a part named \"" + std::string(part) +
+                                           "\", which points outside the package");
+    }
+    // Names are compared without letter case, as spreadsheet applications read them.
+    if (package.byLowerName_.contains(lowerCase(std::string(part)))) {
+        throw Error(errc::BadTemplate, name + " has two parts named \"" + std::string(part) + "\"");
+    }
 }
 
 std::unique_ptr<WorkbookPackage> WorkbookPackage::inMemory(

@@ -66,6 +66,10 @@ public:
 private:
     WorkbookPackage() = default;
     void index(std::string name, std::size_t entry, std::uint64_t size);
+    // Refuses a template part whose name leaves the package or is taken already; name is the
+    // template as messages name it.
+    static void checkPartName(const std::string& name, std::string_view part,
+                              const WorkbookPackage& package);
     std::size_t positionOf(const std::string& name) const;
     // Adds every part to archive, keeping in held the new bytes it reads when it is closed;
     // returns what failed, or "".
