@@ -286,8 +286,15 @@ void WorkbookPackage::checkPartName(const std::string& name, std::string_view pa
         throw Error(errc::BadTemplate, name + " has a part named \"" + std::string(part) +
                                            "\", which points outside the package");
     }
+    // A report claims to be a workbook without macros: a template's macros are not carried on.
+    const std::string lower = lowerCase(std::string(part));
+    if (lower.ends_with("vbaproject.bin")) {
+        throw Error(errc::BadTemplate, name + " holds macros (\"" + std::string(part) +
+                                           "\"), which a report must not carry: save the "
+                                           "template as a workbook without macros (.xlsx)");
+    }
     // Names are compared without letter case, as spreadsheet applications read them.
-    if (package.byLowerName_.contains(lowerCase(std::string(part)))) {
+    if (package.byLowerName_.contains(lower)) {
         throw Error(errc::BadTemplate, name + " has two parts named \"" + std::string(part) + "\"");
     }
 }
