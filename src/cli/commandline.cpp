@@ -357,20 +357,25 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
     operations::Session session(*tool);
     Run run{command, session, out, err, {}};
     try {
-        operations::loadSettings(session, run.settings);
-        applyOverrides(command, run.settings);
         switch (command.mode) {
             case Mode::List:
                 return run.list();
             case Mode::Attributes:
                 return run.attributes();
+            default:
+                break;
+        }
+        // Only the reports use the settings: a file that cannot be read fails them.
+        operations::loadSettings(session, run.settings);
+        applyOverrides(command, run.settings);
+        switch (command.mode) {
             case Mode::All:
                 return run.all();
             case Mode::Selection:
                 return run.selection();
             case Mode::Columns:
                 return run.columns();
-            case Mode::Help:
+            default:
                 break;
         }
     } catch (const std::exception& failure) {

@@ -195,7 +195,13 @@ std::optional<Error> Vexlo::runGuarded(bool hourglass, const std::function<void(
 
 void Vexlo::runReport(const std::function<std::string()>& operation) {
     std::string status;
-    const auto failure = runGuarded(true, [&status, &operation] { status = operation(); });
+    const auto failure = runGuarded(true, [this, &status, &operation] {
+        // Reports of the defaults are not what a settings file that cannot be read asked for.
+        if (settingsFailure_) {
+            throw *settingsFailure_;
+        }
+        status = operation();
+    });
     const QString text = toQt(failure ? errorMessage(*failure) : status);
     lblStatus->setText(text);
     lblStatus->setToolTip(text);
@@ -213,10 +219,23 @@ bool Vexlo::Form_Load() {
     }
     runGuarded(false, [this, &tool] {
         operations::Session session(*tool);
-        operations::loadSettings(session, options_);
+        // Told now, and again by every report until a read succeeds; the lists still fill.
+        if (const auto failure = readSettings(session)) {
+            showMessage(toQt(errorMessage(*failure)));
+        }
         fillSavedSelections(session);
     });
     return true;
+}
+
+std::optional<Error> Vexlo::readSettings(operations::Session& session) {
+    try {
+        operations::loadSettings(session, options_);
+        settingsFailure_.reset();
+    } catch (const std::exception& failure) {
+        settingsFailure_ = asError(failure);
+    }
+    return settingsFailure_;
 }
 
 std::string Vexlo::LoadChoices(const std::string& fileName) {
@@ -227,7 +246,9 @@ std::string Vexlo::LoadChoices(const std::string& fileName) {
 void Vexlo::SetOptions() {
     auto tool = connector_();
     operations::Session session(*tool);
-    operations::loadSettings(session, options_);
+    if (const auto failure = readSettings(session)) {
+        throw *failure;
+    }
 }
 
 void Vexlo::fillSavedSelections(operations::Session& session) {

@@ -77,6 +77,8 @@ private:
     void setChoices(const std::vector<std::string>& names);
     // Fill the saved-selection list: silent when the file cannot be opened.
     void fillSavedSelections(operations::Session& session);
+    // Reads the settings into the option fields; the failure, kept for the reports, or none.
+    std::optional<Error> readSettings(operations::Session& session);
     // Shows a loaded selection in the column list, the Compress box and the key.
     void showSelection(const saved::LoadedSelection& selection);
     // The report of the lists as they stand, with the option fields.
@@ -84,6 +86,7 @@ private:
 
     design::ToolConnector connector_;
     options::Settings options_;
+    std::optional<Error> settingsFailure_;  // the settings file could not be read
     StringArray attributeNames_;
     StringArray saveLines_;
     StringArray keepLines_;

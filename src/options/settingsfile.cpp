@@ -1,5 +1,7 @@
 #include "options/settingsfile.h"
 
+#include <cerrno>
+
 #include <cstdint>
 #include <exception>
 
@@ -251,7 +253,15 @@ void SetOptions(const std::string& path, Settings& fields) {
     std::vector<std::string> lines;
     std::exception_ptr failure;
     try {
-        lines = readTextLines(path).lines;
+        const TextLines read = readTextLines(path);
+        lines = read.lines;
+        // A missing file means the defaults; one that is there but cannot be read must not
+        // turn every report into one of the defaults without a word.
+        const bool missing =
+            !read.opened && (read.errorNumber == ENOENT || read.errorNumber == ENOTDIR);
+        if (!missing && (!read.opened || !read.complete)) {
+            throwFileError(read.errorNumber, "read", path);
+        }
     } catch (const Error&) {
         failure = std::current_exception();
     }

@@ -37,9 +37,9 @@ void applySettingsLines(const std::vector<std::string>& lines, Settings& fields)
 
 // Keeps its old name SetOptions: reads the settings file into the option fields, the file's
 // values over the defaults (1, 10, 10, the rest 0, the template as it stands), so a key the file
-// lacks, or holds with a value that is no number, takes its default; an absent or unreadable file
-// gives the defaults alone. A path that is no regular file throws after the fields took the
-// defaults.
+// lacks, or holds with a value that is no number, takes its default; an absent file gives the
+// defaults alone. A file that is there but cannot be read whole, and a path that is no regular
+// file, throw after the fields took the defaults (and the lines read before a read broke off).
 void SetOptions(const std::string& path, Settings& fields);
 
 // One value of the Options window as "Save" writes it.

@@ -264,5 +264,30 @@ TEST_F(MainWindow, OptionsSaveChangesTheReportFormatAndCompressNeedsAKey) {
     EXPECT_EQ(status(), noKey);
 }
 
+// A settings file that cannot be read is told at start-up, and every report fails with it
+// rather than coming out in the default options, until the Options window reads it again.
+TEST_F(MainWindow, ReportsFailWhileTheSettingsCannotBeRead) {
+    const std::string settings = project.file("vexlosettings.qzv");
+    std::filesystem::remove(settings);
+    std::filesystem::create_directory(settings);
+    open();
+    const std::string unreadable =
+        "Error 75: Cannot read \"" + settings + "\": it is a folder, not a regular file";
+    EXPECT_EQ(messages, std::vector<std::string>{unreadable});
+    click(w->btnLoad, w->btnAddAll, w->btnReport);
+    EXPECT_EQ(status(), unreadable);
+    EXPECT_FALSE(std::filesystem::exists(project.file("board.xls")));
+    std::filesystem::remove(settings);
+    QTimer::singleShot(50, [] {
+        QWidget* form = QApplication::activeModalWidget();
+        ASSERT_NE(form, nullptr);
+        form->findChild<QComboBox*>("ExportFileFormat")->setCurrentIndex(3);
+        QTest::mouseClick(form->findChild<QPushButton*>("btnSave"), Qt::LeftButton);
+    });
+    click(w->btnOption);
+    click(w->btnReport);
+    EXPECT_EQ(status(), "Report written: " + project.file("board.csv") + " (3 rows)");
+}
+
 }  // namespace
 }  // namespace vexlo

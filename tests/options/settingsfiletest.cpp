@@ -1,6 +1,7 @@
 #include "options/settingsfile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <random>
@@ -90,6 +91,36 @@ TEST(SettingsFile, Cases) {
             EXPECT_EQ(dir->listing().size(), std::filesystem::exists(path) ? 1u : 0u);
         }
     }
+}
+
+// A settings file that is there but may not be read fails, naming it, with the fields at their
+// defaults; a missing one gives the defaults alone.
+TEST(SettingsFile, UnreadableFileFailsAMissingOneGivesTheDefaults) {
+    TempDir dir;
+    const std::string path = dir.file(settingsFileName);
+    test::writeFile(path, "Export_File_Format=3\r\n");
+    ::chmod(path.c_str(), 0);
+    const int status = test::runUnprivileged([&] {
+        Settings fields;
+        fields.Excel_Start = 5;
+        fields.Export_File_Format = 3;
+        try {
+            SetOptions(path, fields);
+        } catch (const Error& error) {
+            std::fprintf(stderr, "%s\n", errorMessage(error).c_str());
+            const bool named =
+                errorMessage(error) == "Error 70: Cannot read \"" + path + "\": Permission denied";
+            return named && fields.Export_File_Format == 0 && fields.Excel_Start == 1 ? 0 : 2;
+        }
+        return 1;
+    });
+    EXPECT_EQ(status, 0);
+    Settings fields;
+    fields.Export_File_Format = 3;
+    fields.Header_Font_Size = 11;
+    SetOptions(dir.file("absent/" + std::string(settingsFileName)), fields);
+    EXPECT_EQ(fields.Export_File_Format, 0);
+    EXPECT_EQ(fields.Header_Font_Size, 10);
 }
 
 // What "Save" writes, the window and start-up read back as it was saved.
