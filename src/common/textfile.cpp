@@ -192,10 +192,19 @@ std::vector<std::string> readTextLinesOrThrow(const std::string& path) {
 }
 
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
-    // A data file may be a link to a shared copy: the copy is replaced, the link stays.
-    char resolved[PATH_MAX];
-    if (::realpath(path_.c_str(), resolved) != nullptr) {
-        path_ = resolved;
+    // A data file may be a link to a shared copy: the copy is replaced, the link stays. Only a
+    // link of the user's own, in a folder of the user's own, is followed, as editors keep them:
+    // one that another user could have planted is replaced itself, never its target.
+    struct stat link {};
+    if (::lstat(path_.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        struct stat folder {};
+        const bool own = link.st_uid == ::geteuid() &&
+                         ::stat(folderOf(path_).c_str(), &folder) == 0 &&
+                         folder.st_uid == ::geteuid();
+        char resolved[PATH_MAX];
+        if (own && ::realpath(path_.c_str(), resolved) != nullptr) {
+            path_ = resolved;
+        }
     }
     // The rename would replace a file the user may not write to as well: it is refused, as a
     // write to it would be.

@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -98,6 +99,21 @@ TEST(TextFile, WritesReplaceWholeOrNotAtAll) {
     EXPECT_EQ(readFile(path), "one\r\n\r\nthree\r\n");
     EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
     EXPECT_TRUE(fs::is_symlink(dir.file("link.qzv")));
+    // A link another user made is replaced itself: what it points to stays as it was.
+    fs::create_symlink(path, dir.file("planted.qzv"));
+    if (::lchown(dir.file("planted.qzv").c_str(), 65534, 65534) == 0) {
+        writeTextLines(dir.file("planted.qzv"), {"replaced"});
+        EXPECT_FALSE(fs::is_symlink(dir.file("planted.qzv")));
+        EXPECT_EQ(readFile(dir.file("planted.qzv")), "replaced\r\n");
+        fs::remove(dir.file("planted.qzv"));
+        // So is the user's own link in a folder of another user, who could have put it there.
+        fs::create_directory(dir.file("theirs"));
+        fs::create_symlink(path, dir.file("theirs/mine.qzv"));
+        ASSERT_EQ(::chown(dir.file("theirs").c_str(), 65534, 65534), 0);
+        writeTextLines(dir.file("theirs/mine.qzv"), {"replaced"});
+        EXPECT_FALSE(fs::is_symlink(dir.file("theirs/mine.qzv")));
+        fs::remove_all(dir.file("theirs"));
+    }
     EXPECT_EQ(dir.listing(), (Lines{"link.qzv", "new.qzv", "shared"}));
     EXPECT_EQ(test::listTree(dir.file("shared")), (Lines{"data.qzv", "folder/", "folder/inner"}));
     EXPECT_TRUE(fileExists(path) && fileExists(dir.path() + "//link.qzv"));
