@@ -16,6 +16,7 @@ int main(int argc, char* argv[]) {
     }
     // A report past the file-size limit fails as a full disk does, keeping the old report.
     vexlo::ignoreFileSizeSignal();
+    vexlo::removeTemporariesOnStopSignals();
     // A reader of the output that leaves (| head) must not end the run before its reports: the
     // writes fail instead, and the exit status says so.
     std::signal(SIGPIPE, SIG_IGN);

@@ -10,6 +10,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <iterator>
 #include <utility>
 
 #include "error.h"
@@ -191,6 +193,78 @@ std::vector<std::string> readTextLinesOrThrow(const std::string& path) {
     return std::move(read.lines);
 }
 
+namespace {
+
+// The temporaries being written, for the stop signals' handler to remove: fixed slots, read in
+// a handler, where nothing may allocate or lock.
+struct Temporary {
+    volatile std::sig_atomic_t inUse = 0;
+    int folder = -1;
+    char name[NAME_MAX + 1] = {};
+};
+Temporary temporaries[8];
+
+// Claims a slot for the temporary about to be created, before it exists: a signal coming just
+// after its creation still finds it. A slot already held is given the new name.
+int claimTemporary(int slot, int folder, const std::string& name) noexcept {
+    for (int free = 0; slot < 0 && free < static_cast<int>(std::size(temporaries)); ++free) {
+        slot = temporaries[free].inUse == 0 ? free : -1;
+    }
+    if (slot >= 0) {
+        Temporary& temporary = temporaries[slot];
+        temporary.inUse = 0;
+        temporary.folder = folder;
+        name.copy(temporary.name, NAME_MAX);
+        temporary.name[std::min<std::size_t>(name.size(), NAME_MAX)] = '\0';
+        temporary.inUse = 1;
+    }
+    return slot;
+}
+
+void releaseTemporary(int slot) noexcept {
+    if (slot >= 0) {
+        temporaries[slot].inUse = 0;
+    }
+}
+
+extern "C" void removeTemporariesAndStop(int signal) {
+    for (Temporary& temporary : temporaries) {
+        if (temporary.inUse != 0) {
+            ::unlinkat(temporary.folder, temporary.name, 0);
+        }
+    }
+    // Ends as the signal would have ended the program: the caller sees it in the status.
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// A fresh name for the temporary beside name: "." + name + "." + six letters or digits, the
+// name cut so that the whole fits wherever the name does.
+std::string temporaryName(const std::string& name, unsigned attempt) {
+    static const char letters[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    constexpr std::size_t longestName = NAME_MAX - 8;
+    std::string temporary = "." + name.substr(0, longestName) + ".";
+    static unsigned long counter = 0;
+    unsigned long seed = (static_cast<unsigned long>(::getpid()) << 20) ^ ++counter ^
+                         (static_cast<unsigned long>(std::time(nullptr)) << 8) ^ attempt;
+    for (int i = 0; i < 6; ++i) {
+        temporary += letters[seed % 62];
+        seed = seed / 62 + 0x9E3779B9UL * (i + 1);
+    }
+    return temporary;
+}
+
+}  // namespace
+
+void removeTemporariesOnStopSignals() noexcept {
+    struct sigaction action {};
+    action.sa_handler = removeTemporariesAndStop;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     // A data file may be a link to a shared copy: the copy is replaced, the link stays. Only a
     // link of the user's own, in a folder of the user's own, is followed, as editors keep them:
@@ -213,22 +287,37 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
         throwFileError(errno, "write", path_);
     }
     const auto slash = path_.rfind('/');
-    std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
-    // The temporary's name is "." + name + ".XXXXXX": cut short, it fits wherever the name does.
-    constexpr std::size_t longestName = NAME_MAX - 8;
-    name.resize(std::min(name.size(), longestName));
-    tempPath_ = folderOf(path_) + "/." + name + ".XXXXXX";
-    FileDescriptor fd(::mkstemp(tempPath_.data()));
+    name_ = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+    const std::string folder = folderOf(path_);
+    // Everything happens relative to the folder as opened: moved meanwhile, it gets the file
+    // or nothing, and no temporary is left where it went.
+    folder_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int created = -1;
+    for (unsigned attempt = 0; folder_ >= 0 && created < 0 && attempt < 100; ++attempt) {
+        tempName_ = temporaryName(name_, attempt);
+        slot_ = claimTemporary(slot_, folder_, tempName_);
+        created =
+            ::openat(folder_, tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (created < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    FileDescriptor fd(created);
     if (fd.get() < 0) {
         const int saved = errno;
-        tempPath_.clear();
+        tempName_.clear();
+        releaseTemporary(slot_);
+        if (folder_ >= 0) {
+            ::close(folder_);
+            folder_ = -1;
+        }
         throw Error(errorNumberFor(saved), "Cannot create \"" + path_ + "\": the folder \"" +
-                                               folderOf(path_) + "\" cannot be written to (" +
+                                               folder + "\" cannot be written to (" +
                                                std::strerror(saved) + ")");
     }
     // The new file gets the old file's permissions, or the usual ones for a new file.
     struct stat existing {};
-    if (::stat(path_.c_str(), &existing) == 0) {
+    if (::fstatat(folder_, name_.c_str(), &existing, 0) == 0) {
         ::fchmod(fd.get(), existing.st_mode & 07777);
     } else {
         const mode_t mask = ::umask(0);
@@ -237,7 +326,10 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     }
     file_ = ::fdopen(fd.get(), "wb");
     if (file_ == nullptr) {
-        fail(errno, "create");
+        const int saved = errno;
+        removeTemporary();  // the destructor does not run for a constructor that throws
+        ::close(folder_);
+        throwFileError(saved, "create", path_);
     }
     fd.release();  // the stream closes it now
 }
@@ -246,9 +338,19 @@ AtomicFile::~AtomicFile() {
     if (file_ != nullptr) {
         std::fclose(file_);
     }
-    if (!tempPath_.empty()) {
-        ::unlink(tempPath_.c_str());
+    removeTemporary();
+    if (folder_ >= 0) {
+        ::close(folder_);
     }
+}
+
+void AtomicFile::removeTemporary() noexcept {
+    if (!tempName_.empty()) {
+        ::unlinkat(folder_, tempName_.c_str(), 0);
+        tempName_.clear();
+    }
+    releaseTemporary(slot_);
+    slot_ = -1;
 }
 
 void AtomicFile::fail(int errorNumber, const std::string& what) {
@@ -256,10 +358,7 @@ void AtomicFile::fail(int errorNumber, const std::string& what) {
         std::fclose(file_);
         file_ = nullptr;
     }
-    if (!tempPath_.empty()) {
-        ::unlink(tempPath_.c_str());
-        tempPath_.clear();
-    }
+    removeTemporary();
     throwFileError(errorNumber, what, path_);
 }
 
@@ -289,10 +388,12 @@ void AtomicFile::commit() {
     if (closed != 0) {
         fail(errno, "write");
     }
-    if (std::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+    if (::renameat(folder_, tempName_.c_str(), folder_, name_.c_str()) != 0) {
         fail(errno, "replace");
     }
-    tempPath_.clear();
+    tempName_.clear();
+    releaseTemporary(slot_);
+    slot_ = -1;
 }
 
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines) {

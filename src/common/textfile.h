@@ -49,11 +49,19 @@ public:
 
 private:
     void fail(int errorNumber, const std::string& what);
+    void removeTemporary() noexcept;
 
     std::string path_;
-    std::string tempPath_;
+    std::string name_;      // the file's name in its folder
+    int folder_ = -1;       // the folder, as opened when the file was begun
+    std::string tempName_;  // the temporary beside it, while it is written
+    int slot_ = -1;         // its place among the temporaries the stop signals remove
     std::FILE* file_ = nullptr;
 };
+
+// On SIGTERM, SIGINT and SIGHUP the temporaries of the files being written are removed, and the
+// program ends as the signal would have ended it: no half-written file is left beside a report.
+void removeTemporariesOnStopSignals() noexcept;
 
 // Writes every line with CR LF, replacing the file atomically.
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines);

@@ -13,6 +13,7 @@ int main(int argc, char* argv[]) {
     }
     // A report past the file-size limit fails as a full disk does, keeping the old report.
     vexlo::ignoreFileSizeSignal();
+    vexlo::removeTemporariesOnStopSignals();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexlo"));
     // The menu entry's name and icon: the desktop matches the window to its entry by this name.

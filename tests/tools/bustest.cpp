@@ -1,7 +1,9 @@
 // The real programs on a private bus: schemora-sim's cases through the client, and vexlo-report's
 // golden cases as the program, against the simulator or a scripted tool in this process.
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -150,6 +152,69 @@ void expectCalls(const std::string& calls, std::unique_ptr<design::SchematicTool
         }
         EXPECT_EQ(result, line.substr(equals + 3)) << line;
     }
+}
+
+// A large design's text report, written by the real vexlo-report from the real simulator; act
+// is called once the report's temporary appears beside it, and the run's wait status given.
+int interruptedReport(const std::string& folder, const std::function<void(pid_t)>& act) {
+    std::string json = R"({"project": "amp/", "document": {"name": "amp.1", "path": "amp/sch/"},
+ "components": [)";
+    for (int part = 1; part <= 300000; ++part) {
+        json += (part == 1 ? "" : ",\n") + std::string(R"({"refdes": "R)") + std::to_string(part) +
+                R"(", "attributes": [["Value", "10k"]]})";
+    }
+    writeFile(folder + "/design.json", json + "]}");
+    fs::create_directories(folder + "/amp/sch");
+    const RunningSimulator simulator({folder + "/design.json"});
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ::inotify_add_watch(watch, (folder + "/amp").c_str(), IN_CREATE);
+    const std::string program = buildDir() + "/src/cli/vexlo-report";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execl(program.c_str(), program.c_str(), "--column", "REFDES", "--column", "Value",
+                "--format", "text", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    alignas(inotify_event) char events[4096];
+    for (bool seen = false; !seen;) {
+        const ssize_t got = ::read(watch, events, sizeof events);
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+            seen = seen || (event->len > 0 && event->name[0] == '.');
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    act(child);
+    ::close(watch);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return status;
+}
+
+// A stop signal while a report is written removes its temporary and ends the run with that
+// signal; a folder moved meanwhile gets the whole report, and no temporary stays anywhere.
+TEST(VexloReport, SignalsAndAMovedFolderLeaveNoTemporary) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        // A run that finished before the signal came proves nothing: it is tried again.
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            const TempDir dir;
+            const int status =
+                interruptedReport(dir.path(), [signal](pid_t child) { ::kill(child, signal); });
+            if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+                continue;
+            }
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+            EXPECT_EQ(listTree(dir.file("amp")), (Lines{"sch/"}));
+            break;
+        }
+    }
+    const TempDir dir;
+    const int status = interruptedReport(
+        dir.path(), [&dir](pid_t) { fs::rename(dir.file("amp"), dir.file("moved")); });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(listTree(dir.file("moved")), (Lines{"amp.txt", "sch/"}));
+    EXPECT_EQ(readFile(dir.file("moved/amp.txt")).substr(0, 6), "REFDES");
 }
 
 // schemora-sim's cases, each in a fresh folder (the current one) with its "in" files. With "exit"
