@@ -292,15 +292,14 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     // Everything happens relative to the folder as opened: moved meanwhile, it gets the file
     // or nothing, and no temporary is left where it went.
     folder_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // A name taken already is drawn anew; any other failure fails alike each time, and its
+    // errno is what the message gives.
     int created = -1;
     for (unsigned attempt = 0; folder_ >= 0 && created < 0 && attempt < 100; ++attempt) {
         tempName_ = temporaryName(name_, attempt);
         slot_ = claimTemporary(slot_, folder_, tempName_);
         created =
             ::openat(folder_, tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (created < 0 && errno != EEXIST) {
-            break;
-        }
     }
     FileDescriptor fd(created);
     if (fd.get() < 0) {
