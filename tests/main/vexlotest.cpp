@@ -52,6 +52,16 @@ protected:
         w->show();
         return started;
     }
+    // Opens the Options window, chooses the output format and saves, as a user does.
+    void saveOptionsWithFormat(int format) {
+        QTimer::singleShot(50, [format] {
+            QWidget* form = QApplication::activeModalWidget();
+            ASSERT_NE(form, nullptr);
+            form->findChild<QComboBox*>("ExportFileFormat")->setCurrentIndex(format);
+            QTest::mouseClick(form->findChild<QPushButton*>("btnSave"), Qt::LeftButton);
+        });
+        click(w->btnOption);
+    }
     template <typename... Controls>
     static void click(Controls*... controls) {
         (QTest::mouseClick(controls, Qt::LeftButton), ...);
@@ -246,13 +256,7 @@ TEST_F(MainWindow, ColumnListAsTheScriptSays) {
 TEST_F(MainWindow, OptionsSaveChangesTheReportFormatAndCompressNeedsAKey) {
     open();
     click(w->btnLoad, w->btnAddAll);
-    QTimer::singleShot(50, [] {
-        QWidget* form = QApplication::activeModalWidget();
-        ASSERT_NE(form, nullptr);
-        form->findChild<QComboBox*>("ExportFileFormat")->setCurrentIndex(1);
-        QTest::mouseClick(form->findChild<QPushButton*>("btnSave"), Qt::LeftButton);
-    });
-    click(w->btnOption);
+    saveOptionsWithFormat(1);
     EXPECT_EQ(w->optionFields().Export_File_Format, 1);
     click(w->btnReport);
     EXPECT_EQ(status(), "Report written: " + project.file("board.txt") + " (3 rows)");
@@ -278,13 +282,7 @@ TEST_F(MainWindow, ReportsFailWhileTheSettingsCannotBeRead) {
     EXPECT_EQ(status(), unreadable);
     EXPECT_FALSE(std::filesystem::exists(project.file("board.xls")));
     std::filesystem::remove(settings);
-    QTimer::singleShot(50, [] {
-        QWidget* form = QApplication::activeModalWidget();
-        ASSERT_NE(form, nullptr);
-        form->findChild<QComboBox*>("ExportFileFormat")->setCurrentIndex(3);
-        QTest::mouseClick(form->findChild<QPushButton*>("btnSave"), Qt::LeftButton);
-    });
-    click(w->btnOption);
+    saveOptionsWithFormat(3);
     click(w->btnReport);
     EXPECT_EQ(status(), "Report written: " + project.file("board.csv") + " (3 rows)");
 }
