@@ -61,7 +61,8 @@ QPushButton* button(QWidget* parent, const char* name, const char* caption, int 
                     int width, int height) {
     auto* control = place<QPushButton>(parent, name, left, top, width, height);
     control->setText(QString::fromUtf8(caption));
-    control->setAutoDefault(false);
+    // Return and Enter press the button that has the focus, as Space does.
+    control->setAutoDefault(true);
     return control;
 }
 
@@ -89,27 +90,27 @@ void Vexlo::createControls() {
     setFont(face);
 
     // Declared in the window's order; the tab order follows the tab indexes below.
-    btnkey = button(this, "btnkey", "Select Part Number", 2760, 3600, 1815, 375);
+    btnkey = button(this, "btnkey", "Select Part &Number", 2760, 3600, 1815, 375);
     chkCompress = place<QCheckBox>(this, "chkCompress", 2880, 3240, 1575, 375);
-    chkCompress->setText(QStringLiteral("Compress"));
-    btnLoad = button(this, "btnLoad", "Load Design Attributes", 0, 2040, 2655, 735);
-    btnOption = button(this, "btnOption", "Options", 4800, 6480, 1095, 375);
-    btnClose = button(this, "btnClose", "Close", 6000, 6480, 1215, 375);
-    btnDeleteChoice = button(this, "btnDeleteChoice", "Delete Choice", 720, 6240, 1335, 375);
-    btnLoadAll = button(this, "btnLoadAll", "Load All", 1440, 5640, 1215, 375);
-    btnloadChoice = button(this, "btnloadChoice", "Load Choices", 120, 5640, 1215, 375);
+    chkCompress->setText(QStringLiteral("Com&press"));
+    btnLoad = button(this, "btnLoad", "&Load Design Attributes", 0, 2040, 2655, 735);
+    btnOption = button(this, "btnOption", "Opt&ions", 4800, 6480, 1095, 375);
+    btnClose = button(this, "btnClose", "Clos&e", 6000, 6480, 1215, 375);
+    btnDeleteChoice = button(this, "btnDeleteChoice", "Dele&te Choice", 720, 6240, 1335, 375);
+    btnLoadAll = button(this, "btnLoadAll", "L&oad All", 1440, 5640, 1215, 375);
+    btnloadChoice = button(this, "btnloadChoice", "Load C&hoices", 120, 5640, 1215, 375);
     cmbChoice = place<QComboBox>(this, "cmbChoice", 120, 5280, 2535, 315);
     cmbChoice->setEditable(true);
     cmbChoice->setInsertPolicy(QComboBox::NoInsert);
-    btnSaveAs = button(this, "btnSaveAs", "Save Selection", 4680, 5880, 2535, 375);
+    btnSaveAs = button(this, "btnSaveAs", "&Save Selection", 4680, 5880, 2535, 375);
     txtSaveAs = place<QLineEdit>(this, "txtSaveAs", 4680, 5400, 2535, 375);
-    btnReport = button(this, "btnReport", "Create Report", 3000, 4440, 1455, 615);
-    btnMoveDown = button(this, "btnMoveDown", "Move Down", 3120, 2640, 1215, 375);
-    btnMoveUp = button(this, "btnMoveUp", "Move Up", 3120, 2280, 1215, 375);
-    btnRemoveAll = button(this, "btnRemoveAll", "<< Remove All", 3120, 1680, 1215, 375);
-    btnRemove = button(this, "btnRemove", "<< Remove", 3120, 1320, 1215, 375);
-    btnAddAll = button(this, "btnAddAll", "Add All >>", 3120, 840, 1215, 375);
-    btnAdd = button(this, "btnAdd", "Add >>", 3120, 480, 1215, 375);
+    btnReport = button(this, "btnReport", "&Create Report", 3000, 4440, 1455, 615);
+    btnMoveDown = button(this, "btnMoveDown", "Move Do&wn", 3120, 2640, 1215, 375);
+    btnMoveUp = button(this, "btnMoveUp", "Move &Up", 3120, 2280, 1215, 375);
+    btnRemoveAll = button(this, "btnRemoveAll", "<< Re&move All", 3120, 1680, 1215, 375);
+    btnRemove = button(this, "btnRemove", "<< &Remove", 3120, 1320, 1215, 375);
+    btnAddAll = button(this, "btnAddAll", "A&dd All >>", 3120, 840, 1215, 375);
+    btnAdd = button(this, "btnAdd", "&Add >>", 3120, 480, 1215, 375);
     lstSelected = place<selection::DropList>(this, "lstSelected", 4680, 480, 2655, 4545);
     lstSelected->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lstAttributes = place<QListWidget>(this, "lstAttributes", 0, 480, 2655, 4545);
@@ -291,6 +292,8 @@ void Vexlo::btnLoad_Click() {
         lstAttributes->addItems(items);
         lstAttributes->show();
         btnLoad->hide();
+        // The hidden button had the focus; the list it made room for takes it.
+        lstAttributes->setFocus();
         for (QPushButton* control : {btnAdd, btnAddAll, btnMoveUp, btnMoveDown}) {
             control->setEnabled(true);
         }

@@ -177,9 +177,9 @@ void Form1::createControls() {
     ExcelStart = textBox(this, "ExcelStart", 5400, 1680, 1935, 375);
     label(this, "Label7", "Excel Template File", 840, 2040, 3375, 255);
     txtExcelTemplate = textBox(this, "txtExcelTemplate", 840, 2400, 4095, 405);
-    btnBrowse = button(this, "btnBrowse", "Browse", 4920, 2400, 1935, 375);
-    btnSave = button(this, "btnSave", "Save", 720, 3000, 2535, 615);
-    btnCancel = button(this, "btnCancel", "Cancel", 4320, 3000, 2535, 615);
+    btnBrowse = button(this, "btnBrowse", "&Browse", 4920, 2400, 1935, 375);
+    btnSave = button(this, "btnSave", "&Save", 720, 3000, 2535, 615);
+    btnCancel = button(this, "btnCancel", "&Cancel", 4320, 3000, 2535, 615);
 
     QGroupBox* Frame3 =
         frame(this, "Frame3", "Bill of materials", 120, billFrameTop, 7380, billFrameHeight);

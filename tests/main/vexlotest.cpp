@@ -234,7 +234,7 @@ TEST_F(MainWindow, ColumnListAsTheScriptSays) {
         } else {
             const auto buttons = w->findChildren<QAbstractButton*>();
             const auto found = std::find_if(buttons.begin(), buttons.end(), [&](auto* button) {
-                return button->text() == captions.at(c.verb);
+                return test::shownCaption(*button) == captions.at(c.verb).toStdString();
             });
             ASSERT_NE(found, buttons.end()) << "no control reads " << c.verb;
             click(*found);
@@ -250,6 +250,33 @@ TEST_F(MainWindow, ColumnListAsTheScriptSays) {
             EXPECT_EQ(shown, c.expected) << c.verb << " " << c.argument;
         }
     }
+}
+
+// Each button answers Alt and its underlined letter, the captions shown as they were; Return
+// and Enter press the button with the focus; the first load hands the focus to the attributes.
+TEST_F(MainWindow, KeyboardUse) {
+    open();
+    EXPECT_EQ(test::mnemonics(*w),
+              (std::vector<std::string>{
+                  "Select Part Number:N", "Compress:P", "Load Design Attributes:L", "Options:I",
+                  "Close:E", "Delete Choice:T", "Load All:O", "Load Choices:H", "Save Selection:S",
+                  "Create Report:C", "Move Down:W", "Move Up:U", "<< Remove All:M", "<< Remove:R",
+                  "Add All >>:D", "Add >>:A"}));
+    w->btnLoad->setFocus();
+    QTest::keyClick(w->btnLoad, Qt::Key_Return);
+    EXPECT_TRUE(w->btnLoad->isHidden());
+    EXPECT_EQ(w->focusWidget(), w->lstAttributes);
+    w->btnAddAll->setFocus();
+    QTest::keyClick(w->btnAddAll, Qt::Key_Enter);
+    EXPECT_EQ(texts(w->lstSelected->model()), "|REFDES|Part Number|Value");
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    // A mnemonic presses its button as a click does, shown pressed for a moment.
+    QTest::keyClick(w.get(), Qt::Key_M, Qt::AltModifier);  // << Remove All
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->lstSelected->count() == 0; }));
+    QTest::keyClick(w.get(), Qt::Key_P, Qt::AltModifier);  // Compress
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->chkCompress->isChecked(); }));
+    EXPECT_EQ(messages, std::vector<std::string>{});
 }
 
 // Options opens the Options window; its Save sets the option fields the reports use.

@@ -1,5 +1,6 @@
 #pragma once
 // Helpers for tests of real widgets.
+#include <QAbstractButton>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -9,5 +10,12 @@ namespace vexlo::test {
 // The captions of a window's labels and buttons that do not fit their controls in the controls'
 // own fonts, so that a user would see them cut off.
 std::vector<std::string> clippedCaptions(const QWidget& window);
+
+// The caption a button shows: its text without the "&" that marks its mnemonic.
+std::string shownCaption(const QAbstractButton& button);
+
+// Each button of the window as "caption:letter", the letter its mnemonic (Alt + letter)
+// underlines, or "caption:" without one; in the order the window made them.
+std::vector<std::string> mnemonics(const QWidget& window);
 
 }  // namespace vexlo::test

@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLocale>
 #include <QStyle>
@@ -24,13 +25,34 @@ std::vector<std::string> vexlo::test::clippedCaptions(const QWidget& window) {
             room.setLeft(
                 control->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, control));
         }
-        const int flags = label && label->wordWrap() ? Qt::TextWordWrap : 0;
+        // A button's "&" marks its mnemonic: not shown, its letter underlined.
+        const int flags = (label && label->wordWrap() ? Qt::TextWordWrap : 0) |
+                          (button != nullptr ? Qt::TextShowMnemonic : 0);
         const QRect need = control->fontMetrics().boundingRect(room, flags, text);
         if (need.width() > room.width() || need.height() > room.height()) {
             clipped.push_back(text.toStdString());
         }
     }
     return clipped;
+}
+
+std::string vexlo::test::shownCaption(const QAbstractButton& button) {
+    QString text = button.text();
+    for (qsizetype at = text.indexOf(u'&'); at >= 0 && at < text.size();
+         at = text.indexOf(u'&', at + 1)) {
+        text.remove(at, 1);  // "&&" leaves one "&", passed over by the next search
+    }
+    return text.toStdString();
+}
+
+std::vector<std::string> vexlo::test::mnemonics(const QWidget& window) {
+    std::vector<std::string> found;
+    for (const QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+        const QKeySequence key = QKeySequence::mnemonic(button->text());
+        const QString letter = key.isEmpty() ? QString() : QKeySequence(key[0].key()).toString();
+        found.push_back(shownCaption(*button) + ":" + letter.toStdString());
+    }
+    return found;
 }
 
 int main(int argc, char** argv) {
