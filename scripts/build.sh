@@ -9,12 +9,13 @@ preset="${1:-dev}"
 shift || true
 cd "$root"
 echo "== Configuring (preset $preset)"
-if ! cmake --preset "$preset" >/tmp/vexlo-configure.$$ 2>&1; then
-    cat /tmp/vexlo-configure.$$ >&2
-    rm -f /tmp/vexlo-configure.$$
+# CMake's own output is shown only when configuring fails.
+log="$(mktemp)"
+trap 'rm -f "$log"' EXIT
+if ! cmake --preset "$preset" >"$log" 2>&1; then
+    cat "$log" >&2
     exit 1
 fi
-rm -f /tmp/vexlo-configure.$$
 targets=()
 for target in "$@"; do
     targets+=(--target "$target")

@@ -8,8 +8,10 @@ mapfile -t sources < <(git ls-files -co --exclude-standard -- '*.cpp' '*.h' | gr
 mapfile -t texts < <(git ls-files -co --exclude-standard -- '*.cpp' '*.h' '*.txt' '*.sh' '*.py' '*.md' '*.json' '.ci/*' | grep -v '^build')
 
 if command -v clang-format >/dev/null; then
-    if ! clang-format --dry-run --Werror "${sources[@]}" 2>/tmp/vexlo-format.log; then
-        echo "Formatting differs from .clang-format:"; head -40 /tmp/vexlo-format.log; status=1
+    log="$(mktemp)"
+    trap 'rm -f "$log"' EXIT
+    if ! clang-format --dry-run --Werror "${sources[@]}" 2>"$log"; then
+        echo "Formatting differs from .clang-format:"; head -40 "$log"; status=1
     fi
 else
     echo "clang-format not installed: formatting not checked"

@@ -16,12 +16,7 @@ if [ ${#targets[@]} -eq 0 ]; then
              kicadschematic sexpr)
 fi
 
-"$root/scripts/install-deps.sh"
-if ! command -v clang++ >/dev/null; then
-    sudo=()
-    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-    "${sudo[@]}" apt-get install -y -qq --no-install-recommends clang >/dev/null
-fi
+"$root/scripts/install-deps.sh" clang
 cmake -S "$root/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     >/dev/null
 cmake --build "$build" -j"${VEXLO_JOBS:-$(nproc)}" --target "${targets[@]/#/fuzz_}"
