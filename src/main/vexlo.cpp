@@ -1,5 +1,6 @@
 #include "main/vexlo.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -8,12 +9,14 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <algorithm>
 #include <optional>
 
 #include "common/twips.h"
-#include "design/harvest.h"
+#include "main/statusline.h"
 #include "operations/operations.h"
 #include "options/optionswindow.h"
+#include "preview/previewwindow.h"
 #include "saved/selectionfile.h"
 #include "selection/droplist.h"
 
@@ -123,7 +126,15 @@ void Vexlo::createControls() {
     Label1 = place<QLabel>(this, "Label1", 2760, 5400, 1815, 1095);
     Label1->setText(QStringLiteral("Vexlo\nbills of materials\nfrom your schematic"));
     Label1->setWordWrap(true);
-    lblStatus = place<QLabel>(this, "lblStatus", 120, 6945, 7200, statusHeight);
+    lblStatus = place<StatusLine>(this, "lblStatus", 120, 6945, 7200, statusHeight);
+    // Where nothing else is: below Create Report, in the row of Options and Close.
+    btnPreview = button(this, "btnPreview", "Pre&view", 3000, 6510, 1455, 375);
+    actReadAgain = new QAction(QStringLiteral("&Read the Design Again"), this);
+    actReadAgain->setObjectName(QStringLiteral("actReadAgain"));
+    actReadAgain->setShortcut(QKeySequence(Qt::Key_F5));
+    addAction(actReadAgain);
+    lstAttributes->addAction(actReadAgain);
+    lstAttributes->setContextMenuPolicy(Qt::ActionsContextMenu);
     for (QWidget* control : {static_cast<QWidget*>(btnkey), static_cast<QWidget*>(lblkey),
                              static_cast<QWidget*>(label), static_cast<QWidget*>(lstAttributes)}) {
         control->hide();
@@ -136,7 +147,7 @@ void Vexlo::createControls() {
     QWidget* const tabOrder[] = {
         lstAttributes,   lstSelected, btnAdd,    btnAddAll, btnRemove,   btnRemoveAll,  btnMoveUp,
         btnMoveDown,     btnReport,   txtSaveAs, btnSaveAs, cmbChoice,   btnloadChoice, btnLoadAll,
-        btnDeleteChoice, btnClose,    btnOption, btnLoad,   chkCompress, btnkey};
+        btnDeleteChoice, btnClose,    btnOption, btnLoad,   chkCompress, btnkey,        btnPreview};
     for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i) {
         QWidget::setTabOrder(tabOrder[i], tabOrder[i + 1]);
     }
@@ -158,6 +169,8 @@ void Vexlo::connectControls() {
     onClick(btnLoadAll, &Vexlo::btnLoadAll_Click);
     onClick(btnOption, &Vexlo::btnOption_Click);
     onClick(btnClose, &Vexlo::btnClose_Click);
+    onClick(btnPreview, &Vexlo::btnPreview_Click);
+    connect(actReadAgain, &QAction::triggered, this, [this] { readDesignAgain(); });
 
     auto* columns = columns_.get();
     connect(btnAdd, &QPushButton::clicked, this, [columns] { columns->add(); });
@@ -172,7 +185,9 @@ void Vexlo::connectControls() {
     // toggled fires only when the value changes, so setting the value it has runs nothing.
     connect(chkCompress, &QCheckBox::toggled, this, [this, columns](bool checked) {
         columns->compressChanged(checked, settingCompress_ == 1);
+        clearEndedCondition();
     });
+    connect(btnkey, &QPushButton::clicked, this, [this] { clearEndedCondition(); });
 }
 
 std::optional<Error> Vexlo::runGuarded(bool hourglass, const std::function<void()>& operation) {
@@ -196,16 +211,35 @@ std::optional<Error> Vexlo::runGuarded(bool hourglass, const std::function<void(
 
 void Vexlo::runReport(const std::function<std::string()>& operation) {
     std::string status;
-    const auto failure = runGuarded(true, [this, &status, &operation] {
+    bool settings = false;
+    const auto failure = runGuarded(true, [this, &status, &operation, &settings] {
         // Reports of the defaults are not what a settings file that cannot be read asked for.
         if (settingsFailure_) {
+            settings = true;
             throw *settingsFailure_;
         }
         status = operation();
     });
-    const QString text = toQt(failure ? errorMessage(*failure) : status);
-    lblStatus->setText(text);
-    lblStatus->setToolTip(text);
+    if (failure) {
+        setStatus(errorMessage(*failure), settings ? Condition::Settings : Condition::None);
+    } else {
+        setStatus(status, status == operations::missingKeyMessage ? Condition::MissingKey
+                                                                  : Condition::None);
+    }
+}
+
+void Vexlo::setStatus(const std::string& message, Condition condition) {
+    lblStatus->setMessage(toQt(message));
+    statusCondition_ = condition;
+}
+
+void Vexlo::clearEndedCondition() {
+    const bool ended =
+        (statusCondition_ == Condition::MissingKey && !operations::lacksKey(reportRequest())) ||
+        (statusCondition_ == Condition::Settings && !settingsFailure_);
+    if (ended) {
+        setStatus({});
+    }
 }
 
 bool Vexlo::Form_Load() {
@@ -250,6 +284,7 @@ void Vexlo::SetOptions() {
     if (const auto failure = readSettings(session)) {
         throw *failure;
     }
+    clearEndedCondition();
 }
 
 void Vexlo::fillSavedSelections(operations::Session& session) {
@@ -275,10 +310,20 @@ void Vexlo::setChoices(const std::vector<std::string>& names) {
 }
 
 void Vexlo::btnLoad_Click() {
-    runGuarded(true, [this] {
+    readAttributes();
+}
+
+void Vexlo::readDesignAgain() {
+    readAttributes();
+}
+
+void Vexlo::readAttributes() {
+    const bool first = lstAttributes->isHidden();
+    std::string status;
+    const auto failure = runGuarded(true, [this, first, &status] {
         auto tool = connector_();
         operations::Session session(*tool);
-        const auto names = design::harvestAttributeNames(*session.design());
+        const auto names = operations::attributeNames(session);
         // Nothing on the window changes until the whole design was read.
         attributeNames_.reset();
         for (const auto& name : names) {
@@ -289,16 +334,25 @@ void Vexlo::btnLoad_Click() {
         for (const auto& name : attributeNames_.appended()) {
             items.append(toQt(name));
         }
+        lstAttributes->clear();
         lstAttributes->addItems(items);
-        lstAttributes->show();
-        btnLoad->hide();
-        // The hidden button had the focus; the list it made room for takes it.
-        lstAttributes->setFocus();
-        for (QPushButton* control : {btnAdd, btnAddAll, btnMoveUp, btnMoveDown}) {
-            control->setEnabled(true);
+        if (first) {
+            lstAttributes->show();
+            btnLoad->hide();
+            for (QPushButton* control : {btnAdd, btnAddAll, btnMoveUp, btnMoveDown}) {
+                control->setEnabled(true);
+            }
+            // The hidden button had the focus; the list it made room for takes it.
+            lstAttributes->setFocus();
         }
+        status = std::string(first ? "Design read: " : "Design read again: ") +
+                 std::to_string(names.size()) +
+                 (names.size() == 1 ? " attribute name" : " attribute names") +
+                 operations::emptyColumnsNote(
+                     operations::emptyColumns(session, toStd(columns_->columns())));
         fillSavedSelections(session);
     });
+    setStatus(failure ? errorMessage(*failure) : status);
 }
 
 report::ReportRequest Vexlo::reportRequest() const {
@@ -320,7 +374,9 @@ void Vexlo::btnReport_Click() {
         }
         auto tool = connector_();
         operations::Session session(*tool);
-        return operations::reportStatus(operations::writeReport(session, request));
+        const report::WrittenReport written = operations::writeReport(session, request);
+        return operations::reportStatus(written) +
+               operations::emptyColumnsNote(operations::emptyColumns(session, request.columns));
     });
     if (keyMissing) {
         showMessage(QString::fromLatin1(operations::missingKeyMessage));
@@ -344,11 +400,17 @@ void Vexlo::showSelection(const saved::LoadedSelection& selection) {
 }
 
 void Vexlo::btnloadChoice_Click() {
-    runReport([this] {
+    std::string unknown;
+    runReport([this, &unknown] {
         auto tool = connector_();
         operations::Session session(*tool);
         const std::string name = toStd(cmbChoice->currentText());
         const auto selection = operations::loadChoice(session, name);
+        // A name no section carries changes nothing and writes nothing.
+        if (selection && selection->sections == 0) {
+            unknown = operations::unknownSelectionMessage(name);
+            return unknown;
+        }
         report::ReportRequest request = reportRequest();
         if (selection) {
             showSelection(*selection);
@@ -356,8 +418,13 @@ void Vexlo::btnloadChoice_Click() {
             request = operations::selectionRequest(*selection, name, request);
         }
         // A selection that could not be read is reported with the columns as they stood.
-        return operations::reportStatus(operations::writeReport(session, request));
+        const report::WrittenReport written = operations::writeReport(session, request);
+        return operations::reportStatus(written) +
+               operations::emptyColumnsNote(operations::emptyColumns(session, request.columns));
     });
+    if (!unknown.empty()) {
+        showMessage(toQt(unknown));
+    }
 }
 
 void Vexlo::btnLoadAll_Click() {
@@ -370,19 +437,24 @@ void Vexlo::btnLoadAll_Click() {
             names.push_back(toStd(cmbChoice->itemText(index)));
         }
         std::size_t written = 0;
-        operations::reportAll(session, names, reportRequest(),
-                              [this, &failed, &written](const operations::BatchEntry& entry) {
-                                  if (entry.selection != nullptr) {
-                                      showSelection(*entry.selection);
-                                  }
-                                  if (entry.failure) {
-                                      failed.push_back(entry);
-                                  } else if (!entry.report.path.empty()) {
-                                      ++written;
-                                  }
-                              });
+        std::vector<std::string> reported;  // the columns of every report written
+        operations::reportAll(
+            session, names, reportRequest(),
+            [this, &failed, &written, &reported](const operations::BatchEntry& entry) {
+                if (entry.selection != nullptr) {
+                    showSelection(*entry.selection);
+                }
+                if (entry.failure) {
+                    failed.push_back(entry);
+                } else if (!entry.report.path.empty()) {
+                    ++written;
+                    reported.insert(reported.end(), entry.selection->columns.begin(),
+                                    entry.selection->columns.end());
+                }
+            });
         columns_->enableAfterLoad();
-        return operations::batchStatus(written, failed.size());
+        return operations::batchStatus(written, failed.size()) +
+               operations::emptyColumnsNote(operations::emptyColumns(session, reported));
     });
     if (!failed.empty()) {
         showMessage(toQt(operations::batchFailureMessage(failed)));
@@ -392,21 +464,26 @@ void Vexlo::btnLoadAll_Click() {
 void Vexlo::btnSaveAs_Click() {
     const QString name = txtSaveAs->text();
     if (name.isEmpty()) {
-        showMessage(QStringLiteral("You need to give the report a name before saving it!"));
+        const char* const unnamed = "You need to give the report a name before saving it!";
+        showMessage(QString::fromLatin1(unnamed));
+        setStatus(unnamed);
         return;
     }
     int duplicates = 0;
     std::unique_ptr<design::SchematicTool> tool;
-    runGuarded(true, [this, &name, &duplicates, &tool] {
+    const auto failure = runGuarded(true, [this, &name, &duplicates, &tool] {
         tool = connector_();
         operations::Session session(*tool);
-        duplicates = saved::saveSelectionToFile(session.dataFile(saved::selectionFileName),
-                                                toStd(name), toStd(columns_->columns()),
-                                                chkCompress->isChecked(), toStd(lblkey->text()));
+        duplicates = operations::saveSelection(session, toStd(name), toStd(columns_->columns()),
+                                               chkCompress->isChecked(), toStd(lblkey->text()));
     });
+    const char* const taken = "This Report Name already exists. Can not save as this name!";
     for (int shown = 0; shown < duplicates; ++shown) {
-        showMessage(QStringLiteral("This Report Name already exists. Can not save as this name!"));
+        showMessage(QString::fromLatin1(taken));
     }
+    setStatus(failure          ? errorMessage(*failure)
+              : duplicates > 0 ? std::string(taken)
+                               : "Selection \"" + toStd(name) + "\" saved");
     // The list is filled again even after a failed save, from the file as it now stands.
     if (tool) {
         operations::Session session(*tool);
@@ -415,17 +492,63 @@ void Vexlo::btnSaveAs_Click() {
 }
 
 void Vexlo::btnDeleteChoice_Click() {
-    runGuarded(true, [this] {
+    std::string status;
+    const auto failure = runGuarded(true, [this, &status] {
         auto tool = connector_();
         operations::Session session(*tool);
         const std::string name = toStd(cmbChoice->currentText());
-        const auto remaining =
-            saved::deleteSelectionFromFile(session.dataFile(saved::selectionFileName), name);
-        if (!remaining) {
-            return;  // nothing could be read, so nothing was changed
+        const auto before = operations::listSelections(session);
+        const auto remaining = operations::deleteSelection(session, name);
+        if (!before || !remaining) {
+            // Nothing could be read, so nothing was changed.
+            status = "No selection deleted: the saved selections cannot be read from \"" +
+                     session.dataFile(saved::selectionFileName) + "\"";
+            return;
         }
         setChoices(*remaining);
+        const bool known = std::find(before->begin(), before->end(), name) != before->end();
+        status = known ? "Selection \"" + name + "\" deleted"
+                       : operations::unknownSelectionMessage(name);
     });
+    setStatus(failure ? errorMessage(*failure) : status);
+}
+
+std::unique_ptr<preview::PreviewWindow> Vexlo::makePreview() {
+    const report::ReportRequest request = reportRequest();
+    if (operations::lacksKey(request)) {
+        showMessage(QString::fromLatin1(operations::missingKeyMessage));
+        setStatus(operations::missingKeyMessage, Condition::MissingKey);
+        return nullptr;
+    }
+    std::shared_ptr<const operations::Preview> shown;
+    const auto failure = runGuarded(true, [this, &request, &shown] {
+        if (settingsFailure_) {
+            throw *settingsFailure_;
+        }
+        auto tool = connector_();
+        operations::Session session(*tool);
+        shown = std::make_shared<const operations::Preview>(
+            operations::previewReport(session, request));
+    });
+    if (failure) {
+        setStatus(errorMessage(*failure), settingsFailure_ ? Condition::Settings : Condition::None);
+        return nullptr;
+    }
+    const int format = request.settings.Export_File_Format;
+    const QString formatName = QString::fromLatin1(options::fileFormatItems[format]);
+    return std::make_unique<preview::PreviewWindow>(
+        shown, formatName,
+        [this] {
+            btnReport_Click();
+            return lblStatus->text();
+        },
+        this);
+}
+
+void Vexlo::btnPreview_Click() {
+    if (auto window = makePreview()) {
+        window->exec();
+    }
 }
 
 void Vexlo::btnOption_Click() {

@@ -19,12 +19,17 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QAction;
 
 namespace vexlo {
 
 namespace operations {
 class Session;
 }
+namespace preview {
+class PreviewWindow;
+}
+class StatusLine;
 namespace selection {
 class DropList;
 }
@@ -63,6 +68,14 @@ public:
     void btnLoadAll_Click();
     void btnOption_Click();
     void btnClose_Click();
+    // Reads the open design's attribute names again (F5, or the attribute list's menu); the
+    // column list stays. Before the first load it is the first load.
+    void readDesignAgain();
+    // Opens the Preview window of the lists as they stand, modally.
+    void btnPreview_Click();
+    // The Preview window of the lists as they stand, not yet shown; none when the preview
+    // could not be made (the user has been told).
+    std::unique_ptr<preview::PreviewWindow> makePreview();
 
 private:
     void createControls();
@@ -73,6 +86,13 @@ private:
     // Runs a report operation guarded; the status line then tells what the operation says
     // happened, or its failure.
     void runReport(const std::function<std::string()>& operation);
+    // Reads the attribute names into the attribute list; the first read also shows the list.
+    void readAttributes();
+    // The status line's message, with the condition it tells of (none for a plain message).
+    enum class Condition { None, MissingKey, Settings };
+    void setStatus(const std::string& message, Condition condition = Condition::None);
+    // Clears the status line when the condition it tells of has ended.
+    void clearEndedCondition();
     // The saved-selection names in cmbChoice, the first one selected.
     void setChoices(const std::vector<std::string>& names);
     // Fill the saved-selection list: silent when the file cannot be opened.
@@ -91,6 +111,7 @@ private:
     StringArray saveLines_;
     StringArray keepLines_;
     int settingCompress_ = 0;
+    Condition statusCondition_ = Condition::None;
 
 public:
     // The controls, named as the window declares them.
@@ -106,6 +127,8 @@ public:
     QPushButton* btnSaveAs = nullptr;
     QLineEdit* txtSaveAs = nullptr;
     QPushButton* btnReport = nullptr;
+    QPushButton* btnPreview = nullptr;  // opens the Preview window
+    QAction* actReadAgain = nullptr;    // F5 and the attribute list's menu: read the design again
     QPushButton* btnMoveDown = nullptr;
     QPushButton* btnMoveUp = nullptr;
     QPushButton* btnRemoveAll = nullptr;
@@ -117,7 +140,7 @@ public:
     QLabel* lblkey = nullptr;
     QLabel* label = nullptr;
     QLabel* Label1 = nullptr;
-    QLabel* lblStatus = nullptr;  // the line below the controls: what the last report did
+    StatusLine* lblStatus = nullptr;  // the line below the controls: what the last action did
 
 private:
     std::unique_ptr<selection::ColumnSelection> columns_;

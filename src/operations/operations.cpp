@@ -1,7 +1,11 @@
 #include "operations/operations.h"
 
+#include <algorithm>
+
 #include "common/textfile.h"
+#include "design/harvest.h"
 #include "options/settingsfile.h"
+#include "report/designtable.h"
 
 namespace vexlo::operations {
 
@@ -23,6 +27,57 @@ std::optional<std::vector<std::string>> listSelections(Session& session) {
 
 std::optional<saved::LoadedSelection> loadChoice(Session& session, const std::string& name) {
     return saved::loadSelectionFromFile(session.dataFile(saved::selectionFileName), name);
+}
+
+std::string unknownSelectionMessage(const std::string& name) {
+    return "There is no saved selection named " + name + ".";
+}
+
+int saveSelection(Session& session, const std::string& name,
+                  const std::vector<std::string>& columns, bool compress, const std::string& key) {
+    return saved::saveSelectionToFile(session.dataFile(saved::selectionFileName), name, columns,
+                                      compress, key);
+}
+
+std::optional<std::vector<std::string>> deleteSelection(Session& session, const std::string& name) {
+    return saved::deleteSelectionFromFile(session.dataFile(saved::selectionFileName), name);
+}
+
+std::vector<std::string> attributeNames(Session& session) {
+    return design::harvestAttributeNames(*session.design());
+}
+
+std::vector<std::string> emptyColumns(Session& session, const std::vector<std::string>& columns) {
+    std::vector<std::string> empty = report::columnsNoComponentCarries(*session.design(), columns);
+    std::vector<std::string> once;
+    for (std::string& name : empty) {
+        if (std::find(once.begin(), once.end(), name) == once.end()) {
+            once.push_back(std::move(name));
+        }
+    }
+    return once;
+}
+
+std::string emptyColumnsNote(const std::vector<std::string>& columns) {
+    if (columns.empty()) {
+        return {};
+    }
+    std::string text = "; no part carries ";
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        text += (i == 0 ? "\"" : ", \"") + columns[i] + "\"";
+    }
+    return text + (columns.size() == 1 ? ": its column is empty" : ": their columns are empty");
+}
+
+Preview previewReport(Session& session, const report::ReportRequest& request) {
+    report::checkFormat(request.settings.Export_File_Format);
+    const report::ReportSource& source = session.source();
+    Preview preview{source.design,
+                    report::reportTable(source, request),
+                    report::reportPath(source, request),
+                    {}};
+    preview.emptyColumns = emptyColumns(session, request.columns);
+    return preview;
 }
 
 std::vector<std::string> readSelectionLines(Session& session) {

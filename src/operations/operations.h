@@ -39,8 +39,40 @@ void loadSettings(Session& session, options::Settings& fields);
 std::optional<std::vector<std::string>> listSelections(Session& session);
 
 // The saved selection of that name as a load puts it into the lists; nullopt when the file
-// cannot be read.
+// cannot be read. A name no section carries gives a selection of no sections.
 std::optional<saved::LoadedSelection> loadChoice(Session& session, const std::string& name);
+
+// What Load Choices says of a name no section carries.
+std::string unknownSelectionMessage(const std::string& name);
+
+// Save Selection: saveSelectionToFile on the project's saved-selection file.
+int saveSelection(Session& session, const std::string& name,
+                  const std::vector<std::string>& columns, bool compress, const std::string& key);
+
+// Delete Choice: deleteSelectionFromFile on the project's saved-selection file.
+std::optional<std::vector<std::string>> deleteSelection(Session& session, const std::string& name);
+
+// The attribute names of the open design, in the order the lists show them.
+std::vector<std::string> attributeNames(Session& session);
+
+// The columns no component of the open design carries, in column order, each once.
+std::vector<std::string> emptyColumns(Session& session, const std::vector<std::string>& columns);
+
+// What a status line adds for such columns: "" for none, else `; no part carries "A": its
+// column is empty` or `; no part carries "A", "B": their columns are empty`.
+std::string emptyColumnsNote(const std::vector<std::string>& columns);
+
+// A report as the preview shows it: the table its file would hold and where the file would go.
+struct Preview {
+    std::shared_ptr<const design::FlattenedDesign> design;  // the texts the table views
+    report::Table table;
+    std::string path;
+    std::vector<std::string> emptyColumns;
+};
+
+// The preview of a request: the report's run without writing anything. A format without a
+// writer fails before the design is fetched.
+Preview previewReport(Session& session, const report::ReportRequest& request);
 
 // The saved-selection file's lines for a strict reader; a file that is missing or cannot be
 // read whole throws with the reason.

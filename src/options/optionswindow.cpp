@@ -95,10 +95,20 @@ QGroupBox* frame(QWidget* parent, const char* name, const char* caption, int lef
     return widget;
 }
 
-// The item index of the box's text: the current item only while the text is still that
-// item's, since editing the text leaves Qt's current index where it was.
+// The item index of the box's text, letter case ignored: the current item only while the text
+// is still that item's, since editing the text leaves Qt's current index where it was.
 int itemIndex(const QComboBox* box) {
-    return box->findText(box->currentText(), Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    return box->findText(box->currentText(), Qt::MatchFixedString);
+}
+
+// Save's refusal of a list whose text is none of its items, naming the field and the items.
+QString notAnItem(const QComboBox* box, const QString& field) {
+    QStringList items;
+    for (int index = 0; index < box->count(); ++index) {
+        items.append(box->itemText(index));
+    }
+    return QStringLiteral("%1 must be one of %2, not \"%3\".")
+        .arg(field, items.join(QStringLiteral(", ")), box->currentText());
 }
 
 // The file's check states are 0 unchecked, 1 checked, 2 grey; Qt numbers grey 1 and checked 2.
@@ -271,6 +281,19 @@ void Form1::btnSave_Click() {
     if (const std::string problem = settingsTextProblem(values); !problem.empty()) {
         QMessageBox::information(this, QStringLiteral("Vexlo"), toQt(problem), QMessageBox::Ok);
         return;
+    }
+    // A list's typed text that is none of its items would be saved as no choice at all.
+    const std::pair<QComboBox*, QString> lists[] = {
+        {AlignH, QStringLiteral("\"Alignment\" under Header")},
+        {AlignV, QStringLiteral("\"Alignment\" under Value")},
+        {ExportFileFormat, QStringLiteral("\"Output Format\"")}};
+    for (const auto& [box, field] : lists) {
+        if (itemIndex(box) < 0) {
+            QMessageBox::information(this, QStringLiteral("Vexlo"), notAnItem(box, field),
+                                     QMessageBox::Ok);
+            box->setFocus();
+            return;
+        }
     }
     try {
         writeTextLines(settingsPath_(), settingsLines(values));

@@ -76,18 +76,35 @@ void writeTableFile(const Table& table, const options::Settings& settings,
 
 }  // namespace
 
+Table reportTable(const ReportSource& source, const ReportRequest& request) {
+    checkFormat(request.settings.Export_File_Format);
+    std::optional<Grouping> grouping;
+    Table table = tableFor(source, request, grouping);
+    if (!grouping || request.settings.Export_File_Format != FormatWorkbook) {
+        return table;
+    }
+    mergeRuns(table, grouping->starts, grouping->columns, grouping->references);
+    return table;
+}
+
+std::string reportPath(const ReportSource& source, const ReportRequest& request) {
+    checkFormat(request.settings.Export_File_Format);
+    return source.reportFile(request.choiceSuffix, extensionOf(request.settings));
+}
+
 void checkFormat(int format) {
     if (format < FormatWorkbook || format > FormatCsv) {
         throw Error(errc::NoWriterForFormat,
                     "The output format " + std::to_string(format) +
-                        " has no report writer (0 Excel, 1 Text, 2 HTML, 3 CSV)");
+                        " has no report writer (0 Excel, 1 Text, 2 HTML, 3 CSV); choose one under "
+                        "Options, Output Format");
     }
 }
 
 WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& request) {
     const int format = request.settings.Export_File_Format;
     checkFormat(format);
-    const std::string path = source.reportFile(request.choiceSuffix, extensionOf(request.settings));
+    const std::string path = reportPath(source, request);
     auto start = Clock::now();
     std::optional<Grouping> grouping;
     Table table = tableFor(source, request, grouping);

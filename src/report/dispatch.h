@@ -4,6 +4,7 @@
 
 #include "report/reportsource.h"
 #include "report/request.h"
+#include "report/table.h"
 
 namespace vexlo::report {
 
@@ -22,6 +23,14 @@ struct WrittenReport {
 // writer -> the file, replaced atomically -> the viewer when request.showReport. Failures throw
 // vexlo::Error; nothing but the report itself is ever written.
 WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& request);
+
+// The table as the report of the request would hold it, with nothing written or shown: the same
+// run as ExporttoExcel's up to the writer, and a compressed workbook's runs merged as its sheet
+// merges them. The table views the source's design, which must outlive it.
+Table reportTable(const ReportSource& source, const ReportRequest& request);
+
+// The path ExporttoExcel writes the request's report to.
+std::string reportPath(const ReportSource& source, const ReportRequest& request);
 
 // A format without a writer fails with NoWriterForFormat before anything is asked or written.
 void checkFormat(int format);

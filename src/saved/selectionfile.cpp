@@ -88,6 +88,7 @@ LoadedSelection loadSelection(const std::vector<std::string>& lines, const std::
         switch (lineKind(line)) {
             case LineKind::Header:
                 inside = sectionName(line) == name;
+                loaded.sections += inside ? 1 : 0;
                 break;
             case LineKind::Key:
                 if (inside) {

@@ -27,6 +27,7 @@ struct LoadedSelection {
     std::vector<std::string> columns;  // every non-header, non-key line of each section named so
     bool compress = false;             // a key line was met
     std::string key;                   // the last key line's text (only when compress)
+    int sections = 0;                  // how many sections carry the name
 };
 LoadedSelection loadSelection(const std::vector<std::string>& lines, const std::string& name);
 

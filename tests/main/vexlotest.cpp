@@ -9,10 +9,12 @@
 #include <QComboBox>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -23,6 +25,8 @@
 
 #include "fakeproject.h"
 #include "faketool.h"
+#include "main/statusline.h"
+#include "preview/previewwindow.h"
 #include "qtsupport.h"
 #include "selection/droplist.h"
 #include "testsupport.h"
@@ -261,7 +265,7 @@ TEST_F(MainWindow, KeyboardUse) {
                   "Select Part Number:N", "Compress:P", "Load Design Attributes:L", "Options:I",
                   "Close:E", "Delete Choice:T", "Load All:O", "Load Choices:H", "Save Selection:S",
                   "Create Report:C", "Move Down:W", "Move Up:U", "<< Remove All:M", "<< Remove:R",
-                  "Add All >>:D", "Add >>:A"}));
+                  "Add All >>:D", "Add >>:A", "Preview:V"}));
     w->btnLoad->setFocus();
     QTest::keyClick(w->btnLoad, Qt::Key_Return);
     EXPECT_TRUE(w->btnLoad->isHidden());
@@ -277,6 +281,293 @@ TEST_F(MainWindow, KeyboardUse) {
     QTest::keyClick(w.get(), Qt::Key_P, Qt::AltModifier);  // Compress
     EXPECT_TRUE(QTest::qWaitFor([&] { return w->chkCompress->isChecked(); }));
     EXPECT_EQ(messages, std::vector<std::string>{});
+}
+
+// Load Choices of a name no section carries changes nothing and writes nothing, and says so.
+TEST_F(MainWindow, LoadChoicesOfAnUnknownNameChangesNothing) {
+    test::writeFile(project.file("vexloattributes.qzv"), crlf({"** Board", "Value"}));
+    open();
+    click(w->btnLoad, w->btnAddAll, w->chkCompress);
+    w->lstSelected->setCurrentRow(1);
+    click(w->btnkey);
+    const auto files = project.listing();
+    w->cmbChoice->setEditText("Nope");
+    click(w->btnloadChoice);
+    EXPECT_EQ(messages, std::vector<std::string>{"There is no saved selection named Nope."});
+    EXPECT_EQ(status(), "There is no saved selection named Nope.");
+    EXPECT_EQ(buttons() + texts(w->lstSelected->model()) + " " + w->lblkey->text().toStdString(),
+              "111111|REFDES|Part Number|Value|QTY Part Number");
+    EXPECT_TRUE(w->chkCompress->isChecked());
+    EXPECT_EQ(project.listing(), files);
+    // A selection of no columns is known: it is loaded and reported.
+    test::writeFile(project.file("vexloattributes.qzv"), crlf({"** Board", "** Empty"}));
+    w->cmbChoice->setEditText("Empty");
+    click(w->btnloadChoice);
+    EXPECT_EQ(status(), "Report written: " + project.file("board_Empty.csv") + " (3 rows)");
+    EXPECT_EQ(texts(w->lstSelected->model()), "");
+}
+
+// After the tool's design changed, F5 or the attribute list's menu reads its names again and
+// keeps the columns; every report then names the columns no part carries.
+TEST_F(MainWindow, ReadingTheDesignAgainAndColumnsNoPartCarries) {
+    test::writeFile(project.file("vexloattributes.qzv"),
+                    crlf({"** Old", "REFDES", "Part Number", "** New", "Value"}));
+    open();
+    click(w->btnLoad);
+    EXPECT_EQ(status(), "Design read: 3 attribute names");
+    click(w->btnAddAll);
+    tool.design->components = {
+        design::makeComponent("R1", {{"REFDES", "R1"}, {"Value", "1k"}, {"Tolerance", "1%"}})};
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClick(w.get(), Qt::Key_F5);
+    const std::string gone = "; no part carries \"Part Number\": its column is empty";
+    EXPECT_EQ(status(), "Design read again: 3 attribute names" + gone);
+    EXPECT_EQ(texts(w->lstAttributes->model()), "|REFDES|Value|Tolerance");
+    EXPECT_EQ(texts(w->lstSelected->model()), "|REFDES|Part Number|Value");
+    EXPECT_EQ(buttons(), "111111");
+    click(w->btnReport);
+    EXPECT_EQ(status(), "Report written: " + project.file("board.csv") + " (1 row)" + gone);
+    w->cmbChoice->setCurrentIndex(0);
+    click(w->btnloadChoice);
+    EXPECT_EQ(status(), "Report written: " + project.file("board_Old.csv") + " (1 row)" + gone);
+    click(w->btnLoadAll);
+    EXPECT_EQ(status(), "Load All: 2 reports written, 0 failed" + gone);
+    tool.design->components.push_back(design::makeComponent("R2", {{"Part Number", "PN"}}));
+    ASSERT_EQ(w->lstAttributes->actions(), QList<QAction*>{w->actReadAgain});
+    EXPECT_EQ(w->actReadAgain->text(), "&Read the Design Again");
+    w->actReadAgain->trigger();  // the list's menu
+    EXPECT_EQ(status(), "Design read again: 4 attribute names");
+    click(w->btnReport);
+    EXPECT_EQ(status(), "Report written: " + project.file("board.csv") + " (2 rows)");
+    w->lstSelected->addItem("A");
+    w->lstSelected->addItem("B");
+    click(w->btnReport);
+    EXPECT_EQ(status(), "Report written: " + project.file("board.csv") +
+                            " (2 rows); no part carries \"A\", \"B\": their columns are empty");
+    tool.documentName.reset();
+    QTest::keyClick(w.get(), Qt::Key_F5);
+    EXPECT_EQ(status(), "Error 1001: The schematic tool has no active view");
+    EXPECT_EQ(texts(w->lstAttributes->model()), "|REFDES|Value|Tolerance|Part Number");
+    EXPECT_EQ(messages,
+              std::vector<std::string>{"Error 1001: The schematic tool has no active view"});
+}
+
+// The status line tells what Save Selection and Delete Choice did, shows a long message cut in
+// its middle with the whole of it on hover, and drops a message whose condition has ended.
+TEST_F(MainWindow, StatusLineTellsEveryActionAndForgetsEndedConditions) {
+    open();
+    click(w->btnLoad, w->btnAddAll);
+    click(w->btnSaveAs);
+    EXPECT_EQ(status(), "You need to give the report a name before saving it!");
+    w->txtSaveAs->setText("Board");
+    click(w->btnSaveAs);
+    EXPECT_EQ(status(), "Selection \"Board\" saved");
+    click(w->btnSaveAs);
+    EXPECT_EQ(status(), "This Report Name already exists. Can not save as this name!");
+    w->cmbChoice->setEditText("Nope");
+    click(w->btnDeleteChoice);
+    EXPECT_EQ(status(), "There is no saved selection named Nope.");
+    w->cmbChoice->setCurrentIndex(0);
+    click(w->btnDeleteChoice);
+    EXPECT_EQ(status(), "Selection \"Board\" deleted");
+    EXPECT_EQ(w->cmbChoice->count(), 0);
+
+    click(w->chkCompress, w->btnReport);
+    EXPECT_EQ(status().substr(0, 40), "You have selected to Compress Report, yo");
+    const QString shown = w->lblStatus->shownText();
+    EXPECT_TRUE(shown.startsWith("You have selected to Compress")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("'Select Part Number' button")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026)));
+    EXPECT_LE(w->lblStatus->fontMetrics().horizontalAdvance(shown),
+              w->lblStatus->contentsRect().width());
+    EXPECT_EQ(w->lblStatus->toolTip().toStdString(), status());
+    w->lstSelected->setCurrentRow(0);
+    click(w->btnkey);  // the key is chosen: the message has ended
+    EXPECT_EQ(status(), "");
+    click(w->btnkey);  // chosen again, with nothing to clear
+    w->lstSelected->setCurrentRow(-1);
+    click(w->btnkey, w->btnReport);  // no entry chosen: the key is taken away
+    EXPECT_EQ(status().substr(0, 20), "You have selected to");
+    click(w->chkCompress);  // not compressing: no key needed
+    EXPECT_EQ(status(), "");
+    w->lstSelected->addItem("Value");
+    click(w->btnReport);
+    const std::string written = status();
+    click(w->btnkey);
+    EXPECT_EQ(status(), written);  // a plain message stays
+}
+
+// The Preview window shows what the report file holds, rows and order, for the settings as they
+// stand; it writes nothing until Write Report.
+class Preview : public MainWindow {
+protected:
+    Preview() {
+        const auto part = [](const char* refdes, const char* number, const char* fitted) {
+            return design::makeComponent(
+                refdes, {{"REFDES", refdes}, {"Part Number", number}, {"Fitted", fitted}});
+        };
+        tool.design->components = {part("R10", "RC-1K", "yes"), part("R2", "RC-1K", "yes"),
+                                   part("R3", "RC-1K", "yes"),  part("R1", "RC-1K", "yes"),
+                                   part("C1", "10", "yes"),     part("C2", "9.5", "no"),
+                                   part("D1", "", "yes"),       part("U1", "MCU, 64 pin", "yes")};
+    }
+    void settings(const std::string& format, const std::string& order) {
+        test::writeFile(project.file("vexlosettings.qzv"),
+                        crlf({"Export_File_Format=" + format, "Exclude_Attribute=Fitted",
+                              "Exclude_Values=no", "Refdes_Order=" + order}));
+    }
+    // Runs what the user does in the Preview window, opened by its button, then closes it.
+    void inPreview(const std::function<void(preview::PreviewWindow&)>& act) {
+        bool opened = false;
+        QTimer::singleShot(0, [&] {
+            auto* window = qobject_cast<preview::PreviewWindow*>(QApplication::activeModalWidget());
+            ASSERT_NE(window, nullptr);
+            opened = true;
+            act(*window);
+            window->reject();
+        });
+        click(w->btnPreview);
+        EXPECT_TRUE(opened);
+    }
+    // The shown table as CSV lines: the header, then the rows as the view orders them.
+    static std::string csv(const preview::PreviewWindow& window) {
+        const QAbstractItemModel* model = window.tblReport->model();
+        std::string text;
+        for (int row = -1; row < model->rowCount(); ++row) {
+            for (int column = 0; column < model->columnCount(); ++column) {
+                std::string cell = (row < 0 ? model->headerData(column, Qt::Horizontal)
+                                            : model->index(row, column).data())
+                                       .toString()
+                                       .toStdString();
+                if (cell.find(',') != cell.npos) {
+                    cell = "\"" + cell + "\"";
+                }
+                text += (column == 0 ? "" : ",") + cell;
+            }
+            text += "\r\n";
+        }
+        return text;
+    }
+};
+
+TEST_F(Preview, ShowsTheRowsTheReportHolds) {
+    struct Case {
+        const char* format;
+        const char* order;
+        bool compress;
+        std::size_t rows;
+        const char* summary;
+    };
+    // The CSV report stands for every format: the workbook's sheet holds the same merged rows.
+    const Case cases[] = {{"3", "0", false, 7, "7 rows in the CSV report PROJECT/board.csv"},
+                          {"3", "2", false, 7, "7 rows in the CSV report PROJECT/board.csv"},
+                          {"3", "2", true, 4, "4 rows in the CSV report PROJECT/board.csv"},
+                          {"3", "1", true, 4, "4 rows in the CSV report PROJECT/board.csv"},
+                          {"0", "2", true, 4, "4 rows in the Excel report PROJECT/board.xls"},
+                          {"1", "0", false, 7, "7 rows in the Text report PROJECT/board.txt"}};
+    open();
+    click(w->btnLoad);
+    std::string compressedCsv;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.format) + " " + c.order + (c.compress ? " compress" : ""));
+        settings(c.format, c.order);
+        w->SetOptions();
+        if (w->chkCompress->isChecked()) {
+            click(w->chkCompress);
+        }
+        w->lstSelected->clear();
+        for (const char* name : {"REFDES", "Part Number"}) {
+            w->lstSelected->addItem(name);
+        }
+        if (c.compress) {
+            click(w->chkCompress);  // QTY is appended
+            w->lstSelected->setCurrentRow(1);
+            click(w->btnkey);
+        }
+        const auto files = project.listing();
+        std::string shown;
+        inPreview([&](preview::PreviewWindow& window) {
+            std::string summary = window.summary().toStdString();
+            summary.replace(summary.find(project.path()), project.path().size(), "PROJECT");
+            EXPECT_EQ(summary, c.summary);
+            EXPECT_EQ(window.shownRows().toStdString(), std::to_string(c.rows) + " rows");
+            shown = csv(window);
+        });
+        EXPECT_EQ(project.listing(), files);  // nothing written
+        click(w->btnReport);
+        EXPECT_EQ(status().substr(status().rfind('(')), "(" + std::to_string(c.rows) + " rows)");
+        if (std::string(c.format) == "3") {
+            EXPECT_EQ(shown, test::readFile(project.file("board.csv")));
+            if (c.compress && std::string(c.order) == "2") {
+                compressedCsv = shown;
+            }
+        } else if (c.compress) {
+            EXPECT_EQ(shown, compressedCsv);  // the workbook merges as the CSV does
+        }
+    }
+    EXPECT_EQ(compressedCsv,
+              "REFDES,Part Number,QTY\r\nC1,10,1\r\nU1,\"MCU, 64 pin\",1\r\n"
+              "\"R1-R3, R10\",RC-1K,4\r\nD1,,1\r\n");
+}
+
+TEST_F(Preview, SortsFiltersMarksEmptyColumnsAndWritesTheReport) {
+    settings("3", "0");
+    open();
+    click(w->btnLoad, w->btnAddAll);
+    w->lstSelected->addItem("Colour");
+    const auto files = project.listing();
+    inPreview([&](preview::PreviewWindow& window) {
+        EXPECT_EQ(window.summary().toStdString(),
+                  "7 rows in the CSV report " + project.file("board.csv") +
+                      "; no part carries \"Colour\": its column is empty");
+        QAbstractItemModel* model = window.tblReport->model();
+        EXPECT_TRUE(model->headerData(3, Qt::Horizontal, Qt::FontRole).value<QFont>().italic());
+        EXPECT_FALSE(model->headerData(1, Qt::Horizontal, Qt::FontRole).value<QFont>().italic());
+        EXPECT_EQ(model->headerData(3, Qt::Horizontal, Qt::ToolTipRole).toString(),
+                  "No part of the design carries \"Colour\": its column is empty");
+        // A click on the Part Number header: numbers by value, text without case, empty last;
+        // equal ones stay in the report's order. A second click turns it round.
+        QHeaderView* header = window.tblReport->horizontalHeader();
+        const auto clickHeader = [&](int section) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(section) + 5, 5));
+        };
+        const auto column = [&](int index) {
+            std::string text;
+            for (int row = 0; row < model->rowCount(); ++row) {
+                text += "|" + model->index(row, index).data().toString().toStdString();
+            }
+            return text;
+        };
+        clickHeader(1);
+        EXPECT_EQ(column(0), "|C1|U1|R10|R2|R3|R1|D1");
+        clickHeader(1);
+        EXPECT_EQ(column(0), "|D1|R10|R2|R3|R1|U1|C1");
+        QTest::keyClicks(window.txtFilter, "r1");
+        EXPECT_EQ(column(0), "|R10|R1");
+        EXPECT_EQ(window.shownRows(), "2 of 7 shown");
+        window.txtFilter->clear();
+        EXPECT_EQ(window.shownRows(), "7 rows");
+        EXPECT_EQ(project.listing(), files);
+        EXPECT_EQ(test::mnemonics(window), (std::vector<std::string>{"Write Report:W", "Close:C"}));
+        click(window.btnWrite);
+        EXPECT_EQ(window.findChild<QLabel*>("lblWritten")->text().toStdString(),
+                  "Report written: " + project.file("board.csv") + " (7 rows)" +
+                      "; no part carries \"Colour\": its column is empty");
+    });
+    EXPECT_EQ(status(), "Report written: " + project.file("board.csv") +
+                            " (7 rows); no part carries \"Colour\": its column is empty");
+    EXPECT_EQ(viewer.shown(1), std::vector<std::string>{project.file("board.csv")});
+    // What would fail as a report fails as a preview, and no window opens.
+    settings("7", "0");
+    w->SetOptions();
+    click(w->btnPreview);
+    EXPECT_EQ(status(),
+              "Error 1012: The output format 7 has no report writer (0 Excel, 1 Text, 2 HTML, "
+              "3 CSV); choose one under Options, Output Format");
+    click(w->chkCompress, w->btnPreview);
+    EXPECT_EQ(messages.back().substr(0, 36), "You have selected to Compress Report");
 }
 
 // Options opens the Options window; its Save sets the option fields the reports use.

@@ -109,7 +109,8 @@ TEST(Session, FailuresAreKeptAndNotAskedAgain) {
          "Error 429: The schematic tool is not running (it closed before answering "
          "LoadGroupFlatten)"},
         {[](Project& p) { p.base.settings.Export_File_Format = 7; }, 0,
-         "Error 1012: The output format 7 has no report writer (0 Excel, 1 Text, 2 HTML, 3 CSV)"}};
+         "Error 1012: The output format 7 has no report writer (0 Excel, 1 Text, 2 HTML, 3 CSV); "
+         "choose one under Options, Output Format"}};
     for (const auto& [spoil, calls, message] : cases) {
         SCOPED_TRACE(message);
         Project project;
@@ -197,6 +198,49 @@ TEST(Requests, CompressNeedsAKeyAndAddsQtyAndStatusLinesCount) {
 // The project folder first, then the search list's folders in order, split at every ":" with
 // nothing trimmed and an empty entry the root; else the project. The path looked up in the
 // project folder is the one returned.
+// The preview is the report's table with nothing written; the attribute names, the columns no
+// part carries and the saved selections' sections, as the window shows them.
+TEST(Preview, IsTheReportsTableAndWritesNothing) {
+    Project project;
+    Session session(project.tool);
+    EXPECT_EQ(attributeNames(session), (Strings{"REFDES", "Value"}));
+    EXPECT_EQ(emptyColumns(session, {"Tol", "REFDES", "QTY", "Tol", "Part"}),
+              (Strings{"Tol", "Part"}));
+    EXPECT_EQ(emptyColumnsNote({}), "");
+    EXPECT_EQ(emptyColumnsNote({"Tol"}), "; no part carries \"Tol\": its column is empty");
+    EXPECT_EQ(emptyColumnsNote({"Tol", "Part"}),
+              "; no part carries \"Tol\", \"Part\": their columns are empty");
+    EXPECT_EQ(loadChoice(session, "Board")->sections, 1);
+    EXPECT_EQ(loadChoice(session, "Nope")->sections, 0);
+    EXPECT_EQ(unknownSelectionMessage("Nope"), "There is no saved selection named Nope.");
+
+    report::ReportRequest request =
+        selectionRequest(*loadChoice(session, "Board"), "Board", project.base);
+    request.columns.push_back("Tol");
+    request.settings.Excel_Start = 1;
+    for (const int format : {report::FormatWorkbook, report::FormatCsv}) {
+        request.settings.Export_File_Format = static_cast<std::int16_t>(format);
+        const auto files = project.folder.listing();
+        const Preview preview = previewReport(session, request);
+        EXPECT_EQ(project.folder.listing(), files);
+        EXPECT_EQ(preview.path, project.folder.file(format == report::FormatCsv ? "amp_Board.csv"
+                                                                                : "amp_Board.xls"));
+        EXPECT_EQ(preview.emptyColumns, Strings{"Tol"});
+        EXPECT_EQ(preview.design, session.design());
+        std::string cells;
+        for (std::size_t row = 0; row < preview.table.rowCount(); ++row) {
+            for (const auto cell : preview.table.row(row)) {
+                cells += std::string(cell) + ";";
+            }
+        }
+        // Merged for the workbook as its sheet merges, as for every other format.
+        EXPECT_EQ(cells, "R1, R2;10k;2;;R3;1k;1;;");
+        EXPECT_EQ(writeReport(session, request).rows, preview.table.rowCount());
+    }
+    request.settings.Export_File_Format = 9;
+    EXPECT_THROW(previewReport(session, request), Error);
+}
+
 TEST(Locator, FindsTheDataFile) {
     const std::vector<std::tuple<std::string, std::set<std::string>, std::string>> cases = {
         {"", {}, "/proj/s.qzv"},

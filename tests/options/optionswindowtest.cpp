@@ -121,9 +121,9 @@ TEST_F(OptionsWindow, ShowsTheFileAndSavesWhatTheUserChanged) {
         click("BoldH");
     }
     click("ItalicV");
-    type("AlignH", "ish", false);  // "Rightish" is no item
+    type("AlignH", "left");  // an item in any letter case
     type("AlignV", "Center");
-    type("ExportFileFormat", "PDF");
+    type("ExportFileFormat", "HTML");
     type("ExcludeValues", "");
     QTest::keyClick(control("RefdesOrder"), Qt::Key_Up);
     click("WorkbookXlsx");
@@ -132,14 +132,17 @@ TEST_F(OptionsWindow, ShowsTheFileAndSavesWhatTheUserChanged) {
     EXPECT_EQ(control<QComboBox>("ExportFileFormat")->count(), 4);
     const std::string written =
         crlf({"Excel_Start=4", "Header_Font_Size=12", "Value_Font_Size=409", "Value_Bold=0",
-              "Header_Bold=1", "Value_Italic=1", "Header_Italic=1", "Align_Header=-1",
-              "Align_Value=1", "Export_File_Format=-1", "Excel_File_Start=/t/a=b.xls",
+              "Header_Bold=1", "Value_Italic=1", "Header_Italic=1", "Align_Header=0",
+              "Align_Value=1", "Export_File_Format=2", "Excel_File_Start=/t/a=b.xls",
               "Exclude_Attribute=Fitted", "Refdes_Order=1"});
     EXPECT_EQ(readFile(path), written);
     EXPECT_EQ(readAtSetOptions, std::vector<std::string>{written});  // told after writing
     EXPECT_EQ(form->result(), QDialog::Accepted);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->minimumSize(), form->maximumSize());  // it cannot be resized
+    EXPECT_EQ(test::mnemonics(*form),
+              (std::vector<std::string>{"Bold:", "Italic:", "Bold:", "Italic:", "Browse:B",
+                                        "Save:S", "Cancel:C", ".xlsx file name:"}));
 }
 
 // A refused or failed save says why and leaves the window open with what was typed.
@@ -149,6 +152,13 @@ TEST_F(OptionsWindow, SaveRefusalsAndFailuresAreShown) {
          "Vexlo: \"Header Font Size\" must be a whole number from 1 to 409, not \"abc\"."},
         {"ExcelStart", "0", 0,
          "Vexlo: \"Excel Line Start on\" must be a whole number from 1 to 1,048,576, not \"0\"."},
+        {"AlignH", "Rightish", 0,
+         "Vexlo: \"Alignment\" under Header must be one of Left, Center, Right, not "
+         "\"Rightish\"."},
+        {"AlignV", "Middle", 0,
+         "Vexlo: \"Alignment\" under Value must be one of Left, Center, Right, not \"Middle\"."},
+        {"ExportFileFormat", "PDF", 0,
+         "Vexlo: \"Output Format\" must be one of Excel, Text, HTML, CSV, not \"PDF\"."},
         {"ExcelStart", "9", 1, "Vexlo: Error 429: The tool is not running"},
         {"ExcelStart", "9", 2, "Vexlo: Error 429: The main window could not read it"}};
     for (const auto& [field, typed, failure, message] : cases) {
@@ -161,6 +171,9 @@ TEST_F(OptionsWindow, SaveRefusalsAndFailuresAreShown) {
         toolClosed = false;
         EXPECT_TRUE(form->isVisible());
         EXPECT_EQ(shown({field}), std::string(";") + typed);
+        if (qobject_cast<QComboBox*>(control(field)) != nullptr) {  // the list to choose in
+            EXPECT_EQ(form->focusWidget(), control(field)) << field;
+        }
         EXPECT_EQ(readFile(path).substr(0, 15),
                   failure == 2 ? "Excel_Start=9\r\n" : crlf({"Excel_Start=7"}));
         EXPECT_EQ(readAtSetOptions.size(), failure == 2 ? 1u : 0u);

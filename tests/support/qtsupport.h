@@ -14,8 +14,8 @@ std::vector<std::string> clippedCaptions(const QWidget& window);
 // The caption a button shows: its text without the "&" that marks its mnemonic.
 std::string shownCaption(const QAbstractButton& button);
 
-// Each button of the window as "caption:letter", the letter its mnemonic (Alt + letter)
-// underlines, or "caption:" without one; in the order the window made them.
+// Each button of the window with a caption as "caption:letter", the letter its mnemonic (Alt +
+// letter) underlines, or "caption:" without one; in the order the window made them.
 std::vector<std::string> mnemonics(const QWidget& window);
 
 }  // namespace vexlo::test
