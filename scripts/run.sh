@@ -2,8 +2,9 @@
 # Installs what is missing, builds, and runs Vexlo on the simulator's built-in sample board, or
 # on DESIGN (a KiCad project or root sheet, KiCad's XML netlist or a JSON design) when one is
 # given: scripts/run.sh [DESIGN]. With a display the window opens, and the simulator stops when
-# it closes. Without one, the window is shown on a virtual display, a screenshot of it is saved,
-# and the design's reports are written in all four formats with vexlo-report.
+# it closes. Without one, the window is shown on a virtual display, the sample board is loaded
+# with the keyboard, screenshots of the window and its Preview are saved, and the design's
+# reports are written in all four formats with vexlo-report.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build"
@@ -169,6 +170,26 @@ load_with_keyboard() {
     wait_for_change "$before" || echo "Alt+H changed nothing in the window" >&2
 }
 
+# Opens the Preview window of the loaded selection with Alt+V, saves a screenshot of it and
+# closes it again with Escape.
+preview_with_keyboard() {
+    xdotool key alt+v || true
+    local preview=""
+    for _ in $(seq 50); do
+        preview="$(xwininfo -root -tree 2>/dev/null | awk '/"Preview - / {print $1; exit}')"
+        [ -n "$preview" ] && break
+        sleep 0.2
+    done
+    if [ -z "$preview" ]; then
+        echo "Alt+V opened no Preview window" >&2
+        return
+    fi
+    sleep 1
+    import -window "$preview" "$out/vexlo-preview.png"
+    echo "Screenshot of the Preview window: $out/vexlo-preview.png"
+    xdotool key Escape || true
+}
+
 shot="$out/vexlo-main-window.png"
 if [ -n "$window" ]; then
     sleep 1
@@ -177,6 +198,9 @@ if [ -n "$window" ]; then
     fi
     import -window "$window" "$shot"
     echo "Screenshot of the main window: $shot"
+    if [ -n "$selection_name" ]; then
+        preview_with_keyboard
+    fi
 elif [ -n "$display" ]; then
     echo "The main window did not appear" >&2
 fi

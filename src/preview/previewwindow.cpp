@@ -1,5 +1,6 @@
 #include "preview/previewwindow.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -7,6 +8,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "preview/previewmodel.h"
 
@@ -66,7 +68,7 @@ PreviewWindow::PreviewWindow(std::shared_ptr<const operations::Preview> preview,
     tblReport->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     tblReport->setSortingEnabled(true);
     tblReport->horizontalHeader()->setSectionsClickable(true);
-    tblReport->resizeColumnsToContents();
+    fitColumns();
 
     lblWritten = new QLabel(this);
     lblWritten->setObjectName(QStringLiteral("lblWritten"));
@@ -99,6 +101,25 @@ PreviewWindow::PreviewWindow(std::shared_ptr<const operations::Preview> preview,
 }
 
 PreviewWindow::~PreviewWindow() = default;
+
+void PreviewWindow::fitColumns() {
+    // Measured on the first rows and the first characters only: a merged reference list can
+    // hold thousands of designators, and a table hundreds of thousands of rows.
+    constexpr int sampleRows = 200;
+    constexpr qsizetype sampleCharacters = 60;
+    const QFontMetrics metrics = tblReport->fontMetrics();
+    const QFontMetrics headerMetrics = tblReport->horizontalHeader()->fontMetrics();
+    const int rows = std::min(sampleRows, table_->rowCount());
+    for (int column = 0; column < table_->columnCount(); ++column) {
+        int width = headerMetrics.horizontalAdvance(
+            table_->headerData(column, Qt::Horizontal).toString().left(sampleCharacters));
+        for (int row = 0; row < rows; ++row) {
+            const QString text = table_->index(row, column).data().toString();
+            width = std::max(width, metrics.horizontalAdvance(text.left(sampleCharacters)));
+        }
+        tblReport->setColumnWidth(column, width + 24);  // room for the sort arrow and margins
+    }
+}
 
 QString PreviewWindow::summary() const {
     return lblSummary->text();

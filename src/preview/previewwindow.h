@@ -41,6 +41,8 @@ public:
     QPushButton* btnClose = nullptr;
 
 private:
+    // Widths for the columns from a sample of their cells.
+    void fitColumns();
     void filterChanged(const QString& text);
     void btnWrite_Click();
 
