@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "common/error.h"
-#include "design/dbus/flatstream.h"
+#include "dbus/flatstream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/textfile.h"
-#include "options/settingsfile.h"
+#include "settings/settingsfile.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ void check(bool holds) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace vexlo::options;
+    using namespace vexlo::settings;
     const std::vector<std::string> lines =
         vexlo::splitTextLines(std::string(reinterpret_cast<const char*>(data), size));
 

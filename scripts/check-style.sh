@@ -25,12 +25,17 @@ fi
 if grep -nP '[ \t]+$' "${texts[@]}" | head -5 | grep .; then
     echo "Trailing spaces found (above)"; status=1
 fi
-core=$(git ls-files -co --exclude-standard -- src/common src/report src/saved src/design \
-    src/workbook src/operations \
-    src/options/settings.h src/options/settingsfile.h src/options/settingsfile.cpp |
-    grep -v '^src/design/dbus/' | grep -E '\.(h|cpp)$')
+# The core: a folder per layer, none of them with Qt, none reaching up into a front end, a window
+# or a folder that needs Qt.
+core_folders=(src/common src/design src/saved src/settings src/workbook src/report src/operations)
+core=$(git ls-files -co --exclude-standard -- "${core_folders[@]}" | grep -E '\.(h|cpp)$')
 if [ -n "$core" ] && grep -nE '#include *<Q' $core | head -5 | grep .; then
     echo "Qt headers in the core (above): the core must build without Qt"; status=1
+fi
+if [ -n "$core" ] &&
+    grep -nE '#include *"(main|cli|options|preview|selection|dbus|designfile)/' $core | head -5 |
+    grep .; then
+    echo "The core includes a front end or a Qt folder (above)"; status=1
 fi
 # The design reader uses Qt Core for JSON only: no widgets, no bus.
 readers=$(git ls-files -co --exclude-standard -- src/designfile | grep -E '\.(h|cpp)$')

@@ -204,7 +204,7 @@ struct Run {
     operations::Session& session;
     std::ostream& out;
     std::ostream& err;
-    options::Settings settings;
+    settings::Settings settings;
 
     report::ReportRequest baseRequest(report::ReportTimings* timings) const {
         report::ReportRequest request;
@@ -313,7 +313,7 @@ struct Run {
 };
 
 // The settings the command line overrides for this run.
-void applyOverrides(const Command& command, options::Settings& settings) {
+void applyOverrides(const Command& command, settings::Settings& settings) {
     if (command.format) {
         settings.Export_File_Format = static_cast<std::int16_t>(*command.format);
     }

@@ -8,7 +8,7 @@
 #include "cli/commandline.h"
 #include "common/textfile.h"
 #include "common/version.h"
-#include "design/dbus/toolclient.h"
+#include "dbus/toolclient.h"
 
 int main(int argc, char* argv[]) {
     if (vexlo::printVersionIfAsked("vexlo-report", argc, argv)) {

@@ -4,7 +4,7 @@
 
 #include "common/textfile.h"
 #include "common/version.h"
-#include "design/dbus/toolclient.h"
+#include "dbus/toolclient.h"
 #include "main/vexlo.h"
 
 int main(int argc, char* argv[]) {

@@ -535,7 +535,7 @@ std::unique_ptr<preview::PreviewWindow> Vexlo::makePreview() {
         return nullptr;
     }
     const int format = request.settings.Export_File_Format;
-    const QString formatName = QString::fromLatin1(options::fileFormatItems[format]);
+    const QString formatName = QString::fromLatin1(settings::fileFormatItems[format]);
     return std::make_unique<preview::PreviewWindow>(
         shown, formatName,
         [this] {
@@ -553,7 +553,7 @@ void Vexlo::btnPreview_Click() {
 
 void Vexlo::btnOption_Click() {
     runGuarded(false, [this] {
-        options::Form1 form([this] { return LoadChoices(options::settingsFileName); },
+        options::Form1 form([this] { return LoadChoices(settings::settingsFileName); },
                             [this] { return connector_()->CurrentProject(); },
                             [this] { SetOptions(); }, this);
         form.exec();

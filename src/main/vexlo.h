@@ -8,10 +8,10 @@
 #include "common/error.h"
 #include "common/stringarray.h"
 #include "design/schematictool.h"
-#include "options/settings.h"
 #include "report/request.h"
 #include "saved/selectionfile.h"
 #include "selection/columnselection.h"
+#include "settings/settings.h"
 
 class QCheckBox;
 class QComboBox;
@@ -52,7 +52,7 @@ public:
     std::function<void(const QString& text)> showMessage;
 
     // The state the operations share, for the window's own procedures and for tests.
-    const options::Settings& optionFields() const noexcept { return options_; }
+    const settings::Settings& optionFields() const noexcept { return options_; }
     const StringArray& attributeNames() const noexcept { return attributeNames_; }
 
     // Keeps its old name: the path of a data file, by the locator.
@@ -105,7 +105,7 @@ private:
     report::ReportRequest reportRequest() const;
 
     design::ToolConnector connector_;
-    options::Settings options_;
+    settings::Settings options_;
     std::optional<Error> settingsFailure_;  // the settings file could not be read
     StringArray attributeNames_;
     StringArray saveLines_;

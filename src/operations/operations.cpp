@@ -4,8 +4,8 @@
 
 #include "common/textfile.h"
 #include "design/harvest.h"
-#include "options/settingsfile.h"
 #include "report/designtable.h"
+#include "settings/settingsfile.h"
 
 namespace vexlo::operations {
 
@@ -17,8 +17,8 @@ std::string counted(std::size_t count, const char* one, const char* many) {
 
 }  // namespace
 
-void loadSettings(Session& session, options::Settings& fields) {
-    options::SetOptions(session.dataFile(options::settingsFileName), fields);
+void loadSettings(Session& session, settings::Settings& fields) {
+    settings::SetOptions(session.dataFile(settings::settingsFileName), fields);
 }
 
 std::optional<std::vector<std::string>> listSelections(Session& session) {

@@ -7,10 +7,10 @@
 
 #include "common/error.h"
 #include "operations/session.h"
-#include "options/settings.h"
 #include "report/dispatch.h"
 #include "report/request.h"
 #include "saved/selectionfile.h"
+#include "settings/settings.h"
 
 // What the window and vexlo-report both do, on one session with the schematic tool. The front
 // ends only turn widgets or arguments into these calls and their results into message boxes or
@@ -33,7 +33,7 @@ inline constexpr const char* missingKeyMessage =
 
 // The option fields from the settings file over the fields as they stand (the defaults when
 // there is no file).
-void loadSettings(Session& session, options::Settings& fields);
+void loadSettings(Session& session, settings::Settings& fields);
 
 // The saved selections' names in file order; nullopt when the file cannot be read.
 std::optional<std::vector<std::string>> listSelections(Session& session);

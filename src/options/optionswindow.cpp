@@ -15,6 +15,10 @@
 
 namespace vexlo::options {
 
+using settings::alignmentItems;
+using settings::fileFormatItems;
+using settings::refdesOrderItems;
+
 namespace {
 
 const QString templateDialogTitle = QStringLiteral("Select Excel Template File...");
@@ -227,9 +231,9 @@ void Form1::createControls() {
 }
 
 void Form1::Form_Load() {
-    SettingsText values = initialWindowSettings();
+    SettingsText values = settings::initialWindowSettings();
     try {
-        values = readWindowSettings(settingsPath_());
+        values = settings::readWindowSettings(settingsPath_());
     } catch (const std::exception&) {
         // Without a path there is nothing to read: the window shows its initial values, as it
         // does for a missing file.

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "options/settingsfile.h"
+#include "settings/settingsfile.h"
 
 class QCheckBox;
 class QComboBox;
@@ -13,6 +13,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace vexlo::options {
+
+using settings::SettingsText;
 
 // Keeps its old name Form1: the Options window. It shows the settings file in its controls, lets
 // the user change them and writes the file on "Save". It reads the file each time it is created

@@ -25,7 +25,7 @@ void addSeconds(const ReportRequest& request, double ReportTimings::*phase,
     }
 }
 
-const char* extensionOf(const options::Settings& settings) {
+const char* extensionOf(const settings::Settings& settings) {
     static const char* const extensions[] = {".xls", ".txt", ".html", ".csv"};
     if (settings.Export_File_Format == FormatWorkbook && settings.Workbook_Xlsx == 1) {
         return ".xlsx";
@@ -39,7 +39,7 @@ const char* extensionOf(const options::Settings& settings) {
 // orders the rows.
 Table tableFor(const ReportSource& source, const ReportRequest& request,
                std::optional<Grouping>& grouping) {
-    const options::Settings& settings = request.settings;
+    const settings::Settings& settings = request.settings;
     const RefdesOrder order = refdesOrderOf(settings.Refdes_Order);
     TableRules rules;
     rules.exclusion = exclusionOf(settings.Exclude_Attribute, settings.Exclude_Values);
@@ -57,7 +57,7 @@ Table tableFor(const ReportSource& source, const ReportRequest& request,
     return table;
 }
 
-void writeTableFile(const Table& table, const options::Settings& settings,
+void writeTableFile(const Table& table, const settings::Settings& settings,
                     const std::string& path) {
     AtomicFile file(path);
     const ReportSink sink = [&file](std::string_view bytes) { file.write(bytes); };

@@ -36,7 +36,7 @@ std::string escapeHtml(std::string_view text) {
     return escaped;
 }
 
-void writeHtmlReport(const Table& table, const options::Settings& settings,
+void writeHtmlReport(const Table& table, const settings::Settings& settings,
                      const ReportSink& sink) {
     const HtmlCellTemplate cell = htmlCellTemplate(settings.Value_Bold, settings.Value_Italic);
     const std::string fontSize = std::to_string(settings.Header_Font_Size);

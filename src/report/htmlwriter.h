@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "options/settings.h"
 #include "report/reportsink.h"
 #include "report/table.h"
+#include "settings/settings.h"
 
 namespace vexlo::report {
 
@@ -24,6 +24,7 @@ std::string escapeHtml(std::string_view text);
 // table row per printed row, header first, one line per cell, an empty
 // cell shown as "-", every cell centred in the font size Header_Font_Size and bold or italic by
 // Value_Bold and Value_Italic; lines ended by CR LF.
-void writeHtmlReport(const Table& table, const options::Settings& settings, const ReportSink& sink);
+void writeHtmlReport(const Table& table, const settings::Settings& settings,
+                     const ReportSink& sink);
 
 }  // namespace vexlo::report

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "options/settings.h"
+#include "settings/settings.h"
 
 namespace vexlo::report {
 
@@ -24,7 +24,7 @@ struct ReportRequest {
     int compress = 0;                  // value of chkCompress; rows are grouped only when 1
     std::string key;                   // caption of lblkey; empty = no key
     std::string choiceSuffix;          // "" or "_" followed by a saved selection's name
-    options::Settings settings;        // the option fields
+    settings::Settings settings;       // the option fields
     bool showReport = true;            // hand the written report to xdg-open
     ReportTimings* timings = nullptr;  // when set, the run's phases are timed into it
 };

@@ -121,7 +121,7 @@ int groupRuns(Worksheet& sheet, const Block& block, Table table, const Grouping&
 // Pastes the table into the block, formats and fits it, and groups it when asked. The table is
 // taken whole so that its rows are gone before the workbook is saved.
 void fillSheet(Worksheet& sheet, const Block& block, Table table,
-               const std::optional<Grouping>& grouping, const options::Settings& settings) {
+               const std::optional<Grouping>& grouping, const settings::Settings& settings) {
     // Pasting replaces every cell of the block, empty ones included; a merged range that the
     // block would cut through cannot stay.
     sheet.unmergeCells(block.values());
@@ -148,7 +148,7 @@ void fillSheet(Worksheet& sheet, const Block& block, Table table,
 }  // namespace
 
 void FillClipboard(Table table, const std::optional<Grouping>& grouping, std::size_t componentCount,
-                   const options::Settings& settings, const std::string& path) {
+                   const settings::Settings& settings, const std::string& path) {
     if (settings.Excel_Start < 1) {
         throw Error(errc::BadStartRow, "The spreadsheet report cannot start at row " +
                                            std::to_string(settings.Excel_Start) +

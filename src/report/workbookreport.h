@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "options/settings.h"
 #include "report/table.h"
+#include "settings/settings.h"
 
 namespace vexlo::report {
 
@@ -29,6 +29,6 @@ struct Grouping {
 // A start row below 1, a template that is no OOXML workbook and a block past the worksheet's
 // edge fail before any file is written.
 void FillClipboard(Table table, const std::optional<Grouping>& grouping, std::size_t componentCount,
-                   const options::Settings& settings, const std::string& path);
+                   const settings::Settings& settings, const std::string& path);
 
 }  // namespace vexlo::report

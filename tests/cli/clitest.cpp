@@ -5,7 +5,7 @@
 
 #include "cli/commandline.h"
 #include "common/error.h"
-#include "design/dbus/flatstream.h"
+#include "dbus/flatstream.h"
 #include "faketool.h"
 #include "golden.h"
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "common/error.h"
-#include "design/dbus/flatstream.h"
-#include "design/dbus/toolclient.h"
+#include "dbus/flatstream.h"
+#include "dbus/toolclient.h"
 #include "faketool.h"
 #include "testsupport.h"
 

@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "cli/commandline.h"
-#include "design/dbus/toolclient.h"
+#include "dbus/toolclient.h"
 #include "main/vexlo.h"
 #include "selection/droplist.h"
 #include "simulator.h"

@@ -43,7 +43,7 @@ struct Project {
 TEST(Session, AsksTheToolOnceForEachThing) {
     Project project;
     Session session(project.tool);
-    options::Settings fields;
+    settings::Settings fields;
     loadSettings(session, fields);
     EXPECT_EQ(fields.Value_Bold, 1);
     EXPECT_EQ(listSelections(session), (Strings{"Board", "Bad", "Plain", "Worse"}));

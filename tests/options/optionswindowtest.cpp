@@ -94,7 +94,7 @@ protected:
     }
 
     test::TempDir dir;
-    std::string path = dir.file(settingsFileName);
+    std::string path = dir.file(settings::settingsFileName);
     Form1* current = nullptr;
     bool toolClosed = false, setOptionsFails = false;
     std::vector<std::string> readAtSetOptions, dialog;

@@ -11,12 +11,12 @@
 
 #include "common/error.h"
 #include "faketool.h"
-#include "options/settingsfile.h"
 #include "report/csvwriter.h"
 #include "report/designtable.h"
 #include "report/dispatch.h"
 #include "report/htmlwriter.h"
 #include "report/textwriter.h"
+#include "settings/settingsfile.h"
 #include "testsupport.h"
 #include "workbook/package.h"
 
@@ -114,7 +114,7 @@ TEST(Reports, MatchTheirGoldenFilesAndErrors) {
         ReportRequest request;
         request.settings.Excel_Start = 1;
         request.settings.Header_Font_Size = request.settings.Value_Font_Size = 10;
-        options::applySettingsLines(settingsLines, request.settings);
+        settings::applySettingsLines(settingsLines, request.settings);
         request.columns = split(k["columns"], ',');
         for (int column = 1; column <= std::atoi(k["columncount"].c_str()); ++column) {
             request.columns.push_back("C" + std::to_string(column));
@@ -284,7 +284,7 @@ TEST(Writers, PassLargeReportsInSlices) {
         std::vector<std::size_t> slices;
         const ReportSink sink = [&](std::string_view bytes) { slices.push_back(bytes.size()); };
         format == FormatText   ? writeTextReport(table, sink)
-        : format == FormatHtml ? writeHtmlReport(table, options::Settings{}, sink)
+        : format == FormatHtml ? writeHtmlReport(table, settings::Settings{}, sink)
                                : writeCsvReport(table, sink);
         EXPECT_EQ(slices.size(), format == FormatHtml ? 6u : 5u);
         EXPECT_TRUE(slices[0] >= 1 << 20 && slices[0] < (1 << 20) + 1200) << format;

@@ -15,9 +15,9 @@
 #include <filesystem>
 
 #include "common/error.h"
-#include "design/dbus/flatstream.h"
-#include "design/dbus/toolbus.h"
-#include "design/dbus/toolclient.h"
+#include "dbus/flatstream.h"
+#include "dbus/toolbus.h"
+#include "dbus/toolclient.h"
 #include "golden.h"
 #include "simulator.h"
 

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <vector>
 
-#include "design/dbus/flatstream.h"
+#include "dbus/flatstream.h"
 #include "designfile/jsondesign.h"
 
 namespace vexlo::sim {

@@ -16,7 +16,7 @@
 
 #include "common/textfile.h"
 #include "common/version.h"
-#include "design/dbus/toolbus.h"
+#include "dbus/toolbus.h"
 #include "designfile.h"
 #include "toolservice.h"
 

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "common/characters.h"
-#include "design/dbus/toolbus.h"
+#include "dbus/toolbus.h"
 
 namespace vexlo::sim {
 

@@ -1,4 +1,4 @@
-#include "options/settingsfile.h"
+#include "settings/settingsfile.h"
 
 #include <cerrno>
 
@@ -8,7 +8,7 @@
 #include "common/error.h"
 #include "common/textfile.h"
 
-namespace vexlo::options {
+namespace vexlo::settings {
 
 namespace {
 
@@ -364,4 +364,4 @@ std::string settingsTextProblem(const SettingsText& values) {
     return {};
 }
 
-}  // namespace vexlo::options
+}  // namespace vexlo::settings

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace vexlo::options {
+namespace vexlo::settings {
 
 // The option fields of the main window, named by their keys in the settings file. Everything
 // starts at zero or empty, as the window's fields do before SetOptions runs; for the bill of
@@ -30,4 +30,4 @@ struct Settings {
     friend bool operator==(const Settings&, const Settings&) = default;
 };
 
-}  // namespace vexlo::options
+}  // namespace vexlo::settings

@@ -1,4 +1,4 @@
-#include "design/dbus/toolclient.h"
+#include "dbus/toolclient.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -18,8 +18,8 @@
 
 #include "common/error.h"
 #include "common/textfile.h"
-#include "design/dbus/flatstream.h"
-#include "design/dbus/toolbus.h"
+#include "dbus/flatstream.h"
+#include "dbus/toolbus.h"
 
 namespace vexlo::design::dbus {
 

@@ -1,4 +1,4 @@
-#include "design/dbus/flatstream.h"
+#include "dbus/flatstream.h"
 
 #include <limits>
 

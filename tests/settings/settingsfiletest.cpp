@@ -1,4 +1,4 @@
-#include "options/settingsfile.h"
+#include "settings/settingsfile.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include "common/textfile.h"
 #include "testsupport.h"
 
-namespace vexlo::options {
+namespace vexlo::settings {
 namespace {
 
 using test::TempDir;
@@ -52,7 +52,7 @@ std::string read(const std::string& path, const std::function<std::string()>& re
 TEST(SettingsFile, Cases) {
     std::unique_ptr<TempDir> dir;
     std::string path;
-    for (const auto& c : test::readCases("tests/options/settings.txt")) {
+    for (const auto& c : test::readCases("tests/settings/settings.txt")) {
         SCOPED_TRACE("settings.txt:" + std::to_string(c.number));
         std::string result;
         Settings fields{5, 11, 12, 3, 1, 1, 1, 1, 2, 2, "/kept.xls", "Old", "X", 1, 1};
@@ -153,4 +153,4 @@ TEST(SettingsFile, RandomSavesReadBack) {
 }
 
 }  // namespace
-}  // namespace vexlo::options
+}  // namespace vexlo::settings

@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "options/settings.h"
+#include "settings/settings.h"
 
-namespace vexlo::options {
+namespace vexlo::settings {
 
 // The settings file "vexlosettings.qzv": key=value lines, split at the first "=".
 inline constexpr const char* settingsFileName = "vexlosettings.qzv";
@@ -79,4 +79,4 @@ SettingsText readWindowSettings(const std::string& path);
 // whole numbers from 1 to 409 and the start row one from 1 to 1,048,576, written in digits only.
 std::string settingsTextProblem(const SettingsText& values);
 
-}  // namespace vexlo::options
+}  // namespace vexlo::settings
