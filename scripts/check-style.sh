@@ -33,9 +33,20 @@ if [ -n "$core" ] && grep -nE '#include *<Q' $core | head -5 | grep .; then
     echo "Qt headers in the core (above): the core must build without Qt"; status=1
 fi
 if [ -n "$core" ] &&
-    grep -nE '#include *"(main|cli|options|preview|selection|dbus|designfile)/' $core | head -5 |
-    grep .; then
+    grep -nE '#include *"(main|cli|options|preview|selection|dbus)/' $core | head -5 | grep .; then
     echo "The core includes a front end or a Qt folder (above)"; status=1
+fi
+# The design reader (Qt Core inside, none in its headers) is opened by the operations alone.
+if [ -n "$core" ] && grep -nE '#include *"designfile/' $core | grep -v '^src/operations/' |
+    head -5 | grep .; then
+    echo "Only the operations open the design reader (above)"; status=1
+fi
+# The front ends reach the design, the data files and the reports through the operations only.
+front_ends=$(git ls-files -co --exclude-standard -- src/main src/cli | grep -E '\.(h|cpp)$')
+if [ -n "$front_ends" ] &&
+    grep -nE '#include *"(design|designfile|saved|report|settings)/' $front_ends | head -5 |
+    grep .; then
+    echo "A front end includes past the operations (above)"; status=1
 fi
 # The design reader uses Qt Core for JSON only: no widgets, no bus.
 readers=$(git ls-files -co --exclude-standard -- src/designfile | grep -E '\.(h|cpp)$')

@@ -4,10 +4,7 @@
 
 #include "common/characters.h"
 #include "common/error.h"
-#include "design/harvest.h"
-#include "designfile/filetool.h"
 #include "operations/operations.h"
-#include "report/designtable.h"
 
 namespace vexlo::cli {
 
@@ -246,21 +243,20 @@ struct Run {
     // Unlike the window, which reports an unknown name with the lists emptied, a script is
     // told of the typo and gets no report.
     int selection() {
-        const std::vector<std::string> lines = operations::readSelectionLines(session);
-        if (saved::sectionCount(lines, command.selection) == 0) {
+        const auto selection = operations::findSelection(session, command.selection);
+        if (!selection) {
             err << "vexlo-report: no saved selection named " << printable(command.selection)
                 << '\n';
             return exitReportFailed;
         }
         report::ReportTimings timings;
-        const bool written =
-            report(operations::selectionRequest(saved::loadSelection(lines, command.selection),
-                                                command.selection, baseRequest(&timings)));
+        const bool written = report(
+            operations::selectionRequest(*selection, command.selection, baseRequest(&timings)));
         return written ? exitSuccess : exitReportFailed;
     }
 
     int all() {
-        const auto names = saved::selectionNames(operations::readSelectionLines(session));
+        const auto names = operations::selectionNames(session);
         bool allWritten = true;
         report::ReportTimings timings;
         operations::reportAll(
@@ -289,8 +285,7 @@ struct Run {
         if (!report(request)) {
             return exitReportFailed;
         }
-        for (const std::string& name :
-             report::columnsNoComponentCarries(*session.design(), request.columns)) {
+        for (const std::string& name : operations::emptyColumns(session, request.columns)) {
             err << "vexlo-report: warning: no component carries the attribute \"" << printable(name)
                 << "\"; its column is empty\n";
         }
@@ -298,14 +293,14 @@ struct Run {
     }
 
     int list() {
-        for (const auto& name : saved::selectionNames(operations::readSelectionLines(session))) {
+        for (const auto& name : operations::selectionNames(session)) {
             out << printable(name) << '\n';
         }
         return exitSuccess;
     }
 
     int attributes() {
-        for (const auto& name : design::harvestAttributeNames(*session.design())) {
+        for (const auto& name : operations::attributeNames(session)) {
             out << printable(name) << '\n';
         }
         return exitSuccess;
@@ -329,12 +324,6 @@ void applyOverrides(const Command& command, settings::Settings& settings) {
     }
 }
 
-// The tool played in process over the design file of --design.
-std::unique_ptr<design::SchematicTool> readDesign(const Command& command) {
-    return std::make_unique<designfile::DesignFileTool>(
-        designfile::readDesignFile(command.design, {command.variant}));
-}
-
 int runReports(const Command& command, const design::ToolConnector& connect, std::ostream& out,
                std::ostream& err) {
     if (command.mode == Mode::Help) {
@@ -343,8 +332,9 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
     }
     std::unique_ptr<design::SchematicTool> tool;
     try {
-        tool = command.design.empty() ? connect() : readDesign(command);
-    } catch (const designfile::DesignError& failure) {
+        tool = command.design.empty() ? connect()
+                                      : operations::openDesignFile(command.design, command.variant);
+    } catch (const operations::BadDesign& failure) {
         err << "vexlo-report: " << printable(failure.what()) << '\n';
         return exitUsage;
     } catch (const Error& failure) {

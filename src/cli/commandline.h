@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "design/schematictool.h"
+#include "operations/session.h"
 
 namespace vexlo::cli {
 

@@ -17,7 +17,6 @@
 #include "operations/operations.h"
 #include "options/optionswindow.h"
 #include "preview/previewwindow.h"
-#include "saved/selectionfile.h"
 #include "selection/droplist.h"
 
 namespace vexlo {
@@ -502,7 +501,7 @@ void Vexlo::btnDeleteChoice_Click() {
         if (!before || !remaining) {
             // Nothing could be read, so nothing was changed.
             status = "No selection deleted: the saved selections cannot be read from \"" +
-                     session.dataFile(saved::selectionFileName) + "\"";
+                     operations::selectionFile(session) + "\"";
             return;
         }
         setChoices(*remaining);
@@ -535,7 +534,7 @@ std::unique_ptr<preview::PreviewWindow> Vexlo::makePreview() {
         return nullptr;
     }
     const int format = request.settings.Export_File_Format;
-    const QString formatName = QString::fromLatin1(settings::fileFormatItems[format]);
+    const QString formatName = toQt(operations::formatName(format));
     return std::make_unique<preview::PreviewWindow>(
         shown, formatName,
         [this] {

@@ -7,11 +7,8 @@
 
 #include "common/error.h"
 #include "common/stringarray.h"
-#include "design/schematictool.h"
-#include "report/request.h"
-#include "saved/selectionfile.h"
+#include "operations/operations.h"
 #include "selection/columnselection.h"
-#include "settings/settings.h"
 
 class QCheckBox;
 class QComboBox;

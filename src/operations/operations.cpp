@@ -4,6 +4,7 @@
 
 #include "common/textfile.h"
 #include "design/harvest.h"
+#include "designfile/filetool.h"
 #include "report/designtable.h"
 #include "settings/settingsfile.h"
 
@@ -48,25 +49,24 @@ std::vector<std::string> attributeNames(Session& session) {
 }
 
 std::vector<std::string> emptyColumns(Session& session, const std::vector<std::string>& columns) {
-    std::vector<std::string> empty = report::columnsNoComponentCarries(*session.design(), columns);
-    std::vector<std::string> once;
-    for (std::string& name : empty) {
-        if (std::find(once.begin(), once.end(), name) == once.end()) {
-            once.push_back(std::move(name));
-        }
-    }
-    return once;
+    return report::columnsNoComponentCarries(*session.design(), columns);
 }
 
 std::string emptyColumnsNote(const std::vector<std::string>& columns) {
-    if (columns.empty()) {
+    std::vector<std::string> once;
+    for (const std::string& name : columns) {
+        if (std::find(once.begin(), once.end(), name) == once.end()) {
+            once.push_back(name);
+        }
+    }
+    if (once.empty()) {
         return {};
     }
     std::string text = "; no part carries ";
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        text += (i == 0 ? "\"" : ", \"") + columns[i] + "\"";
+    for (std::size_t i = 0; i < once.size(); ++i) {
+        text += (i == 0 ? "\"" : ", \"") + once[i] + "\"";
     }
-    return text + (columns.size() == 1 ? ": its column is empty" : ": their columns are empty");
+    return text + (once.size() == 1 ? ": its column is empty" : ": their columns are empty");
 }
 
 Preview previewReport(Session& session, const report::ReportRequest& request) {
@@ -82,6 +82,37 @@ Preview previewReport(Session& session, const report::ReportRequest& request) {
 
 std::vector<std::string> readSelectionLines(Session& session) {
     return readTextLinesOrThrow(session.dataFile(saved::selectionFileName));
+}
+
+std::vector<std::string> selectionNames(Session& session) {
+    return saved::selectionNames(readSelectionLines(session));
+}
+
+std::optional<saved::LoadedSelection> findSelection(Session& session, const std::string& name) {
+    const std::vector<std::string> lines = readSelectionLines(session);
+    if (saved::sectionCount(lines, name) == 0) {
+        return std::nullopt;
+    }
+    return saved::loadSelection(lines, name);
+}
+
+std::string selectionFile(Session& session) {
+    return session.dataFile(saved::selectionFileName);
+}
+
+std::string formatName(int format) {
+    const auto& items = settings::fileFormatItems;
+    return format >= 0 && static_cast<std::size_t>(format) < items.size() ? items[format] : "";
+}
+
+std::unique_ptr<design::SchematicTool> openDesignFile(const std::string& path,
+                                                      const std::string& variant) {
+    try {
+        return std::make_unique<designfile::DesignFileTool>(
+            designfile::readDesignFile(path, {variant}));
+    } catch (const designfile::DesignError& failure) {
+        throw BadDesign(failure.what());
+    }
 }
 
 std::vector<std::string> columnList(std::vector<std::string> columns, bool compress) {

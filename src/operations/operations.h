@@ -1,7 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -55,11 +57,12 @@ std::optional<std::vector<std::string>> deleteSelection(Session& session, const 
 // The attribute names of the open design, in the order the lists show them.
 std::vector<std::string> attributeNames(Session& session);
 
-// The columns no component of the open design carries, in column order, each once.
+// The columns no component of the open design carries, in column order ("QTY" never among
+// them).
 std::vector<std::string> emptyColumns(Session& session, const std::vector<std::string>& columns);
 
-// What a status line adds for such columns: "" for none, else `; no part carries "A": its
-// column is empty` or `; no part carries "A", "B": their columns are empty`.
+// What a status line adds for such columns, each named once: "" for none, else `; no part
+// carries "A": its column is empty` or `; no part carries "A", "B": their columns are empty`.
 std::string emptyColumnsNote(const std::vector<std::string>& columns);
 
 // A report as the preview shows it: the table its file would hold and where the file would go.
@@ -77,6 +80,29 @@ Preview previewReport(Session& session, const report::ReportRequest& request);
 // The saved-selection file's lines for a strict reader; a file that is missing or cannot be
 // read whole throws with the reason.
 std::vector<std::string> readSelectionLines(Session& session);
+
+// The saved selections' names in file order, repeats included, read strictly.
+std::vector<std::string> selectionNames(Session& session);
+
+// The saved selection of that name, read strictly; nullopt when no section carries the name.
+std::optional<saved::LoadedSelection> findSelection(Session& session, const std::string& name);
+
+// Where the saved selections are read and written.
+std::string selectionFile(Session& session);
+
+// The name of an output format's item in the Options window ("CSV"); "" for a format without a
+// writer.
+std::string formatName(int format);
+
+// A design file that cannot be read: the reader's message.
+struct BadDesign : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The schematic tool played in process over a design file (vexlo-report --design), the variant
+// chosen when not empty. A file that cannot be read as a design throws BadDesign.
+std::unique_ptr<design::SchematicTool> openDesignFile(const std::string& path,
+                                                      const std::string& variant);
 
 // A column list as the Compress box leaves it: "QTY" appended when compressing.
 std::vector<std::string> columnList(std::vector<std::string> columns, bool compress);

@@ -176,6 +176,8 @@ TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
     EXPECT_FALSE(listSelections(session));
     EXPECT_FALSE(loadChoice(session, "Board"));
     EXPECT_THROW(readSelectionLines(session), Error);
+    EXPECT_THROW(selectionNames(session), Error);
+    EXPECT_THROW(findSelection(session, "Board"), Error);
 }
 
 TEST(Requests, CompressNeedsAKeyAndAddsQtyAndStatusLinesCount) {
@@ -205,11 +207,19 @@ TEST(Preview, IsTheReportsTableAndWritesNothing) {
     Session session(project.tool);
     EXPECT_EQ(attributeNames(session), (Strings{"REFDES", "Value"}));
     EXPECT_EQ(emptyColumns(session, {"Tol", "REFDES", "QTY", "Tol", "Part"}),
-              (Strings{"Tol", "Part"}));
+              (Strings{"Tol", "Tol", "Part"}));
     EXPECT_EQ(emptyColumnsNote({}), "");
     EXPECT_EQ(emptyColumnsNote({"Tol"}), "; no part carries \"Tol\": its column is empty");
-    EXPECT_EQ(emptyColumnsNote({"Tol", "Part"}),
+    EXPECT_EQ(emptyColumnsNote({"Tol", "Part", "Tol"}),
               "; no part carries \"Tol\", \"Part\": their columns are empty");
+    EXPECT_EQ(emptyColumnsNote({"Tol", "Tol"}), "; no part carries \"Tol\": its column is empty");
+    EXPECT_EQ(selectionNames(session), (Strings{"Board", "Bad", "Plain", "Worse"}));
+    EXPECT_EQ(findSelection(session, "Plain")->columns, Strings{"Value"});
+    EXPECT_FALSE(findSelection(session, "Nope"));
+    EXPECT_EQ(selectionFile(session), project.folder.file("vexloattributes.qzv"));
+    EXPECT_EQ(formatName(0) + formatName(1) + formatName(2) + formatName(3) + formatName(4) +
+                  formatName(-1),
+              "ExcelTextHTMLCSV");
     EXPECT_EQ(loadChoice(session, "Board")->sections, 1);
     EXPECT_EQ(loadChoice(session, "Nope")->sections, 0);
     EXPECT_EQ(unknownSelectionMessage("Nope"), "There is no saved selection named Nope.");
