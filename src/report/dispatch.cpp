@@ -66,7 +66,7 @@ void writeTableFile(const Table& table, const settings::Settings& settings,
             writeTextReport(table, sink);
             break;
         case FormatHtml:
-            writeHtmlReport(table, settings, sink);
+            writeHtmlReport(table, reportStyleOf(settings), sink);
             break;
         default:
             writeCsvReport(table, sink);
@@ -116,7 +116,7 @@ WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& req
     start = Clock::now();
     if (format == FormatWorkbook) {
         FillClipboard(std::move(table), grouping, source.design->Components("").size(),
-                      request.settings, path);
+                      workbookLayoutOf(request.settings), path);
     } else {
         writeTableFile(table, request.settings, path);
     }

@@ -36,10 +36,9 @@ std::string escapeHtml(std::string_view text) {
     return escaped;
 }
 
-void writeHtmlReport(const Table& table, const settings::Settings& settings,
-                     const ReportSink& sink) {
-    const HtmlCellTemplate cell = htmlCellTemplate(settings.Value_Bold, settings.Value_Italic);
-    const std::string fontSize = std::to_string(settings.Header_Font_Size);
+void writeHtmlReport(const Table& table, const ReportStyle& style, const ReportSink& sink) {
+    const HtmlCellTemplate cell = htmlCellTemplate(style.values.bold, style.values.italic);
+    const std::string fontSize = std::to_string(style.header.fontSize);
     std::string html =
         "<HTML>\r\n<HEAD>\r\n<META charset=\"utf-8\">\r\n<TITLE></TITLE></HEAD>\r\n<BODY>\r\n"
         "<TABLE BORDER CELLSPACING=1 CELLPADDING=9>\r\n";

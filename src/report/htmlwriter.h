@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "report/reportsink.h"
+#include "report/reportstyle.h"
 #include "report/table.h"
-#include "settings/settings.h"
 
 namespace vexlo::report {
 
@@ -22,9 +22,8 @@ std::string escapeHtml(std::string_view text);
 
 // The HTML report, declared UTF-8 (the cells are the design's bytes, "µ" and "Ω" included): one
 // table row per printed row, header first, one line per cell, an empty
-// cell shown as "-", every cell centred in the font size Header_Font_Size and bold or italic by
-// Value_Bold and Value_Italic; lines ended by CR LF.
-void writeHtmlReport(const Table& table, const settings::Settings& settings,
-                     const ReportSink& sink);
+// cell shown as "-", every cell centred in the header's font size and bold or italic as the
+// value rows are; lines ended by CR LF.
+void writeHtmlReport(const Table& table, const ReportStyle& style, const ReportSink& sink);
 
 }  // namespace vexlo::report

@@ -1,6 +1,7 @@
 #include "report/workbookreport.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "common/error.h"
 #include "workbook/workbook.h"
@@ -121,7 +122,7 @@ int groupRuns(Worksheet& sheet, const Block& block, Table table, const Grouping&
 // Pastes the table into the block, formats and fits it, and groups it when asked. The table is
 // taken whole so that its rows are gone before the workbook is saved.
 void fillSheet(Worksheet& sheet, const Block& block, Table table,
-               const std::optional<Grouping>& grouping, const settings::Settings& settings) {
+               const std::optional<Grouping>& grouping, const ReportStyle& style) {
     // Pasting replaces every cell of the block, empty ones included; a merged range that the
     // block would cut through cannot stay.
     sheet.unmergeCells(block.values());
@@ -133,10 +134,11 @@ void fillSheet(Worksheet& sheet, const Block& block, Table table,
     });
     // The header row lies inside the value range and is formatted after it, so it ends with
     // the header's settings.
-    sheet.applyStyle(block.values(), rangeStyle(settings.Value_Bold, settings.Value_Italic,
-                                                settings.Value_Font_Size, settings.Align_Value));
-    sheet.applyStyle(block.header(), rangeStyle(settings.Header_Bold, settings.Header_Italic,
-                                                settings.Header_Font_Size, settings.Align_Header));
+    for (const auto& [range, cells] :
+         {std::pair{block.values(), style.values}, std::pair{block.header(), style.header}}) {
+        sheet.applyStyle(range,
+                         rangeStyle(cells.bold, cells.italic, cells.fontSize, cells.alignment));
+    }
     sheet.autoFitColumns(block.values());
     if (grouping) {
         const int lastRow = groupRuns(sheet, block, std::move(table), *grouping);
@@ -148,17 +150,17 @@ void fillSheet(Worksheet& sheet, const Block& block, Table table,
 }  // namespace
 
 void FillClipboard(Table table, const std::optional<Grouping>& grouping, std::size_t componentCount,
-                   const settings::Settings& settings, const std::string& path) {
-    if (settings.Excel_Start < 1) {
+                   const WorkbookLayout& layout, const std::string& path) {
+    if (layout.startRow < 1) {
         throw Error(errc::BadStartRow, "The spreadsheet report cannot start at row " +
-                                           std::to_string(settings.Excel_Start) +
+                                           std::to_string(layout.startRow) +
                                            ": the start row must be 1 or more");
     }
-    workbook::Workbook book = settings.Excel_File_Start.empty()
+    workbook::Workbook book = layout.templatePath.empty()
                                   ? workbook::Workbook::blank()
-                                  : workbook::Workbook::open(settings.Excel_File_Start);
-    const Block block = blockFor(settings.Excel_Start, componentCount, table.columns.size());
-    fillSheet(book.firstSheet(), block, std::move(table), grouping, settings);
+                                  : workbook::Workbook::open(layout.templatePath);
+    const Block block = blockFor(layout.startRow, componentCount, table.columns.size());
+    fillSheet(book.firstSheet(), block, std::move(table), grouping, layout.style);
     book.saveAs(path);
 }
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "report/reportstyle.h"
 #include "report/table.h"
-#include "settings/settings.h"
 
 namespace vexlo::report {
 
@@ -19,16 +19,16 @@ struct Grouping {
 };
 
 // Keeps its old name; no clipboard is involved: writes the workbook report to path. The first
-// worksheet of the template Excel_File_Start (or of a blank workbook) receives the column names
-// in row Excel_Start and the table's rows below; a block of K + 2 rows and C + 1 columns (K the
-// design's component count) replaces what the sheet held there. The block is formatted from the
-// options and its columns fitted. With a grouping (the rows sorted by the key), each run's
+// worksheet of the layout's template (or of a blank workbook) receives the column names in the
+// layout's start row and the table's rows below; a block of K + 2 rows and C + 1 columns (K the
+// design's component count) replaces what the sheet held there. The block is formatted in the
+// layout's styles and its columns fitted. With a grouping (the rows sorted by the key), each run's
 // first row takes the joined references and the summed quantity and the run's other rows are
 // deleted, so that the rows below move up. The file is replaced atomically.
 //
 // A start row below 1, a template that is no OOXML workbook and a block past the worksheet's
 // edge fail before any file is written.
 void FillClipboard(Table table, const std::optional<Grouping>& grouping, std::size_t componentCount,
-                   const settings::Settings& settings, const std::string& path);
+                   const WorkbookLayout& layout, const std::string& path);
 
 }  // namespace vexlo::report

@@ -69,68 +69,65 @@ std::optional<KeyValue> splitLine(const std::string& line) {
     return KeyValue{text.substr(0, equals), text.substr(equals + 1)};
 }
 
-template <typename Member>
-struct KeyedMember {
+// One key of the settings file: the option field it sets, the Options window's value it shows
+// in, its default, and whether "Save" always writes it or only when it is not at its default.
+// Exactly one of the three field members is set; a window member is text (a text box) or an
+// integer within low..high (a check state or an item index).
+struct Key {
     std::string_view key;
-    Member member;
+    std::int16_t Settings::*number = nullptr;
+    std::int32_t Settings::*wideNumber = nullptr;
+    std::string Settings::*text = nullptr;
+    std::string SettingsText::*windowText = nullptr;
+    int SettingsText::*windowNumber = nullptr;
+    int low = 0;
+    int high = 0;
+    int initial = 0;  // the default of a number, also shown in an empty text box
+    bool alwaysWritten = true;
 };
 
-constexpr KeyedMember<std::int16_t Settings::*> integerKeys[] = {
-    {"Header_Font_Size", &Settings::Header_Font_Size},
-    {"Value_Font_Size", &Settings::Value_Font_Size},
-    {"Value_Bold", &Settings::Value_Bold},
-    {"Header_Bold", &Settings::Header_Bold},
-    {"Value_Italic", &Settings::Value_Italic},
-    {"Header_Italic", &Settings::Header_Italic},
-    {"Align_Header", &Settings::Align_Header},
-    {"Align_Value", &Settings::Align_Value},
-    {"Export_File_Format", &Settings::Export_File_Format},
-    {"Refdes_Order", &Settings::Refdes_Order},
-    {"Workbook_Xlsx", &Settings::Workbook_Xlsx},
+constexpr int lastItem(std::size_t items) {
+    return static_cast<int>(items) - 1;
+}
+
+// In the order "Save" writes them.
+constexpr Key keys[] = {
+    {"Excel_Start", nullptr, &Settings::Excel_Start, nullptr, &SettingsText::Excel_Start, nullptr,
+     0, 0, 1},
+    {"Header_Font_Size", &Settings::Header_Font_Size, nullptr, nullptr,
+     &SettingsText::Header_Font_Size, nullptr, 0, 0, 10},
+    {"Value_Font_Size", &Settings::Value_Font_Size, nullptr, nullptr,
+     &SettingsText::Value_Font_Size, nullptr, 0, 0, 10},
+    {"Value_Bold", &Settings::Value_Bold, nullptr, nullptr, nullptr, &SettingsText::Value_Bold, 0,
+     2},
+    {"Header_Bold", &Settings::Header_Bold, nullptr, nullptr, nullptr, &SettingsText::Header_Bold,
+     0, 2},
+    {"Value_Italic", &Settings::Value_Italic, nullptr, nullptr, nullptr,
+     &SettingsText::Value_Italic, 0, 2},
+    {"Header_Italic", &Settings::Header_Italic, nullptr, nullptr, nullptr,
+     &SettingsText::Header_Italic, 0, 2},
+    // Item indexes may be -1: typed text that was no item.
+    {"Align_Header", &Settings::Align_Header, nullptr, nullptr, nullptr,
+     &SettingsText::Align_Header, -1, lastItem(alignmentItems.size())},
+    {"Align_Value", &Settings::Align_Value, nullptr, nullptr, nullptr, &SettingsText::Align_Value,
+     -1, lastItem(alignmentItems.size())},
+    {"Export_File_Format", &Settings::Export_File_Format, nullptr, nullptr, nullptr,
+     &SettingsText::Export_File_Format, -1, lastItem(fileFormatItems.size())},
+    {"Excel_File_Start", nullptr, nullptr, &Settings::Excel_File_Start,
+     &SettingsText::Excel_File_Start, nullptr, 0, 0, 0, false},
+    {"Exclude_Attribute", nullptr, nullptr, &Settings::Exclude_Attribute,
+     &SettingsText::Exclude_Attribute, nullptr, 0, 0, 0, false},
+    {"Exclude_Values", nullptr, nullptr, &Settings::Exclude_Values, &SettingsText::Exclude_Values,
+     nullptr, 0, 0, 0, false},
+    // The designator order is a list without typed text: it always has an item.
+    {"Refdes_Order", &Settings::Refdes_Order, nullptr, nullptr, nullptr,
+     &SettingsText::Refdes_Order, 0, lastItem(refdesOrderItems.size()), 0, false},
+    {"Workbook_Xlsx", &Settings::Workbook_Xlsx, nullptr, nullptr, nullptr,
+     &SettingsText::Workbook_Xlsx, 0, 2, 0, false},
 };
 
-constexpr KeyedMember<std::string Settings::*> textKeys[] = {
-    {"Excel_File_Start", &Settings::Excel_File_Start},
-    {"Exclude_Attribute", &Settings::Exclude_Attribute},
-    {"Exclude_Values", &Settings::Exclude_Values},
-};
-
-constexpr KeyedMember<std::string SettingsText::*> windowTextKeys[] = {
-    {"Excel_Start", &SettingsText::Excel_Start},
-    {"Header_Font_Size", &SettingsText::Header_Font_Size},
-    {"Value_Font_Size", &SettingsText::Value_Font_Size},
-    {"Excel_File_Start", &SettingsText::Excel_File_Start},
-    {"Exclude_Attribute", &SettingsText::Exclude_Attribute},
-    {"Exclude_Values", &SettingsText::Exclude_Values},
-};
-
-constexpr KeyedMember<int SettingsText::*> windowCheckKeys[] = {
-    {"Value_Bold", &SettingsText::Value_Bold},
-    {"Header_Bold", &SettingsText::Header_Bold},
-    {"Value_Italic", &SettingsText::Value_Italic},
-    {"Header_Italic", &SettingsText::Header_Italic},
-    {"Workbook_Xlsx", &SettingsText::Workbook_Xlsx},
-};
-
-struct ItemIndexKey {
-    std::string_view key;
-    int SettingsText::*member;
-    int itemCount;
-};
-
-constexpr ItemIndexKey windowItemKeys[] = {
-    {"Align_Header", &SettingsText::Align_Header, static_cast<int>(alignmentItems.size())},
-    {"Align_Value", &SettingsText::Align_Value, static_cast<int>(alignmentItems.size())},
-    {"Export_File_Format", &SettingsText::Export_File_Format,
-     static_cast<int>(fileFormatItems.size())},
-};
-
-// The designator order is a list without typed text: it always has an item.
-constexpr std::string_view refdesOrderKey = "Refdes_Order";
-
-template <typename Entry, std::size_t count>
-const Entry* findKey(const Entry (&entries)[count], std::string_view key) {
-    for (const Entry& entry : entries) {
+const Key* findKey(std::string_view key) {
+    for (const Key& entry : keys) {
         if (entry.key == key) {
             return &entry;
         }
@@ -150,21 +147,15 @@ bool setWindowInteger(std::string_view value, int first, int last, int& target) 
 
 // One line of the window's reading; false when its value ends the reading.
 bool applyWindowLine(const KeyValue& line, SettingsText& values) {
-    if (const auto* text = findKey(windowTextKeys, line.key)) {
-        values.*text->member = line.value;
+    const Key* entry = findKey(line.key);
+    if (entry == nullptr) {
         return true;
     }
-    if (const auto* check = findKey(windowCheckKeys, line.key)) {
-        return setWindowInteger(line.value, 0, 2, values.*check->member);
+    if (entry->windowText != nullptr) {
+        values.*entry->windowText = line.value;
+        return true;
     }
-    if (const auto* item = findKey(windowItemKeys, line.key)) {
-        return setWindowInteger(line.value, -1, item->itemCount - 1, values.*item->member);
-    }
-    if (line.key == refdesOrderKey) {
-        return setWindowInteger(line.value, 0, static_cast<int>(refdesOrderItems.size()) - 1,
-                                values.Refdes_Order);
-    }
-    return true;
+    return setWindowInteger(line.value, entry->low, entry->high, values.*entry->windowNumber);
 }
 
 // A settings number rounded to an integer, if it is one from low to high.
@@ -230,19 +221,18 @@ std::optional<std::int32_t> settingsWideInteger(std::string_view value) {
 void applySettingsLines(const std::vector<std::string>& lines, Settings& fields) {
     for (const auto& line : lines) {
         const auto split = splitLine(line);
-        if (!split) {
+        const Key* entry = split ? findKey(split->key) : nullptr;
+        if (entry == nullptr) {
             continue;
         }
-        if (const auto* text = findKey(textKeys, split->key)) {
-            fields.*text->member = split->value;
-        } else if (split->key == "Excel_Start") {
+        if (entry->text != nullptr) {
+            fields.*entry->text = split->value;
+        } else if (entry->wideNumber != nullptr) {
             if (const auto number = settingsWideInteger(split->value)) {
-                fields.Excel_Start = *number;
+                fields.*entry->wideNumber = *number;
             }
-        } else if (const auto* integer = findKey(integerKeys, split->key)) {
-            if (const auto number = settingsInteger(split->value)) {
-                fields.*integer->member = *number;
-            }
+        } else if (const auto number = settingsInteger(split->value)) {
+            fields.*entry->number = *number;
         }
     }
 }
@@ -270,9 +260,13 @@ void SetOptions(const std::string& path, Settings& fields) {
     // writes 0-point fonts.
     const std::string keptTemplate = fields.Excel_File_Start;
     fields = Settings{};
-    fields.Excel_Start = 1;
-    fields.Header_Font_Size = 10;
-    fields.Value_Font_Size = 10;
+    for (const Key& entry : keys) {
+        if (entry.number != nullptr) {
+            fields.*entry.number = static_cast<std::int16_t>(entry.initial);
+        } else if (entry.wideNumber != nullptr) {
+            fields.*entry.wideNumber = entry.initial;
+        }
+    }
     fields.Excel_File_Start = keptTemplate;
     applySettingsLines(lines, fields);
     if (failure) {
@@ -281,41 +275,37 @@ void SetOptions(const std::string& path, Settings& fields) {
 }
 
 std::vector<std::string> settingsLines(const SettingsText& values) {
-    std::vector<std::string> lines{
-        "Excel_Start=" + values.Excel_Start,
-        "Header_Font_Size=" + values.Header_Font_Size,
-        "Value_Font_Size=" + values.Value_Font_Size,
-        "Value_Bold=" + std::to_string(values.Value_Bold),
-        "Header_Bold=" + std::to_string(values.Header_Bold),
-        "Value_Italic=" + std::to_string(values.Value_Italic),
-        "Header_Italic=" + std::to_string(values.Header_Italic),
-        "Align_Header=" + std::to_string(values.Align_Header),
-        "Align_Value=" + std::to_string(values.Align_Value),
-        "Export_File_Format=" + std::to_string(values.Export_File_Format),
-    };
-    if (!values.Excel_File_Start.empty()) {
-        lines.push_back("Excel_File_Start=" + values.Excel_File_Start);
-    }
-    if (!values.Exclude_Attribute.empty()) {
-        lines.push_back("Exclude_Attribute=" + values.Exclude_Attribute);
-    }
-    if (!values.Exclude_Values.empty()) {
-        lines.push_back("Exclude_Values=" + values.Exclude_Values);
-    }
-    if (values.Refdes_Order != 0) {
-        lines.push_back("Refdes_Order=" + std::to_string(values.Refdes_Order));
-    }
-    if (values.Workbook_Xlsx != 0) {
-        lines.push_back("Workbook_Xlsx=" + std::to_string(values.Workbook_Xlsx));
+    std::vector<std::string> lines;
+    for (const Key& entry : keys) {
+        const std::string value = entry.windowText != nullptr
+                                      ? values.*entry.windowText
+                                      : std::to_string(values.*entry.windowNumber);
+        const bool atDefault =
+            entry.windowText != nullptr ? value.empty() : values.*entry.windowNumber == 0;
+        if (entry.alwaysWritten || !atDefault) {
+            lines.push_back(std::string(entry.key) + "=" + value);
+        }
     }
     return lines;
 }
 
+namespace {
+
+// Text boxes of numbers left empty show their defaults.
+void fillEmptyNumberBoxes(SettingsText& values) {
+    for (const Key& entry : keys) {
+        if (entry.windowText != nullptr && entry.initial != 0 &&
+            (values.*entry.windowText).empty()) {
+            values.*entry.windowText = std::to_string(entry.initial);
+        }
+    }
+}
+
+}  // namespace
+
 SettingsText initialWindowSettings() {
     SettingsText values;
-    values.Excel_Start = "1";
-    values.Header_Font_Size = "10";
-    values.Value_Font_Size = "10";
+    fillEmptyNumberBoxes(values);
     return values;
 }
 
@@ -331,15 +321,7 @@ void applyWindowLines(const std::vector<std::string>& lines, SettingsText& value
 SettingsText readWindowSettings(const std::string& path) {
     SettingsText values = initialWindowSettings();
     applyWindowLines(readTextLines(path).lines, values);
-    if (values.Header_Font_Size.empty()) {
-        values.Header_Font_Size = "10";
-    }
-    if (values.Value_Font_Size.empty()) {
-        values.Value_Font_Size = "10";
-    }
-    if (values.Excel_Start.empty()) {
-        values.Excel_Start = "1";
-    }
+    fillEmptyNumberBoxes(values);
     return values;
 }
 

@@ -284,7 +284,7 @@ TEST(Writers, PassLargeReportsInSlices) {
         std::vector<std::size_t> slices;
         const ReportSink sink = [&](std::string_view bytes) { slices.push_back(bytes.size()); };
         format == FormatText   ? writeTextReport(table, sink)
-        : format == FormatHtml ? writeHtmlReport(table, settings::Settings{}, sink)
+        : format == FormatHtml ? writeHtmlReport(table, ReportStyle{}, sink)
                                : writeCsvReport(table, sink);
         EXPECT_EQ(slices.size(), format == FormatHtml ? 6u : 5u);
         EXPECT_TRUE(slices[0] >= 1 << 20 && slices[0] < (1 << 20) + 1200) << format;
