@@ -15,11 +15,6 @@ public:
     // Back to the single empty element 0.
     void reset() { elements_.assign(1, std::string()); }
 
-    // Index of the last element; 0 when nothing was appended.
-    std::size_t highestIndex() const noexcept { return elements_.size() - 1; }
-
-    const std::string& operator[](std::size_t index) const { return elements_.at(index); }
-
     // Elements 1 to the highest index, in order.
     std::vector<std::string> appended() const { return {elements_.begin() + 1, elements_.end()}; }
 

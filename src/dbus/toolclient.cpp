@@ -185,11 +185,6 @@ private:
 
 }  // namespace
 
-bool toolIsRunning() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    return bus.isConnected() && nameHasOwner(bus);
-}
-
 std::unique_ptr<SchematicTool> connectToTool() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {

@@ -18,9 +18,6 @@ namespace vexlo::design::dbus {
 // 3600 that VEXLO_TOOL_TIMEOUT gives.
 int callTimeoutMs();
 
-// True when something owns the tool's bus name right now.
-bool toolIsRunning();
-
 // Attaches to the running tool; throws Error ToolNotRunning when nothing owns its name, and
 // NoSessionBus when there is no session bus to look on. The tool is never started. The object
 // answers each member with one call; the flattened design arrives in one piece and is answered from

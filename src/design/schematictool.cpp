@@ -76,10 +76,6 @@ std::string designName(SchematicTool& tool) {
     return *name;
 }
 
-std::shared_ptr<const FlattenedDesign> openFlattenedDesign(SchematicTool& tool) {
-    return tool.LoadGroupFlatten(designName(tool));
-}
-
 std::string_view attributeValue(const Component& component, std::string_view name) noexcept {
     for (const AttributeMatches found :
          {component.OATs("", name), component.Attributes.byName(name),

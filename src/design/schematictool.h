@@ -107,9 +107,6 @@ using ToolConnector = std::function<std::unique_ptr<SchematicTool>()>;
 // The design name: the active view's document name less its last two characters.
 std::string designName(SchematicTool& tool);
 
-// Attach, design name, LoadGroup, Flatten: the flattened design whose Components("") are walked.
-std::shared_ptr<const FlattenedDesign> openFlattenedDesign(SchematicTool& tool);
-
 // The value of an attribute on a component: First's Value of the first non-empty collection of
 // OATs("", name), Attributes(name), Symbol.Attributes(name); empty when all three are.
 std::string_view attributeValue(const Component& component, std::string_view name) noexcept;

@@ -50,7 +50,6 @@ public:
 
     // The state the operations share, for the window's own procedures and for tests.
     const settings::Settings& optionFields() const noexcept { return options_; }
-    const StringArray& attributeNames() const noexcept { return attributeNames_; }
 
     // Keeps its old name: the path of a data file, by the locator.
     std::string LoadChoices(const std::string& fileName);
@@ -105,8 +104,6 @@ private:
     settings::Settings options_;
     std::optional<Error> settingsFailure_;  // the settings file could not be read
     StringArray attributeNames_;
-    StringArray saveLines_;
-    StringArray keepLines_;
     int settingCompress_ = 0;
     Condition statusCondition_ = Condition::None;
 

@@ -33,11 +33,11 @@ const char* extensionOf(const settings::Settings& settings) {
     return extensions[settings.Export_File_Format];
 }
 
-// The table of the request, grouped by the key when compressing: sorted, and for every format
-// but the workbook (which groups on the sheet) merged. The key sort is stable over the rows as
-// found, so the natural order only reorders the merged reference lists; without compressing it
-// orders the rows.
-Table tableFor(const ReportSource& source, const ReportRequest& request,
+// The table of the request, grouped by the key when compressing: sorted, and merged on the
+// table unless the workbook merges it on its sheet (onSheet). The key sort is stable over the
+// rows as found, so the natural order only reorders the merged reference lists; without
+// compressing it orders the rows.
+Table tableFor(const ReportSource& source, const ReportRequest& request, bool onSheet,
                std::optional<Grouping>& grouping) {
     const settings::Settings& settings = request.settings;
     const RefdesOrder order = refdesOrderOf(settings.Refdes_Order);
@@ -46,13 +46,8 @@ Table tableFor(const ReportSource& source, const ReportRequest& request,
     rules.naturalOrder = order != RefdesOrder::AsFound && request.compress != 1;
     Table table = buildTable(*source.design, request.columns, rules);
     if (request.compress == 1) {
-        grouping = Grouping{keyColumns(table.columns, request.key), {}, order};
-        const std::size_t keyColumn = *grouping->columns.key;
-        sortRows(table, keyColumn);
-        grouping->starts = runStarts(table, keyColumn);
-        if (settings.Export_File_Format != FormatWorkbook) {
-            mergeRuns(table, grouping->starts, grouping->columns, order);
-        }
+        grouping = onSheet ? groupByKey(table, request.key, order)
+                           : compressTable(table, request.key, order);
     }
     return table;
 }
@@ -79,12 +74,7 @@ void writeTableFile(const Table& table, const settings::Settings& settings,
 Table reportTable(const ReportSource& source, const ReportRequest& request) {
     checkFormat(request.settings.Export_File_Format);
     std::optional<Grouping> grouping;
-    Table table = tableFor(source, request, grouping);
-    if (!grouping || request.settings.Export_File_Format != FormatWorkbook) {
-        return table;
-    }
-    mergeRuns(table, grouping->starts, grouping->columns, grouping->references);
-    return table;
+    return tableFor(source, request, false, grouping);
 }
 
 std::string reportPath(const ReportSource& source, const ReportRequest& request) {
@@ -107,7 +97,7 @@ WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& req
     const std::string path = reportPath(source, request);
     auto start = Clock::now();
     std::optional<Grouping> grouping;
-    Table table = tableFor(source, request, grouping);
+    Table table = tableFor(source, request, format == FormatWorkbook, grouping);
     addSeconds(request, &ReportTimings::tableSeconds, start);
     // The workbook merges on the sheet: one row per run.
     const std::size_t rows =

@@ -18,13 +18,13 @@ struct ReportTimings {
     double writeSeconds = 0;
 };
 
-// Everything a report takes from the window or the command line.
+// Everything one report is asked for, by the window or the command line.
 struct ReportRequest {
-    std::vector<std::string> columns;  // the column list, left to right
-    int compress = 0;                  // value of chkCompress; rows are grouped only when 1
-    std::string key;                   // caption of lblkey; empty = no key
+    std::vector<std::string> columns;  // the column names, left to right
+    int compress = 0;                  // rows are grouped by the key only when 1
+    std::string key;                   // the key column's name; empty = no key
     std::string choiceSuffix;          // "" or "_" followed by a saved selection's name
-    settings::Settings settings;       // the option fields
+    settings::Settings settings;       // fonts, format, template, exclusion, designator order
     bool showReport = true;            // hand the written report to xdg-open
     ReportTimings* timings = nullptr;  // when set, the run's phases are timed into it
 };

@@ -392,10 +392,17 @@ void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyCo
     table.cells.swap(merged);
 }
 
-void compressTable(Table& table, const std::string& key, RefdesOrder order) {
-    const KeyColumns columns = keyColumns(table.columns, key);
-    sortRows(table, *columns.key);
-    mergeRuns(table, runStarts(table, *columns.key), columns, order);
+Grouping groupByKey(Table& table, const std::string& key, RefdesOrder order) {
+    Grouping grouping{keyColumns(table.columns, key), {}, order};
+    sortRows(table, *grouping.columns.key);
+    grouping.starts = runStarts(table, *grouping.columns.key);
+    return grouping;
+}
+
+Grouping compressTable(Table& table, const std::string& key, RefdesOrder order) {
+    Grouping grouping = groupByKey(table, key, order);
+    mergeRuns(table, grouping.starts, grouping.columns, order);
+    return grouping;
 }
 
 }  // namespace vexlo::report

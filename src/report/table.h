@@ -106,7 +106,21 @@ std::string joinDesignators(std::vector<std::string_view> designators, RefdesOrd
 void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyColumns& columns,
                RefdesOrder order = RefdesOrder::AsFound);
 
-// Sorts and merges the data rows by the key, as Compress does.
-void compressTable(Table& table, const std::string& key, RefdesOrder order = RefdesOrder::AsFound);
+// How a compressed table's rows group: the special columns, the first row of each run of the
+// sorted rows, and the order of the merged reference lists.
+struct Grouping {
+    KeyColumns columns;
+    std::vector<std::size_t> starts;
+    RefdesOrder references = RefdesOrder::AsFound;
+};
+
+// Sorts the data rows by the key (stably, by sortRows) and tells how they group; the workbook
+// merges the runs on its sheet. A key that names no column throws KeyNotInColumns.
+Grouping groupByKey(Table& table, const std::string& key, RefdesOrder order);
+
+// Compress: groupByKey, then each run merged into one row by mergeRuns. The grouping the rows
+// had before the merge.
+Grouping compressTable(Table& table, const std::string& key,
+                       RefdesOrder order = RefdesOrder::AsFound);
 
 }  // namespace vexlo::report

@@ -10,14 +10,6 @@
 
 namespace vexlo::report {
 
-// How a compressed table's rows group: the special columns, the first row of each run of the
-// sorted rows, and the order of the merged reference lists.
-struct Grouping {
-    KeyColumns columns;
-    std::vector<std::size_t> starts;
-    RefdesOrder references = RefdesOrder::AsFound;
-};
-
 // Keeps its old name; no clipboard is involved: writes the workbook report to path. The first
 // worksheet of the layout's template (or of a blank workbook) receives the column names in the
 // layout's start row and the table's rows below; a block of K + 2 rows and C + 1 columns (K the
