@@ -511,6 +511,37 @@ TEST_F(Preview, ShowsTheRowsTheReportHolds) {
               "\"R1-R3, R10\",RC-1K,4\r\nD1,,1\r\n");
 }
 
+// Only the columns no part carries are marked, the first one too; a preview of no columns shows
+// the one empty column its report holds, unmarked.
+TEST_F(Preview, MarksOnlyTheColumnsNoPartCarries) {
+    settings("3", "0");
+    open();
+    click(w->btnLoad);
+    const auto marks = [&](const std::vector<const char*>& columns) {
+        w->lstSelected->clear();
+        for (const char* column : columns) {
+            w->lstSelected->addItem(column);
+        }
+        std::string shown;
+        inPreview([&](preview::PreviewWindow& window) {
+            const QAbstractItemModel* model = window.tblReport->model();
+            for (int column = 0; column < model->columnCount(); ++column) {
+                const bool italic =
+                    model->headerData(column, Qt::Horizontal, Qt::FontRole).value<QFont>().italic();
+                const bool tip = !model->headerData(column, Qt::Horizontal, Qt::ToolTipRole)
+                                      .toString()
+                                      .isEmpty();
+                shown += italic && tip ? '1' : italic || tip ? '?' : '0';
+            }
+            shown += " " + window.shownRows().toStdString();
+        });
+        return shown;
+    };
+    EXPECT_EQ(marks({"Colour", "REFDES", "Size"}), "101 7 rows");
+    EXPECT_EQ(marks({"REFDES"}), "0 7 rows");
+    EXPECT_EQ(marks({}), "0 7 rows");
+}
+
 TEST_F(Preview, SortsFiltersMarksEmptyColumnsAndWritesTheReport) {
     settings("3", "0");
     open();

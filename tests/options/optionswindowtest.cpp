@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -110,6 +111,15 @@ TEST_F(OptionsWindow, ShowsTheFileAndSavesWhatTheUserChanged) {
               "Exclude_Values=DNP, NF", "Refdes_Order=2", "Workbook_Xlsx=1", "Colour=red"}));
     auto form = open();
     EXPECT_EQ(test::clippedCaptions(*form), std::vector<std::string>{});
+    std::vector<std::string> labels;
+    for (const QLabel* label : form->findChildren<QLabel*>()) {
+        labels.push_back(label->text().toStdString());
+    }
+    EXPECT_EQ(labels,
+              (std::vector<std::string>{"Header Font Size", "Alignment", "Value Font Size",
+                                        "Alignment", "Output Format", "Excel Line Start on",
+                                        "Excel Template File", "Leave out parts whose attribute",
+                                        "is one of (separated by \",\")", "Designator order"}));
     EXPECT_EQ(shown({"ExcelStart", "HeaderFontSize", "ValueFontSize", "BoldV", "BoldH", "ItalicV",
                      "ItalicH", "AlignH", "AlignV", "ExportFileFormat", "txtExcelTemplate",
                      "ExcludeAttribute", "ExcludeValues", "RefdesOrder", "WorkbookXlsx"}),
