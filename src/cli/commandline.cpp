@@ -64,15 +64,6 @@ Exit status:
 
 namespace {
 
-std::string lowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
 // The index of a value among names (any letter case) or its number; -1 when neither.
 template <std::size_t count>
 int choiceIndex(const std::string& text, const char* const (&names)[count]) {

@@ -92,4 +92,29 @@ std::string printable(std::string_view text) {
     return shown;
 }
 
+char lowerAscii(char c) noexcept {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string lowerAscii(std::string text) {
+    for (char& c : text) {
+        c = lowerAscii(c);
+    }
+    return text;
+}
+
+bool isBlank(char c) noexcept {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trimBlanks(std::string_view text) noexcept {
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
 }  // namespace vexlo

@@ -23,4 +23,14 @@ std::string printable(std::string_view text);
 // The value of a hexadecimal digit in either letter case; -1 for any other character.
 int hexDigitValue(char c) noexcept;
 
+// An ASCII capital letter in lower case; every other byte as it is, UTF-8 bytes included.
+char lowerAscii(char c) noexcept;
+// The text with its ASCII capital letters in lower case.
+std::string lowerAscii(std::string text);
+
+// A space or a TAB.
+bool isBlank(char c) noexcept;
+// The text without the blanks around it.
+std::string_view trimBlanks(std::string_view text) noexcept;
+
 }  // namespace vexlo

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "common/characters.h"
+
 namespace vexlo::report {
 
 namespace {
@@ -16,25 +18,9 @@ std::string withSpaces(std::string text) {
     return text;
 }
 
-bool isBlank(char c) noexcept {
-    return c == ' ' || c == '\t';
-}
-
 // The text as exclusions compare it: blanks around removed, ASCII letters in lower case.
 std::string comparable(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    std::string folded(text);
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return folded;
+    return lowerAscii(std::string(trimBlanks(text)));
 }
 
 // The designators met so far: an open-addressing table of views, one probe sequence a lookup

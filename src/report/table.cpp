@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cstdlib>
 
+#include "common/characters.h"
 #include "common/error.h"
 
 namespace vexlo::report {
@@ -61,16 +62,11 @@ double readOutOfRange(std::string_view text) {
     return ::strtod_l(copy.c_str(), nullptr, cLocale);
 }
 
-unsigned char lowerAscii(char c) noexcept {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;
-}
-
 int compareIgnoringAsciiCase(std::string_view left, std::string_view right) noexcept {
     const std::size_t common = std::min(left.size(), right.size());
     for (std::size_t i = 0; i < common; ++i) {
-        const unsigned char a = lowerAscii(left[i]);
-        const unsigned char b = lowerAscii(right[i]);
+        const auto a = static_cast<unsigned char>(lowerAscii(left[i]));
+        const auto b = static_cast<unsigned char>(lowerAscii(right[i]));
         if (a != b) {
             return a < b ? -1 : 1;
         }
@@ -262,7 +258,7 @@ void sortRows(Table& table, std::size_t keyColumn) {
         if (key.category == 1) {
             const std::size_t start = foldedText.size();
             for (const char c : text) {
-                foldedText += static_cast<char>(lowerAscii(c));
+                foldedText += lowerAscii(c);
             }
             key.folded = std::string_view(foldedText).substr(start);
         }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <exception>
 
+#include "common/characters.h"
 #include "common/error.h"
 #include "common/textfile.h"
 
@@ -12,22 +13,8 @@ namespace vexlo::settings {
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 std::string_view leadingDigits(std::string_view& text) {

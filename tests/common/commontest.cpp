@@ -141,6 +141,15 @@ TEST(Characters, CountedAsUtf8) {
     EXPECT_EQ(withoutLastCharacters("\xc3\xa4\xc3\xa4\xc3\xa4", 4), std::nullopt);
 }
 
+// Letter case and blanks as names and values compare them: ASCII only, UTF-8 bytes as they are.
+TEST(Characters, AsciiCaseAndBlanks) {
+    EXPECT_EQ(lowerAscii(std::string("REFDES Part-Nr. @[Z] \xC3\x84\xCE\xA9")),
+              "refdes part-nr. @[z] \xC3\x84\xCE\xA9");
+    EXPECT_EQ(trimBlanks(" \t DNP \t "), "DNP");
+    EXPECT_EQ(trimBlanks("\t\t"), "");
+    EXPECT_EQ(trimBlanks("\nA B\r"), "\nA B\r");  // line ends are no blanks
+}
+
 TEST(Common, ErrorMessages) {
     EXPECT_EQ(errorMessage(asError(Error(429, "gone"))), "Error 429: gone");
     EXPECT_EQ(errorMessage(asError(std::out_of_range("9"))), "Error 51: Internal error: 9");
