@@ -18,6 +18,7 @@
 #include "options/optionswindow.h"
 #include "preview/previewwindow.h"
 #include "selection/droplist.h"
+#include "widgets/place.h"
 
 namespace vexlo {
 
@@ -50,14 +51,7 @@ public:
 
 constexpr int statusHeight = 255;  // twips
 
-template <typename Control>
-Control* place(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* control = new Control(parent);
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
-                         twipsToPixels(height));
-    return control;
-}
+using widgets::place;
 
 QPushButton* button(QWidget* parent, const char* name, const char* caption, int left, int top,
                     int width, int height) {

@@ -12,6 +12,7 @@
 #include "common/error.h"
 #include "common/textfile.h"
 #include "common/twips.h"
+#include "widgets/place.h"
 
 namespace vexlo::options {
 
@@ -37,14 +38,7 @@ QString toQt(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-template <typename Widget>
-Widget* place(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* widget = new Widget(parent);
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
-                        twipsToPixels(height));
-    return widget;
-}
+using widgets::place;
 
 QLabel* label(QWidget* parent, const char* name, const char* caption, int left, int top, int width,
               int height) {
