@@ -67,7 +67,6 @@ PreviewWindow::PreviewWindow(std::shared_ptr<const operations::Preview> preview,
     // No sort column until the user clicks one: the report's order.
     tblReport->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     tblReport->setSortingEnabled(true);
-    tblReport->horizontalHeader()->setSectionsClickable(true);
     fitColumns();
 
     lblWritten = new QLabel(this);

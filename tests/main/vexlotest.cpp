@@ -582,6 +582,13 @@ TEST_F(Preview, SortsFiltersMarksEmptyColumnsAndWritesTheReport) {
         EXPECT_EQ(window.shownRows(), "7 rows");
         EXPECT_EQ(project.listing(), files);
         EXPECT_EQ(test::mnemonics(window), (std::vector<std::string>{"Write Report:W", "Close:C"}));
+        // The buttons sit below the table, side by side, inside the window.
+        const QRect table = window.tblReport->geometry();
+        const QRect write = window.btnWrite->geometry();
+        const QRect close = window.btnClose->geometry();
+        EXPECT_TRUE(write.top() > table.bottom() && close.left() > write.right() &&
+                    window.rect().contains(close))
+            << write.x() << "," << write.y() << " " << close.x() << "," << close.y();
         click(window.btnWrite);
         EXPECT_EQ(window.findChild<QLabel*>("lblWritten")->text().toStdString(),
                   "Report written: " + project.file("board.csv") + " (7 rows)" +
