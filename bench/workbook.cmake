@@ -2,4 +2,4 @@
 add_executable(workbook_bench EXCLUDE_FROM_ALL workbookbench.cpp)
 target_link_libraries(workbook_bench PRIVATE vexlo::workbook PkgConfig::LIBZIP)
 target_compile_definitions(workbook_bench PRIVATE
-    VEXLO_WORKBOOK_TEMPLATE_DIR="${PROJECT_SOURCE_DIR}/tests/workbook/data/workbook/template")
+    VEXLO_WORKBOOK_TEMPLATE_DIR="${PROJECT_SOURCE_DIR}/tests/workbook/template")

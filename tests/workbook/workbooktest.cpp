@@ -20,7 +20,7 @@
 #include "workbook/workbook.h"
 #include "workbook/xmlscanner.h"
 
-// The engine is driven by scripts in data/workbook/cases: each NAME.case runs its commands and
+// The engine is driven by scripts in tests/workbook/cases: each NAME.case runs its commands and
 // writes down what they show (cells, formats, written parts byte for byte, error messages,
 // scanner events); the transcript must equal NAME.golden. VEXLO_UPDATE_GOLDEN=1 rewrites them.
 namespace vexlo::workbook {
@@ -48,7 +48,7 @@ void writeZip(const std::string& path, const Parts& parts) {
     }
 }
 
-// The parts of a folder under data/workbook, [Content_Types].xml first, the rest by name.
+// The parts of a folder under tests/workbook, [Content_Types].xml first, the rest by name.
 Parts folderParts(const std::string& name = "template") {
     const fs::path folder = fs::path(casesDir).parent_path().parent_path() / name;
     Parts parts;
@@ -233,7 +233,7 @@ private:
     }
 
     void perform(const std::string& command) {
-        if (command == "parts") {  // start the template from a folder of data/workbook
+        if (command == "parts") {  // start the template from a folder of tests/workbook
             parts_ = folderParts(word());
         } else if (command == "set") {  // a part's bytes, added when new, dropped when none
             const std::string name = word(), bytes = rest();
