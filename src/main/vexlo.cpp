@@ -492,14 +492,15 @@ void Vexlo::btnDeleteChoice_Click() {
         const std::string name = toStd(cmbChoice->currentText());
         const auto before = operations::listSelections(session);
         const auto remaining = operations::deleteSelection(session, name);
-        if (!before || !remaining) {
+        if (!remaining) {
             // Nothing could be read, so nothing was changed.
             status = "No selection deleted: the saved selections cannot be read from \"" +
                      operations::selectionFile(session) + "\"";
             return;
         }
         setChoices(*remaining);
-        const bool known = std::find(before->begin(), before->end(), name) != before->end();
+        const bool known =
+            before && std::find(before->begin(), before->end(), name) != before->end();
         status = known ? "Selection \"" + name + "\" deleted"
                        : operations::unknownSelectionMessage(name);
     });

@@ -21,8 +21,8 @@ ReportTableModel::ReportTableModel(std::shared_ptr<const operations::Preview> pr
     const report::Table& table = preview_->table;
     empty_.resize(table.width(), false);
     const auto& empty = preview_->emptyColumns;
-    for (std::size_t column = 0; column < table.columns.size() && column < empty_.size();
-         ++column) {
+    // The table has a column per name, and one empty column more when there are no names.
+    for (std::size_t column = 0; column < table.columns.size(); ++column) {
         empty_[column] =
             std::find(empty.begin(), empty.end(), table.columns[column]) != empty.end();
     }
@@ -40,9 +40,8 @@ std::string_view ReportTableModel::cell(int row, int column) const noexcept {
     return preview_->table.cell(static_cast<std::size_t>(row), static_cast<std::size_t>(column));
 }
 
-bool ReportTableModel::emptyColumn(int column) const noexcept {
-    return column >= 0 && static_cast<std::size_t>(column) < empty_.size() &&
-           empty_[static_cast<std::size_t>(column)];
+bool ReportTableModel::emptyColumn(int column) const {
+    return empty_.at(static_cast<std::size_t>(column));
 }
 
 QVariant ReportTableModel::data(const QModelIndex& index, int role) const {

@@ -27,10 +27,12 @@ public:
                         int role = Qt::DisplayRole) const override;
 
     std::string_view cell(int row, int column) const noexcept;
-    // Whether no part carries the column's attribute, so that it is empty.
-    bool emptyColumn(int column) const noexcept;
 
 private:
+    // Whether no part carries the column's attribute, so that it is empty; the column must be
+    // one of the table's.
+    bool emptyColumn(int column) const;
+
     std::shared_ptr<const operations::Preview> preview_;
     std::vector<bool> empty_;
 };

@@ -61,8 +61,6 @@ PreviewWindow::PreviewWindow(std::shared_ptr<const operations::Preview> preview,
     tblReport->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblReport->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblReport->setWordWrap(false);
-    // Rows of one height, so that the view never measures the whole table.
-    tblReport->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     tblReport->verticalHeader()->setDefaultSectionSize(tblReport->fontMetrics().height() + 6);
     // No sort column until the user clicks one: the report's order.
     tblReport->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
@@ -109,14 +107,14 @@ void PreviewWindow::fitColumns() {
     const QFontMetrics metrics = tblReport->fontMetrics();
     const QFontMetrics headerMetrics = tblReport->horizontalHeader()->fontMetrics();
     const int rows = std::min(sampleRows, table_->rowCount());
-    for (int column = 0; column < table_->columnCount(); ++column) {
-        int width = headerMetrics.horizontalAdvance(
-            table_->headerData(column, Qt::Horizontal).toString().left(sampleCharacters));
+    int column = 0;
+    for (const std::string& name : preview_->table.header) {
+        int width = headerMetrics.horizontalAdvance(toQt(name).left(sampleCharacters));
         for (int row = 0; row < rows; ++row) {
             const QString text = table_->index(row, column).data().toString();
             width = std::max(width, metrics.horizontalAdvance(text.left(sampleCharacters)));
         }
-        tblReport->setColumnWidth(column, width + 24);  // room for the sort arrow and margins
+        tblReport->setColumnWidth(column++, width + 24);  // room for the sort arrow and margins
     }
 }
 

@@ -372,6 +372,12 @@ TEST_F(MainWindow, StatusLineTellsEveryActionAndForgetsEndedConditions) {
     click(w->btnDeleteChoice);
     EXPECT_EQ(status(), "Selection \"Board\" deleted");
     EXPECT_EQ(w->cmbChoice->count(), 0);
+    std::filesystem::remove(project.file("vexloattributes.qzv"));
+    w->cmbChoice->setEditText("Board");
+    click(w->btnDeleteChoice);
+    EXPECT_EQ(status(), "No selection deleted: the saved selections cannot be read from \"" +
+                            project.file("vexloattributes.qzv") + "\"");
+    EXPECT_FALSE(std::filesystem::exists(project.file("vexloattributes.qzv")));
 
     click(w->chkCompress, w->btnReport);
     EXPECT_EQ(status().substr(0, 40), "You have selected to Compress Report, yo");
@@ -589,6 +595,11 @@ TEST_F(Preview, SortsFiltersMarksEmptyColumnsAndWritesTheReport) {
         EXPECT_TRUE(write.top() > table.bottom() && close.left() > write.right() &&
                     window.rect().contains(close))
             << write.x() << "," << write.y() << " " << close.x() << "," << close.y();
+        // The row count to the right of the filter, above the table.
+        const QRect filter = window.txtFilter->geometry();
+        const QRect count = window.findChild<QLabel*>("lblShown")->geometry();
+        EXPECT_TRUE(count.left() > filter.right() && count.bottom() < table.top() &&
+                    window.rect().contains(count));
         click(window.btnWrite);
         EXPECT_EQ(window.findChild<QLabel*>("lblWritten")->text().toStdString(),
                   "Report written: " + project.file("board.csv") + " (7 rows)" +
