@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cases.h"
 #include "common/characters.h"
 #include "common/error.h"
 #include "common/textfile.h"
@@ -22,26 +23,23 @@ using test::unescape;
 using test::writeFile;
 using Lines = std::vector<std::string>;
 
-TEST(TextFile, LinesAsTheTableSays) {
-    std::ifstream table(test::sourceDir() + "/tests/common/textlines.txt");
+TEST(TextFile, LinesAsTheCasesSay) {
     TempDir dir;
-    int cases = 0;
-    for (std::string line; std::getline(table, line); cases += line.starts_with("|")) {
-        std::istringstream fields(line.substr(1) + "|");
+    const auto cases = test::readCases("tests/common/textlines.txt");
+    for (const test::CaseLine& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.number));
         Lines expected;
-        for (std::string field; line.starts_with("|") && std::getline(fields, field, '|');) {
-            expected.push_back(unescape(field));
+        for (std::size_t at = 0, bar = 0; (bar = c.expected.find('|', at)) != std::string::npos;
+             at = bar + 1) {
+            expected.push_back(c.expected.substr(at, bar - at));
         }
-        if (!expected.empty()) {
-            writeFile(dir.file("f.txt"), expected.front());
-            expected.erase(expected.begin());
-            const TextLines read = readTextLines(dir.file("f.txt"));
-            EXPECT_TRUE(read.opened && read.complete) << line;
-            EXPECT_EQ(read.lines, expected) << line;
-            EXPECT_EQ(readTextLinesOrThrow(dir.file("f.txt")), expected) << line;
-        }
+        writeFile(dir.file("f.txt"), c.argument);
+        const TextLines read = readTextLines(dir.file("f.txt"));
+        EXPECT_TRUE(read.opened && read.complete);
+        EXPECT_EQ(read.lines, expected);
+        EXPECT_EQ(readTextLinesOrThrow(dir.file("f.txt")), expected);
     }
-    EXPECT_EQ(cases, 16);
+    EXPECT_EQ(cases.size(), 16U);
 }
 
 // Anything but a regular file is refused at once (a FIFO without a writer would block), and a

@@ -2,9 +2,10 @@
 // dump, or its exact error.
 #include <gtest/gtest.h>
 
+#include "cases.h"
 #include "designfile/designfile.h"
 #include "designfile/sexpr.h"
-#include "golden.h"
+#include "testsupport.h"
 
 namespace vexlo::designfile {
 namespace {

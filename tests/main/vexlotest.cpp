@@ -23,6 +23,7 @@
 #include <map>
 #include <sstream>
 
+#include "cases.h"
 #include "fakeproject.h"
 #include "faketool.h"
 #include "main/statusline.h"

@@ -9,6 +9,7 @@
 #include <random>
 #include <set>
 
+#include "cases.h"
 #include "common/error.h"
 #include "faketool.h"
 #include "report/csvwriter.h"
@@ -58,22 +59,6 @@ std::vector<design::Attribute> attributes(const std::string& text) {
     return list;
 }
 
-// The sections of a case file: a head line "[HEAD]" and the lines below it, but comments
-// ("#") and blank lines.
-std::vector<std::pair<std::string, Strings>> sections(const std::string& name) {
-    std::vector<std::pair<std::string, Strings>> all;
-    std::ifstream in(dataDir + "/" + name);
-    EXPECT_TRUE(in.is_open()) << name;
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind('[', 0) == 0) {
-            all.emplace_back(line.substr(1, line.size() - 2), Strings{});
-        } else if (!line.empty() && line[0] != '#') {
-            all.back().second.push_back(line);
-        }
-    }
-    return all;
-}
-
 // What a golden file holds of a report: a workbook's first sheet and styles, else its bytes.
 std::string reportContent(const std::string& path) {
     if (path.find(".xls") == std::string::npos) {
@@ -86,15 +71,19 @@ std::string reportContent(const std::string& path) {
 TEST(Reports, MatchTheirGoldenFilesAndErrors) {
     const bool update = std::getenv("VEXLO_UPDATE_GOLDEN") != nullptr;
     std::map<std::string, Strings> designs;
-    for (const auto& [head, lines] : sections("reports.case")) {
-        if (head.rfind("design ", 0) == 0) {
+    int runs = 0;
+    for (const test::GoldenCase& c : test::loadCases("tests/report/reports.case")) {
+        const std::string head = test::key(c, "name");
+        const Strings lines = test::sectionLines(c, "lines");
+        if (head.starts_with("design ")) {
             designs[head.substr(7)] = lines;
             continue;
         }
         SCOPED_TRACE(head);
-        // The design's lines (the case's first line names it), then the case's: components,
-        // the run's keys (in lower case) and settings lines.
-        Strings all = designs.at(lines.front().substr(7));
+        ++runs;
+        // The lines of the design the case names, then the case's: components, the run's keys
+        // (in lower case) and settings lines.
+        Strings all = designs.at(test::key(c, "design"));
         all.insert(all.end(), lines.begin(), lines.end());
         auto design = std::make_shared<design::FlattenedDesign>();
         std::map<std::string, std::string> k;
@@ -169,14 +158,18 @@ TEST(Reports, MatchTheirGoldenFilesAndErrors) {
         const bool shown = k["show"] == "1" && error.empty();
         EXPECT_EQ(viewer.shown(shown ? 1 : 0), shown ? Strings{report} : Strings{});
     }
+    EXPECT_EQ(std::pair(designs.size(), runs), std::pair(std::size_t{7}, 63));
     if (update) {
         GTEST_SKIP() << "wrote the golden files";
     }
 }
 
 TEST(TableRules, FollowTheCaseTable) {
-    for (const auto& [rule, lines] : sections("table.case")) {
-        for (const std::string& line : lines) {
+    std::set<std::string> rules;
+    for (const test::GoldenCase& c : test::loadCases("tests/report/table.case")) {
+        const std::string rule = test::key(c, "name");
+        rules.insert(rule);
+        for (const std::string& line : test::sectionLines(c, "cases")) {
             SCOPED_TRACE(rule + ": " + line);
             const Strings f = split(unescape(line), '|');
             const auto both = [&f](auto compare) {
@@ -221,6 +214,7 @@ TEST(TableRules, FollowTheCaseTable) {
             }
         }
     }
+    EXPECT_EQ(rules.size(), 8U);
 }
 
 // Only attributes count, in any of the three collections, even empty ones; never "QTY".

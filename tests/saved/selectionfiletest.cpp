@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <random>
 
+#include "cases.h"
 #include "common/error.h"
 #include "testsupport.h"
 

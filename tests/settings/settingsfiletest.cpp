@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <random>
 
+#include "cases.h"
 #include "common/error.h"
 #include "common/textfile.h"
 #include "testsupport.h"

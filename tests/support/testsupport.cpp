@@ -178,28 +178,6 @@ std::string unescape(const std::string& text) {
     return bytes;
 }
 
-std::vector<CaseLine> readCases(const std::string& file) {
-    std::ifstream in(sourceDir() + "/" + file);
-    std::vector<CaseLine> cases;
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        if (!line.empty() && line[0] != '#') {
-            const auto arrow = line.rfind(" =>");
-            const std::string left = line.substr(0, arrow);
-            const auto space = left.find(' ');
-            cases.push_back({number, left.substr(0, space),
-                             space == left.npos ? "" : unescape(left.substr(space + 1)),
-                             arrow == line.npos
-                                 ? ""
-                                 : unescape(line.substr(arrow + 3 + (arrow + 3 < line.size())))});
-        }
-    }
-    if (cases.size() <= 10) {
-        throw std::runtime_error("no cases in " + file);
-    }
-    return cases;
-}
-
 std::string errorOf(const std::function<void()>& call) {
     try {
         call();

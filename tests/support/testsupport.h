@@ -74,15 +74,6 @@ private:
 // C escapes as the bytes they stand for: \r \n \t \0 \\ and \xHH.
 std::string unescape(const std::string& text);
 
-// Case files: "verb argument => expected" a line; empty lines and lines starting with "#" are
-// skipped. Argument and expected are unescaped; the expected text follows the last " =>".
-struct CaseLine {
-    int number;
-    std::string verb, argument, expected;
-};
-// The cases of a file under the source tree.
-std::vector<CaseLine> readCases(const std::string& file);
-
 // The message of the Error the call throws, or "no error".
 std::string errorOf(const std::function<void()>& call);
 

@@ -1,0 +1,127 @@
+#include "cases.h"
+
+#include <fnmatch.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iomanip>
+#include <sstream>
+#include <stdexcept>
+
+#include "testsupport.h"
+
+namespace vexlo::test {
+
+std::vector<CaseLine> readCases(const std::string& file) {
+    std::ifstream in(sourceDir() + "/" + file);
+    std::vector<CaseLine> cases;
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (!line.empty() && line[0] != '#') {
+            const auto arrow = line.rfind(" =>");
+            const std::string left = line.substr(0, arrow);
+            const auto space = left.find(' ');
+            cases.push_back({number, left.substr(0, space),
+                             space == left.npos ? "" : unescape(left.substr(space + 1)),
+                             arrow == line.npos
+                                 ? ""
+                                 : unescape(line.substr(arrow + 3 + (arrow + 3 < line.size())))});
+        }
+    }
+    if (cases.size() <= 10) {
+        throw std::runtime_error("no cases in " + file);
+    }
+    return cases;
+}
+
+std::vector<GoldenCase> loadCases(const std::string& file) {
+    std::ifstream in(sourceDir() + "/" + file);
+    if (!in) {
+        ADD_FAILURE() << "cannot read the cases of " << sourceDir() << "/" << file;
+    }
+    std::vector<GoldenCase> cases;
+    std::string* section = nullptr;
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with("=== ")) {
+            cases.push_back({{"name", line.substr(4)}});
+            section = nullptr;
+        } else if (line.starts_with("--- ")) {
+            section = &cases.back()[line];
+        } else if (section != nullptr) {
+            *section += line + "\n";
+        } else if (!line.empty() && !line.starts_with("#")) {
+            const auto blank = std::min(line.find(' '), line.size());
+            cases.back()[line.substr(0, blank)] = line.substr(std::min(blank + 1, line.size()));
+        }
+    }
+    return cases;
+}
+
+std::string substituted(std::string text, const std::string& folder) {
+    for (auto at = text.find("@/"); at != std::string::npos; at = text.find("@/", at)) {
+        text.replace(at, 1, folder);
+    }
+    return text;
+}
+
+std::string key(const GoldenCase& c, const std::string& name, const char* otherwise) {
+    return c.contains(name) ? c.at(name) : otherwise;
+}
+
+Lines sectionLines(const GoldenCase& c, const std::string& section) {
+    std::istringstream in(key(c, "--- " + section));
+    Lines lines;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && !line.starts_with("#")) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+std::string text(const GoldenCase& c, const std::string& section, const std::string& folder,
+                 const char* end) {
+    std::string lines = substituted(key(c, "--- " + section), folder), joined;
+    while (lines.ends_with("\n\n") || lines == "\n") {
+        lines.pop_back();
+    }
+    for (const char character : lines) {
+        joined += character == '\n' ? std::string(end) : std::string(1, character);
+    }
+    return joined;
+}
+
+Lines words(const std::string& line, const std::string& folder) {
+    std::istringstream in(line);
+    Lines result;
+    for (std::string word; in >> std::quoted(word, '\'');) {
+        result.push_back(substituted(word, folder));
+    }
+    return result;
+}
+
+void expectOutput(const GoldenCase& c, const std::string& section, const std::string& actual,
+                  const std::string& folder) {
+    const std::string expected = text(c, section, folder);
+    EXPECT_TRUE(actual == expected || (expected.find('*') != std::string::npos &&
+                                       ::fnmatch(expected.c_str(), actual.c_str(), 0) == 0))
+        << section << " differs; expected:\n"
+        << expected << "actual:\n"
+        << actual;
+}
+
+std::set<std::string> files(const GoldenCase& c, const std::string& kind, const std::string& folder,
+                            const char* end) {
+    std::set<std::string> names;
+    for (const auto& [section, lines] : c) {
+        if (section.starts_with("--- " + kind + " ")) {
+            names.insert(section.substr(kind.size() + 5));
+            if (kind == "in") {
+                writeFile(folder + "/" + *names.rbegin(), text(c, section.substr(4), folder, end));
+            }
+        }
+    }
+    return names;
+}
+
+}  // namespace vexlo::test
