@@ -1,6 +1,9 @@
 #include "workbook/styles.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
 #include <cstring>
 
 #include "common/error.h"
@@ -70,6 +73,24 @@ void setAttribute(pugi::xml_node node, const char* name, const std::string& valu
     attribute.set_value(value.c_str());
 }
 
+// The RGB colour of a solid fill: its foreground colour, written as 8 hex digits (alpha, then
+// red, green and blue).
+std::optional<std::uint32_t> solidColour(pugi::xml_node fill) {
+    const pugi::xml_node pattern = xml::child(fill, "patternFill");
+    if (std::string_view(xml::attribute(pattern, "patternType").as_string()) != "solid") {
+        return std::nullopt;
+    }
+    const std::string_view rgb = xml::attribute(xml::child(pattern, "fgColor"), "rgb").as_string();
+    if (rgb.size() != 8 || !std::all_of(rgb.begin(), rgb.end(), [](char c) {
+            return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+        })) {
+        return std::nullopt;
+    }
+    std::uint32_t argb = 0;
+    std::from_chars(rgb.data(), rgb.data() + rgb.size(), argb, 16);
+    return argb & 0xFFFFFF;
+}
+
 std::uint32_t count(pugi::xml_node list) {
     std::uint32_t elements = 0;
     for (pugi::xml_node node : list.children()) {
@@ -96,10 +117,16 @@ WorkbookStyles::WorkbookStyles(std::string_view text, const std::string& damaged
     }
     prefix_ = xml::prefixOf(root.name());
     fonts_ = child(root, "fonts");
+    fills_ = child(root, "fills");
     cellXfs_ = child(root, "cellXfs");
     for (pugi::xml_node font : fonts_.children()) {
         if (font.type() == pugi::node_element) {
             fontNodes_.push_back(font);
+        }
+    }
+    for (pugi::xml_node fill : fills_.children()) {
+        if (fill.type() == pugi::node_element) {
+            fillNodes_.push_back(fill);
         }
     }
     for (pugi::xml_node xf : cellXfs_.children()) {
@@ -154,6 +181,11 @@ CellFormat WorkbookStyles::format(std::uint32_t xf) const {
     }
     result.alignment =
         alignmentOf(xml::attribute(child(node, "alignment"), "horizontal").as_string());
+    // A fill past the end of the list is none.
+    const std::uint32_t fillId = xml::attribute(node, "fillId").as_uint();
+    if (fillId < fillNodes_.size()) {
+        result.fill = solidColour(fillNodes_[fillId]);
+    }
     if (formats_.size() <= xf) {
         formats_.resize(xf + 1);
     }
@@ -161,13 +193,14 @@ CellFormat WorkbookStyles::format(std::uint32_t xf) const {
     return result;
 }
 
-// Keeps added, the last child of list, unless an equal element is there already: then added goes
-// and the earlier one's index is returned. Counts follow the list.
+// Keeps added, the last child of list, unless an equal element is there already from index
+// firstShared on: then added goes and the earlier one's index is returned. Counts follow the
+// list.
 std::uint32_t WorkbookStyles::keep(pugi::xml_node list, std::vector<pugi::xml_node>& nodes,
                                    std::unordered_map<std::string, std::uint32_t>& known,
-                                   pugi::xml_node added) {
+                                   pugi::xml_node added, std::uint32_t firstShared) {
     if (known.empty()) {
-        for (std::uint32_t index = 0; index < nodes.size(); ++index) {
+        for (std::uint32_t index = firstShared; index < nodes.size(); ++index) {
             known.emplace(xml::print(nodes[index]), index);
         }
     }
@@ -232,6 +265,26 @@ std::uint32_t WorkbookStyles::deriveFont(std::uint32_t font, const CellStyleChan
     return keep(fonts_, fontNodes_, knownFonts_, added);
 }
 
+std::uint32_t WorkbookStyles::deriveFill(std::uint32_t colour) {
+    fills_ = ensureList("fills", {"fonts", "numFmts"});
+    // Spreadsheet programs take the first two fills as none and gray125, whatever the list says:
+    // they are there before any fill of ours, and never shared.
+    while (fillNodes_.size() < 2) {
+        pugi::xml_node reserved = fills_.append_child(name("fill").c_str());
+        setAttribute(reserved.append_child(name("patternFill").c_str()), "patternType",
+                     fillNodes_.empty() ? "none" : "gray125");
+        fillNodes_.push_back(reserved);
+    }
+    char argb[16];
+    std::snprintf(argb, sizeof argb, "FF%06X", colour);
+    pugi::xml_node added = fills_.append_child(name("fill").c_str());
+    pugi::xml_node pattern = added.append_child(name("patternFill").c_str());
+    setAttribute(pattern, "patternType", "solid");
+    setAttribute(pattern.append_child(name("fgColor").c_str()), "rgb", argb);
+    setAttribute(pattern.append_child(name("bgColor").c_str()), "indexed", "64");
+    return keep(fills_, fillNodes_, knownFills_, added, 2);
+}
+
 std::uint32_t WorkbookStyles::derive(std::uint32_t xf, const CellStyleChange& change) {
     cellXfs_ = ensureList("cellXfs", {"cellStyleXfs", "borders", "fills", "fonts", "numFmts"});
     if (xfNodes_.empty()) {
@@ -256,6 +309,10 @@ std::uint32_t WorkbookStyles::derive(std::uint32_t xf, const CellStyleChange& ch
         const std::uint32_t font = deriveFont(xml::attribute(added, "fontId").as_uint(), change);
         setAttribute(added, "fontId", std::to_string(font));
         setAttribute(added, "applyFont", "1");
+    }
+    if (change.fill) {
+        setAttribute(added, "fillId", std::to_string(deriveFill(*change.fill)));
+        setAttribute(added, "applyFill", "1");
     }
     if (change.alignment) {
         pugi::xml_node alignment = child(added, "alignment");

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <utility>
 
@@ -342,6 +343,12 @@ void Worksheet::unmergeCells(const CellRange& range) {
 
 void Worksheet::applyStyle(const CellRange& range, const CellStyleChange& change) {
     checkRange(range);
+    if (change.fill && *change.fill > 0xFFFFFF) {
+        char colour[16];
+        std::snprintf(colour, sizeof colour, "%X", *change.fill);
+        throw Error(errc::WorkbookTooLarge, std::string("Fill colour ") + colour +
+                                                " is outside the RGB colours 000000 to FFFFFF");
+    }
     std::vector<std::uint32_t> derived;  // old format -> new format, noStyle until first use
     const std::size_t width = static_cast<std::size_t>(range.lastColumn - range.firstColumn + 1);
     for (int row = range.firstRow; row <= range.lastRow; ++row) {

@@ -57,14 +57,16 @@ struct CellStyleChange {
     std::optional<bool> italic;
     std::optional<double> size;
     std::optional<HorizontalAlignment> alignment;
+    std::optional<std::uint32_t> fill;  // a solid fill in this RGB colour, 0xRRGGBB
 };
 
-// The font and alignment a cell is shown with.
+// The font, alignment and solid fill a cell is shown with.
 struct CellFormat {
     bool bold = false;
     bool italic = false;
     double size = 11;
     std::optional<HorizontalAlignment> alignment;  // none: the spreadsheet's general alignment
+    std::optional<std::uint32_t> fill;             // none: no solid fill (0xRRGGBB)
 
     bool operator==(const CellFormat&) const = default;
 };
@@ -117,9 +119,10 @@ public:
     void deleteRow(int row);
     void deleteRows(std::vector<int> rows);
 
-    // Sets font and alignment on every cell of the range, empty ones included, keeping each
-    // cell's number format, borders, fill and the font settings the change leaves unset. Sizes
-    // are held to the 1 to 409 points a spreadsheet accepts.
+    // Sets font, alignment and solid fill on every cell of the range, empty ones included,
+    // keeping each cell's number format, borders and whatever the change leaves unset. Sizes
+    // are held to the 1 to 409 points a spreadsheet accepts; a fill colour past 0xFFFFFF throws
+    // errc::WorkbookTooLarge before any cell changes.
     void applyStyle(const CellRange& range, const CellStyleChange& change);
 
     void setColumnWidth(int column, double width);
