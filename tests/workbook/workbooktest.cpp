@@ -66,23 +66,26 @@ Parts folderParts(const std::string& name = "template") {
 }
 
 // What an independent reader (openpyxl) finds in a written workbook: each sheet's cells with
-// their bold, italic, size and alignment, and its merged ranges.
-std::string readWithOpenpyxl(const std::string& path) {
+// their bold, italic, size and alignment, with fills also the type and colour of a fill that
+// has a pattern, and its merged ranges.
+std::string readWithOpenpyxl(const std::string& path, bool fills) {
     static const char* const script = R"(
 import sys, openpyxl
 for ws in openpyxl.load_workbook(sys.argv[1]).worksheets:
     print('sheet', ws.title, 'merged', *sorted(str(r) for r in ws.merged_cells.ranges))
     for row in ws.iter_rows():
         for c in (c for c in row if c.value is not None):
-            f = c.font
+            f, p = c.font, c.fill
+            fill = [p.fill_type, p.fgColor.rgb] if sys.argv[2] == 'fills' and p.fill_type else []
             print(c.coordinate, repr(c.value), 'bold' * bool(f.b), 'italic' * bool(f.i), f.sz,
-                  c.alignment.horizontal or '')
+                  c.alignment.horizontal or '', *fill)
 )";
     const test::TempDir scratch;
     test::writeFile(scratch.file("read.py"), script);
     // The system interpreter carries python3-openpyxl; a python3 earlier on PATH may not.
-    std::FILE* pipe = ::popen(
-        ("/usr/bin/python3 " + scratch.file("read.py") + " '" + path + "' 2>&1").c_str(), "r");
+    const std::string command = "/usr/bin/python3 " + scratch.file("read.py") + " '" + path + "' " +
+                                (fills ? "fills" : "fonts") + " 2>&1";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
     std::string out;
     char buffer[4096];
     for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
@@ -289,7 +292,7 @@ private:
                 rows.push_back(row);
             }
             rows.size() == 1 ? sheet().deleteRow(rows[0]) : sheet().deleteRows(rows);
-        } else if (command == "style") {  // RANGE bold|plain italic|upright size=N left|...
+        } else if (command == "style") {  // RANGE bold|plain italic|upright size=N fill=RGB left...
             const CellRange r = range();
             CellStyleChange change;
             for (std::string w; in_ >> w;) {
@@ -299,6 +302,8 @@ private:
                     change.italic = w == "italic";
                 } else if (w.starts_with("size=")) {
                     change.size = std::stod(w.substr(5));
+                } else if (w.starts_with("fill=")) {
+                    change.fill = std::stoul(w.substr(5), nullptr, 16);
                 } else {
                     change.alignment = HorizontalAlignment(w == "center"  ? 1
                                                            : w == "right" ? 2
@@ -309,21 +314,29 @@ private:
         } else if (command == "width") {
             const int column = number();
             sheet().setColumnWidth(column, std::stod(word()));
-        } else if (command == "show") {  // RANGE: each cell with a value or a format
+        } else if (command == "show") {  // RANGE [fills]: each cell with a value or a format
             const CellRange r = range();
+            const bool fills = word() == "fills";
             static const char* const names[] = {"empty", "text",   "number",
                                                 "left",  "center", "right"};
             for (int row = r.firstRow; row <= r.lastRow; ++row) {
                 for (int column = r.firstColumn; column <= r.lastColumn; ++column) {
                     const CellValue value = sheet().cell(row, column);
-                    const CellFormat f = sheet().format(row, column);
+                    CellFormat f = sheet().format(row, column);
+                    if (!fills) {
+                        f.fill.reset();
+                    }
+                    char fill[16] = "";
+                    if (f.fill) {
+                        std::snprintf(fill, sizeof fill, " fill %06X", *f.fill);
+                    }
                     if (value != CellValue{} || f != CellFormat{}) {
                         out_ +=
                             cellReference(row, column) + " " + names[int(value.type)] + " \"" +
                             printable(value.text) + "\" " + (f.bold ? "bold " : "") +
                             (f.italic ? "italic " : "") + formatNumber(f.size) + "pt" +
                             (f.alignment ? std::string(" ") + names[3 + int(*f.alignment)] : "") +
-                            "\n";
+                            fill + "\n";
                     }
                 }
             }
@@ -357,8 +370,9 @@ private:
             for (int i = 0; i < times; ++i) {
                 sheet().setText(row, column, text);
             }
-        } else if (command == "openpyxl") {  // NAME as openpyxl reads it
-            out_ += readWithOpenpyxl(file(word()));
+        } else if (command == "openpyxl") {  // NAME [fills] as openpyxl reads it
+            const std::string name = word();
+            out_ += readWithOpenpyxl(file(name), word() == "fills");
         } else if (command == "files") {  // what DIR holds, each file's size and hash
             for (const std::string& name : test::listTree(dir_.path())) {
                 out_ += name +
