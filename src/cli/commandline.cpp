@@ -42,7 +42,17 @@ The design (otherwise the running schematic tool's open design):
                         to 10.0, KiCad's XML netlist (.xml) or a JSON design file; the reports
                         and data files go in its project folder
   --variant NAME        with --design: apply the KiCad variant NAME (its do-not-populate and
-                        exclude-from-BOM marks and its field values)
+                        exclude-from-BOM marks and its field values), to --compare's file too
+
+Comparing two revisions (with --all, --selection or --column):
+  --compare OLD         write, instead of each report, what changed from the design file OLD
+                        (any file --design takes) to this design: the parts or keys added,
+                        removed and changed, named like the report with "_changes" before the
+                        extension; prints each path, and on standard error a line
+                        "NAME: 2 added, 1 removed, 3 changed" (NAME the selection's, or the
+                        design's for --column)
+  --compare-all         with --compare: keep the rows that did not change, marked "same"
+  --fail-on-change      with --compare: exit with status 4 when anything changed
 
 Other options:
   --open                show each report with xdg-open
@@ -60,6 +70,7 @@ Exit status:
      standard output could not be written (the reports are written all the same)
   2  usage error, or a design file given to --design that cannot be read or used
   3  the schematic tool cannot be reached: it is not running, or there is no D-Bus session bus
+  4  with --fail-on-change: every comparison was written and something changed
 )";
 
 namespace {
@@ -163,6 +174,15 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
             if (command.variant.empty()) {
                 throw UsageError{"option --variant needs a variant name"};
             }
+        } else if (option == "--compare") {
+            command.compare = value();
+            if (command.compare.empty()) {
+                throw UsageError{"option --compare needs a file name"};
+            }
+        } else if (option == "--compare-all") {
+            command.compareAll = true;
+        } else if (option == "--fail-on-change") {
+            command.failOnChange = true;
         } else if (option == "--open") {
             command.open = true;
         } else if (option == "--timings") {
@@ -181,6 +201,14 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
         throw UsageError{"option --key needs --compress"};
     } else if (!command.variant.empty() && command.design.empty()) {
         throw UsageError{"option --variant needs --design FILE"};
+    } else if (command.compare.empty() && (command.compareAll || command.failOnChange)) {
+        throw UsageError{std::string("option ") +
+                         (command.compareAll ? "--compare-all" : "--fail-on-change") +
+                         " needs --compare OLD"};
+    } else if (!command.compare.empty() &&
+               (command.mode == Mode::List || command.mode == Mode::Attributes)) {
+        throw UsageError{std::string("option --compare cannot be combined with ") +
+                         (command.mode == Mode::List ? "--list" : "--attributes")};
     }
     return command;
 }
@@ -193,6 +221,24 @@ struct Run {
     std::ostream& out;
     std::ostream& err;
     settings::Settings settings;
+    operations::Session* old = nullptr;  // --compare: the older revision
+    bool changed = false;                // a comparison found a change
+
+    // The open design's name in a comparison's title: its file, or the tool's document.
+    std::string newName() {
+        return command.design.empty() ? session.source().designName : command.design;
+    }
+
+    report::WrittenComparison compare(const report::ReportRequest& request) {
+        const auto written = operations::writeComparison(session, *old, command.compare, newName(),
+                                                         request, command.compareAll);
+        changed = changed || written.counts.any();
+        return written;
+    }
+
+    void printSummary(const std::string& name, const report::ChangeCounts& counts) {
+        err << printable(operations::comparisonSummary(name, counts)) << '\n';
+    }
 
     report::ReportRequest baseRequest(report::ReportTimings* timings) const {
         report::ReportRequest request;
@@ -215,9 +261,16 @@ struct Run {
         }
     }
 
-    // One report; its path printed, or its failure told. False when it failed.
-    bool report(const report::ReportRequest& request) {
+    // One report, or its comparison under the name given; its path printed, or its failure
+    // told. False when it failed.
+    bool report(const report::ReportRequest& request, const std::string& name) {
         try {
+            if (old != nullptr) {
+                const auto written = compare(request);
+                printPath(written.path);
+                printSummary(name, written.counts);
+                return true;
+            }
             printPath(operations::writeReport(session, request).path);
             printTimings(*request.timings);
             return true;
@@ -242,7 +295,8 @@ struct Run {
         }
         report::ReportTimings timings;
         const bool written = report(
-            operations::selectionRequest(*selection, command.selection, baseRequest(&timings)));
+            operations::selectionRequest(*selection, command.selection, baseRequest(&timings)),
+            command.selection);
         return written ? exitSuccess : exitReportFailed;
     }
 
@@ -250,8 +304,18 @@ struct Run {
         const auto names = operations::selectionNames(session);
         bool allWritten = true;
         report::ReportTimings timings;
+        operations::BatchWriter comparison;
+        if (old != nullptr) {
+            comparison = [this](const report::ReportRequest& request,
+                                operations::BatchEntry& entry) {
+                const auto written = compare(request);
+                entry.report.path = written.path;
+                entry.changes = written.counts;
+            };
+        }
         operations::reportAll(
-            session, names, baseRequest(&timings), [&](const operations::BatchEntry& entry) {
+            session, names, baseRequest(&timings),
+            [&](const operations::BatchEntry& entry) {
                 if (entry.failure) {
                     if (entry.failure->number == errc::ToolNotRunning) {
                         throw *entry.failure;
@@ -261,9 +325,14 @@ struct Run {
                     return;
                 }
                 printPath(entry.report.path);
+                if (old != nullptr) {
+                    printSummary(entry.name, entry.changes);
+                    return;
+                }
                 printTimings(timings);
                 timings = {};
-            });
+            },
+            comparison);
         return allWritten ? exitSuccess : exitReportFailed;
     }
 
@@ -273,7 +342,7 @@ struct Run {
         request.columns = operations::columnList(command.columns, command.compress);
         request.compress = command.compress ? 1 : 0;
         request.key = command.key;
-        if (!report(request)) {
+        if (!report(request, old != nullptr ? session.source().designName : "")) {
             return exitReportFailed;
         }
         for (const std::string& name : operations::emptyColumns(session, request.columns)) {
@@ -321,8 +390,12 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
         out << helpText;
         return exitSuccess;
     }
-    std::unique_ptr<design::SchematicTool> tool;
+    std::unique_ptr<design::SchematicTool> tool, oldTool;
     try {
+        // The older revision is read first: a file that cannot be read is a usage error.
+        if (!command.compare.empty()) {
+            oldTool = operations::openDesignFile(command.compare, command.variant);
+        }
         tool = command.design.empty() ? connect()
                                       : operations::openDesignFile(command.design, command.variant);
     } catch (const operations::BadDesign& failure) {
@@ -336,7 +409,11 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
         return exitToolNotRunning;
     }
     operations::Session session(*tool);
+    std::optional<operations::Session> oldSession;
     Run run{command, session, out, err, {}};
+    if (oldTool) {
+        run.old = &oldSession.emplace(*oldTool);
+    }
     try {
         switch (command.mode) {
             case Mode::List:
@@ -349,16 +426,18 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
         // Only the reports use the settings: a file that cannot be read fails them.
         operations::loadSettings(session, run.settings);
         applyOverrides(command, run.settings);
+        int status = exitSuccess;
         switch (command.mode) {
             case Mode::All:
-                return run.all();
-            case Mode::Selection:
-                return run.selection();
-            case Mode::Columns:
-                return run.columns();
-            default:
+                status = run.all();
                 break;
+            case Mode::Selection:
+                status = run.selection();
+                break;
+            default:
+                status = run.columns();
         }
+        return status == exitSuccess && run.changed && command.failOnChange ? exitChanged : status;
     } catch (const std::exception& failure) {
         const Error error = asError(failure);
         err << "vexlo-report: " << printable(errorMessage(error)) << '\n';

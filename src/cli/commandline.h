@@ -23,10 +23,13 @@ struct Command {
     std::optional<std::pair<std::string, std::string>> exclude;
     std::optional<int> refdesOrder;
     bool xlsx = false;
-    std::string design;    // --design: read this design file instead of asking the tool
-    std::string variant;   // --variant, with --design
-    bool open = false;     // --open
-    bool timings = false;  // --timings
+    std::string design;         // --design: read this design file instead of asking the tool
+    std::string variant;        // --variant, with --design
+    bool open = false;          // --open
+    bool timings = false;       // --timings
+    std::string compare;        // --compare: the older revision's design file
+    bool compareAll = false;    // --compare-all
+    bool failOnChange = false;  // --fail-on-change
 };
 
 // A command line that cannot be understood; the text says why.
@@ -44,6 +47,7 @@ constexpr int exitSuccess = 0;
 constexpr int exitReportFailed = 1;
 constexpr int exitUsage = 2;
 constexpr int exitToolNotRunning = 3;  // or no session bus to find it on
+constexpr int exitChanged = 4;         // --fail-on-change, and something changed
 
 // Carries out a command against the tool: reports go where the window writes them, their paths
 // one a line on out, failures on err. Returns the exit status.

@@ -145,9 +145,21 @@ report::WrittenReport writeReport(Session& session, const report::ReportRequest&
     return report::ExporttoExcel(source, request);
 }
 
+report::WrittenComparison writeComparison(Session& session, Session& old,
+                                          const std::string& oldName, const std::string& newName,
+                                          const report::ReportRequest& request, bool keepSame) {
+    report::checkFormat(request.settings.Export_File_Format);
+    const report::Revision older{oldName, old.design()};
+    return report::ExportComparison(session.source(), older, newName, request, keepSame);
+}
+
+std::string comparisonSummary(const std::string& name, const report::ChangeCounts& counts) {
+    return name + ": " + report::countsText(counts);
+}
+
 void reportAll(Session& session, const std::vector<std::string>& names,
                const report::ReportRequest& base,
-               const std::function<void(const BatchEntry&)>& done) {
+               const std::function<void(const BatchEntry&)>& done, const BatchWriter& write) {
     const std::string path = session.dataFile(saved::selectionFileName);
     for (const std::string& name : names) {
         const TextLines read = readTextLines(path);
@@ -155,7 +167,7 @@ void reportAll(Session& session, const std::vector<std::string>& names,
             throw Error(errc::FileNotFound,
                         "Cannot read the saved selections from \"" + path + "\"");
         }
-        BatchEntry entry{name, nullptr, {}, {}};
+        BatchEntry entry{name, nullptr, {}, {}, {}};
         // Removed from the file since the names were read: no report of no columns.
         if (saved::sectionCount(read.lines, name) == 0) {
             entry.failure = Error(errc::SelectionGone, "no saved selection named " + name);
@@ -165,7 +177,12 @@ void reportAll(Session& session, const std::vector<std::string>& names,
         const saved::LoadedSelection selection = saved::loadSelection(read.lines, name);
         entry.selection = &selection;
         try {
-            entry.report = writeReport(session, selectionRequest(selection, name, base));
+            const report::ReportRequest request = selectionRequest(selection, name, base);
+            if (write) {
+                write(request, entry);
+            } else {
+                entry.report = writeReport(session, request);
+            }
         } catch (const std::exception& failure) {
             entry.failure = asError(failure);
         }

@@ -9,6 +9,7 @@
 
 #include "common/error.h"
 #include "operations/session.h"
+#include "report/compare.h"
 #include "report/dispatch.h"
 #include "report/request.h"
 #include "saved/selectionfile.h"
@@ -118,22 +119,37 @@ report::ReportRequest selectionRequest(const saved::LoadedSelection& selection,
 // design is fetched. The session's design fetch is counted in the request's timings.
 report::WrittenReport writeReport(Session& session, const report::ReportRequest& request);
 
+// The comparison of an older revision (the design of `old`, named oldName) with the open design
+// (named newName), written for the request as report::ExportComparison writes it. A format
+// without a writer fails before either design is fetched.
+report::WrittenComparison writeComparison(Session& session, Session& old,
+                                          const std::string& oldName, const std::string& newName,
+                                          const report::ReportRequest& request, bool keepSame);
+
+// What a status line or a terminal says of a comparison: "NAME: 2 added, 1 removed, 3 changed".
+std::string comparisonSummary(const std::string& name, const report::ChangeCounts& counts);
+
 // One selection's part in a batch: the report, or why it was not written.
 struct BatchEntry {
     std::string name;
     const saved::LoadedSelection* selection = nullptr;  // none: gone from the file by its turn
     report::WrittenReport report;
     std::optional<Error> failure;
+    report::ChangeCounts changes;  // a comparison's, when the batch writes comparisons
 };
+
+// What a batch writes for each selection's request into its entry, instead of its report.
+using BatchWriter = std::function<void(const report::ReportRequest&, BatchEntry&)>;
 
 // Load All: for each name in order, the selection is loaded anew from the file and its report
 // written under "_" + the name, with the base's options; the design is fetched once for all.
 // One report's failure does not stop the others; a name no longer in the file by its turn
 // fails with SelectionGone; a file that cannot be read stops the batch with FileNotFound. done
-// hears of each report as it ends.
+// hears of each report as it ends. A writer, when given, writes each selection's part instead of
+// its report (a comparison), its failures told as a report's are.
 void reportAll(Session& session, const std::vector<std::string>& names,
                const report::ReportRequest& base,
-               const std::function<void(const BatchEntry&)>& done);
+               const std::function<void(const BatchEntry&)>& done, const BatchWriter& write = {});
 
 // The one message that tells a batch's failures, or "" when there were none.
 std::string batchFailureMessage(const std::vector<BatchEntry>& failed);

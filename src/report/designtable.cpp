@@ -131,6 +131,9 @@ Table buildTable(const design::FlattenedDesign& design, const std::vector<std::s
     const std::vector<const design::Component*> kept = keptComponents(design, rules);
     table.cells.reserve(kept.size() * table.width());
     for (const design::Component* component : kept) {
+        if (rules.designators) {
+            table.designators.push_back(component->Refdes);
+        }
         if (columns.empty()) {
             table.cells.emplace_back();
         }

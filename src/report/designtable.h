@@ -28,6 +28,7 @@ bool excludes(const Exclusion& exclusion, const design::Component& component);
 struct TableRules {
     Exclusion exclusion;
     bool naturalOrder = false;  // rows by designator in natural order; otherwise as found
+    bool designators = false;   // each row's designator kept in Table::designators
 };
 
 // The report table of a design: one row per component with a non-empty reference designator

@@ -112,14 +112,19 @@ WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& req
     }
     addSeconds(request, &ReportTimings::writeSeconds, start);
 
+    showWritten(request, path);
+    return {path, rows};
+}
+
+void showWritten(const ReportRequest& request, const std::string& path) {
     // Only the text report counts a viewer that does not start as a failure; the report is
     // written either way.
-    if (request.showReport && !openForUser(path) && format == FormatText) {
+    if (request.showReport && !openForUser(path) &&
+        request.settings.Export_File_Format == FormatText) {
         throw Error(errc::ViewerNotStarted, "The report was written to \"" + path +
                                                 "\", but no viewer could be started to show it "
                                                 "(xdg-open was not found or failed)");
     }
-    return {path, rows};
 }
 
 }  // namespace vexlo::report

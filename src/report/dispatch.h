@@ -32,6 +32,10 @@ Table reportTable(const ReportSource& source, const ReportRequest& request);
 // The path ExporttoExcel writes the request's report to.
 std::string reportPath(const ReportSource& source, const ReportRequest& request);
 
+// Hands a written report to the viewer when the request asks to show it. A viewer that does not
+// start fails the text report only (ViewerNotStarted); the file stays written either way.
+void showWritten(const ReportRequest& request, const std::string& path);
+
 // A format without a writer fails with NoWriterForFormat before anything is asked or written.
 void checkFormat(int format);
 

@@ -277,6 +277,14 @@ void sortRows(Table& table, std::size_t keyColumn) {
         sorted.insert(sorted.end(), row.begin(), row.end());
     }
     table.cells.swap(sorted);
+    if (!table.designators.empty()) {
+        std::vector<std::string_view> designators;
+        designators.reserve(rows);
+        for (const SortKey& key : keys) {
+            designators.push_back(table.designators[key.row]);
+        }
+        table.designators.swap(designators);
+    }
 }
 
 std::vector<std::size_t> runStarts(const Table& table, std::size_t keyColumn) {
@@ -386,6 +394,14 @@ void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyCo
         }
     }
     table.cells.swap(merged);
+    if (!table.designators.empty()) {
+        std::vector<std::string_view> heads;
+        heads.reserve(starts.size());
+        for (const std::size_t start : starts) {
+            heads.push_back(table.designators[start]);
+        }
+        table.designators.swap(heads);
+    }
 }
 
 Grouping groupByKey(Table& table, const std::string& key, RefdesOrder order) {

@@ -27,6 +27,9 @@ struct Table {
     std::vector<std::string> header;      // the header row as printed, TAB, CR and LF as spaces
     std::vector<std::string_view> cells;  // the data rows one after another
     std::deque<std::string> texts;        // texts the table made itself; cells may view them
+    // Each data row's component designator, when the table was built to keep them (empty
+    // otherwise); sorting and merging keep it in step with the rows.
+    std::vector<std::string_view> designators;
 
     std::size_t width() const noexcept { return header.size(); }
     std::size_t rowCount() const noexcept { return cells.size() / header.size(); }

@@ -147,18 +147,82 @@ void fillSheet(Worksheet& sheet, const Block& block, Table table,
     }
 }
 
-}  // namespace
-
-void FillClipboard(Table table, const std::optional<Grouping>& grouping, std::size_t componentCount,
-                   const WorkbookLayout& layout, const std::string& path) {
+// The workbook a layout starts from: its template, or a blank one. A start row below 1 fails
+// first.
+workbook::Workbook openLayout(const WorkbookLayout& layout) {
     if (layout.startRow < 1) {
         throw Error(errc::BadStartRow, "The spreadsheet report cannot start at row " +
                                            std::to_string(layout.startRow) +
                                            ": the start row must be 1 or more");
     }
-    workbook::Workbook book = layout.templatePath.empty()
-                                  ? workbook::Workbook::blank()
-                                  : workbook::Workbook::open(layout.templatePath);
+    return layout.templatePath.empty() ? workbook::Workbook::blank()
+                                       : workbook::Workbook::open(layout.templatePath);
+}
+
+// The fills of a comparison's rows and cells (RGB).
+constexpr std::uint32_t addedFill = 0xC6EFCE;
+constexpr std::uint32_t removedFill = 0xFFC7CE;
+constexpr std::uint32_t changedFill = 0xFFEB9C;
+
+}  // namespace
+
+void writeComparisonWorkbook(const Comparison& comparison, const WorkbookLayout& layout,
+                             const std::string& path) {
+    workbook::Workbook book = openLayout(layout);
+    const Table& table = comparison.table;
+    // The title in the start row, the table below it.
+    const Block block = blockFor(layout.startRow + 1, table.rowCount(), table.columns.size());
+    Worksheet& sheet = book.firstSheet();
+    const CellRange all{layout.startRow, 1, block.lastRow, block.lastColumn};
+    sheet.unmergeCells(all);
+    sheet.clear(all);
+    sheet.setText(layout.startRow, 1, comparison.title);
+    int sheetRow = block.startRow;
+    forEachPrintedRow(table, [&](std::span<const std::string_view> row) {
+        writeRow(sheet, sheetRow++, row, table.width());
+    });
+    const ReportStyle& style = layout.style;
+    for (const auto& [range, cells] :
+         {std::pair{block.values(), style.values}, std::pair{block.header(), style.header}}) {
+        sheet.applyStyle(range,
+                         rangeStyle(cells.bold, cells.italic, cells.fontSize, cells.alignment));
+    }
+    CellStyleChange title = rangeStyle(1, 0, style.header.fontSize, 0);
+    title.alignment.reset();
+    sheet.applyStyle({layout.startRow, 1, layout.startRow, 1}, title);
+    const int width = static_cast<int>(table.width());
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        const int at = block.startRow + 1 + static_cast<int>(row);
+        CellStyleChange fill;
+        switch (comparison.changes[row]) {
+            case Change::Added:
+                fill.fill = addedFill;
+                sheet.applyStyle({at, 1, at, width}, fill);
+                break;
+            case Change::Removed:
+                fill.fill = removedFill;
+                sheet.applyStyle({at, 1, at, width}, fill);
+                break;
+            case Change::Changed:
+                fill.fill = changedFill;
+                for (int column = 0; column < width; ++column) {
+                    if (comparison
+                            .differs[row * table.width() + static_cast<std::size_t>(column)]) {
+                        sheet.applyStyle({at, column + 1, at, column + 1}, fill);
+                    }
+                }
+                break;
+            case Change::Same:
+                break;
+        }
+    }
+    sheet.autoFitColumns(block.values());
+    book.saveAs(path);
+}
+
+void FillClipboard(Table table, const std::optional<Grouping>& grouping, std::size_t componentCount,
+                   const WorkbookLayout& layout, const std::string& path) {
+    workbook::Workbook book = openLayout(layout);
     const Block block = blockFor(layout.startRow, componentCount, table.columns.size());
     fillSheet(book.firstSheet(), block, std::move(table), grouping, layout.style);
     book.saveAs(path);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "report/compare.h"
 #include "report/reportstyle.h"
 #include "report/table.h"
 
@@ -22,5 +23,14 @@ namespace vexlo::report {
 // edge fail before any file is written.
 void FillClipboard(Table table, const std::optional<Grouping>& grouping, std::size_t componentCount,
                    const WorkbookLayout& layout, const std::string& path);
+
+// The workbook of a comparison, laid out as a report: its title in the layout's start row, the
+// column names below it and the rows below them, in a block of R + 3 rows and C + 1 columns (R
+// the comparison's rows) that replaces what the sheet held there. Added rows are filled green,
+// removed rows red, and the changed cells of changed rows yellow. The file is replaced
+// atomically; a start row below 1, a bad template and a block past the sheet's edge fail before
+// anything is written.
+void writeComparisonWorkbook(const Comparison& comparison, const WorkbookLayout& layout,
+                             const std::string& path);
 
 }  // namespace vexlo::report

@@ -1,0 +1,412 @@
+#include "report/compare.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "common/error.h"
+#include "common/textfile.h"
+#include "report/csvline.h"
+#include "report/csvwriter.h"
+#include "report/designtable.h"
+#include "report/dispatch.h"
+#include "report/htmlwriter.h"
+#include "report/textwriter.h"
+#include "report/workbookreport.h"
+
+namespace vexlo::report {
+
+namespace {
+
+using Designators = std::vector<std::string_view>;
+
+// One revision's table as the report holds it, with each row's designators: the run's when
+// compressing, else the row's own.
+struct Side {
+    Table table;
+    std::vector<Designators> designators;
+    KeyColumns columns;
+};
+
+Side sideOf(const design::FlattenedDesign& design, const ReportRequest& request) {
+    const settings::Settings& settings = request.settings;
+    const RefdesOrder order = refdesOrderOf(settings.Refdes_Order);
+    TableRules rules;
+    rules.exclusion = exclusionOf(settings.Exclude_Attribute, settings.Exclude_Values);
+    rules.naturalOrder = order != RefdesOrder::AsFound && request.compress != 1;
+    rules.designators = true;
+    Side side{buildTable(design, request.columns, rules), {}, {}};
+    if (request.compress != 1) {
+        for (const std::string_view designator : side.table.designators) {
+            side.designators.push_back({designator});
+        }
+        return side;
+    }
+    const Grouping grouping = groupByKey(side.table, request.key, order);
+    side.columns = grouping.columns;
+    const std::vector<std::size_t>& starts = grouping.starts;
+    for (std::size_t run = 0; run < starts.size(); ++run) {
+        const std::size_t end =
+            run + 1 < starts.size() ? starts[run + 1] : side.table.designators.size();
+        side.designators.emplace_back(side.table.designators.begin() + starts[run],
+                                      side.table.designators.begin() + end);
+    }
+    mergeRuns(side.table, starts, grouping.columns, order);
+    return side;
+}
+
+// What a row is matched by: its key as the report merges keys (numbers by value), or, for an
+// empty key or when not compressing, its designator.
+std::string identity(const Side& side, std::size_t row, bool compressed) {
+    const std::string_view key = compressed ? side.table.cell(row, *side.columns.key) : "";
+    if (key.empty()) {
+        return "d" + std::string(side.designators[row].front());
+    }
+    if (const std::optional<double> number = readNumber(key)) {
+        const double value = *number == 0 ? 0 : *number;  // -0 merges with 0
+        char bytes[sizeof value];
+        std::memcpy(bytes, &value, sizeof value);
+        return "n" + std::string(bytes, sizeof bytes);
+    }
+    return "t" + std::string(key);
+}
+
+// The rows of the two sides paired: the new side's partner of each old row, if any.
+std::vector<std::optional<std::size_t>> pairRows(const Side& old, const Side& now,
+                                                 bool compressed) {
+    std::unordered_map<std::string, std::deque<std::size_t>> waiting;
+    for (std::size_t row = 0; row < now.table.rowCount(); ++row) {
+        waiting[identity(now, row, compressed)].push_back(row);
+    }
+    std::vector<std::optional<std::size_t>> partner(old.table.rowCount());
+    for (std::size_t row = 0; row < partner.size(); ++row) {
+        const auto found = waiting.find(identity(old, row, compressed));
+        if (found != waiting.end() && !found->second.empty()) {
+            partner[row] = found->second.front();
+            found->second.pop_front();
+        }
+    }
+    return partner;
+}
+
+struct Pair {
+    std::optional<std::size_t> old;
+    std::optional<std::size_t> now;
+};
+
+// The pairs in the report's order. Both sides are in the order `before` says (a strict weak
+// order on their rows), so a merge keeps it; a removed row goes after new rows it does not
+// precede. Without an order, the new side's rows come first and the removed ones after them.
+template <typename Before>
+std::vector<Pair> orderedPairs(std::size_t oldRows, std::size_t newRows,
+                               const std::vector<std::optional<std::size_t>>& partner,
+                               const Before& before) {
+    std::vector<std::optional<std::size_t>> partnerOfNew(newRows);
+    for (std::size_t row = 0; row < oldRows; ++row) {
+        if (partner[row]) {
+            partnerOfNew[*partner[row]] = row;
+        }
+    }
+    std::vector<Pair> pairs;
+    std::size_t oldRow = 0, newRow = 0;
+    while (oldRow < oldRows || newRow < newRows) {
+        if (oldRow < oldRows && partner[oldRow]) {
+            ++oldRow;  // comes with its partner
+        } else if (newRow < newRows && (oldRow == oldRows || !before(oldRow, newRow))) {
+            pairs.push_back({partnerOfNew[newRow], newRow});
+            ++newRow;
+        } else {
+            pairs.push_back({oldRow, std::nullopt});
+            ++oldRow;
+        }
+    }
+    return pairs;
+}
+
+// The designators of `from` that `other` lacks, in from's order.
+Designators missingFrom(const Designators& from, const Designators& other) {
+    const std::unordered_set<std::string_view> present(other.begin(), other.end());
+    Designators missing;
+    for (const std::string_view designator : from) {
+        if (!present.contains(designator)) {
+            missing.push_back(designator);
+        }
+    }
+    return missing;
+}
+
+// Builds the comparison's rows one cell at a time.
+class Builder {
+public:
+    explicit Builder(Comparison& comparison) : comparison_(comparison) {}
+
+    void header(const std::string& name) { comparison_.table.header.push_back(name); }
+    void cell(std::string_view text, bool differs = false) {
+        comparison_.table.cells.push_back(text.empty() ? std::string_view()
+                                                       : comparison_.table.keep(std::string(text)));
+        comparison_.differs.push_back(differs);
+    }
+    // The old and new values of a column, as the row's change shows them.
+    void pair(Change change, std::string_view old, std::string_view now) {
+        const bool differ = old != now;
+        const bool showOld = change == Change::Removed || change == Change::Same ||
+                             (change == Change::Changed && differ);
+        const bool showNew = change == Change::Added || change == Change::Same ||
+                             (change == Change::Changed && differ);
+        const bool marked = change == Change::Changed && differ;
+        cell(showOld ? old : "", marked);
+        cell(showNew ? now : "", marked);
+    }
+    // Ends a row: kept when it changed or keepSame, else its cells are taken back.
+    void endRow(Change change, std::size_t cellsBefore, bool keepSame) {
+        if (change == Change::Same && !keepSame) {
+            comparison_.table.cells.resize(cellsBefore);
+            comparison_.differs.resize(cellsBefore);
+            return;
+        }
+        comparison_.changes.push_back(change);
+        ChangeCounts& counts = comparison_.counts;
+        counts.added += change == Change::Added ? 1 : 0;
+        counts.removed += change == Change::Removed ? 1 : 0;
+        counts.changed += change == Change::Changed ? 1 : 0;
+    }
+
+private:
+    Comparison& comparison_;
+};
+
+// The columns compared value by value, with their header names.
+std::vector<std::size_t> valueColumns(const Table& table, const KeyColumns& special,
+                                      bool compressed) {
+    std::vector<std::size_t> columns;
+    for (std::size_t column = 0; column < table.columns.size(); ++column) {
+        const bool isSpecial =
+            compressed
+                ? column == special.key || column == special.reference || column == special.quantity
+                : table.columns[column] == "QTY" || table.columns[column] == "REFDES";
+        if (!isSpecial) {
+            columns.push_back(column);
+        }
+    }
+    return columns;
+}
+
+}  // namespace
+
+const char* changeName(Change change) noexcept {
+    switch (change) {
+        case Change::Added:
+            return "added";
+        case Change::Removed:
+            return "removed";
+        case Change::Changed:
+            return "changed";
+        case Change::Same:
+            break;
+    }
+    return "same";
+}
+
+std::string countsText(const ChangeCounts& counts) {
+    return std::to_string(counts.added) + " added, " + std::to_string(counts.removed) +
+           " removed, " + std::to_string(counts.changed) + " changed";
+}
+
+Comparison compareRevisions(const Revision& old, const Revision& now, const ReportRequest& request,
+                            bool keepSame) {
+    const bool compressed = request.compress == 1;
+    const RefdesOrder order = refdesOrderOf(request.settings.Refdes_Order);
+    const Side oldSide = sideOf(*old.design, request);
+    const Side newSide = sideOf(*now.design, request);
+    const auto partner = pairRows(oldSide, newSide, compressed);
+    std::vector<Pair> pairs;
+    if (compressed) {
+        const std::size_t key = *newSide.columns.key;
+        pairs = orderedPairs(oldSide.table.rowCount(), newSide.table.rowCount(), partner,
+                             [&](std::size_t oldRow, std::size_t newRow) {
+                                 return compareSortKeys(oldSide.table.cell(oldRow, key),
+                                                        newSide.table.cell(newRow, key)) < 0;
+                             });
+    } else if (order != RefdesOrder::AsFound) {
+        pairs = orderedPairs(oldSide.table.rowCount(), newSide.table.rowCount(), partner,
+                             [&](std::size_t oldRow, std::size_t newRow) {
+                                 return compareDesignators(oldSide.designators[oldRow].front(),
+                                                           newSide.designators[newRow].front()) < 0;
+                             });
+    } else {
+        pairs = orderedPairs(oldSide.table.rowCount(), newSide.table.rowCount(), partner,
+                             [](std::size_t, std::size_t) { return false; });
+    }
+
+    Comparison comparison;
+    Table& table = comparison.table;
+    Builder build(comparison);
+    const Table& names = newSide.table;
+    const std::vector<std::size_t> values = valueColumns(names, newSide.columns, compressed);
+    if (compressed) {
+        build.header(names.header[*newSide.columns.key]);
+        for (const char* name : {"Old QTY", "New QTY", "Added", "Removed"}) {
+            build.header(name);
+        }
+    } else {
+        build.header("Designator");
+    }
+    for (const std::size_t column : values) {
+        build.header("Old " + names.header[column]);
+        build.header("New " + names.header[column]);
+    }
+    table.columns = table.header;
+
+    const Designators none;
+    for (const Pair& pair : pairs) {
+        const std::size_t cellsBefore = table.cells.size();
+        const auto cellOf = [&](const Side& side, const std::optional<std::size_t>& row,
+                                std::size_t column) {
+            return row ? side.table.cell(*row, column) : std::string_view();
+        };
+        const Designators& oldNames = pair.old ? oldSide.designators[*pair.old] : none;
+        const Designators& newNames = pair.now ? newSide.designators[*pair.now] : none;
+        const Designators added = missingFrom(newNames, oldNames);
+        const Designators removed = missingFrom(oldNames, newNames);
+        Change change = !pair.old ? Change::Added : !pair.now ? Change::Removed : Change::Same;
+        if (change == Change::Same) {
+            const bool valuesDiffer = std::any_of(values.begin(), values.end(), [&](auto column) {
+                return cellOf(oldSide, pair.old, column) != cellOf(newSide, pair.now, column);
+            });
+            change =
+                valuesDiffer || !added.empty() || !removed.empty() ? Change::Changed : Change::Same;
+        }
+        if (compressed) {
+            const std::size_t key = *newSide.columns.key;
+            build.cell(pair.now ? cellOf(newSide, pair.now, key) : cellOf(oldSide, pair.old, key));
+            const bool quantityDiffers = oldNames.size() != newNames.size();
+            build.cell(std::to_string(oldNames.size()),
+                       change == Change::Changed && quantityDiffers);
+            build.cell(std::to_string(newNames.size()),
+                       change == Change::Changed && quantityDiffers);
+            build.cell(joinDesignators(added, order), change == Change::Changed && !added.empty());
+            build.cell(joinDesignators(removed, order),
+                       change == Change::Changed && !removed.empty());
+        } else {
+            build.cell(pair.now ? newNames.front() : oldNames.front());
+        }
+        for (const std::size_t column : values) {
+            build.pair(change, cellOf(oldSide, pair.old, column),
+                       cellOf(newSide, pair.now, column));
+        }
+        build.endRow(change, cellsBefore, keepSame);
+    }
+    comparison.title = "Changes from \"" + old.name + "\" to \"" + now.name +
+                       "\": " + countsText(comparison.counts);
+    return comparison;
+}
+
+Table withChangeColumn(const Comparison& comparison) {
+    const Table& table = comparison.table;
+    Table marked;
+    marked.columns.push_back("Change");
+    marked.columns.insert(marked.columns.end(), table.columns.begin(), table.columns.end());
+    marked.header = marked.columns;
+    marked.cells.reserve(table.rowCount() * marked.width());
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        marked.cells.emplace_back(changeName(comparison.changes[row]));
+        const auto cells = table.row(row);
+        marked.cells.insert(marked.cells.end(), cells.begin(), cells.end());
+    }
+    return marked;
+}
+
+namespace {
+
+void writeHtmlComparison(const Comparison& comparison, const ReportStyle& style,
+                         const ReportSink& sink) {
+    const HtmlCellTemplate cell = htmlCellTemplate(style.values.bold, style.values.italic);
+    // The template opens with "<TD"; a changed cell adds its class there.
+    const std::string_view cellRest = cell.opening.substr(3);
+    const std::string fontSize = std::to_string(style.header.fontSize);
+    const std::string title = escapeHtml(comparison.title);
+    std::string html = "<HTML>\r\n<HEAD>\r\n<META charset=\"utf-8\">\r\n<TITLE>" + title +
+                       "</TITLE>\r\n<STYLE>\r\n"
+                       "tr.added td { background: #C6EFCE }\r\n"
+                       "tr.removed td { background: #FFC7CE }\r\n"
+                       "td.changed { background: #FFEB9C }\r\n"
+                       "</STYLE></HEAD>\r\n<BODY>\r\n<P>" +
+                       title + "</P>\r\n<TABLE BORDER CELLSPACING=1 CELLPADDING=9>\r\n";
+    const Table& table = comparison.table;
+    const auto writeRow = [&](std::span<const std::string_view> row, const char* rowClass,
+                              const bool* differs) {
+        html += rowClass == nullptr ? std::string("<TR>\r\n")
+                                    : "<TR CLASS='" + std::string(rowClass) + "'>\r\n";
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            html += "<TD";
+            html += differs != nullptr && differs[column] ? " CLASS='changed'" : "";
+            html += cellRest;
+            html += fontSize;
+            html += "'>";
+            html += row[column].empty() ? std::string("-") : escapeHtml(row[column]);
+            html += cell.closing;
+            html += "\r\n";
+        }
+        html += "</TR>\r\n";
+        passFullSlice(html, sink);
+    };
+    const std::vector<std::string_view> header(table.header.begin(), table.header.end());
+    writeRow(header, nullptr, nullptr);
+    const std::unique_ptr<bool[]> differs(new bool[table.width()]);
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        for (std::size_t column = 0; column < table.width(); ++column) {
+            differs[column] = comparison.differs[row * table.width() + column];
+        }
+        writeRow(table.row(row), changeName(comparison.changes[row]), differs.get());
+    }
+    html += "</TABLE>\r\n</BODY>\r\n</HTML>\r\n";
+    sink(html);
+}
+
+void writeComparisonFile(const Comparison& comparison, const settings::Settings& settings,
+                         const std::string& path) {
+    AtomicFile file(path);
+    const ReportSink sink = [&file](std::string_view bytes) { file.write(bytes); };
+    switch (settings.Export_File_Format) {
+        case FormatText:
+            sink(comparison.title + "\r\n");
+            writeTextReport(withChangeColumn(comparison), sink);
+            break;
+        case FormatHtml:
+            writeHtmlComparison(comparison, reportStyleOf(settings), sink);
+            break;
+        default: {
+            std::string line;
+            appendCsvField(line, comparison.title);
+            sink(line + "\r\n");
+            writeCsvReport(withChangeColumn(comparison), sink);
+        }
+    }
+    file.commit();
+}
+
+}  // namespace
+
+WrittenComparison ExportComparison(const ReportSource& source, const Revision& old,
+                                   const std::string& newName, const ReportRequest& request,
+                                   bool keepSame) {
+    const int format = request.settings.Export_File_Format;
+    checkFormat(format);
+    ReportRequest named = request;
+    named.choiceSuffix += "_changes";
+    const std::string path = reportPath(source, named);
+    const Comparison comparison =
+        compareRevisions(old, {newName, source.design}, request, keepSame);
+    if (format == FormatWorkbook) {
+        writeComparisonWorkbook(comparison, workbookLayoutOf(request.settings), path);
+    } else {
+        writeComparisonFile(comparison, request.settings, path);
+    }
+    showWritten(request, path);
+    return {path, comparison.counts};
+}
+
+}  // namespace vexlo::report
