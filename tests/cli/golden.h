@@ -25,8 +25,8 @@ using ReportDriver = std::function<std::optional<ReportRun>(
     const GoldenCase&, const sim::Design&, const Lines& arguments, const std::string& folder)>;
 
 // The cases of vexlo-report (tests/cli/report.case). Each starts in a fresh folder holding
-// design.json (from "design", tests/cli/board.json by default), the design's document folder
-// and the "in" files (CR LF lines); afterwards it holds those and the "report" files ("*": any
+// design.json (from "design", tests/cli/board.json by default), old.json (from "old", when
+// given), the design's document folder and the "in" files (CR LF lines); afterwards it holds those and the "report" files ("*": any
 // content), and the viewer was handed the "shown" files.
 inline void runReportCases(const ReportDriver& drive) {
     for (const GoldenCase& c : loadCases("tests/cli/report.case")) {
@@ -38,6 +38,10 @@ inline void runReportCases(const ReportDriver& drive) {
         const auto design = sim::loadDesignFile(QString::fromStdString(dir.file("design.json")));
         std::filesystem::create_directories(design.document ? design.document->path : at);
         std::set<std::string> expected = files(c, "in", at, "\r\n"), present;
+        if (c.contains("old")) {
+            std::filesystem::copy_file(sourceDir() + "/" + key(c, "old"), dir.file("old.json"));
+            expected.insert("old.json");
+        }
         const ViewerRecorder viewer;
         const auto run = drive(c, design, words(key(c, "args"), at), at);
         if (!run) {
