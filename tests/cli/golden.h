@@ -26,8 +26,8 @@ using ReportDriver = std::function<std::optional<ReportRun>(
 
 // The cases of vexlo-report (tests/cli/report.case). Each starts in a fresh folder holding
 // design.json (from "design", tests/cli/board.json by default), old.json (from "old", when
-// given), the design's document folder and the "in" files (CR LF lines); afterwards it holds those and the "report" files ("*": any
-// content), and the viewer was handed the "shown" files.
+// given), the design's document folder and the "in" files (CR LF lines); afterwards it holds those
+// and the "report" files ("*": any content), and the viewer was handed the "shown" files.
 inline void runReportCases(const ReportDriver& drive) {
     for (const GoldenCase& c : loadCases("tests/cli/report.case")) {
         SCOPED_TRACE(key(c, "name"));
