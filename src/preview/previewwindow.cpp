@@ -32,7 +32,6 @@ PreviewWindow::PreviewWindow(std::shared_ptr<const operations::Preview> preview,
     : QDialog(parent), preview_(std::move(preview)), writeReport_(std::move(writeReport)) {
     setObjectName(QStringLiteral("PreviewWindow"));
     setWindowTitle(QStringLiteral("Preview - %1").arg(toQt(preview_->path)));
-    setModal(true);
     resize(900, 560);
 
     lblSummary = new QLabel(this);

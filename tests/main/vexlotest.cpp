@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -439,7 +440,7 @@ protected:
     }
     // The shown table as CSV lines: the header, then the rows as the view orders them.
     static std::string csv(const preview::PreviewWindow& window) {
-        const QAbstractItemModel* model = window.tblReport->model();
+        const QAbstractItemModel* model = window.findChild<QTableView*>("tblReport")->model();
         std::string text;
         for (int row = -1; row < model->rowCount(); ++row) {
             for (int column = 0; column < model->columnCount(); ++column) {
@@ -585,6 +586,12 @@ TEST_F(Preview, SortsFiltersMarksEmptyColumnsAndWritesTheReport) {
         QTest::keyClicks(window.txtFilter, "r1");
         EXPECT_EQ(column(0), "|R10|R1");
         EXPECT_EQ(window.shownRows(), "2 of 7 shown");
+        // What is not a cell, or not a text, holds nothing.
+        const QAbstractItemModel* cells =
+            qobject_cast<const QSortFilterProxyModel*>(model)->sourceModel();
+        EXPECT_FALSE(cells->data(QModelIndex()).isValid());
+        EXPECT_FALSE(cells->data(cells->index(0, 0), Qt::DecorationRole).isValid());
+        EXPECT_EQ(cells->data(cells->index(0, 0), Qt::ToolTipRole).toString(), "R10");
         window.txtFilter->clear();
         EXPECT_EQ(window.shownRows(), "7 rows");
         EXPECT_EQ(project.listing(), files);
@@ -601,6 +608,11 @@ TEST_F(Preview, SortsFiltersMarksEmptyColumnsAndWritesTheReport) {
         const QRect count = window.findChild<QLabel*>("lblShown")->geometry();
         EXPECT_TRUE(count.left() > filter.right() && count.bottom() < table.top() &&
                     window.rect().contains(count));
+        // The summary above them all, across the window.
+        const QRect summary = window.findChild<QLabel*>("lblSummary")->geometry();
+        EXPECT_TRUE(summary.bottom() < filter.top() && window.rect().contains(summary) &&
+                    summary.width() > window.width() / 2)
+            << summary.x() << "," << summary.y() << " " << summary.width();
         click(window.btnWrite);
         EXPECT_EQ(window.findChild<QLabel*>("lblWritten")->text().toStdString(),
                   "Report written: " + project.file("board.csv") + " (7 rows)" +
@@ -618,6 +630,10 @@ TEST_F(Preview, SortsFiltersMarksEmptyColumnsAndWritesTheReport) {
               "3 CSV); choose one under Options, Output Format");
     click(w->chkCompress, w->btnPreview);
     EXPECT_EQ(messages.back().substr(0, 36), "You have selected to Compress Report");
+    EXPECT_EQ(status(), messages.back());
+    w->lstSelected->setCurrentRow(1);
+    click(w->btnkey);  // the key is chosen: the message has ended
+    EXPECT_EQ(status(), "");
 }
 
 // Options opens the Options window; its Save sets the option fields the reports use.
@@ -651,6 +667,7 @@ TEST_F(MainWindow, ReportsFailWhileTheSettingsCannotBeRead) {
     EXPECT_FALSE(std::filesystem::exists(project.file("board.xls")));
     std::filesystem::remove(settings);
     saveOptionsWithFormat(3);
+    EXPECT_EQ(status(), "");  // the settings read again: their failure has ended
     click(w->btnReport);
     EXPECT_EQ(status(), "Report written: " + project.file("board.csv") + " (3 rows)");
 }
