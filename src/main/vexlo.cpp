@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -122,6 +123,9 @@ void Vexlo::createControls() {
     lblStatus = place<StatusLine>(this, "lblStatus", 120, 6945, 7200, statusHeight);
     // Where nothing else is: below Create Report, in the row of Options and Close.
     btnPreview = button(this, "btnPreview", "Pre&view", 3000, 6510, 1455, 375);
+    // Where nothing else is: above the column list it compares, at its right.
+    btnCompare = button(this, "btnCompare", "Chan&ges...", 5880, 45, 1455, 375);
+    btnCompare->setToolTip(QStringLiteral("Compare with an older revision of the design"));
     actReadAgain = new QAction(QStringLiteral("&Read the Design Again"), this);
     actReadAgain->setObjectName(QStringLiteral("actReadAgain"));
     actReadAgain->setShortcut(QKeySequence(Qt::Key_F5));
@@ -138,9 +142,10 @@ void Vexlo::createControls() {
 
     // Keyboard order by tab index; the labels take no focus.
     QWidget* const tabOrder[] = {
-        lstAttributes,   lstSelected, btnAdd,    btnAddAll, btnRemove,   btnRemoveAll,  btnMoveUp,
-        btnMoveDown,     btnReport,   txtSaveAs, btnSaveAs, cmbChoice,   btnloadChoice, btnLoadAll,
-        btnDeleteChoice, btnClose,    btnOption, btnLoad,   chkCompress, btnkey,        btnPreview};
+        lstAttributes, lstSelected, btnAdd,          btnAddAll, btnRemove, btnRemoveAll,
+        btnMoveUp,     btnMoveDown, btnReport,       txtSaveAs, btnSaveAs, cmbChoice,
+        btnloadChoice, btnLoadAll,  btnDeleteChoice, btnClose,  btnOption, btnLoad,
+        chkCompress,   btnkey,      btnPreview,      btnCompare};
     for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i) {
         QWidget::setTabOrder(tabOrder[i], tabOrder[i + 1]);
     }
@@ -163,6 +168,7 @@ void Vexlo::connectControls() {
     onClick(btnOption, &Vexlo::btnOption_Click);
     onClick(btnClose, &Vexlo::btnClose_Click);
     onClick(btnPreview, &Vexlo::btnPreview_Click);
+    onClick(btnCompare, &Vexlo::btnCompare_Click);
     connect(actReadAgain, &QAction::triggered, this, [this] { readDesignAgain(); });
 
     auto* columns = columns_.get();
@@ -543,6 +549,52 @@ void Vexlo::btnPreview_Click() {
     if (auto window = makePreview()) {
         window->exec();
     }
+}
+
+QString Vexlo::chooseOlderRevision() {
+    QString folder;
+    try {
+        folder = toQt(connector_()->CurrentProject());
+    } catch (const std::exception&) {
+        // The dialog then starts where the program runs; the comparison tells what failed.
+    }
+    QFileDialog dialog(this, QStringLiteral("Compare With an Older Revision"), folder,
+                       QStringLiteral("Designs (*.kicad_pro *.kicad_sch *.xml *.json);;"
+                                      "All files (*)"));
+    dialog.setObjectName(QStringLiteral("dlgCompare"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().front();
+}
+
+void Vexlo::btnCompare_Click() {
+    const report::ReportRequest request = reportRequest();
+    if (operations::lacksKey(request)) {
+        showMessage(QString::fromLatin1(operations::missingKeyMessage));
+        setStatus(operations::missingKeyMessage, Condition::MissingKey);
+        return;
+    }
+    const std::string older = chooseOlderRevision().toStdString();
+    if (older.empty()) {
+        return;  // cancelled: nothing written, the status line as it was
+    }
+    runReport([this, &request, &older]() -> std::string {
+        std::unique_ptr<design::SchematicTool> oldTool;
+        try {
+            oldTool = operations::openDesignFile(older, {});
+        } catch (const operations::BadDesign& failure) {
+            throw Error(errc::BadDesignFile, failure.what());
+        }
+        auto tool = connector_();
+        operations::Session session(*tool);
+        operations::Session old(*oldTool);
+        const report::WrittenComparison written = operations::writeComparison(
+            session, old, older, session.source().designName, request, false);
+        return operations::comparisonStatus(written);
+    });
 }
 
 void Vexlo::btnOption_Click() {

@@ -72,6 +72,9 @@ public:
     // The Preview window of the lists as they stand, not yet shown; none when the preview
     // could not be made (the user has been told).
     std::unique_ptr<preview::PreviewWindow> makePreview();
+    // Asks for an older revision's design file and writes what changed from it to the open
+    // design, for the lists as they stand; the status line tells the counts.
+    void btnCompare_Click();
 
 private:
     void createControls();
@@ -84,6 +87,9 @@ private:
     void runReport(const std::function<std::string()>& operation);
     // Reads the attribute names into the attribute list; the first read also shows the list.
     void readAttributes();
+    // The older revision's design file, chosen in a file dialog that starts in the project
+    // folder; empty when the user cancels.
+    QString chooseOlderRevision();
     // The status line's message, with the condition it tells of (none for a plain message).
     enum class Condition { None, MissingKey, Settings };
     void setStatus(const std::string& message, Condition condition = Condition::None);
@@ -122,6 +128,7 @@ public:
     QLineEdit* txtSaveAs = nullptr;
     QPushButton* btnReport = nullptr;
     QPushButton* btnPreview = nullptr;  // opens the Preview window
+    QPushButton* btnCompare = nullptr;  // writes what changed from an older revision
     QAction* actReadAgain = nullptr;    // F5 and the attribute list's menu: read the design again
     QPushButton* btnMoveDown = nullptr;
     QPushButton* btnMoveUp = nullptr;

@@ -153,6 +153,10 @@ report::WrittenComparison writeComparison(Session& session, Session& old,
     return report::ExportComparison(session.source(), older, newName, request, keepSame);
 }
 
+std::string comparisonStatus(const report::WrittenComparison& written) {
+    return "Changes written: " + written.path + " (" + report::countsText(written.counts) + ")";
+}
+
 std::string comparisonSummary(const std::string& name, const report::ChangeCounts& counts) {
     return name + ": " + report::countsText(counts);
 }

@@ -126,6 +126,10 @@ report::WrittenComparison writeComparison(Session& session, Session& old,
                                           const std::string& oldName, const std::string& newName,
                                           const report::ReportRequest& request, bool keepSame);
 
+// What the window's status line says of a written comparison:
+// "Changes written: PATH (2 added, 1 removed, 3 changed)".
+std::string comparisonStatus(const report::WrittenComparison& written);
+
 // What a status line or a terminal says of a comparison: "NAME: 2 added, 1 removed, 3 changed".
 std::string comparisonSummary(const std::string& name, const report::ChangeCounts& counts);
 

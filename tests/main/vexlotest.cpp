@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -267,7 +268,7 @@ TEST_F(MainWindow, KeyboardUse) {
                   "Select Part Number:N", "Compress:P", "Load Design Attributes:L", "Options:I",
                   "Close:E", "Delete Choice:T", "Load All:O", "Load Choices:H", "Save Selection:S",
                   "Create Report:C", "Move Down:W", "Move Up:U", "<< Remove All:M", "<< Remove:R",
-                  "Add All >>:D", "Add >>:A", "Preview:V"}));
+                  "Add All >>:D", "Add >>:A", "Preview:V", "Changes...:G"}));
     w->btnLoad->setFocus();
     QTest::keyClick(w->btnLoad, Qt::Key_Return);
     EXPECT_TRUE(w->btnLoad->isHidden());
@@ -404,6 +405,102 @@ TEST_F(MainWindow, StatusLineTellsEveryActionAndForgetsEndedConditions) {
     const std::string written = status();
     click(w->btnkey);
     EXPECT_EQ(status(), written);  // a plain message stays
+}
+
+// Changes asks for an older revision's design file in a dialog that starts in the project folder
+// and writes what changed from it to the open design, for the column list as it stands.
+TEST_F(MainWindow, ChangesComparesWithARevisionChosenInItsDialog) {
+    test::writeFile(project.file("rev-a.json"),
+                    R"({"document": {"name": "rev-a.1", "path": "a/"}, "components": [
+        {"refdes": "R1", "attributes": [["REFDES", "R1"], ["Part Number", "RC0603-1K"],
+                                        ["Value", "1k"]]},
+        {"refdes": "R2", "attributes": [["REFDES", "R2"], ["Part Number", "RC0603-1K"],
+                                        ["Value", "2k2"]]},
+        {"refdes": "R3", "attributes": [["REFDES", "R3"], ["Part Number", "RC0603-1K"],
+                                        ["Value", "1k"]]},
+        {"refdes": "L1", "attributes": [["REFDES", "L1"], ["Part Number", "LQH"],
+                                        ["Value", "4u7"]]}]})");
+    test::writeFile(project.file("notes.txt"), "not a design\n");
+    open();
+    click(w->btnLoad, w->btnAddAll);
+    // Chooses this file in the dialog (none: cancels it); whether the dialog opened.
+    const auto compare = [&](const std::string& file) {
+        bool opened = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            opened = true;
+            EXPECT_EQ(dialog->objectName(), "dlgCompare");
+            EXPECT_EQ(dialog->directory().absolutePath().toStdString(), project.path());
+            if (file.empty()) {
+                dialog->reject();
+            } else {
+                // Typed into the file name box, then Return, as a user does.
+                auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+                ASSERT_NE(name, nullptr);
+                QTest::keyClicks(name, QString::fromStdString(file));
+                QTest::keyClick(name, Qt::Key_Return);
+            }
+        });
+        click(w->btnCompare);
+        return opened;
+    };
+    const std::string changes = project.file("board_changes.csv");
+    ASSERT_TRUE(compare("rev-a.json"));
+    EXPECT_EQ(status(), "Changes written: " + changes + " (1 added, 2 removed, 1 changed)");
+    const std::string title =
+        "\"Changes from \"\"" + project.file("rev-a.json") + "\"\" to \"\"board\"\": ";
+    EXPECT_EQ(test::readFile(changes),
+              title + "1 added, 2 removed, 1 changed\"\r\n" +
+                  crlf({"Change,Designator,Old Part Number,New Part Number,Old Value,New Value",
+                        "changed,R2,,,2k2,1k", "added,C1,,GRM,,100n", "removed,R3,RC0603-1K,,1k,",
+                        "removed,L1,LQH,,4u7,"}));
+    EXPECT_EQ(viewer.shown(1), std::vector<std::string>{changes});
+
+    click(w->chkCompress);
+    w->lstSelected->setCurrentRow(1);
+    click(w->btnkey);  // compressed by Part Number
+    ASSERT_TRUE(compare("rev-a.json"));
+    EXPECT_EQ(status(), "Changes written: " + changes + " (1 added, 1 removed, 1 changed)");
+    EXPECT_EQ(test::readFile(changes),
+              title + "1 added, 1 removed, 1 changed\"\r\n" +
+                  crlf({"Change,Part Number,Old QTY,New QTY,Added,Removed,Old Value,New Value",
+                        "added,GRM,0,1,C1,,,100n", "removed,LQH,1,0,,L1,4u7,",
+                        "changed,RC0603-1K,3,2,,R3,,"}));
+
+    // Cancelled, or a file that is no design: nothing is written.
+    const auto files = project.listing();
+    ASSERT_TRUE(compare(""));
+    EXPECT_EQ(status(), "Changes written: " + changes + " (1 added, 1 removed, 1 changed)");
+    ASSERT_TRUE(compare("notes.txt"));
+    EXPECT_EQ(status(), "Error 1016: " + project.file("notes.txt") +
+                            ": not a design file this program reads: give a KiCad project "
+                            "(.kicad_pro), its root sheet (.kicad_sch), KiCad's XML netlist (.xml) "
+                            "or a JSON design");
+    EXPECT_EQ(messages, std::vector<std::string>{status()});
+    EXPECT_EQ(project.listing(), files);
+    // Compressing without a key asks for one before any dialog.
+    w->lstSelected->setCurrentRow(-1);
+    click(w->btnkey);
+    bool asked = false;
+    QTimer closer;  // gone with the test, so that it never closes another test's window
+    closer.setSingleShot(true);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            asked = true;
+            dialog->close();
+        }
+    });
+    closer.start(0);
+    click(w->btnCompare);
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(status().substr(0, 36), "You have selected to Compress Report");
+    EXPECT_EQ(project.listing(), files);
+    // Its caption fits where it stands, above the column list it compares.
+    const QRect button = w->btnCompare->geometry();
+    EXPECT_LE(w->btnCompare->sizeHint().width(), button.width());
+    EXPECT_LT(button.bottom(), w->lstSelected->geometry().top());
+    EXPECT_EQ(button.right(), w->lstSelected->geometry().right());
 }
 
 // The Preview window shows what the report file holds, rows and order, for the settings as they
