@@ -13,8 +13,29 @@
 #include "cases.h"
 #include "designfile.h"
 #include "testsupport.h"
+#include "workbook/workbook.h"
 
 namespace vexlo::test {
+
+// A workbook's first sheet as lines, one a row up to its last: the cells' texts between "|", a
+// cell with a solid fill followed by its colour in braces ("added{C6EFCE}").
+inline std::string sheetText(const std::string& path) {
+    workbook::Workbook book = workbook::Workbook::open(path);
+    const workbook::Worksheet& sheet = book.firstSheet();
+    std::string text;
+    for (int row = 1; row <= sheet.lastRow(); ++row) {
+        for (int column = 1; column <= sheet.lastColumn(); ++column) {
+            text += (column == 1 ? "" : "|") + sheet.text(row, column);
+            if (const auto fill = sheet.format(row, column).fill) {
+                char colour[8];
+                std::snprintf(colour, sizeof colour, "%06X", static_cast<unsigned>(*fill));
+                text += std::string("{") + colour + "}";
+            }
+        }
+        text += "\n";
+    }
+    return text;
+}
 
 struct ReportRun {
     int status = -1;
@@ -27,7 +48,8 @@ using ReportDriver = std::function<std::optional<ReportRun>(
 // The cases of vexlo-report (tests/cli/report.case). Each starts in a fresh folder holding
 // design.json (from "design", tests/cli/board.json by default), old.json (from "old", when
 // given), the design's document folder and the "in" files (CR LF lines); afterwards it holds those
-// and the "report" files ("*": any content), and the viewer was handed the "shown" files.
+// and the "report" files ("*": any content; a "sheet" section gives a workbook's sheet as
+// sheetText shows it), and the viewer was handed the "shown" files.
 inline void runReportCases(const ReportDriver& drive) {
     for (const GoldenCase& c : loadCases("tests/cli/report.case")) {
         SCOPED_TRACE(key(c, "name"));
@@ -54,6 +76,12 @@ inline void runReportCases(const ReportDriver& drive) {
             expected.insert(name);
             if (text(c, "report " + name, at) != "*\n" && std::filesystem::exists(dir.file(name))) {
                 EXPECT_EQ(readFile(dir.file(name)), text(c, "report " + name, at, "\r\n")) << name;
+            }
+        }
+        for (const std::string& name : files(c, "sheet", at, "\n")) {
+            expected.insert(name);
+            if (std::filesystem::exists(dir.file(name))) {
+                EXPECT_EQ(sheetText(dir.file(name)), text(c, "sheet " + name, at)) << name;
             }
         }
         std::ranges::copy_if(listTree(at), std::inserter(present, present.end()),

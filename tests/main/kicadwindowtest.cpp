@@ -3,15 +3,21 @@
 // without a bus.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <sstream>
 
 #include "cli/commandline.h"
 #include "dbus/toolclient.h"
+#include "main/statusline.h"
 #include "main/vexlo.h"
 #include "selection/droplist.h"
 #include "simulator.h"
@@ -81,6 +87,66 @@ TEST(WindowOnKicadDesigns, ReportsAreThoseOfVexloReportDesign) {
             EXPECT_TRUE(fromWindow == commandLineReport(project, report)) << report;
         }
     }
+}
+
+// A revision of a KiCad demo against an older one in which one instance of its reused sheet held
+// another value (a per-instance value of KiCad 6): the window's comparison, chosen through its
+// dialog, is the one vexlo-report writes against the same running tool.
+TEST(WindowOnKicadDesigns, ChangesFromAnOlderRevision) {
+    const test::TempDir dir;
+    const fs::path demo = "/usr/share/kicad/demos/complex_hierarchy";
+    fs::copy(demo, dir.file("new"), fs::copy_options::recursive);
+    fs::copy(demo, dir.file("old"), fs::copy_options::recursive);
+    const std::string root = dir.file("old/complex_hierarchy.kicad_sch");
+    std::string text = test::readFile(root);
+    const std::string c8 = R"((reference "C8") (unit 1) (value "820pF"))";
+    ASSERT_NE(text.find(c8), std::string::npos);
+    text.replace(text.find(c8), c8.size(), R"((reference "C8") (unit 1) (value "1nF"))");
+    test::writeFile(root, text);
+    const std::string old = dir.file("old/complex_hierarchy.kicad_pro");
+    test::writeFile(dir.file("new/vexlosettings.qzv"), test::crlf({"Export_File_Format=3"}));
+    const std::string changes = dir.file("new/complex_hierarchy_changes.csv");
+
+    test::RunningSimulator simulator({dir.file("new/complex_hierarchy.kicad_pro")});
+    const test::ViewerRecorder viewer;
+    Vexlo window(&design::dbus::connectToTool);
+    window.showMessage = [](const QString& message) { ADD_FAILURE() << message.toStdString(); };
+    ASSERT_TRUE(window.Form_Load());
+    window.show();
+    QTest::mouseClick(window.btnLoad, Qt::LeftButton);
+    for (const char* name : {"Value", "REFDES"}) {
+        window.lstSelected->addItem(name);
+    }
+    QTest::mouseClick(window.chkCompress, Qt::LeftButton);
+    window.lstSelected->setCurrentRow(0);
+    QTest::mouseClick(window.btnkey, Qt::LeftButton);
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        name->setText(QString::fromStdString(old));  // pasted: no completion pops up
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    QTest::mouseClick(window.btnCompare, Qt::LeftButton);
+    EXPECT_EQ(window.lblStatus->text().toStdString(),
+              "Changes written: " + changes + " (0 added, 1 removed, 1 changed)");
+    EXPECT_EQ(viewer.shown(1), std::vector<std::string>{changes});
+    const std::string fromWindow = test::readFile(changes);
+    EXPECT_EQ(fromWindow,
+              "\"Changes from \"\"" + old +
+                  "\"\" to \"\"complex_hierarchy\"\": 0 added, 1 removed, 1 changed\"\r\n" +
+                  test::crlf({"Change,Value,Old QTY,New QTY,Added,Removed", "removed,1nF,1,0,,C8",
+                              "changed,820pF,1,2,C8,"}));
+    fs::remove(changes);
+
+    std::ostringstream out, err;
+    const auto command = cli::parseCommandLine({"--compare", old, "--column", "Value", "--column",
+                                                "REFDES", "--compress", "--key", "Value"});
+    EXPECT_EQ(cli::runCommand(command, &design::dbus::connectToTool, out, err), 0) << err.str();
+    EXPECT_EQ(out.str(), changes + "\n");
+    EXPECT_EQ(err.str(), "complex_hierarchy: 0 added, 1 removed, 1 changed\n");
+    EXPECT_EQ(test::readFile(changes), fromWindow);
 }
 
 }  // namespace
