@@ -1,0 +1,245 @@
+// Comparisons of random revisions against a few lines of model code: the rows each revision's
+// report holds, paired by designator or by key, and what differs between partners.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <random>
+#include <set>
+
+#include "faketool.h"
+#include "report/compare.h"
+
+namespace vexlo::report {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// A part of the model: designator, key (Value) and one other column (Note).
+struct Part {
+    std::string refdes, value, note;
+};
+
+// The first part of each designator, in design order, as the report keeps them.
+std::vector<Part> firstOfEach(const std::vector<Part>& parts) {
+    std::vector<Part> kept;
+    std::set<std::string> met;
+    for (const Part& part : parts) {
+        if (met.insert(part.refdes).second) {
+            kept.push_back(part);
+        }
+    }
+    return kept;
+}
+
+// A report's merged rows: the first part of the run and every designator of it.
+struct Group {
+    Part first;
+    Strings refdes;
+};
+
+std::vector<Group> groups(std::vector<Part> parts) {
+    parts = firstOfEach(parts);
+    std::stable_sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) {
+        return compareSortKeys(a.value, b.value) < 0;
+    });
+    std::vector<Group> merged;
+    for (const Part& part : parts) {
+        if (!merged.empty() && sameMergeKey(merged.back().first.value, part.value)) {
+            merged.back().refdes.push_back(part.refdes);
+        } else {
+            merged.push_back({part, {part.refdes}});
+        }
+    }
+    return merged;
+}
+
+std::string joined(const Strings& names) {
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "" : ", ") + name;
+    }
+    return text;
+}
+
+// Those of `from` that `other` lacks.
+Strings missing(const Strings& from, const Strings& other) {
+    Strings left;
+    std::ranges::copy_if(from, std::back_inserter(left), [&](const std::string& name) {
+        return std::ranges::count(other, name) == 0;
+    });
+    return left;
+}
+
+// Old and new values as a row of the change shows them.
+void pairCells(Strings& row, const std::string& change, const std::string& old,
+               const std::string& now) {
+    const bool shown = change == "same" || (change == "changed" && old != now);
+    row.push_back(change == "removed" || shown ? old : "");
+    row.push_back(change == "added" || shown ? now : "");
+}
+
+// The model's rows, compressed by Value with the columns Note, REFDES, Value and QTY: each new
+// group paired with the first unpaired old group whose key merges with its own (an empty key
+// with the same designator).
+std::vector<Strings> compressedModel(const std::vector<Part>& old, const std::vector<Part>& now) {
+    const std::vector<Group> before = groups(old), after = groups(now);
+    std::vector<bool> paired(before.size());
+    std::vector<Strings> rows;
+    const auto row = [&](const Group* o, const Group* n) {
+        const Strings oldNames = o ? o->refdes : Strings{}, newNames = n ? n->refdes : Strings{};
+        const Part& first = n ? n->first : o->first;
+        const Strings added = missing(newNames, oldNames), removed = missing(oldNames, newNames);
+        std::string change = !o ? "added" : !n ? "removed" : "same";
+        if (change == "same" &&
+            (!added.empty() || !removed.empty() || o->first.note != n->first.note)) {
+            change = "changed";
+        }
+        Strings cells{change,
+                      first.value,
+                      std::to_string(oldNames.size()),
+                      std::to_string(newNames.size()),
+                      joined(added),
+                      joined(removed)};
+        pairCells(cells, change, o ? o->first.note : "", n ? n->first.note : "");
+        rows.push_back(cells);
+    };
+    for (const Group& group : after) {
+        const Group* partner = nullptr;
+        for (std::size_t i = 0; i < before.size() && partner == nullptr; ++i) {
+            const Part& candidate = before[i].first;
+            const bool same =
+                group.first.value.empty()
+                    ? candidate.value.empty() && candidate.refdes == group.first.refdes
+                    : sameMergeKey(candidate.value, group.first.value);
+            if (!paired[i] && same) {
+                paired[i] = true;
+                partner = &before[i];
+            }
+        }
+        row(partner, &group);
+    }
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        if (!paired[i]) {
+            row(&before[i], nullptr);
+        }
+    }
+    return rows;
+}
+
+// The model's rows by designator, with the columns REFDES, Value and Note.
+std::vector<Strings> designatorModel(const std::vector<Part>& old, const std::vector<Part>& now) {
+    std::map<std::string, std::pair<std::optional<Part>, std::optional<Part>>> partners;
+    for (const Part& part : firstOfEach(old)) {
+        partners[part.refdes].first = part;
+    }
+    for (const Part& part : firstOfEach(now)) {
+        partners[part.refdes].second = part;
+    }
+    std::vector<Strings> rows;
+    for (const auto& [refdes, pair] : partners) {
+        const auto& [o, n] = pair;
+        std::string change = !o ? "added" : !n ? "removed" : "same";
+        if (change == "same" && (o->value != n->value || o->note != n->note)) {
+            change = "changed";
+        }
+        Strings cells{change, refdes};
+        pairCells(cells, change, o ? o->value : "", n ? n->value : "");
+        pairCells(cells, change, o ? o->note : "", n ? n->note : "");
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+std::shared_ptr<const design::FlattenedDesign> designOf(const std::vector<Part>& parts) {
+    auto design = std::make_shared<design::FlattenedDesign>();
+    for (const Part& part : parts) {
+        design->components.push_back(design::makeComponent(
+            part.refdes, {{"REFDES", part.refdes}, {"Value", part.value}, {"Note", part.note}}));
+    }
+    return design;
+}
+
+// The comparison's rows, each its change and cells, sorted; the same rows kept or not.
+std::vector<Strings> rowsOf(const Comparison& comparison, bool keepSame) {
+    std::vector<Strings> rows;
+    const Table& table = comparison.table;
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        Strings cells{changeName(comparison.changes[row])};
+        cells.insert(cells.end(), table.row(row).begin(), table.row(row).end());
+        rows.push_back(cells);
+    }
+    std::ranges::sort(rows);
+    EXPECT_TRUE(keepSame ||
+                std::ranges::none_of(rows, [](const Strings& r) { return r[0] == "same"; }));
+    return rows;
+}
+
+std::vector<Strings> expected(std::vector<Strings> rows, bool keepSame, ChangeCounts& counts) {
+    std::erase_if(rows, [&](const Strings& r) { return !keepSame && r[0] == "same"; });
+    for (const Strings& r : rows) {
+        counts.added += r[0] == "added" ? 1 : 0;
+        counts.removed += r[0] == "removed" ? 1 : 0;
+        counts.changed += r[0] == "changed" ? 1 : 0;
+    }
+    std::ranges::sort(rows);
+    return rows;
+}
+
+TEST(CompareRevisions, AgreesWithAModelOnRandomRevisions) {
+    // Keys that merge as numbers ("10", "1e1", "010") or only exactly ("abc", "ABC"), and empty.
+    const Strings values = {"10", "1e1", "010", "abc", "ABC", "", "x"};
+    std::mt19937 random(20261208);
+    const auto part = [&]() -> Part {
+        return {"R" + std::to_string(random() % 30), values[random() % values.size()],
+                "n" + std::to_string(random() % 2)};
+    };
+    const auto revision = [&](const std::vector<Part>& from) {
+        std::vector<Part> parts;
+        for (const Part& part : from) {
+            if (random() % 5 != 0) {  // most parts stay, some with another value or note
+                parts.push_back(part);
+                if (random() % 4 == 0) {
+                    parts.back().value = values[random() % values.size()];
+                }
+                if (random() % 6 == 0) {
+                    parts.back().note = "n" + std::to_string(random() % 2);
+                }
+            }
+        }
+        for (int i = static_cast<int>(random() % 4); i > 0; --i) {  // new parts, or repeats
+            parts.push_back(part());
+        }
+        std::shuffle(parts.begin(), parts.end(), random);
+        return parts;
+    };
+    int changedRows = 0;
+    for (int round = 0; round < 400; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<Part> base;
+        for (int i = static_cast<int>(random() % 25); i > 0; --i) {
+            base.push_back(part());
+        }
+        const std::vector<Part> old = revision(base);
+        const std::vector<Part> now = revision(old);
+        const bool compress = round % 2 == 0, keepSame = round % 3 == 0;
+        ReportRequest request;
+        request.compress = compress ? 1 : 0;
+        request.key = "Value";
+        request.columns = compress ? Strings{"Note", "REFDES", "Value", "QTY"}
+                                   : Strings{"REFDES", "Value", "Note"};
+        const Comparison comparison =
+            compareRevisions({"old", designOf(old)}, {"new", designOf(now)}, request, keepSame);
+        ChangeCounts counts;
+        const auto model = expected(
+            compress ? compressedModel(old, now) : designatorModel(old, now), keepSame, counts);
+        ASSERT_EQ(rowsOf(comparison, keepSame), model);
+        EXPECT_EQ(countsText(comparison.counts), countsText(counts));
+        changedRows += static_cast<int>(counts.changed);
+    }
+    EXPECT_GT(changedRows, 200);  // the rounds are not all trivially the same
+}
+
+}  // namespace
+}  // namespace vexlo::report
