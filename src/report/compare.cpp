@@ -336,13 +336,14 @@ void writeHtmlComparison(const Comparison& comparison, const ReportStyle& style,
                        "</STYLE></HEAD>\r\n<BODY>\r\n<P>" +
                        title + "</P>\r\n<TABLE BORDER CELLSPACING=1 CELLPADDING=9>\r\n";
     const Table& table = comparison.table;
+    // A data row's cells are marked from its first cell's place in comparison.differs.
     const auto writeRow = [&](std::span<const std::string_view> row, const char* rowClass,
-                              const bool* differs) {
+                              std::optional<std::size_t> firstCell) {
         html += rowClass == nullptr ? std::string("<TR>\r\n")
                                     : "<TR CLASS='" + std::string(rowClass) + "'>\r\n";
         for (std::size_t column = 0; column < row.size(); ++column) {
             html += "<TD";
-            html += differs != nullptr && differs[column] ? " CLASS='changed'" : "";
+            html += firstCell && comparison.differs[*firstCell + column] ? " CLASS='changed'" : "";
             html += cellRest;
             html += fontSize;
             html += "'>";
@@ -354,13 +355,9 @@ void writeHtmlComparison(const Comparison& comparison, const ReportStyle& style,
         passFullSlice(html, sink);
     };
     const std::vector<std::string_view> header(table.header.begin(), table.header.end());
-    writeRow(header, nullptr, nullptr);
-    const std::unique_ptr<bool[]> differs(new bool[table.width()]);
+    writeRow(header, nullptr, std::nullopt);
     for (std::size_t row = 0; row < table.rowCount(); ++row) {
-        for (std::size_t column = 0; column < table.width(); ++column) {
-            differs[column] = comparison.differs[row * table.width() + column];
-        }
-        writeRow(table.row(row), changeName(comparison.changes[row]), differs.get());
+        writeRow(table.row(row), changeName(comparison.changes[row]), row * table.width());
     }
     html += "</TABLE>\r\n</BODY>\r\n</HTML>\r\n";
     sink(html);
