@@ -1,5 +1,6 @@
 #include "report/workbookreport.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
@@ -29,7 +30,9 @@ struct Block {
     CellRange header() const { return {startRow, 1, startRow, lastColumn}; }
 };
 
-Block blockFor(int startRow, std::size_t componentCount, std::size_t columnCount) {
+// The block of a report of that many rows (components, or merged rows when `what` says so).
+Block blockFor(int startRow, std::size_t componentCount, std::size_t columnCount,
+               const char* what = "components") {
     if (columnCount + 1 > static_cast<std::size_t>(maxWorkbookColumns)) {
         throw Error(errc::WorkbookTooLarge,
                     "The spreadsheet report's " + std::to_string(columnCount) +
@@ -38,11 +41,10 @@ Block blockFor(int startRow, std::size_t componentCount, std::size_t columnCount
     }
     const std::uint64_t lastRow = static_cast<std::uint64_t>(startRow) + componentCount + 1;
     if (lastRow > static_cast<std::uint64_t>(maxWorkbookRows)) {
-        throw Error(errc::WorkbookTooLarge, "The spreadsheet report of " +
-                                                std::to_string(componentCount) +
-                                                " components from row " + std::to_string(startRow) +
-                                                " needs the rows up to " + std::to_string(lastRow) +
-                                                ", past the worksheet's last row 1,048,576");
+        throw Error(errc::WorkbookTooLarge,
+                    "The spreadsheet report of " + std::to_string(componentCount) + " " + what +
+                        " from row " + std::to_string(startRow) + " needs the rows up to " +
+                        std::to_string(lastRow) + ", past the worksheet's last row 1,048,576");
     }
     Block block;
     block.startRow = startRow;
@@ -85,44 +87,8 @@ void writeRow(Worksheet& sheet, int sheetRow, std::span<const std::string_view> 
     }
 }
 
-// The merge walk in one pass: each run's head takes the joined references and the summed
-// quantity, and the rows merged into it are deleted in one batch, so that the rows below the
-// block move up once by the number of merges. The sheet rows deleted are the ones the walk
-// deletes, so a template's row heights and hidden rows in the block go with the same rows.
-// Returns the block's last row afterwards.
-int groupRuns(Worksheet& sheet, const Block& block, Table table, const Grouping& grouping) {
-    const std::size_t rowCount = table.rowCount();
-    const std::vector<std::size_t>& starts = grouping.starts;
-    if (starts.size() == rowCount) {
-        return block.lastRow;
-    }
-    mergeRuns(table, starts, grouping.columns, grouping.references);
-    std::vector<int> deleted;
-    deleted.reserve(rowCount - starts.size());
-    for (std::size_t run = 0; run < starts.size(); ++run) {
-        const std::size_t head = starts[run];
-        const std::size_t next = run + 1 < starts.size() ? starts[run + 1] : rowCount;
-        if (next - head < 2) {
-            continue;
-        }
-        const int sheetRow = block.startRow + 1 + static_cast<int>(head);
-        for (const auto& column : {grouping.columns.reference, grouping.columns.quantity}) {
-            if (column) {
-                sheet.setValue(sheetRow, static_cast<int>(*column) + 1, table.cell(run, *column));
-            }
-        }
-        for (std::size_t row = head + 1; row < next; ++row) {
-            deleted.push_back(block.startRow + 1 + static_cast<int>(row));
-        }
-    }
-    sheet.deleteRows(std::move(deleted));
-    return block.lastRow - static_cast<int>(rowCount - starts.size());
-}
-
-// Pastes the table into the block, formats and fits it, and groups it when asked. The table is
-// taken whole so that its rows are gone before the workbook is saved.
-void fillSheet(Worksheet& sheet, const Block& block, Table table,
-               const std::optional<Grouping>& grouping, const ReportStyle& style) {
+// Pastes the table into the block, formats and fits it.
+void fillSheet(Worksheet& sheet, const Block& block, const Table& table, const ReportStyle& style) {
     // Pasting replaces every cell of the block, empty ones included; a merged range that the
     // block would cut through cannot stay.
     sheet.unmergeCells(block.values());
@@ -140,10 +106,85 @@ void fillSheet(Worksheet& sheet, const Block& block, Table table,
                          rangeStyle(cells.bold, cells.italic, cells.fontSize, cells.alignment));
     }
     sheet.autoFitColumns(block.values());
-    if (grouping) {
-        const int lastRow = groupRuns(sheet, block, std::move(table), *grouping);
-        // The formatted rows moved up with the deletions: the block now ends at lastRow.
-        sheet.autoFitColumns({block.startRow, 1, lastRow, block.lastColumn});
+}
+
+// The widest cell text of each column whose header is empty (none for the others): the text
+// that autoFitWidth makes widest in any one font, as the fit counts code points.
+std::vector<std::string_view> widestUnderEmptyHeaders(const Table& table) {
+    std::vector<std::string_view> widest(table.width());
+    for (std::size_t column = 0; column < table.width(); ++column) {
+        if (!table.header[column].empty()) {
+            continue;
+        }
+        double width = 0;
+        for (std::size_t row = 0; row < table.rowCount(); ++row) {
+            const std::string_view text = table.cell(row, column);
+            if (const double fit = workbook::autoFitWidth(text, 11, false); fit > width) {
+                width = fit;
+                widest[column] = text;
+            }
+        }
+    }
+    return widest;
+}
+
+// The compressed report: the sheet receives each run's merged row directly. It ends as if a
+// row had been written for each of the design's components and the rows merged into their
+// run's first row deleted: the block of K + 2 rows is cleared, the sheet rows of the merged
+// rows go (a template's row heights and hidden rows with them, and the rows below the block move
+// up by the number of merges), and the merged rows, the formats and the widths fill what is left.
+// A column whose header is empty keeps the width of its widest text before the merge when none
+// of its merged cells has text, as the fit of the unmerged rows had left it.
+//
+// A design of more components than the sheet has rows is written when its merged rows and the
+// empty row below them fit; the block's empty formatted rows then end at the sheet's last row.
+void fillGroupedSheet(Worksheet& sheet, int startRow, std::size_t componentCount, Table table,
+                      const Grouping& grouping, const ReportStyle& style) {
+    const std::vector<std::size_t>& starts = grouping.starts;
+    const std::size_t rowCount = table.rowCount();
+    const Block merged = blockFor(startRow, starts.size(), table.columns.size(), "merged rows");
+    const auto lastSheetRow = static_cast<std::uint64_t>(maxWorkbookRows);
+    const std::uint64_t fullLast = static_cast<std::uint64_t>(startRow) + componentCount + 1;
+    const int clearedLast = static_cast<int>(std::min(fullLast, lastSheetRow));
+    const CellRange cleared{startRow, 1, clearedLast, merged.lastColumn};
+    sheet.unmergeCells(cleared);
+    sheet.clear(cleared);
+    std::vector<int> deleted;
+    deleted.reserve(rowCount - starts.size());
+    for (std::size_t run = 0; run < starts.size(); ++run) {
+        const std::size_t next = run + 1 < starts.size() ? starts[run + 1] : rowCount;
+        for (std::size_t row = starts[run] + 1; row < next; ++row) {
+            const std::uint64_t sheetRow = static_cast<std::uint64_t>(startRow) + 1 + row;
+            if (sheetRow <= lastSheetRow) {
+                deleted.push_back(static_cast<int>(sheetRow));
+            }
+        }
+    }
+    sheet.deleteRows(std::move(deleted));
+
+    // Only a column without a header name can owe its width to a row that the merge removes.
+    const std::vector<std::string_view> widestBefore = widestUnderEmptyHeaders(table);
+    mergeRuns(table, starts, grouping.columns, grouping.references);
+    const std::vector<std::string_view> widestAfter = widestUnderEmptyHeaders(table);
+    int sheetRow = startRow;
+    forEachPrintedRow(table, [&](std::span<const std::string_view> row) {
+        writeRow(sheet, sheetRow++, row, table.width());
+    });
+    const std::uint64_t mergedLast = fullLast - (rowCount - starts.size());
+    const CellRange block{startRow, 1, static_cast<int>(std::min(mergedLast, lastSheetRow)),
+                          merged.lastColumn};
+    for (const auto& [range, cells] :
+         {std::pair{block, style.values}, std::pair{merged.header(), style.header}}) {
+        sheet.applyStyle(range,
+                         rangeStyle(cells.bold, cells.italic, cells.fontSize, cells.alignment));
+    }
+    sheet.autoFitColumns(block);
+    const workbook::CellFormat font = sheet.format(startRow + 1, 1);
+    for (std::size_t column = 0; column < widestBefore.size(); ++column) {
+        if (widestAfter[column].empty()) {
+            sheet.fitColumn(static_cast<int>(column) + 1,
+                            workbook::autoFitWidth(widestBefore[column], font.size, font.bold));
+        }
     }
 }
 
@@ -223,8 +264,13 @@ void writeComparisonWorkbook(const Comparison& comparison, const WorkbookLayout&
 void FillClipboard(Table table, const std::optional<Grouping>& grouping, std::size_t componentCount,
                    const WorkbookLayout& layout, const std::string& path) {
     workbook::Workbook book = openLayout(layout);
-    const Block block = blockFor(layout.startRow, componentCount, table.columns.size());
-    fillSheet(book.firstSheet(), block, std::move(table), grouping, layout.style);
+    if (grouping) {
+        fillGroupedSheet(book.firstSheet(), layout.startRow, componentCount, std::move(table),
+                         *grouping, layout.style);
+    } else {
+        const Block block = blockFor(layout.startRow, componentCount, table.columns.size());
+        fillSheet(book.firstSheet(), block, table, layout.style);
+    }
     book.saveAs(path);
 }
 

@@ -15,12 +15,15 @@ namespace vexlo::report {
 // worksheet of the layout's template (or of a blank workbook) receives the column names in the
 // layout's start row and the table's rows below; a block of K + 2 rows and C + 1 columns (K the
 // design's component count) replaces what the sheet held there. The block is formatted in the
-// layout's styles and its columns fitted. With a grouping (the rows sorted by the key), each run's
-// first row takes the joined references and the summed quantity and the run's other rows are
-// deleted, so that the rows below move up. The file is replaced atomically.
+// layout's styles and its columns fitted. With a grouping (the rows sorted by the key), the sheet
+// receives one row per run, its first row with the joined references and the summed quantity,
+// and ends as if the run's other rows had been written and deleted: the block is K + 2 less the
+// merges rows long, the sheet rows of the merged rows are gone and the rows below the block move
+// up. The file is replaced atomically.
 //
 // A start row below 1, a template that is no OOXML workbook and a block past the worksheet's
-// edge fail before any file is written.
+// edge fail before any file is written. A grouped report needs only its merged rows and the empty
+// row after them to fit; its block's other empty rows end at the sheet's last row.
 void FillClipboard(Table table, const std::optional<Grouping>& grouping, std::size_t componentCount,
                    const WorkbookLayout& layout, const std::string& path);
 

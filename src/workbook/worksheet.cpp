@@ -448,12 +448,17 @@ void Worksheet::autoFitColumns(const CellRange& range) {
         }
     }
     for (std::size_t at = 0; at < widths.size(); ++at) {
-        if (widths[at] > 0) {
-            Column& column = columnAt(range.firstColumn + static_cast<int>(at));
-            column.width = widths[at];
-            column.bestFit = true;
-            column.customWidth = true;
-        }
+        fitColumn(range.firstColumn + static_cast<int>(at), widths[at]);
+    }
+}
+
+void Worksheet::fitColumn(int column, double width) {
+    checkPosition(1, column);
+    if (width > 0) {
+        Column& fitted = columnAt(column);
+        fitted.width = std::min(width, maxColumnWidth);
+        fitted.bestFit = true;
+        fitted.customWidth = true;
     }
 }
 

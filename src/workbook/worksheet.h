@@ -130,6 +130,9 @@ public:
     // Sets each column of the range to the width of its widest cell within the range (cells
     // merged across columns do not count); a column with no text there keeps its width.
     void autoFitColumns(const CellRange& range);
+    // Sets the column's width as autoFitColumns does for a widest cell of that width (one of
+    // autoFitWidth); a width of 0 leaves the column as it is.
+    void fitColumn(int column, double width);
 
     std::optional<double> rowHeight(int row) const;
     const std::vector<CellRange>& mergedRanges() const noexcept { return merged_; }
