@@ -1,11 +1,10 @@
 // vexlo: the main window, attached to the running schematic tool.
 #include <QApplication>
-#include <QIcon>
 
 #include "common/textfile.h"
 #include "common/version.h"
 #include "dbus/toolclient.h"
-#include "main/vexlo.h"
+#include "main/application.h"
 
 int main(int argc, char* argv[]) {
     if (vexlo::printVersionIfAsked("vexlo", argc, argv)) {
@@ -15,14 +14,5 @@ int main(int argc, char* argv[]) {
     vexlo::ignoreFileSizeSignal();
     vexlo::removeTemporariesOnStopSignals();
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Vexlo"));
-    // The menu entry's name and icon: the desktop matches the window to its entry by this name.
-    QApplication::setDesktopFileName(QStringLiteral("org.vexlo.Vexlo"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/org.vexlo.Vexlo.svg")));
-    vexlo::Vexlo window(&vexlo::design::dbus::connectToTool);
-    if (!window.Form_Load()) {
-        return 0;
-    }
-    window.show();
-    return QApplication::exec();
+    return vexlo::runApplication(&vexlo::design::dbus::connectToTool);
 }

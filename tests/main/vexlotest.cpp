@@ -14,11 +14,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <filesystem>
 
 #include <algorithm>
@@ -28,6 +30,7 @@
 #include "cases.h"
 #include "fakeproject.h"
 #include "faketool.h"
+#include "main/application.h"
 #include "main/statusline.h"
 #include "preview/previewwindow.h"
 #include "qtsupport.h"
@@ -503,6 +506,46 @@ TEST_F(MainWindow, ChangesComparesWithARevisionChosenInItsDialog) {
     EXPECT_EQ(button.right(), w->lstSelected->geometry().right());
 }
 
+// The program's run: the window named for the desktop, shown until the user closes it; without a
+// running tool, the message and no window.
+TEST(Application, ShowsTheWindowUntilItIsClosedOrTellsThatNoToolRuns) {
+    const test::TempDir project;
+    design::FakeTool tool;
+    test::serveProjectIn(tool, project, "board");
+    std::string shown;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (qobject_cast<Vexlo*>(window) != nullptr && window->isVisible()) {
+                shown = window->windowTitle().toStdString();
+                window->close();
+            }
+        }
+    });
+    EXPECT_EQ(runApplication(tool.connector()), 0);
+    EXPECT_EQ(shown, "Vexlo - check each report against the design before ordering");
+    EXPECT_EQ(QApplication::applicationName(), "Vexlo");
+    EXPECT_EQ(QApplication::desktopFileName(), "org.vexlo.Vexlo");
+    EXPECT_FALSE(QApplication::windowIcon().pixmap(32).isNull());
+
+    std::string told;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            told = box->text().toStdString();
+            box->accept();
+        }
+    });
+    answer.start(10);
+    const auto noTool = []() -> std::unique_ptr<design::SchematicTool> {
+        throw Error(errc::ToolNotRunning, "not running");
+    };
+    EXPECT_EQ(runApplication(noTool), 0);
+    EXPECT_EQ(told, "You need to have Trelmo Schemora Open to run this program!");
+    EXPECT_TRUE(std::ranges::none_of(QApplication::topLevelWidgets(), [](QWidget* window) {
+        return qobject_cast<Vexlo*>(window) != nullptr && window->isVisible();
+    }));
+}
+
 // The Preview window shows what the report file holds, rows and order, for the settings as they
 // stand; it writes nothing until Write Report.
 class Preview : public MainWindow {
@@ -654,6 +697,7 @@ TEST_F(Preview, SortsFiltersMarksEmptyColumnsAndWritesTheReport) {
     w->lstSelected->addItem("Colour");
     const auto files = project.listing();
     inPreview([&](preview::PreviewWindow& window) {
+        EXPECT_EQ(window.windowTitle().toStdString(), "Preview - " + project.file("board.csv"));
         EXPECT_EQ(window.summary().toStdString(),
                   "7 rows in the CSV report " + project.file("board.csv") +
                       "; no part carries \"Colour\": its column is empty");
@@ -683,13 +727,25 @@ TEST_F(Preview, SortsFiltersMarksEmptyColumnsAndWritesTheReport) {
         QTest::keyClicks(window.txtFilter, "r1");
         EXPECT_EQ(column(0), "|R10|R1");
         EXPECT_EQ(window.shownRows(), "2 of 7 shown");
+        // Each row numbered by its place in the report; a click picks a whole row.
+        EXPECT_EQ(model->headerData(0, Qt::Vertical).toInt(), 1);
+        EXPECT_EQ(model->headerData(1, Qt::Vertical).toInt(), 4);
+        QTableView* view = window.tblReport;
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                          view->visualRect(model->index(1, 1)).center());
+        EXPECT_EQ(view->selectionModel()->selectedIndexes().size(), model->columnCount());
+        EXPECT_EQ(view->selectionModel()->selectedRows().size(), 1);
         // What is not a cell, or not a text, holds nothing.
         const QAbstractItemModel* cells =
             qobject_cast<const QSortFilterProxyModel*>(model)->sourceModel();
         EXPECT_FALSE(cells->data(QModelIndex()).isValid());
         EXPECT_FALSE(cells->data(cells->index(0, 0), Qt::DecorationRole).isValid());
         EXPECT_EQ(cells->data(cells->index(0, 0), Qt::ToolTipRole).toString(), "R10");
-        window.txtFilter->clear();
+        // The filter's own clear button empties it.
+        const auto buttons = window.txtFilter->findChildren<QToolButton*>();
+        ASSERT_EQ(buttons.size(), 1);
+        QTest::mouseClick(buttons.front(), Qt::LeftButton);
+        EXPECT_EQ(window.txtFilter->text(), "");
         EXPECT_EQ(window.shownRows(), "7 rows");
         EXPECT_EQ(project.listing(), files);
         EXPECT_EQ(test::mnemonics(window), (std::vector<std::string>{"Write Report:W", "Close:C"}));

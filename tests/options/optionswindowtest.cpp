@@ -136,6 +136,8 @@ TEST_F(OptionsWindow, ShowsTheFileAndSavesWhatTheUserChanged) {
     type("ExportFileFormat", "HTML");
     type("ExcludeValues", "");
     QTest::keyClick(control("RefdesOrder"), Qt::Key_Up);
+    QTest::keyClicks(control("RefdesOrder"), "Zz");  // a list of choices: no text to type
+    EXPECT_EQ(shown({"RefdesOrder"}), ";Natural order");
     click("WorkbookXlsx");
     // Return in a box saves, as the window's default button; typed text is never an item.
     QTest::keyClick(control<QComboBox>("ExportFileFormat")->lineEdit(), Qt::Key_Return);
