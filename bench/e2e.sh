@@ -3,14 +3,18 @@
 # each) served by the real simulator on a private bus, reported by vexlo-report as CSV and as a
 # workbook with Compress on. Prints a table of wall time, the time per component, the split
 # between fetching the design over the bus, building the table and writing the file, and the
-# peak memory of vexlo-report.
+# peak memory of vexlo-report, in all and per component. Beside them stands the floor of the
+# fetch, measured in the same run: the design's stream read once from the memory file the
+# simulator hands over, every byte touched (stream-floor, best of five), with the wall time as a
+# multiple of it.
 #
 #   bash bench/e2e.sh [COUNT ...]        (builds what it runs with the dev preset first)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VEXLO_BUILD:-$root/build}"
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || [ -z "${VEXLO_BENCH_BUS:-}" ]; then
-    [ -n "${VEXLO_BUILD:-}" ] || "$root/scripts/build.sh" dev generate-design vexlo-report schemora-sim >&2
+    [ -n "${VEXLO_BUILD:-}" ] || "$root/scripts/build.sh" dev generate-design stream-floor vexlo-report \
+        schemora-sim >&2
     exec env VEXLO_BENCH_BUS=1 dbus-run-session -- "$0" "$@"
 fi
 counts=("$@")
@@ -28,8 +32,9 @@ columns=(--column REFDES --column "Part Number" --column Value --column Footprin
          --column Description --column Manufacturer --column Tolerance --column "Stock Code"
          --column "Symbol Library" --column Assembly --compress --key "Stock Code")
 
-echo "| components | format | wall s | µs per component | fetch s | table s | write s | peak MB | rows |"
-echo "|---:|---|---:|---:|---:|---:|---:|---:|---:|"
+echo "| components | format | wall s | floor s | wall / floor | µs per component | fetch s | table s |" \
+    "write s | peak MB | bytes per component | stream MB | rows |"
+echo "|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
 for count in "${counts[@]}"; do
     project="$work/p$count"
     mkdir -p "$project/sch"
@@ -40,6 +45,7 @@ for count in "${counts[@]}"; do
     sim_pid=$!
     read -r _ <"$fifo"
     rm -f "$fifo"
+    read -r floor stream_bytes < <("$build/bench/stream-floor")
     for format in csv excel; do
         if ! /usr/bin/time -f "%e %M" -o "$work/time" \
             "$build/src/cli/vexlo-report" "${columns[@]}" --format "$format" --timings \
@@ -56,8 +62,11 @@ for count in "${counts[@]}"; do
         rows="-"
         [ "$format" = csv ] && rows="$(($(wc -l <"$report") - 1))"
         per="$(awk -v wall="$wall" -v count="$count" 'BEGIN {printf "%.2f", wall * 1e6 / count}')"
-        printf '| %s | %s | %s | %s | %.2f | %.2f | %.2f | %d | %s |\n' "$count" "$format" "$wall" \
-            "$per" "$fetch" "$table" "$write" "$((peak / 1024))" "$rows"
+        times="$(awk -v wall="$wall" -v floor="$floor" 'BEGIN {printf "%.0f", wall / floor}')"
+        bytes="$(awk -v peak="$peak" -v count="$count" 'BEGIN {printf "%.0f", peak * 1024 / count}')"
+        printf '| %s | %s | %s | %.3f | %s | %s | %.2f | %.2f | %.2f | %d | %s | %d | %s |\n' \
+            "$count" "$format" "$wall" "$floor" "$times" "$per" "$fetch" "$table" "$write" \
+            "$((peak / 1024))" "$bytes" "$((stream_bytes / 1000000))" "$rows"
         rm -f "$report"
     done
     kill "$sim_pid"
