@@ -394,6 +394,11 @@ TEST_F(MainWindow, StatusLineTellsEveryActionAndForgetsEndedConditions) {
     EXPECT_LE(w->lblStatus->fontMetrics().horizontalAdvance(shown),
               w->lblStatus->contentsRect().width());
     EXPECT_EQ(w->lblStatus->toolTip().toStdString(), status());
+    // A message of several lines is shown on the one line.
+    const std::string noKey = status();
+    w->lblStatus->setMessage(QStringLiteral("Some reports were not written:\nBad: Error 1004"));
+    EXPECT_EQ(w->lblStatus->shownText(), "Some reports were not written: Bad: Error 1004");
+    w->lblStatus->setMessage(QString::fromStdString(noKey));
     w->lstSelected->setCurrentRow(0);
     click(w->btnkey);  // the key is chosen: the message has ended
     EXPECT_EQ(status(), "");
@@ -803,6 +808,8 @@ TEST_F(MainWindow, OptionsSaveChangesTheReportFormatAndCompressNeedsAKey) {
         "Attribute Selected list and select the 'Select Part Number' button";
     EXPECT_EQ(messages, std::vector<std::string>{noKey});
     EXPECT_EQ(status(), noKey);
+    click(w->btnClose);
+    EXPECT_FALSE(w->isVisible());
 }
 
 // A settings file that cannot be read is told at start-up, and every report fails with it
