@@ -300,11 +300,9 @@ void Vexlo::fillSavedSelections(operations::Session& session) {
 
 void Vexlo::setChoices(const std::vector<std::string>& names) {
     cmbChoice->clear();
+    // The first item added becomes the current one.
     for (const auto& name : names) {
         cmbChoice->addItem(toQt(name));
-    }
-    if (cmbChoice->count() > 0) {
-        cmbChoice->setCurrentIndex(0);
     }
 }
 

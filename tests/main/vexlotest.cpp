@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCursor>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QFileDialog>
@@ -67,6 +68,7 @@ protected:
         QTimer::singleShot(50, [format] {
             QWidget* form = QApplication::activeModalWidget();
             ASSERT_NE(form, nullptr);
+            EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the user works in it
             form->findChild<QComboBox*>("ExportFileFormat")->setCurrentIndex(format);
             QTest::mouseClick(form->findChild<QPushButton*>("btnSave"), Qt::LeftButton);
         });
@@ -415,6 +417,56 @@ TEST_F(MainWindow, StatusLineTellsEveryActionAndForgetsEndedConditions) {
     EXPECT_EQ(status(), written);  // a plain message stays
 }
 
+// The hourglass shows while the window asks the tool for what a report, a preview or a load
+// needs, and never while the user works in the Options window.
+TEST_F(MainWindow, TheHourglassShowsWhileTheToolIsAsked) {
+    std::vector<std::string> asked;
+    const design::ToolConnector connect = tool.connector();
+    open([&] {
+        const QCursor* cursor = QApplication::overrideCursor();
+        asked.push_back(cursor != nullptr && cursor->shape() == Qt::WaitCursor ? "wait" : "-");
+        return connect();
+    });
+    asked.clear();  // start-up shows the window first
+    click(w->btnLoad, w->btnAddAll, w->btnReport);
+    EXPECT_EQ(asked, (std::vector<std::string>{"wait", "wait"}));
+    asked.clear();
+    QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+    click(w->btnPreview);
+    EXPECT_EQ(asked, std::vector<std::string>{"wait"});
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// The windows' controls as their golden file shows them (VEXLO_UPDATE_GOLDEN=1 rewrites it): the
+// main window at start-up and after a load, the Options window, and the Preview window (whose
+// sizes follow its fonts, so without places). The fixed layouts never move.
+TEST_F(MainWindow, ControlsAsTheGoldenFileShowsThem) {
+    open();
+    std::string shown = "== the main window at start-up\n" + test::layoutText(*w, true);
+    click(w->btnLoad, w->btnAddAll, w->chkCompress);
+    w->lstSelected->setCurrentRow(1);
+    click(w->btnkey);
+    shown += "== after Load Design Attributes, Add All, Compress and the key\n" +
+             test::layoutText(*w, true);
+    QTimer::singleShot(0, [&] {
+        QWidget* form = QApplication::activeModalWidget();
+        ASSERT_NE(form, nullptr);
+        shown += "== the Options window\n" + test::layoutText(*form, true);
+        form->close();
+    });
+    click(w->btnOption);
+    const auto preview = w->makePreview();
+    ASSERT_NE(preview, nullptr);
+    std::string previewText = test::layoutText(*preview, false);
+    previewText.replace(previewText.find(project.path()), project.path().size(), "PROJECT");
+    shown += "== the Preview window\n" + previewText;
+    const std::string golden = test::sourceDir() + "/tests/main/layout.golden";
+    if (std::getenv("VEXLO_UPDATE_GOLDEN") != nullptr) {
+        test::writeFile(golden, shown);
+    }
+    EXPECT_EQ(shown, test::readFile(golden));
+}
+
 // Changes asks for an older revision's design file in a dialog that starts in the project folder
 // and writes what changed from it to the open design, for the column list as it stands.
 TEST_F(MainWindow, ChangesComparesWithARevisionChosenInItsDialog) {
@@ -431,24 +483,21 @@ TEST_F(MainWindow, ChangesComparesWithARevisionChosenInItsDialog) {
     test::writeFile(project.file("notes.txt"), "not a design\n");
     open();
     click(w->btnLoad, w->btnAddAll);
-    // Chooses this file in the dialog (none: cancels it); whether the dialog opened.
-    const auto compare = [&](const std::string& file) {
+    // Chooses this file in the dialog, or types it and cancels; whether the dialog opened.
+    const auto compare = [&](const std::string& file, bool cancel = false) {
         bool opened = false;
         QTimer::singleShot(0, [&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
             opened = true;
             EXPECT_EQ(dialog->objectName(), "dlgCompare");
+            EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);  // an old revision exists
             EXPECT_EQ(dialog->directory().absolutePath().toStdString(), project.path());
-            if (file.empty()) {
-                dialog->reject();
-            } else {
-                // Typed into the file name box, then Return, as a user does.
-                auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-                ASSERT_NE(name, nullptr);
-                QTest::keyClicks(name, QString::fromStdString(file));
-                QTest::keyClick(name, Qt::Key_Return);
-            }
+            // Typed into the file name box, then Return (or Escape), as a user does.
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            QTest::keyClicks(name, QString::fromStdString(file));
+            QTest::keyClick(name, cancel ? Qt::Key_Escape : Qt::Key_Return);
         });
         click(w->btnCompare);
         return opened;
@@ -478,7 +527,7 @@ TEST_F(MainWindow, ChangesComparesWithARevisionChosenInItsDialog) {
 
     // Cancelled, or a file that is no design: nothing is written.
     const auto files = project.listing();
-    ASSERT_TRUE(compare(""));
+    ASSERT_TRUE(compare("rev-a.json", true));
     EXPECT_EQ(status(), "Changes written: " + changes + " (1 added, 1 removed, 1 changed)");
     ASSERT_TRUE(compare("notes.txt"));
     EXPECT_EQ(status(), "Error 1016: " + project.file("notes.txt") +
@@ -744,6 +793,8 @@ TEST_F(Preview, SortsFiltersMarksEmptyColumnsAndWritesTheReport) {
         const QAbstractItemModel* cells =
             qobject_cast<const QSortFilterProxyModel*>(model)->sourceModel();
         EXPECT_FALSE(cells->data(QModelIndex()).isValid());
+        EXPECT_FALSE(cells->headerData(cells->columnCount(), Qt::Horizontal).isValid());
+        EXPECT_FALSE(cells->headerData(-1, Qt::Horizontal).isValid());
         EXPECT_FALSE(cells->data(cells->index(0, 0), Qt::DecorationRole).isValid());
         EXPECT_EQ(cells->data(cells->index(0, 0), Qt::ToolTipRole).toString(), "R10");
         // The filter's own clear button empties it.

@@ -18,4 +18,10 @@ std::string shownCaption(const QAbstractButton& button);
 // letter) underlines, or "caption:" without one; in the order the window made them.
 std::vector<std::string> mnemonics(const QWidget& window);
 
+// The window's named controls in the order it made them, one a line: class, name, then what a
+// user sees of it (caption or text, alignment and word wrap of a label, tooltip, shortcut,
+// whether it is hidden, disabled, editable, read-only) and, when `geometry` is set, its place
+// and size in pixels.
+std::string layoutText(const QWidget& window, bool geometry);
+
 }  // namespace vexlo::test

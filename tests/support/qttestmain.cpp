@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QStyle>
 
@@ -56,6 +60,46 @@ std::vector<std::string> vexlo::test::mnemonics(const QWidget& window) {
         found.push_back(shownCaption(*button) + ":" + letter.toStdString());
     }
     return found;
+}
+
+std::string vexlo::test::layoutText(const QWidget& window, bool geometry) {
+    std::string text;
+    const auto quoted = [](const QString& value) { return "\"" + value.toStdString() + "\""; };
+    for (const QWidget* control : window.findChildren<QWidget*>()) {
+        if (control->objectName().isEmpty() || control->objectName().startsWith(u"qt_")) {
+            continue;
+        }
+        std::string line = std::string(control->metaObject()->className()) + " " +
+                           control->objectName().toStdString();
+        if (geometry) {
+            const QRect at = control->geometry();
+            line += " " + std::to_string(at.x()) + "," + std::to_string(at.y()) + " " +
+                    std::to_string(at.width()) + "x" + std::to_string(at.height());
+        }
+        if (const auto* label = qobject_cast<const QLabel*>(control)) {
+            line += " " + quoted(label->text()) +
+                    " align=" + std::to_string(static_cast<int>(label->alignment())) +
+                    (label->wordWrap() ? " wrap" : "");
+        } else if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
+            line += " " + quoted(button->text());
+        } else if (const auto* edit = qobject_cast<const QLineEdit*>(control)) {
+            line += edit->isClearButtonEnabled() ? " clear-button" : "";
+            line += edit->isReadOnly() ? " read-only" : "";
+        } else if (const auto* combo = qobject_cast<const QComboBox*>(control)) {
+            line += combo->isEditable() ? " editable" : " choices";
+        } else if (const auto* group = qobject_cast<const QGroupBox*>(control)) {
+            line += " " + quoted(group->title());
+        } else if (const auto* view = qobject_cast<const QAbstractItemView*>(control)) {
+            line += " selection=" + std::to_string(static_cast<int>(view->selectionMode())) + "/" +
+                    std::to_string(static_cast<int>(view->selectionBehavior())) +
+                    " edit=" + std::to_string(static_cast<int>(view->editTriggers()));
+        }
+        line += control->toolTip().isEmpty() ? "" : " tip=" + quoted(control->toolTip());
+        line += control->isVisibleTo(&window) ? "" : " hidden";
+        line += control->isEnabled() ? "" : " disabled";
+        text += line + "\n";
+    }
+    return text;
 }
 
 int main(int argc, char** argv) {
