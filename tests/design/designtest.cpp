@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
 #include "common/error.h"
 #include "dbus/flatstream.h"
 #include "dbus/toolclient.h"
@@ -80,6 +83,53 @@ TEST(FlatStream, CorruptStreamsSayWhatIsWrong) {
     EXPECT_EQ(readFlatStream(two, {}, 2).Count(), 2);
     EXPECT_EQ(errorOf([&] { readFlatStream(two, {}, 1); }),
               "Error 1015: The design has 2 components, more than the 1 this program reads");
+}
+
+// A design read from a stream keeps what its texts view: its own copy of the bytes, or the
+// owner it was given, which goes when the last component does.
+TEST(FlatStream, DesignsOutliveTheBytesTheyWereReadFrom) {
+    FlattenedDesign sample;
+    sample.add("R1", {}, std::vector<AttributeView>{{"Value", "10k"}, {"value", "x"}}, {});
+    const std::string longValue(200000, 'v');
+    sample.add("U1", std::vector<AttributeView>{{"Value", longValue}}, {},
+               std::vector<AttributeView>{{"", ""}, {"Value", "9"}});
+    sample.components.push_back(makeComponent("C1", {{"Value", "1u"}}));
+    const std::string whole = writeFlatStream(sample);
+    const auto designOf = [](std::vector<Component> components) {
+        FlattenedDesign design;
+        design.components = std::move(components);
+        return design;
+    };
+    EXPECT_EQ(whole,
+              writeFlatStream(designOf(
+                  {makeComponent("R1", {{"Value", "10k"}, {"value", "x"}}),
+                   makeComponent("U1", {}, {{"", ""}, {"Value", "9"}}, {{"Value", longValue}}),
+                   makeComponent("C1", {{"Value", "1u"}})})));
+
+    std::vector<Component> kept;
+    std::weak_ptr<std::string> watched;
+    {
+        std::string bytes = whole;
+        const FlattenedDesign copied = readFlatStream(bytes);
+        auto owned = std::make_shared<std::string>(whole);
+        watched = owned;
+        const FlattenedDesign viewed = readFlatStream(*owned, owned);
+        owned.reset();
+        bytes.assign(bytes.size(), '\xA5');
+        EXPECT_EQ(writeFlatStream(copied), whole);
+        EXPECT_EQ(writeFlatStream(viewed), whole);
+        kept = viewed.components;
+    }
+    ASSERT_FALSE(watched.expired());
+    // The owner's bytes are viewed, not copied.
+    const std::string_view owned = *watched.lock();
+    const std::less<const char*> before;
+    EXPECT_TRUE(!before(kept[1].Refdes.data(), owned.data()) &&
+                before(kept[1].Refdes.data(), owned.data() + owned.size()));
+    EXPECT_EQ(writeFlatStream(designOf(kept)), whole);
+    EXPECT_EQ(attributeValue(kept[1], "Value"), longValue);
+    kept.clear();
+    EXPECT_TRUE(watched.expired());
 }
 
 // VEXLO_TOOL_TIMEOUT gives whole seconds up to an hour; anything else leaves 120 seconds.
