@@ -1,7 +1,9 @@
 #include "report/designtable.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
+#include <unordered_map>
 
 #include "common/characters.h"
 
@@ -60,6 +62,98 @@ private:
     std::vector<Slot> slots_;
 };
 
+// Finds the values of a list of names on components in one pass over each component's
+// attributes, by the rule of design::attributeValue: the first attribute of a name in the
+// first collection that has it. The names are resolved to each storage's name numbers once.
+class ValueFinder {
+public:
+    // The names may repeat.
+    explicit ValueFinder(const std::vector<std::string_view>& names) {
+        std::unordered_map<std::string_view, std::uint32_t> distinct;
+        for (const std::string_view name : names) {
+            const auto [at, added] =
+                distinct.try_emplace(name, static_cast<std::uint32_t>(names_.size()));
+            if (added) {
+                names_.push_back(name);
+            }
+            slotOf_.push_back(at->second);
+        }
+        values_.resize(names_.size());
+        foundFor_.resize(names_.size(), 0);
+    }
+
+    // Finds the values on the component; value(i) then answers for names[i].
+    void find(const design::Component& component) {
+        ++generation_;
+        const design::DesignStorage* storage = component.storage();
+        if (storage == nullptr) {
+            return;
+        }
+        const std::vector<std::uint32_t>& slotOfName = resolved(*storage);
+        for (const design::AttributeCollection* collection :
+             {&component.OATList, &component.Attributes, &component.Symbol.Attributes}) {
+            for (const design::AttributeEntry& entry : collection->entries()) {
+                const std::uint32_t slot = slotOfName[entry.name];
+                if (slot != unlisted && foundFor_[slot] != generation_) {
+                    foundFor_[slot] = generation_;
+                    values_[slot] = entry.Value();
+                }
+            }
+        }
+    }
+
+    // The value of names[index] on the component last found; empty when it has none.
+    std::string_view value(std::size_t index) const noexcept {
+        const std::uint32_t slot = slotOf_[index];
+        return foundFor_[slot] == generation_ ? values_[slot] : std::string_view();
+    }
+    // Whether the component last found has names[index] at all, empty or not.
+    bool carries(std::size_t index) const noexcept {
+        return foundFor_[slotOf_[index]] == generation_;
+    }
+
+private:
+    static constexpr std::uint32_t unlisted = UINT32_MAX;
+
+    // For each name number of the storage, the slot of that name, or unlisted.
+    const std::vector<std::uint32_t>& resolved(const design::DesignStorage& storage) {
+        if (&storage == lastStorage_) {
+            return *lastResolved_;
+        }
+        auto [at, added] = resolved_.try_emplace(&storage);
+        if (added) {
+            at->second.assign(storage.nameCount(), unlisted);
+            for (std::size_t slot = 0; slot < names_.size(); ++slot) {
+                const design::NameId id = storage.find(names_[slot]);
+                if (id != design::noName) {
+                    at->second[id] = static_cast<std::uint32_t>(slot);
+                }
+            }
+        }
+        lastStorage_ = &storage;
+        lastResolved_ = &at->second;
+        return at->second;
+    }
+
+    std::vector<std::string_view> names_;   // each name once
+    std::vector<std::uint32_t> slotOf_;     // for each name given, its place in names_
+    std::vector<std::string_view> values_;  // by place in names_
+    std::vector<std::uint64_t> foundFor_;   // the generation the value was found in
+    std::uint64_t generation_ = 0;
+    std::unordered_map<const design::DesignStorage*, std::vector<std::uint32_t>> resolved_;
+    const design::DesignStorage* lastStorage_ = nullptr;
+    const std::vector<std::uint32_t>* lastResolved_ = nullptr;
+};
+
+bool excluding(const Exclusion& exclusion) noexcept {
+    return !exclusion.attribute.empty() && !exclusion.values.empty();
+}
+
+bool isExcludedValue(const Exclusion& exclusion, std::string_view value) {
+    return std::find(exclusion.values.begin(), exclusion.values.end(), comparable(value)) !=
+           exclusion.values.end();
+}
+
 // The kept components in the table's row order.
 std::vector<const design::Component*> keptComponents(const design::FlattenedDesign& design,
                                                      const TableRules& rules) {
@@ -67,10 +161,17 @@ std::vector<const design::Component*> keptComponents(const design::FlattenedDesi
     std::vector<const design::Component*> kept;
     kept.reserve(components.size());
     DesignatorSet met(components.size());
+    const bool excludingAny = excluding(rules.exclusion);
+    ValueFinder excludedBy({rules.exclusion.attribute});
     for (const design::Component& component : components) {
-        if (component.Refdes.empty() || !met.insert(component.Refdes) ||
-            excludes(rules.exclusion, component)) {
+        if (component.Refdes.empty() || !met.insert(component.Refdes)) {
             continue;
+        }
+        if (excludingAny) {
+            excludedBy.find(component);
+            if (isExcludedValue(rules.exclusion, excludedBy.value(0))) {
+                continue;
+            }
         }
         kept.push_back(&component);
     }
@@ -106,12 +207,8 @@ Exclusion exclusionOf(const std::string& attribute, std::string_view values) {
 }
 
 bool excludes(const Exclusion& exclusion, const design::Component& component) {
-    if (exclusion.attribute.empty() || exclusion.values.empty()) {
-        return false;
-    }
-    const std::string value = comparable(design::attributeValue(component, exclusion.attribute));
-    return std::find(exclusion.values.begin(), exclusion.values.end(), value) !=
-           exclusion.values.end();
+    return excluding(exclusion) &&
+           isExcludedValue(exclusion, design::attributeValue(component, exclusion.attribute));
 }
 
 Table buildTable(const design::FlattenedDesign& design, const std::vector<std::string>& columns,
@@ -130,6 +227,7 @@ Table buildTable(const design::FlattenedDesign& design, const std::vector<std::s
     }
     const std::vector<const design::Component*> kept = keptComponents(design, rules);
     table.cells.reserve(kept.size() * table.width());
+    ValueFinder cells(std::vector<std::string_view>(columns.begin(), columns.end()));
     for (const design::Component* component : kept) {
         if (rules.designators) {
             table.designators.push_back(component->Refdes);
@@ -137,12 +235,13 @@ Table buildTable(const design::FlattenedDesign& design, const std::vector<std::s
         if (columns.empty()) {
             table.cells.emplace_back();
         }
+        cells.find(*component);
         for (std::size_t column = 0; column < columns.size(); ++column) {
             if (isQuantity[column]) {
                 table.cells.emplace_back("1");
                 continue;
             }
-            const std::string_view value = design::attributeValue(*component, columns[column]);
+            const std::string_view value = cells.value(column);
             table.cells.emplace_back(std::none_of(value.begin(), value.end(), breaksLines)
                                          ? value
                                          : table.keep(withSpaces(std::string(value))));
@@ -153,20 +252,18 @@ Table buildTable(const design::FlattenedDesign& design, const std::vector<std::s
 
 std::vector<std::string> columnsNoComponentCarries(const design::FlattenedDesign& design,
                                                    const std::vector<std::string>& columns) {
-    std::vector<std::string> missing;
-    for (const std::string& name : columns) {
-        if (name == "QTY") {
-            continue;
+    ValueFinder found(std::vector<std::string_view>(columns.begin(), columns.end()));
+    std::vector<bool> carried(columns.size(), false);
+    for (const design::Component& component : design.Components("")) {
+        found.find(component);
+        for (std::size_t column = 0; column < columns.size(); ++column) {
+            carried[column] = carried[column] || found.carries(column);
         }
-        const auto& components = design.Components("");
-        const bool carried =
-            std::any_of(components.begin(), components.end(), [&name](const auto& component) {
-                return component.OATs("", name).Count() != 0 ||
-                       component.Attributes.byName(name).Count() != 0 ||
-                       component.Symbol.Attributes.byName(name).Count() != 0;
-            });
-        if (!carried) {
-            missing.push_back(name);
+    }
+    std::vector<std::string> missing;
+    for (std::size_t column = 0; column < columns.size(); ++column) {
+        if (columns[column] != "QTY" && !carried[column]) {
+            missing.push_back(columns[column]);
         }
     }
     return missing;
