@@ -25,40 +25,44 @@ std::string comparable(std::string_view text) {
     return lowerAscii(std::string(trimBlanks(text)));
 }
 
-// The designators met so far: an open-addressing table of views, one probe sequence a lookup
-// and no allocation an entry, so that a million components cost one cache miss each.
+// The designators of the components met so far: an open-addressing table of component
+// numbers, one probe sequence a lookup and no allocation an entry. A slot takes 8 bytes, so
+// that the table of a million components stays small enough for the caches.
 class DesignatorSet {
 public:
-    explicit DesignatorSet(std::size_t capacity) {
+    explicit DesignatorSet(const std::vector<design::Component>& components)
+        : components_(components) {
         std::size_t size = 16;
-        while (size < capacity * 2) {
+        while (size < components.size() * 2) {
             size *= 2;
         }
         slots_.resize(size);
     }
 
-    // False when the designator was there already. The designator is not empty.
-    bool insert(std::string_view designator) {
-        const std::size_t hash = std::hash<std::string_view>{}(designator);
+    // False when the designator of the component was there already. It is not empty.
+    bool insert(std::size_t index) {
+        const std::string_view designator = components_[index].Refdes;
+        const auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(designator));
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
             Slot& slot = slots_[at];
-            if (slot.designator.data() == nullptr) {
-                slot = Slot{hash, designator};
+            if (slot.componentAfter == 0) {
+                slot = Slot{hash, static_cast<std::uint32_t>(index + 1)};
                 return true;
             }
-            if (slot.hash == hash && slot.designator == designator) {
+            if (slot.hash == hash && components_[slot.componentAfter - 1].Refdes == designator) {
                 return false;
             }
         }
     }
 
 private:
-    // A slot is free while its view is null; designators are never empty.
+    // A slot is free while componentAfter, the component's number plus one, is 0.
     struct Slot {
-        std::size_t hash = 0;
-        std::string_view designator;
+        std::uint32_t hash = 0;
+        std::uint32_t componentAfter = 0;
     };
+    const std::vector<design::Component>& components_;
     std::vector<Slot> slots_;
 };
 
@@ -160,11 +164,12 @@ std::vector<const design::Component*> keptComponents(const design::FlattenedDesi
     const auto& components = design.Components("");
     std::vector<const design::Component*> kept;
     kept.reserve(components.size());
-    DesignatorSet met(components.size());
+    DesignatorSet met(components);
     const bool excludingAny = excluding(rules.exclusion);
     ValueFinder excludedBy({rules.exclusion.attribute});
-    for (const design::Component& component : components) {
-        if (component.Refdes.empty() || !met.insert(component.Refdes)) {
+    for (std::size_t index = 0; index < components.size(); ++index) {
+        const design::Component& component = components[index];
+        if (component.Refdes.empty() || !met.insert(index)) {
             continue;
         }
         if (excludingAny) {
@@ -242,9 +247,10 @@ Table buildTable(const design::FlattenedDesign& design, const std::vector<std::s
                 continue;
             }
             const std::string_view value = cells.value(column);
-            table.cells.emplace_back(std::none_of(value.begin(), value.end(), breaksLines)
-                                         ? value
-                                         : table.keep(withSpaces(std::string(value))));
+            table.cells.emplace_back(
+                std::none_of(value.begin(), value.end(), [](char c) { return breaksLines(c); })
+                    ? value
+                    : table.keep(withSpaces(std::string(value))));
         }
     }
     return table;
@@ -254,10 +260,17 @@ std::vector<std::string> columnsNoComponentCarries(const design::FlattenedDesign
                                                    const std::vector<std::string>& columns) {
     ValueFinder found(std::vector<std::string_view>(columns.begin(), columns.end()));
     std::vector<bool> carried(columns.size(), false);
+    std::size_t uncarried = columns.size();
     for (const design::Component& component : design.Components("")) {
+        if (uncarried == 0) {
+            break;
+        }
         found.find(component);
         for (std::size_t column = 0; column < columns.size(); ++column) {
-            carried[column] = carried[column] || found.carries(column);
+            if (!carried[column] && found.carries(column)) {
+                carried[column] = true;
+                --uncarried;
+            }
         }
     }
     std::vector<std::string> missing;
