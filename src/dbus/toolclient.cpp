@@ -105,7 +105,8 @@ public:
         }
         size_ = static_cast<std::size_t>(status.st_size);
         if (size_ > 0) {
-            void* mapped = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+            // Every page is read and kept, so they are mapped at once rather than fault by fault.
+            void* mapped = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
             if (mapped == MAP_FAILED) {
                 throwUnreadable();
             }
