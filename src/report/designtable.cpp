@@ -259,8 +259,13 @@ Table buildTable(const design::FlattenedDesign& design, const std::vector<std::s
 std::vector<std::string> columnsNoComponentCarries(const design::FlattenedDesign& design,
                                                    const std::vector<std::string>& columns) {
     ValueFinder found(std::vector<std::string_view>(columns.begin(), columns.end()));
-    std::vector<bool> carried(columns.size(), false);
-    std::size_t uncarried = columns.size();
+    // "QTY" is never looked for: it counts as carried from the start.
+    std::vector<bool> carried;
+    for (const std::string& name : columns) {
+        carried.push_back(name == "QTY");
+    }
+    std::size_t uncarried =
+        static_cast<std::size_t>(std::count(carried.begin(), carried.end(), false));
     for (const design::Component& component : design.Components("")) {
         if (uncarried == 0) {
             break;
@@ -275,7 +280,7 @@ std::vector<std::string> columnsNoComponentCarries(const design::FlattenedDesign
     }
     std::vector<std::string> missing;
     for (std::size_t column = 0; column < columns.size(); ++column) {
-        if (columns[column] != "QTY" && !carried[column]) {
+        if (!carried[column]) {
             missing.push_back(columns[column]);
         }
     }
