@@ -46,7 +46,14 @@ public:
         return value;
     }
 
-    std::uint32_t u32(const char* what) { return static_cast<std::uint32_t>(number(4, what)); }
+    // The fixed width lets the four bytes be read as one load: a stream has millions of counts.
+    std::uint32_t u32(const char* what) {
+        need(4, what);
+        const auto* at = reinterpret_cast<const unsigned char*>(bytes_.data() + position_);
+        position_ += 4;
+        return std::uint32_t{at[0]} | std::uint32_t{at[1]} << 8 | std::uint32_t{at[2]} << 16 |
+               std::uint32_t{at[3]} << 24;
+    }
 
     std::string_view text(const char* what) {
         const std::size_t length = u32(what);
@@ -86,13 +93,71 @@ private:
     std::size_t position_ = 0;
 };
 
-// Appends the pairs to views; they view the stream until the component copies them.
-void readPairs(StreamReader& reader, const char* what, std::vector<AttributeView>& views) {
-    const std::uint32_t count = reader.count(minPairSize, what);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::string_view name = reader.text("name");
-        views.push_back(AttributeView{name, reader.text("value")});
+// Reads the header up to the component count, which it returns.
+std::uint32_t readHeader(StreamReader& reader, std::string_view bytes,
+                         std::uint32_t maxComponents) {
+    if (bytes.size() < headerSize) {
+        throwCorrupt("it holds " + std::to_string(bytes.size()) + " bytes, less than its header");
     }
+    if (reader.raw(magic.size(), "header") != magic) {
+        throwCorrupt("it does not start with \"QFLT\"");
+    }
+    const std::uint32_t streamVersion = reader.u32("header");
+    if (streamVersion != version) {
+        throwCorrupt("its version is " + std::to_string(streamVersion) + ", not " +
+                     std::to_string(version));
+    }
+    const std::uint64_t declaredSize = reader.number(8, "header");
+    if (declaredSize != bytes.size()) {
+        throwCorrupt("it holds " + std::to_string(bytes.size()) + " bytes instead of " +
+                     std::to_string(declaredSize));
+    }
+    const std::uint32_t count = reader.count(minComponentSize, "component count");
+    if (count > maxComponents) {
+        throw Error(errc::DesignTooLarge,
+                    "The design has " + std::to_string(count) + " components, more than the " +
+                        std::to_string(maxComponents) + " this program reads");
+    }
+    return count;
+}
+
+// One component's designator and pair counts; each pair goes to the visitor as it is read.
+struct ComponentCounts {
+    std::string_view refdes;
+    std::uint32_t counts[3] = {};
+};
+
+template <typename Visit>
+ComponentCounts readComponent(StreamReader& reader, Visit&& visit) {
+    static constexpr const char* countNames[] = {"object attribute count", "attribute count",
+                                                 "symbol attribute count"};
+    ComponentCounts component;
+    component.refdes = reader.text("reference designator");
+    for (int collection = 0; collection < 3; ++collection) {
+        const std::uint32_t count = reader.count(minPairSize, countNames[collection]);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::string_view name = reader.text("name");
+            visit(name, reader.text("value"));
+        }
+        component.counts[collection] = count;
+    }
+    return component;
+}
+
+// Checks the whole stream and counts its pairs, so that the design takes its exact size.
+std::size_t checkedPairCount(std::string_view bytes, std::uint32_t maxComponents) {
+    StreamReader reader(bytes);
+    const std::uint32_t count = readHeader(reader, bytes, maxComponents);
+    std::size_t pairs = 0;
+    for (std::uint32_t index = 0; index < count; ++index) {
+        const ComponentCounts component =
+            readComponent(reader, [](std::string_view, std::string_view) {});
+        pairs += std::size_t{component.counts[0]} + component.counts[1] + component.counts[2];
+    }
+    if (reader.remaining() != 0) {
+        throwCorrupt(std::to_string(reader.remaining()) + " bytes follow its last component");
+    }
+    return pairs;
 }
 
 }  // namespace
@@ -118,8 +183,8 @@ void FlatStreamWriter::putString(std::string_view text) {
 }
 
 template <typename Pairs>
-void FlatStreamWriter::putPairs(const Pairs& pairs) {
-    putU32(static_cast<std::uint32_t>(pairs.size()));
+void FlatStreamWriter::putPairs(std::size_t count, const Pairs& pairs) {
+    putU32(static_cast<std::uint32_t>(count));
     for (const auto& pair : pairs) {
         putString(pair.Name);
         putString(pair.Value);
@@ -130,17 +195,18 @@ void FlatStreamWriter::addComponent(std::string_view refdes, const std::vector<A
                                     const std::vector<Attribute>& attributes,
                                     const std::vector<Attribute>& symbol) {
     putString(refdes);
-    putPairs(oats);
-    putPairs(attributes);
-    putPairs(symbol);
+    putPairs(oats.size(), oats);
+    putPairs(attributes.size(), attributes);
+    putPairs(symbol.size(), symbol);
     ++count_;
 }
 
 void FlatStreamWriter::addComponent(const Component& component) {
     putString(component.Refdes);
-    putPairs(component.OATList.items());
-    putPairs(component.Attributes.items());
-    putPairs(component.Symbol.Attributes.items());
+    for (const AttributeCollection* pairs :
+         {&component.OATList, &component.Attributes, &component.Symbol.Attributes}) {
+        putPairs(static_cast<std::size_t>(pairs->Count()), *pairs);
+    }
     ++count_;
 }
 
@@ -160,55 +226,36 @@ std::string writeFlatStream(const FlattenedDesign& design) {
     return writer.finish();
 }
 
-FlattenedDesign readFlatStream(std::string_view bytes, const std::function<void(std::size_t)>& done,
+FlattenedDesign readFlatStream(std::string_view bytes, std::shared_ptr<const void> owner,
                                std::uint32_t maxComponents) {
+    const std::size_t pairs = checkedPairCount(bytes, maxComponents);
+    auto storage = std::make_shared<DesignStorage>();
+    if (owner) {
+        storage->keepAlive(std::move(owner));
+    } else {
+        bytes = storage->keep(bytes);
+    }
+    storage->reserve(pairs);
     StreamReader reader(bytes);
-    if (bytes.size() < headerSize) {
-        throwCorrupt("it holds " + std::to_string(bytes.size()) + " bytes, less than its header");
-    }
-    if (reader.raw(magic.size(), "header") != magic) {
-        throwCorrupt("it does not start with \"QFLT\"");
-    }
-    const std::uint32_t streamVersion = reader.u32("header");
-    if (streamVersion != version) {
-        throwCorrupt("its version is " + std::to_string(streamVersion) + ", not " +
-                     std::to_string(version));
-    }
-    const std::uint64_t declaredSize = reader.number(8, "header");
-    if (declaredSize != bytes.size()) {
-        throwCorrupt("it holds " + std::to_string(bytes.size()) + " bytes instead of " +
-                     std::to_string(declaredSize));
-    }
-    const std::uint32_t count = reader.count(minComponentSize, "component count");
-    if (count > maxComponents) {
-        throw Error(errc::DesignTooLarge,
-                    "The design has " + std::to_string(count) + " components, more than the " +
-                        std::to_string(maxComponents) + " this program reads");
-    }
-
-    constexpr std::size_t releaseStep = std::size_t{16} << 20;
-    std::size_t released = 0;
+    const std::uint32_t count = readHeader(reader, bytes, maxComponents);
     FlattenedDesign design;
     design.components.reserve(count);
-    std::vector<AttributeView> views;
+    // The names at each place of the previous component: components of a kind repeat them.
+    std::vector<NameId> previousNames;
     for (std::uint32_t index = 0; index < count; ++index) {
-        const std::string_view refdes = reader.text("reference designator");
-        views.clear();
-        readPairs(reader, "object attribute count", views);
-        const std::size_t oats = views.size();
-        readPairs(reader, "attribute count", views);
-        const std::size_t attributes = views.size() - oats;
-        readPairs(reader, "symbol attribute count", views);
-        const std::span<const AttributeView> all(views);
-        design.components.emplace_back(refdes, all.subspan(0, oats), all.subspan(oats, attributes),
-                                       all.subspan(oats + attributes));
-        if (done && reader.position() - released >= releaseStep) {
-            released = reader.position();
-            done(released);
-        }
-    }
-    if (reader.remaining() != 0) {
-        throwCorrupt(std::to_string(reader.remaining()) + " bytes follow its last component");
+        const std::size_t first = storage->entryCount();
+        std::size_t place = 0;
+        const ComponentCounts component =
+            readComponent(reader, [&](std::string_view name, std::string_view value) {
+                if (place == previousNames.size()) {
+                    previousNames.push_back(noName);
+                }
+                previousNames[place] = storage->intern(name, previousNames[place]);
+                storage->add(previousNames[place++], value);
+            });
+        design.components.emplace_back(storage, component.refdes, static_cast<std::uint32_t>(first),
+                                       component.counts[0], component.counts[1],
+                                       component.counts[2]);
     }
     return design;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,7 +10,7 @@
 
 namespace vexlo::design::dbus {
 
-// The most components a design may have: about 200 bytes of memory each at the least, so that
+// The most components a design may have: about 80 bytes of memory each at the least, so that
 // a stream of empty components cannot ask for gigabytes.
 constexpr std::uint32_t maxDesignComponents = 5'000'000;
 
@@ -37,7 +37,7 @@ private:
     void putU32(std::uint32_t value);
     void putString(std::string_view text);
     template <typename Pairs>
-    void putPairs(const Pairs& pairs);
+    void putPairs(std::size_t count, const Pairs& pairs);
 
     std::string bytes_;
     std::uint32_t count_ = 0;
@@ -46,14 +46,16 @@ private:
 std::string writeFlatStream(const FlattenedDesign& design);
 
 // Parses a whole stream. A truncated or corrupt stream throws Error ToolCallFailed saying what
-// is wrong and where; nothing is trusted before it is checked against the bytes that are there.
-// As the parse moves on, done is told now and then how many leading bytes it will not read
-// again, so that a caller holding the stream in mapped memory can let them go.
+// is wrong and where; nothing is trusted before it is checked against the bytes that are there,
+// and the whole stream is checked before any component is made.
+//
+// The design's texts view the stream: owner, when given, keeps the bytes alive (the tool's
+// mapped memory file) and goes into the design's storage; without one the storage keeps a copy
+// of the bytes, so that the caller's may go.
 //
 // A design of more than maxComponents components throws Error DesignTooLarge before any is
 // read: each costs its memory whatever its size in the stream.
-FlattenedDesign readFlatStream(std::string_view bytes,
-                               const std::function<void(std::size_t)>& done = {},
+FlattenedDesign readFlatStream(std::string_view bytes, std::shared_ptr<const void> owner = {},
                                std::uint32_t maxComponents = maxDesignComponents);
 
 }  // namespace vexlo::design::dbus

@@ -80,9 +80,8 @@ bool nameHasOwner(QDBusConnection& bus) {
                 std::string("The flattened design cannot be read: ") + std::strerror(errno));
 }
 
-// The flattened design's memory file, mapped read-only for the parse. The parse lets the pages
-// it has read go as it moves on, so the stream never adds its whole size to the program's
-// memory beside the design it becomes.
+// The flattened design's memory file, mapped read-only. The design read from it views its
+// texts where they lie, so the mapping lives as long as the design.
 class MappedStream final {
 public:
     explicit MappedStream(int fd) {
@@ -106,7 +105,8 @@ public:
         }
         size_ = static_cast<std::size_t>(status.st_size);
         if (size_ > 0) {
-            void* mapped = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+            // Every page is read and kept, so they are mapped at once rather than fault by fault.
+            void* mapped = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
             if (mapped == MAP_FAILED) {
                 throwUnreadable();
             }
@@ -122,15 +122,6 @@ public:
     MappedStream& operator=(const MappedStream&) = delete;
 
     std::string_view bytes() const noexcept { return {data_, size_}; }
-
-    // Drops the whole pages before offset from memory; they are not read again.
-    void release(std::size_t offset) const noexcept {
-        static const auto pageSize = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-        const std::size_t length = offset / pageSize * pageSize;
-        if (data_ != nullptr && length > 0) {
-            ::madvise(data_, length, MADV_DONTNEED);
-        }
-    }
 
 private:
     char* data_ = nullptr;
@@ -152,9 +143,9 @@ public:
             throw Error(errc::ToolCallFailed,
                         "The schematic tool's flattened design arrived without its file");
         }
-        const MappedStream stream(descriptor.fileDescriptor());
-        return std::make_shared<const FlattenedDesign>(readFlatStream(
-            stream.bytes(), [&stream](std::size_t offset) { stream.release(offset); }));
+        auto stream = std::make_shared<const MappedStream>(descriptor.fileDescriptor());
+        const std::string_view bytes = stream->bytes();
+        return std::make_shared<const FlattenedDesign>(readFlatStream(bytes, std::move(stream)));
     }
 
 private:

@@ -1,7 +1,6 @@
 #include "design/schematictool.h"
 
 #include <algorithm>
-#include <new>
 
 #include "common/characters.h"
 #include "common/error.h"
@@ -10,10 +9,14 @@ namespace vexlo::design {
 
 AttributeMatches AttributeCollection::byName(std::string_view name) const noexcept {
     AttributeMatches matches;
-    for (const AttributeView* attribute = begin_; attribute != end_; ++attribute) {
-        if (attribute->Name == name) {
+    const NameId id = storage_ != nullptr ? storage_->find(name) : noName;
+    if (id == noName) {
+        return matches;
+    }
+    for (const AttributeEntry& entry : entries()) {
+        if (entry.name == id) {
             if (matches.count == 0) {
-                matches.first = attribute;
+                matches.first = AttributeView{storage_->name(id), entry.Value()};
             }
             ++matches.count;
         }
@@ -23,42 +26,47 @@ AttributeMatches AttributeCollection::byName(std::string_view name) const noexce
 
 Component::Component(std::string_view refdes, std::span<const AttributeView> oats,
                      std::span<const AttributeView> attributes,
-                     std::span<const AttributeView> symbol) {
-    // One block: the attribute views first, then every text they view.
-    const std::size_t count = oats.size() + attributes.size() + symbol.size();
-    std::size_t textBytes = refdes.size();
+                     std::span<const AttributeView> symbol)
+    : Component(addComponent(std::make_shared<DesignStorage>(), refdes, oats, attributes, symbol)) {
+}
+
+Component::Component(std::shared_ptr<const DesignStorage> storage, std::string_view refdes,
+                     std::uint32_t first, std::uint32_t oats, std::uint32_t attributes,
+                     std::uint32_t symbol) noexcept
+    : Refdes(refdes),
+      OATList(storage.get(), first, oats),
+      Attributes(storage.get(), first + oats, attributes),
+      Symbol{AttributeCollection(storage.get(), first + oats + attributes, symbol)},
+      storage_(std::move(storage)) {}
+
+Component addComponent(const std::shared_ptr<DesignStorage>& storage, std::string_view refdes,
+                       std::span<const AttributeView> oats,
+                       std::span<const AttributeView> attributes,
+                       std::span<const AttributeView> symbol) {
+    const std::size_t first = storage->entryCount();
     for (const auto collection : {oats, attributes, symbol}) {
         for (const AttributeView& attribute : collection) {
-            textBytes += attribute.Name.size() + attribute.Value.size();
+            const NameId name = storage->intern(attribute.Name);
+            storage->add(name, storage->keep(attribute.Value));
         }
     }
-    std::shared_ptr<char[]> block(new char[count * sizeof(AttributeView) + textBytes]);
-    auto* views = reinterpret_cast<AttributeView*>(block.get());
-    char* text = block.get() + count * sizeof(AttributeView);
-    const auto keep = [&text](std::string_view from) {
-        std::copy(from.begin(), from.end(), text);
-        const std::string_view kept(text, from.size());
-        text += from.size();
-        return kept;
-    };
-    Refdes = keep(refdes);
-    AttributeView* next = views;
-    const auto place = [&](std::span<const AttributeView> collection) {
-        AttributeView* first = next;
-        for (const AttributeView& attribute : collection) {
-            const std::string_view name = keep(attribute.Name);
-            new (next++) AttributeView{name, keep(attribute.Value)};
-        }
-        return AttributeCollection(first, next);
-    };
-    OATList = place(oats);
-    Attributes = place(attributes);
-    Symbol.Attributes = place(symbol);
-    storage_ = std::move(block);
+    return Component(storage, storage->keep(refdes), static_cast<std::uint32_t>(first),
+                     static_cast<std::uint32_t>(oats.size()),
+                     static_cast<std::uint32_t>(attributes.size()),
+                     static_cast<std::uint32_t>(symbol.size()));
 }
 
 AttributeMatches Component::OATs(std::string_view /*kind*/, std::string_view name) const noexcept {
     return OATList.byName(name);
+}
+
+void FlattenedDesign::add(std::string_view refdes, std::span<const AttributeView> oats,
+                          std::span<const AttributeView> attributes,
+                          std::span<const AttributeView> symbol) {
+    if (!storage_) {
+        storage_ = std::make_shared<DesignStorage>();
+    }
+    components.push_back(addComponent(storage_, refdes, oats, attributes, symbol));
 }
 
 const std::vector<Component>& FlattenedDesign::Components(const std::string& /*filter*/) const {
@@ -77,11 +85,18 @@ std::string designName(SchematicTool& tool) {
 }
 
 std::string_view attributeValue(const Component& component, std::string_view name) noexcept {
-    for (const AttributeMatches found :
-         {component.OATs("", name), component.Attributes.byName(name),
-          component.Symbol.Attributes.byName(name)}) {
-        if (found.Count() != 0) {
-            return found.First().Value;
+    const DesignStorage* storage = component.storage();
+    const NameId id = storage != nullptr ? storage->find(name) : noName;
+    if (id == noName) {
+        return {};
+    }
+    // The collections in lookup order: the first entry of the name is the first one's First.
+    for (const AttributeCollection* collection :
+         {&component.OATList, &component.Attributes, &component.Symbol.Attributes}) {
+        for (const AttributeEntry& entry : collection->entries()) {
+            if (entry.name == id) {
+                return entry.Value();
+            }
         }
     }
     return {};

@@ -121,7 +121,7 @@ void addComponents(const QJsonObject& root, design::FlattenedDesign& design) {
         const auto oats = pairs(component, "oats", where);
         const auto attributes = pairs(component, "attributes", where);
         const auto symbol = pairs(component, "symbol", where);
-        design.components.emplace_back(refdes, views(oats), views(attributes), views(symbol));
+        design.add(refdes, views(oats), views(attributes), views(symbol));
     }
 }
 

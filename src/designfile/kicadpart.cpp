@@ -24,8 +24,7 @@ void addKicadPart(design::FlattenedDesign& design, const KicadPart& part) {
             symbol.push_back({field.Name, field.Value});
         }
     }
-    design.components.emplace_back(part.refdes, std::span<const design::AttributeView>(),
-                                   attributes, symbol);
+    design.add(part.refdes, {}, attributes, symbol);
 }
 
 bool isPowerOrFlag(std::string_view refdes) noexcept {

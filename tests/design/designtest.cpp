@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <random>
+#include <set>
+
 #include "common/error.h"
 #include "dbus/flatstream.h"
 #include "dbus/toolclient.h"
+#include "design/harvest.h"
 #include "faketool.h"
 #include "testsupport.h"
 
@@ -80,6 +87,98 @@ TEST(FlatStream, CorruptStreamsSayWhatIsWrong) {
     EXPECT_EQ(readFlatStream(two, {}, 2).Count(), 2);
     EXPECT_EQ(errorOf([&] { readFlatStream(two, {}, 1); }),
               "Error 1015: The design has 2 components, more than the 1 this program reads");
+}
+
+// A design read from a stream keeps what its texts view: its own copy of the bytes, or the
+// owner it was given, which goes when the last component does.
+TEST(FlatStream, DesignsOutliveTheBytesTheyWereReadFrom) {
+    FlattenedDesign sample;
+    sample.add("R1", {}, std::vector<AttributeView>{{"Value", "10k"}, {"value", "x"}}, {});
+    const std::string longValue(200000, 'v');
+    sample.add("U1", std::vector<AttributeView>{{"Value", longValue}}, {},
+               std::vector<AttributeView>{{"", ""}, {"Value", "9"}});
+    sample.components.push_back(makeComponent("C1", {{"Value", "1u"}}));
+    const std::string whole = writeFlatStream(sample);
+    const auto designOf = [](std::vector<Component> components) {
+        FlattenedDesign design;
+        design.components = std::move(components);
+        return design;
+    };
+    EXPECT_EQ(whole,
+              writeFlatStream(designOf(
+                  {makeComponent("R1", {{"Value", "10k"}, {"value", "x"}}),
+                   makeComponent("U1", {}, {{"", ""}, {"Value", "9"}}, {{"Value", longValue}}),
+                   makeComponent("C1", {{"Value", "1u"}})})));
+
+    std::vector<Component> kept;
+    std::weak_ptr<std::string> watched;
+    {
+        std::string bytes = whole;
+        const FlattenedDesign copied = readFlatStream(bytes);
+        auto owned = std::make_shared<std::string>(whole);
+        watched = owned;
+        const FlattenedDesign viewed = readFlatStream(*owned, owned);
+        owned.reset();
+        bytes.assign(bytes.size(), '\xA5');
+        EXPECT_EQ(writeFlatStream(copied), whole);
+        EXPECT_EQ(writeFlatStream(viewed), whole);
+        kept = viewed.components;
+    }
+    ASSERT_FALSE(watched.expired());
+    // The owner's bytes are viewed, not copied.
+    const std::string_view owned = *watched.lock();
+    const std::less<const char*> before;
+    EXPECT_TRUE(!before(kept[1].Refdes.data(), owned.data()) &&
+                before(kept[1].Refdes.data(), owned.data() + owned.size()));
+    EXPECT_EQ(writeFlatStream(designOf(kept)), whole);
+    EXPECT_EQ(attributeValue(kept[1], "Value"), longValue);
+    kept.clear();
+    EXPECT_TRUE(watched.expired());
+}
+
+// The harvested names against a model, on random designs whose components share a storage or
+// have their own, and whose names repeat and differ in case alone.
+TEST(HarvestAttributeNames, AgreesWithAModelOnRandomDesigns) {
+    const std::vector<std::string> names = {"Value", "value", "A", "", "REFDES"};
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 200; ++round) {
+        SCOPED_TRACE(round);
+        FlattenedDesign design;
+        std::vector<std::string> expected;
+        std::set<std::string> met;
+        for (int i = static_cast<int>(random() % 10); i > 0; --i) {
+            const std::string refdes = random() % 6 == 0 ? "" : "R" + std::to_string(random() % 5);
+            std::vector<Attribute> collections[3];
+            for (auto& pairs : collections) {
+                for (int n = static_cast<int>(random() % 4); n > 0; --n) {
+                    pairs.push_back({names[random() % names.size()], "v"});
+                }
+            }
+            if (random() % 2 == 0) {
+                design.components.push_back(
+                    makeComponent(refdes, collections[1], collections[2], collections[0]));
+            } else {
+                std::vector<AttributeView> views[3];
+                for (int k = 0; k < 3; ++k) {
+                    for (const Attribute& pair : collections[k]) {
+                        views[k].push_back({pair.Name, pair.Value});
+                    }
+                }
+                design.add(refdes, views[0], views[1], views[2]);
+            }
+            if (refdes.empty() || !met.insert(refdes).second) {
+                continue;
+            }
+            for (const auto& pairs : {collections[1], collections[2]}) {
+                for (const Attribute& pair : pairs) {
+                    if (std::find(expected.begin(), expected.end(), pair.Name) == expected.end()) {
+                        expected.push_back(pair.Name);
+                    }
+                }
+            }
+        }
+        EXPECT_EQ(harvestAttributeNames(design), expected);
+    }
 }
 
 // VEXLO_TOOL_TIMEOUT gives whole seconds up to an hour; anything else leaves 120 seconds.

@@ -1,0 +1,116 @@
+// Times a report's stages in process on COUNT components (1,000,000 unless given) of the
+// end-to-end benchmark's kind (ten attributes, values repeating): the design read from the
+// tool's stream, the table, compressing it by "Stock Code", the CSV. Prints seconds and bytes
+// a component per stage, and peak memory, so that a stage that holds the whole back is seen.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dbus/flatstream.h"
+#include "report/csvwriter.h"
+#include "report/designtable.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using vexlo::design::Attribute;
+
+double since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The memory in use now, which the peak hides.
+double residentMegabytes() {
+    long pages = 0;
+    long resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / 1e6;
+}
+
+long peakMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+// Component number index as bench/generatedesign.cpp makes it.
+void addComponent(vexlo::design::dbus::FlatStreamWriter& writer, std::size_t index) {
+    static const char* const kinds[] = {"R", "C", "U", "D", "L"};
+    static const char* const values[] = {"10k", "4.7k", "100nF", "1µF",  "22Ω",  "1k",
+                                         "47k", "10µF", "2.2k",  "330Ω", "100k", "68pF"};
+    const std::string kind = kinds[index % 5];
+    const std::size_t number = index / 5 + 1;
+    const std::string refdes = kind + std::to_string(number);
+    const std::string value = values[number % 12];
+    writer.addComponent(refdes, {{"Assembly", number % 50 == 0 ? "DNF" : "fit"}},
+                        {{"REFDES", refdes},
+                         {"Part Number", "PN-" + kind + "-" + value},
+                         {"Value", value},
+                         {"Footprint", kind == "U" ? "SOIC-8" : "0603"},
+                         {"Description", "Generated part, \"" + kind + "\" & <" + value + ">"},
+                         {"Manufacturer", number % 3 == 0 ? "Würth Elektronik" : "Yageo"},
+                         {"Tolerance", "±1%"},
+                         {"Stock Code", "00" + std::to_string(1000000 + number % 997)}},
+                        {{"Symbol Library", "gen:" + kind}});
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc > 2) {
+        std::cerr << "usage: table_bench [COUNT]\n";
+        return 2;
+    }
+    const std::size_t count = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000;
+    const std::vector<std::string> columns = {
+        "REFDES",    "Part Number", "Value",          "Footprint", "Description", "Manufacturer",
+        "Tolerance", "Stock Code",  "Symbol Library", "Assembly",  "QTY"};
+    // The stream as the tool hands it over: bytes the design keeps alive and views.
+    std::shared_ptr<const std::string> stream;
+    {
+        vexlo::design::dbus::FlatStreamWriter writer;
+        for (std::size_t index = 0; index < count; ++index) {
+            addComponent(writer, index);
+        }
+        stream = std::make_shared<const std::string>(writer.finish());
+    }
+    const double before = residentMegabytes();
+    try {
+        auto start = Clock::now();
+        const vexlo::design::FlattenedDesign design =
+            vexlo::design::dbus::readFlatStream(*stream, stream);
+        const double read = since(start);
+        const double designBytes =
+            (residentMegabytes() - before) * 1e6 / static_cast<double>(count);
+        start = Clock::now();
+        vexlo::report::Table table = vexlo::report::buildTable(design, columns);
+        const double build = since(start);
+        start = Clock::now();
+        vexlo::report::compressTable(table, "Stock Code");
+        const double compress = since(start);
+        start = Clock::now();
+        std::size_t bytes = 0;
+        vexlo::report::writeCsvReport(table,
+                                      [&bytes](std::string_view slice) { bytes += slice.size(); });
+        const double write = since(start);
+        const double perComponent = 1e6 / static_cast<double>(count);
+        std::cout << count << " components, stream " << stream->size() / count
+                  << " bytes a component, design " << designBytes
+                  << " bytes a component beside it: read " << read << " s, table " << build
+                  << " s, compress " << compress << " s, CSV " << write << " s (" << bytes
+                  << " bytes, " << table.rowCount() << " rows); "
+                  << (read + build + compress + write) * perComponent << " µs a component; peak "
+                  << peakMegabytes() << " MB\n";
+    } catch (const std::exception& failure) {
+        std::cerr << "table_bench: " << failure.what() << '\n';
+        return 1;
+    }
+    return 0;
+}

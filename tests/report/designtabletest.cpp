@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <random>
+#include <set>
+
+#include "dbus/flatstream.h"
+#include "faketool.h"
+#include "report/designtable.h"
+
+// Tables of random designs, whose names repeat and differ in case alone, against model code.
+namespace vexlo::report {
+namespace {
+
+using Strings = std::vector<std::string>;
+using Pairs = std::vector<design::Attribute>;
+
+// A component as the model holds it: the object attributes, the attributes, the symbol's.
+struct ModelComponent {
+    std::string refdes;
+    Pairs collections[3];
+};
+
+// The first pair of the name in the first collection that has the name.
+std::optional<std::string> modelValue(const ModelComponent& component, const std::string& name) {
+    for (const Pairs& pairs : component.collections) {
+        for (const design::Attribute& pair : pairs) {
+            if (pair.Name == name) {
+                return pair.Value;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return text;
+}
+
+// The components shared by one storage, each with one of its own, both mixed, or read back
+// from the tool's stream.
+design::FlattenedDesign built(const std::vector<ModelComponent>& model, unsigned way) {
+    design::FlattenedDesign design;
+    for (std::size_t i = 0; i < model.size(); ++i) {
+        const ModelComponent& c = model[i];
+        if (way == 1 || (way == 3 && i % 2 == 1)) {
+            design.components.push_back(design::makeComponent(c.refdes, c.collections[1],
+                                                              c.collections[2], c.collections[0]));
+            continue;
+        }
+        std::vector<design::AttributeView> views[3];
+        for (int k = 0; k < 3; ++k) {
+            for (const design::Attribute& pair : c.collections[k]) {
+                views[k].push_back({pair.Name, pair.Value});
+            }
+        }
+        design.add(c.refdes, views[0], views[1], views[2]);
+    }
+    return way == 2 ? design::dbus::readFlatStream(design::dbus::writeFlatStream(design)) : design;
+}
+
+void expectCollectionsAgree(const design::Component& component, const ModelComponent& c,
+                            const Strings& names) {
+    const design::AttributeCollection* collections[] = {&component.OATList, &component.Attributes,
+                                                        &component.Symbol.Attributes};
+    for (int k = 0; k < 3; ++k) {
+        Pairs listed;
+        for (const design::AttributeView& attribute : *collections[k]) {
+            listed.push_back({std::string(attribute.Name), std::string(attribute.Value)});
+        }
+        ASSERT_EQ(listed.size(), c.collections[k].size());
+        for (std::size_t i = 0; i < listed.size(); ++i) {
+            EXPECT_EQ(listed[i].Name + "=" + listed[i].Value,
+                      c.collections[k][i].Name + "=" + c.collections[k][i].Value);
+        }
+        for (const std::string& name : names) {
+            const design::AttributeMatches found = collections[k]->byName(name);
+            const auto first = std::find_if(listed.begin(), listed.end(),
+                                            [&](const auto& pair) { return pair.Name == name; });
+            EXPECT_EQ(found.Count(), std::count_if(listed.begin(), listed.end(),
+                                                   [&](auto& pair) { return pair.Name == name; }));
+            if (first != listed.end()) {
+                EXPECT_EQ(found.First().Name, name);
+                EXPECT_EQ(found.First().Value, first->Value);
+            }
+        }
+    }
+    for (const std::string& name : names) {
+        EXPECT_EQ(design::attributeValue(component, name), modelValue(c, name).value_or(""));
+    }
+}
+
+TEST(DesignTable, AgreesWithAModelOnRandomDesigns) {
+    const Strings names = {"Value", "value", "VALUE", "A", "", "QTY", "Part Number"};
+    const Strings values = {"", "x", "X", "10k", "a\tb", "c\r\nd"};
+    std::mt19937 random(20261208);
+    for (unsigned round = 0; round < 400; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<ModelComponent> model(random() % 12);
+        for (ModelComponent& c : model) {
+            c.refdes = random() % 7 == 0 ? "" : "Rr"[random() % 2] + std::to_string(random() % 6);
+            for (Pairs& pairs : c.collections) {
+                for (int i = static_cast<int>(random() % 5); i > 0; --i) {
+                    pairs.push_back({names[random() % names.size()], values[random() % 6]});
+                }
+            }
+        }
+        Strings columns;
+        for (int i = static_cast<int>(random() % 9); i > 0; --i) {
+            columns.push_back(random() % 8 == 0 ? "Missing" : names[random() % names.size()]);
+        }
+        TableRules rules;
+        const std::string excluded = random() % 3 == 0 ? names[random() % names.size()] : "";
+        rules.exclusion = exclusionOf(excluded, "x, 10K");
+        rules.designators = random() % 2 == 0;
+        const design::FlattenedDesign design = built(model, round % 4);
+
+        std::vector<Strings> rows;
+        Strings designators;
+        std::set<std::string> met;
+        for (std::size_t i = 0; i < model.size(); ++i) {
+            expectCollectionsAgree(design.components[i], model[i], names);
+            const ModelComponent& c = model[i];
+            const std::string exclusionValue = lower(modelValue(c, excluded).value_or(""));
+            if (c.refdes.empty() || !met.insert(c.refdes).second ||
+                (!excluded.empty() && (exclusionValue == "x" || exclusionValue == "10k"))) {
+                continue;
+            }
+            Strings row;
+            for (const std::string& column : columns) {
+                std::string cell = column == "QTY" ? "1" : modelValue(c, column).value_or("");
+                std::replace_if(
+                    cell.begin(), cell.end(),
+                    [](char ch) { return ch == '\t' || ch == '\r' || ch == '\n'; }, ' ');
+                row.push_back(cell);
+            }
+            rows.push_back(columns.empty() ? Strings{""} : row);
+            designators.push_back(c.refdes);
+        }
+        const Table table = buildTable(design, columns, rules);
+        std::vector<Strings> cells;
+        for (std::size_t row = 0; row < table.rowCount(); ++row) {
+            cells.emplace_back(table.row(row).begin(), table.row(row).end());
+        }
+        ASSERT_EQ(cells, rows);
+        EXPECT_EQ(Strings(table.designators.begin(), table.designators.end()),
+                  rules.designators ? designators : Strings{});
+
+        Strings missing;
+        for (const std::string& column : columns) {
+            if (column != "QTY" && std::none_of(model.begin(), model.end(), [&](const auto& c) {
+                    return modelValue(c, column).has_value();
+                })) {
+                missing.push_back(column);
+            }
+        }
+        EXPECT_EQ(columnsNoComponentCarries(design, columns), missing);
+    }
+}
+
+}  // namespace
+}  // namespace vexlo::report
