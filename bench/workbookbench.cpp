@@ -22,6 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using vexlo::workbook::CellRange;
+using vexlo::workbook::CellStyleChange;
 using vexlo::workbook::HorizontalAlignment;
 using vexlo::workbook::Workbook;
 using vexlo::workbook::Worksheet;
@@ -90,13 +91,20 @@ void writeRows(Worksheet& sheet) {
 void format(Worksheet& sheet) {
     const CellRange values{startRow, 1, startRow + dataRows + 1, columns};
     const CellRange header{startRow, 1, startRow, columns};
-    sheet.applyStyle(values, {false, true, std::nullopt, std::nullopt});
-    sheet.applyStyle(header, {true, false, std::nullopt, std::nullopt});
-    sheet.applyStyle(values, {std::nullopt, std::nullopt, 10.0, std::nullopt});
-    sheet.applyStyle(header, {std::nullopt, std::nullopt, 12.0, std::nullopt});
-    sheet.applyStyle(values, {std::nullopt, std::nullopt, std::nullopt, HorizontalAlignment::Left});
-    sheet.applyStyle(header,
-                     {std::nullopt, std::nullopt, std::nullopt, HorizontalAlignment::Center});
+    // One change a property, as a report's options apply them.
+    CellStyleChange fonts[2], sizes[2], alignments[2];
+    fonts[0].bold = false;
+    fonts[0].italic = true;
+    fonts[1].bold = true;
+    fonts[1].italic = false;
+    sizes[0].size = 10.0;
+    sizes[1].size = 12.0;
+    alignments[0].alignment = HorizontalAlignment::Left;
+    alignments[1].alignment = HorizontalAlignment::Center;
+    for (const CellStyleChange* changes : {fonts, sizes, alignments}) {
+        sheet.applyStyle(values, changes[0]);
+        sheet.applyStyle(header, changes[1]);
+    }
     sheet.autoFitColumns(values);
 }
 
