@@ -233,6 +233,35 @@ bool sameMergeKey(std::string_view left, std::string_view right) noexcept {
     return sameMergeKey(left, readNumber(left), right, readNumber(right));
 }
 
+namespace {
+
+// Puts the rows of `width` cells into the order given (order[i] the row that goes to place i),
+// in place, one cycle of the permutation at a time, so that a table of a million rows is never
+// held twice. The order is used up.
+void permuteRows(std::vector<std::string_view>& cells, std::size_t width,
+                 std::vector<std::size_t>& order) {
+    constexpr std::size_t placed = static_cast<std::size_t>(-1);
+    std::vector<std::string_view> held(width);
+    for (std::size_t start = 0; start < order.size(); ++start) {
+        if (order[start] == placed || order[start] == start) {
+            continue;
+        }
+        const auto rowAt = [&](std::size_t row) { return cells.begin() + row * width; };
+        std::copy(rowAt(start), rowAt(start) + width, held.begin());
+        std::size_t place = start;
+        while (order[place] != start) {
+            const std::size_t from = order[place];
+            std::copy(rowAt(from), rowAt(from) + width, rowAt(place));
+            order[place] = placed;
+            place = from;
+        }
+        std::copy(held.begin(), held.end(), rowAt(place));
+        order[place] = placed;
+    }
+}
+
+}  // namespace
+
 void sortRows(Table& table, std::size_t keyColumn) {
     // The keys are gathered once into a compact array, text folded to lower case: comparing
     // through the rows would cost a cache miss or two per comparison.
@@ -270,21 +299,17 @@ void sortRows(Table& table, std::size_t keyColumn) {
         }
         return left.category == 0 ? left.number < right.number : left.folded < right.folded;
     });
-    std::vector<std::string_view> sorted;
-    sorted.reserve(table.cells.size());
+    std::vector<std::size_t> order;
+    order.reserve(rows);
     for (const SortKey& key : keys) {
-        const auto row = table.row(key.row);
-        sorted.insert(sorted.end(), row.begin(), row.end());
+        order.push_back(key.row);
     }
-    table.cells.swap(sorted);
+    keys = {};  // gone before the rows move
     if (!table.designators.empty()) {
-        std::vector<std::string_view> designators;
-        designators.reserve(rows);
-        for (const SortKey& key : keys) {
-            designators.push_back(table.designators[key.row]);
-        }
-        table.designators.swap(designators);
+        std::vector<std::size_t> again = order;
+        permuteRows(table.designators, 1, again);
     }
+    permuteRows(table.cells, table.width(), order);
 }
 
 std::vector<std::size_t> runStarts(const Table& table, std::size_t keyColumn) {
