@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,7 +12,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPushButton>
 #include <QStyle>
+#include <QTableView>
 
 #include "qtsupport.h"
 
@@ -63,8 +66,21 @@ std::vector<std::string> vexlo::test::mnemonics(const QWidget& window) {
 }
 
 std::string vexlo::test::layoutText(const QWidget& window, bool geometry) {
-    std::string text;
     const auto quoted = [](const QString& value) { return "\"" + value.toStdString() + "\""; };
+    const auto number = [](auto value) { return std::to_string(static_cast<int>(value)); };
+    // The window itself: title, whether it can be resized, and its actions' shortcuts.
+    // (A window that can be resized takes the desktop's font, so only a fixed one's is shown.)
+    const bool fixed = window.minimumSize() == window.maximumSize();
+    std::string text = "window " + quoted(window.windowTitle()) +
+                       (fixed ? " fixed, font " + std::to_string(window.font().pointSizeF())
+                              : std::string(" resizable")) +
+                       "\n";
+    for (const QAction* action : window.findChildren<QAction*>()) {
+        if (!action->objectName().isEmpty() && !action->objectName().startsWith(u"_q_")) {
+            text += "action " + action->objectName().toStdString() + " " + quoted(action->text()) +
+                    " " + quoted(action->shortcut().toString()) + "\n";
+        }
+    }
     for (const QWidget* control : window.findChildren<QWidget*>()) {
         if (control->objectName().isEmpty() || control->objectName().startsWith(u"qt_")) {
             continue;
@@ -77,22 +93,32 @@ std::string vexlo::test::layoutText(const QWidget& window, bool geometry) {
                     std::to_string(at.width()) + "x" + std::to_string(at.height());
         }
         if (const auto* label = qobject_cast<const QLabel*>(control)) {
-            line += " " + quoted(label->text()) +
-                    " align=" + std::to_string(static_cast<int>(label->alignment())) +
-                    (label->wordWrap() ? " wrap" : "");
+            line += " " + quoted(label->text()) + " align=" + number(label->alignment()) +
+                    (label->wordWrap() ? " wrap" : "") + " format=" + number(label->textFormat());
+            line += label->buddy() ? " buddy=" + label->buddy()->objectName().toStdString() : "";
         } else if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
             line += " " + quoted(button->text());
+            const auto* push = qobject_cast<const QPushButton*>(control);
+            line += push != nullptr && push->autoDefault() ? " auto-default" : "";
+            const auto* box = qobject_cast<const QCheckBox*>(control);
+            line += box != nullptr && box->isTristate() ? " tristate" : "";
         } else if (const auto* edit = qobject_cast<const QLineEdit*>(control)) {
             line += edit->isClearButtonEnabled() ? " clear-button" : "";
             line += edit->isReadOnly() ? " read-only" : "";
         } else if (const auto* combo = qobject_cast<const QComboBox*>(control)) {
-            line += combo->isEditable() ? " editable" : " choices";
+            line += (combo->isEditable() ? " editable" : " choices") + std::string(" insert=") +
+                    number(combo->insertPolicy());
         } else if (const auto* group = qobject_cast<const QGroupBox*>(control)) {
             line += " " + quoted(group->title());
         } else if (const auto* view = qobject_cast<const QAbstractItemView*>(control)) {
-            line += " selection=" + std::to_string(static_cast<int>(view->selectionMode())) + "/" +
-                    std::to_string(static_cast<int>(view->selectionBehavior())) +
-                    " edit=" + std::to_string(static_cast<int>(view->editTriggers()));
+            line += " selection=" + number(view->selectionMode()) + "/" +
+                    number(view->selectionBehavior()) + " edit=" + number(view->editTriggers()) +
+                    " drag=" + number(view->dragDropMode()) +
+                    " menu=" + number(view->contextMenuPolicy());
+            if (const auto* table = qobject_cast<const QTableView*>(control)) {
+                line += std::string(table->wordWrap() ? " wrap" : " one-line") +
+                        (table->isSortingEnabled() ? " sorting" : "");
+            }
         }
         line += control->toolTip().isEmpty() ? "" : " tip=" + quoted(control->toolTip());
         line += control->isVisibleTo(&window) ? "" : " hidden";
