@@ -7,13 +7,14 @@
 #include <utility>
 #include <vector>
 
+#include "generatedpart.h"
 #include "quotedtext.h"
 
 namespace {
 
 using vexlo::bench::quoted;
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
+using vexlo::bench::Pairs;
 
 void appendPairs(std::string& out, const char* key, const Pairs& pairs) {
     out += std::string(",\n      \"") + key + "\": [";
@@ -24,27 +25,13 @@ void appendPairs(std::string& out, const char* key, const Pairs& pairs) {
     out += ']';
 }
 
-// Component number `index`: kinds take turns, values and part numbers repeat.
+// Component number `index` as JSON.
 void appendComponent(std::string& out, std::size_t index) {
-    static const char* const kinds[] = {"R", "C", "U", "D", "L"};
-    static const char* const values[] = {"10k", "4.7k", "100nF", "1µF",  "22Ω",  "1k",
-                                         "47k", "10µF", "2.2k",  "330Ω", "100k", "68pF"};
-    const std::string kind = kinds[index % 5];
-    const std::size_t number = index / 5 + 1;
-    const std::string refdes = kind + std::to_string(number);
-    const std::string value = values[number % 12];
-    out += "    {\"refdes\": " + quoted(refdes);
-    appendPairs(out, "oats", {{"Assembly", number % 50 == 0 ? "DNF" : "fit"}});
-    appendPairs(out, "attributes",
-                {{"REFDES", refdes},
-                 {"Part Number", "PN-" + kind + "-" + value},
-                 {"Value", value},
-                 {"Footprint", kind == "U" ? "SOIC-8" : "0603"},
-                 {"Description", "Generated part, \"" + kind + "\" & <" + value + ">"},
-                 {"Manufacturer", number % 3 == 0 ? "Würth Elektronik" : "Yageo"},
-                 {"Tolerance", "±1%"},
-                 {"Stock Code", "00" + std::to_string(1000000 + number % 997)}});
-    appendPairs(out, "symbol", {{"Symbol Library", "gen:" + kind}});
+    const vexlo::bench::GeneratedPart part = vexlo::bench::generatedPart(index);
+    out += "    {\"refdes\": " + quoted(part.refdes);
+    appendPairs(out, "oats", part.oats);
+    appendPairs(out, "attributes", part.attributes);
+    appendPairs(out, "symbol", part.symbol);
     out += '}';
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dbus/flatstream.h"
+#include "generatedpart.h"
 #include "report/csvwriter.h"
 #include "report/designtable.h"
 
@@ -40,25 +41,18 @@ long peakMegabytes() {
     return usage.ru_maxrss / 1024;
 }
 
-// Component number index as bench/generatedesign.cpp makes it.
+// Component number `index`, as bench/generatedesign.cpp writes it for the simulator.
 void addComponent(vexlo::design::dbus::FlatStreamWriter& writer, std::size_t index) {
-    static const char* const kinds[] = {"R", "C", "U", "D", "L"};
-    static const char* const values[] = {"10k", "4.7k", "100nF", "1µF",  "22Ω",  "1k",
-                                         "47k", "10µF", "2.2k",  "330Ω", "100k", "68pF"};
-    const std::string kind = kinds[index % 5];
-    const std::size_t number = index / 5 + 1;
-    const std::string refdes = kind + std::to_string(number);
-    const std::string value = values[number % 12];
-    writer.addComponent(refdes, {{"Assembly", number % 50 == 0 ? "DNF" : "fit"}},
-                        {{"REFDES", refdes},
-                         {"Part Number", "PN-" + kind + "-" + value},
-                         {"Value", value},
-                         {"Footprint", kind == "U" ? "SOIC-8" : "0603"},
-                         {"Description", "Generated part, \"" + kind + "\" & <" + value + ">"},
-                         {"Manufacturer", number % 3 == 0 ? "Würth Elektronik" : "Yageo"},
-                         {"Tolerance", "±1%"},
-                         {"Stock Code", "00" + std::to_string(1000000 + number % 997)}},
-                        {{"Symbol Library", "gen:" + kind}});
+    const vexlo::bench::GeneratedPart part = vexlo::bench::generatedPart(index);
+    const auto attributes = [](const vexlo::bench::Pairs& pairs) {
+        std::vector<Attribute> made;
+        for (const auto& [name, value] : pairs) {
+            made.push_back({name, value});
+        }
+        return made;
+    };
+    writer.addComponent(part.refdes, attributes(part.oats), attributes(part.attributes),
+                        attributes(part.symbol));
 }
 
 }  // namespace
