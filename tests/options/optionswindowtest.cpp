@@ -204,6 +204,7 @@ TEST_F(OptionsWindow, CancelWritesNothing) {
     type("ExcelStart", "9");
     click("btnCancel");
     EXPECT_EQ(form->result(), QDialog::Rejected);
+    EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(readFile(path), crlf({"Excel_Start=7", "Header_Font_Size=14"}));
     EXPECT_TRUE(readAtSetOptions.empty());
 }

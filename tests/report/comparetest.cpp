@@ -189,7 +189,7 @@ std::vector<Strings> expected(std::vector<Strings> rows, bool keepSame, ChangeCo
 
 TEST(CompareRevisions, AgreesWithAModelOnRandomRevisions) {
     // Keys that merge as numbers ("10", "1e1", "010") or only exactly ("abc", "ABC"), and empty.
-    const Strings values = {"10", "1e1", "010", "abc", "ABC", "", "x"};
+    const Strings values = {"10", "1e1", "010", "abc", "ABC", "", "x", "0", "-0"};
     std::mt19937 random(20261208);
     const auto part = [&]() -> Part {
         return {"R" + std::to_string(random() % 30), values[random() % values.size()],

@@ -231,7 +231,7 @@ TEST(ColumnsNoComponentCarries, LooksInEveryCollection) {
 // Random designs (designators met again, empty ones, keys that merge as numbers or by text)
 // compressed by the engine against plain model code.
 TEST(CompressTable, AgreesWithAModelOnRandomTables) {
-    const Strings keys = {"10", "1e1", "010", "abc", "ABC", "", "x", "2.5", "-1", "b"};
+    const Strings keys = {"10", "1e1", "010", "abc", "ABC", "", "x", "2.5", "-1", "b", "0", "-0"};
     std::mt19937 random(20261207);
     for (int round = 0; round < 300; ++round) {
         SCOPED_TRACE(round);
