@@ -10,6 +10,9 @@
 
 #include "faketool.h"
 #include "report/compare.h"
+#include "report/workbookreport.h"
+#include "testsupport.h"
+#include "workbook/workbook.h"
 
 namespace vexlo::report {
 namespace {
@@ -239,6 +242,32 @@ TEST(CompareRevisions, AgreesWithAModelOnRandomRevisions) {
         changedRows += static_cast<int>(counts.changed);
     }
     EXPECT_GT(changedRows, 200);  // the rounds are not all trivially the same
+}
+
+// The workbook comparison on a template replaces what the block covers, merged cells too: the
+// template's A1:D1 goes under the title, its merged cells beside the block stay.
+TEST(CompareRevisions, WorkbookOnATemplateUnmergesWhatTheBlockCovers) {
+    ReportRequest request;
+    request.columns = {"REFDES", "Value"};
+    const Comparison comparison =
+        compareRevisions({"old", designOf({{"R1", "1k", ""}, {"R2", "2k", ""}})},
+                         {"new", designOf({{"R1", "1k5", ""}, {"R3", "3k", ""}})}, request, false);
+    WorkbookLayout layout;
+    layout.templatePath = std::string(VEXLO_REPORT_DATA_DIR) + "/golden/template.xlsx";
+    const test::TempDir dir;
+    writeComparisonWorkbook(comparison, layout, dir.file("changes.xlsx"));
+    workbook::Workbook book = workbook::Workbook::open(dir.file("changes.xlsx"));
+    const workbook::Worksheet& sheet = book.firstSheet();
+    std::string merged;
+    for (const workbook::CellRange& range : sheet.mergedRanges()) {
+        merged += workbook::cellReference(range.firstRow, range.firstColumn) + ":" +
+                  workbook::cellReference(range.lastRow, range.lastColumn) + " ";
+    }
+    EXPECT_EQ(merged, "F7:G8 F10:G11 ");
+    EXPECT_EQ(sheet.text(1, 1), comparison.title);
+    EXPECT_EQ(
+        sheet.text(2, 1) + "|" + sheet.text(3, 1) + "|" + sheet.text(4, 1) + "|" + sheet.text(5, 1),
+        "Designator|R1|R3|R2");
 }
 
 }  // namespace
