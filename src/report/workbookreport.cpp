@@ -87,6 +87,17 @@ void writeRow(Worksheet& sheet, int sheetRow, std::span<const std::string_view> 
     }
 }
 
+// Formats the value range, then the header row inside it, so that the header row ends with the
+// header's settings.
+void formatBlock(Worksheet& sheet, const CellRange& values, const CellRange& header,
+                 const ReportStyle& style) {
+    for (const auto& [range, cells] :
+         {std::pair{values, style.values}, std::pair{header, style.header}}) {
+        sheet.applyStyle(range,
+                         rangeStyle(cells.bold, cells.italic, cells.fontSize, cells.alignment));
+    }
+}
+
 // Pastes the table into the block, formats and fits it.
 void fillSheet(Worksheet& sheet, const Block& block, const Table& table, const ReportStyle& style) {
     // Pasting replaces every cell of the block, empty ones included; a merged range that the
@@ -98,13 +109,7 @@ void fillSheet(Worksheet& sheet, const Block& block, const Table& table, const R
     forEachPrintedRow(table, [&](std::span<const std::string_view> row) {
         writeRow(sheet, sheetRow++, row, columnCount);
     });
-    // The header row lies inside the value range and is formatted after it, so it ends with
-    // the header's settings.
-    for (const auto& [range, cells] :
-         {std::pair{block.values(), style.values}, std::pair{block.header(), style.header}}) {
-        sheet.applyStyle(range,
-                         rangeStyle(cells.bold, cells.italic, cells.fontSize, cells.alignment));
-    }
+    formatBlock(sheet, block.values(), block.header(), style);
     sheet.autoFitColumns(block.values());
 }
 
@@ -173,11 +178,7 @@ void fillGroupedSheet(Worksheet& sheet, int startRow, std::size_t componentCount
     const std::uint64_t mergedLast = fullLast - (rowCount - starts.size());
     const CellRange block{startRow, 1, static_cast<int>(std::min(mergedLast, lastSheetRow)),
                           merged.lastColumn};
-    for (const auto& [range, cells] :
-         {std::pair{block, style.values}, std::pair{merged.header(), style.header}}) {
-        sheet.applyStyle(range,
-                         rangeStyle(cells.bold, cells.italic, cells.fontSize, cells.alignment));
-    }
+    formatBlock(sheet, block, merged.header(), style);
     sheet.autoFitColumns(block);
     const workbook::CellFormat font = sheet.format(startRow + 1, 1);
     for (std::size_t column = 0; column < widestBefore.size(); ++column) {
@@ -223,11 +224,7 @@ void writeComparisonWorkbook(const Comparison& comparison, const WorkbookLayout&
         writeRow(sheet, sheetRow++, row, table.width());
     });
     const ReportStyle& style = layout.style;
-    for (const auto& [range, cells] :
-         {std::pair{block.values(), style.values}, std::pair{block.header(), style.header}}) {
-        sheet.applyStyle(range,
-                         rangeStyle(cells.bold, cells.italic, cells.fontSize, cells.alignment));
-    }
+    formatBlock(sheet, block.values(), block.header(), style);
     CellStyleChange title = rangeStyle(1, 0, style.header.fontSize, 0);
     title.alignment.reset();
     sheet.applyStyle({layout.startRow, 1, layout.startRow, 1}, title);
