@@ -346,7 +346,7 @@ void writeHtmlComparison(const Comparison& comparison, const ReportStyle& style,
             html += firstCell && comparison.differs[*firstCell + column] ? " CLASS='changed'" : "";
             html += cellRest;
             html += fontSize;
-            html += "'>";
+            html += htmlFontSizeEnd;
             html += row[column].empty() ? std::string("-") : escapeHtml(row[column]);
             html += cell.closing;
             html += "\r\n";

@@ -4,15 +4,15 @@ namespace vexlo::report {
 
 HtmlCellTemplate htmlCellTemplate(int valueBold, int valueItalic) noexcept {
     if (valueBold == 1 && valueItalic == 0) {
-        return {"<TD><B><P ALIGN='CENTER'><FONT SIZE='", "</FONT></P></B></TD>"};
+        return {"<TD><B><P ALIGN='CENTER'><FONT STYLE='font-size:", "</FONT></P></B></TD>"};
     }
     if (valueBold == 1 && valueItalic == 1) {
-        return {"<TD><B><I><P ALIGN='CENTER'><FONT SIZE='", "</FONT></P></B></I></TD>"};
+        return {"<TD><B><I><P ALIGN='CENTER'><FONT STYLE='font-size:", "</FONT></P></B></I></TD>"};
     }
     if (valueBold == 0 && valueItalic == 1) {
-        return {"<TD><I><P ALIGN='CENTER'><FONT SIZE='", "</FONT></P></I></TD>"};
+        return {"<TD><I><P ALIGN='CENTER'><FONT STYLE='font-size:", "</FONT></P></I></TD>"};
     }
-    return {"<TD><P ALIGN='CENTER'><FONT SIZE='", "</FONT></P></TD>"};
+    return {"<TD><P ALIGN='CENTER'><FONT STYLE='font-size:", "</FONT></P></TD>"};
 }
 
 std::string escapeHtml(std::string_view text) {
@@ -47,7 +47,7 @@ void writeHtmlReport(const Table& table, const ReportStyle& style, const ReportS
         for (const std::string_view field : row) {
             html += cell.opening;
             html += fontSize;
-            html += "'>";
+            html += htmlFontSizeEnd;
             html += field.empty() ? std::string("-") : escapeHtml(field);
             html += cell.closing;
             html += "\r\n";

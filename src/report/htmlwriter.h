@@ -9,11 +9,15 @@
 
 namespace vexlo::report {
 
-// The text around each cell's font size and field: the same for every cell, header included.
+// The text around each cell's font size and field: the same for every cell, header included. The
+// size goes between the opening and htmlFontSizeEnd, in points as a style: the old SIZE attribute
+// took the point size for one of HTML's seven sizes, and browsers showed the largest.
 struct HtmlCellTemplate {
     std::string_view opening;
     std::string_view closing;
 };
+
+inline constexpr std::string_view htmlFontSizeEnd = "pt'>";
 
 HtmlCellTemplate htmlCellTemplate(int valueBold, int valueItalic) noexcept;
 
