@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "preview/previewmodel.h"
+#include "widgets/screen.h"
 
 namespace vexlo::preview {
 
@@ -97,6 +98,11 @@ PreviewWindow::PreviewWindow(std::shared_ptr<const operations::Preview> preview,
 }
 
 PreviewWindow::~PreviewWindow() = default;
+
+void PreviewWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    widgets::fitToScreen(*this);
+}
 
 void PreviewWindow::fitColumns() {
     // Measured on the first rows and the first characters only: a merged reference list can

@@ -40,6 +40,9 @@ public:
     QPushButton* btnWrite = nullptr;
     QPushButton* btnClose = nullptr;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     // Widths for the columns from a sample of their cells.
     void fitColumns();

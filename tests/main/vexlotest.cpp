@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTest>
@@ -748,6 +749,21 @@ TEST_F(Preview, MarksOnlyTheColumnsNoPartCarries) {
     EXPECT_EQ(marks({"Colour", "REFDES", "Size"}), "101 7 rows");
     EXPECT_EQ(marks({"REFDES"}), "0 7 rows");
     EXPECT_EQ(marks({}), "0 7 rows");
+}
+
+// The Preview opens inside the screen's available area, frame and buttons included; the entry
+// window_test.scaled runs this at a scale factor of 2 on a screen of 1600x1000 pixels.
+TEST_F(Preview, OpensInsideTheScreen) {
+    open();
+    click(w->btnLoad, w->btnAddAll);
+    inPreview([&](preview::PreviewWindow& window) {
+        const QRect area = window.screen()->availableGeometry();
+        if (const char* expected = std::getenv("VEXLO_SCREEN_AREA")) {
+            EXPECT_EQ(std::to_string(area.width()) + "x" + std::to_string(area.height()), expected);
+        }
+        EXPECT_TRUE(area.contains(window.frameGeometry()));
+        EXPECT_TRUE(window.rect().contains(window.btnClose->geometry()));
+    });
 }
 
 TEST_F(Preview, SortsFiltersMarksEmptyColumnsAndWritesTheReport) {
