@@ -33,6 +33,7 @@ constexpr int SelectionGone = 1013;
 constexpr int BadReportName = 1014;
 constexpr int DesignTooLarge = 1015;
 constexpr int BadDesignFile = 1016;
+constexpr int ToolCallAbandoned = 1017;
 }  // namespace errc
 
 // The one failure type of the program: thrown in the core, caught where the user is told.

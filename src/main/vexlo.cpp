@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <algorithm>
 #include <optional>
 
@@ -67,8 +68,9 @@ QPushButton* button(QWidget* parent, const char* name, const char* caption, int 
 
 Vexlo::Vexlo(design::ToolConnector connector, QWidget* parent)
     : QWidget(parent), connector_(std::move(connector)) {
-    showMessage = [this](const QString& text) {
-        QMessageBox::information(this, QStringLiteral("Vexlo"), text, QMessageBox::Ok);
+    showMessage = [this](QMessageBox::Icon icon, const QString& text) {
+        QMessageBox box(icon, QStringLiteral("Vexlo"), text, QMessageBox::Ok, this);
+        box.exec();
     };
     createControls();
     connectControls();
@@ -203,28 +205,50 @@ std::optional<Error> Vexlo::runGuarded(bool hourglass, const std::function<void(
         }
     }
     if (failure) {
-        showMessage(toQt(errorMessage(*failure)));
+        showMessage(QMessageBox::Critical, toQt(operations::failureMessage(*failure)));
     }
     return failure;
 }
 
-void Vexlo::runReport(const std::function<std::string()>& operation) {
-    std::string status;
+void Vexlo::runReport(const std::function<ReportOutcome()>& operation) {
+    ReportOutcome outcome;
     bool settings = false;
-    const auto failure = runGuarded(true, [this, &status, &operation, &settings] {
+    const auto failure = runGuarded(true, [this, &outcome, &operation, &settings] {
         // Reports of the defaults are not what a settings file that cannot be read asked for.
         if (settingsFailure_) {
             settings = true;
             throw *settingsFailure_;
         }
-        status = operation();
+        outcome = operation();
     });
     if (failure) {
         setStatus(errorMessage(*failure), settings ? Condition::Settings : Condition::None);
     } else {
-        setStatus(status, status == operations::missingKeyMessage ? Condition::MissingKey
-                                                                  : Condition::None);
+        setStatus(outcome.status, outcome.status == operations::missingKeyMessage
+                                      ? Condition::MissingKey
+                                      : Condition::None);
+        watchViewer(outcome.shown.viewer);
     }
+}
+
+void Vexlo::watchViewer(const std::shared_ptr<ViewerRun>& viewer) {
+    if (!viewer) {
+        return;
+    }
+    auto* ended = new QSocketNotifier(viewer->endFd(), QSocketNotifier::Read, this);
+    const QString reportLine = lblStatus->text();
+    // The notifier's connection keeps the viewer's pipe open until it has told its end.
+    connect(ended, &QSocketNotifier::activated, this, [this, ended, viewer, reportLine] {
+        const std::optional<int> status = viewer->exitStatus();
+        if (!status) {
+            return;
+        }
+        ended->setEnabled(false);
+        ended->deleteLater();
+        if (lblStatus->text() == reportLine) {
+            lblStatus->setMessage(reportLine + toQt(operations::viewerNote(*status)));
+        }
+    });
 }
 
 void Vexlo::setStatus(const std::string& message, Condition condition) {
@@ -246,16 +270,18 @@ bool Vexlo::Form_Load() {
     try {
         tool = connector_();
     } catch (const Error& failure) {
-        showMessage(QString::fromLatin1(failure.number == errc::NoSessionBus
-                                            ? operations::noSessionBusMessage
-                                            : operations::toolNotRunningMessage));
+        // The message the program always gave for a missing tool, then what else can be done.
+        const std::string told = failure.number == errc::ToolNotRunning
+                                     ? std::string(operations::toolNotRunningMessage) + "\n\n"
+                                     : std::string();
+        showMessage(QMessageBox::Critical, toQt(told + operations::failureMessage(failure)));
         return false;
     }
     runGuarded(false, [this, &tool] {
         operations::Session session(*tool);
         // Told now, and again by every report until a read succeeds; the lists still fill.
         if (const auto failure = readSettings(session)) {
-            showMessage(toQt(errorMessage(*failure)));
+            showMessage(QMessageBox::Critical, toQt(operations::failureMessage(*failure)));
         }
         fillSavedSelections(session);
     });
@@ -363,20 +389,22 @@ report::ReportRequest Vexlo::reportRequest() const {
 
 void Vexlo::btnReport_Click() {
     bool keyMissing = false;
-    runReport([this, &keyMissing]() -> std::string {
+    runReport([this, &keyMissing]() -> ReportOutcome {
         const report::ReportRequest request = reportRequest();
         if (operations::lacksKey(request)) {
             keyMissing = true;
-            return operations::missingKeyMessage;
+            return std::string(operations::missingKeyMessage);
         }
         auto tool = connector_();
         operations::Session session(*tool);
         const report::WrittenReport written = operations::writeReport(session, request);
-        return operations::reportStatus(written) +
-               operations::emptyColumnsNote(operations::emptyColumns(session, request.columns));
+        return {
+            operations::reportStatus(written) +
+                operations::emptyColumnsNote(operations::emptyColumns(session, request.columns)),
+            written.shown};
     });
     if (keyMissing) {
-        showMessage(QString::fromLatin1(operations::missingKeyMessage));
+        showMessage(QMessageBox::Warning, QString::fromLatin1(operations::missingKeyMessage));
     }
 }
 
@@ -398,35 +426,35 @@ void Vexlo::showSelection(const saved::LoadedSelection& selection) {
 
 void Vexlo::btnloadChoice_Click() {
     std::string unknown;
-    runReport([this, &unknown] {
+    runReport([this, &unknown]() -> ReportOutcome {
         auto tool = connector_();
         operations::Session session(*tool);
         const std::string name = toStd(cmbChoice->currentText());
-        const auto selection = operations::loadChoice(session, name);
-        // A name no section carries changes nothing and writes nothing.
-        if (selection && selection->sections == 0) {
+        const auto selection = operations::choiceToLoad(session, name);
+        // A name no saved selection carries, with or without their file, changes nothing and
+        // writes nothing.
+        if (!selection) {
             unknown = operations::unknownSelectionMessage(name);
             return unknown;
         }
-        report::ReportRequest request = reportRequest();
-        if (selection) {
-            showSelection(*selection);
-            columns_->enableAfterLoad();
-            request = operations::selectionRequest(*selection, name, request);
-        }
-        // A selection that could not be read is reported with the columns as they stood.
+        showSelection(*selection);
+        columns_->enableAfterLoad();
+        const report::ReportRequest request =
+            operations::selectionRequest(*selection, name, reportRequest());
         const report::WrittenReport written = operations::writeReport(session, request);
-        return operations::reportStatus(written) +
-               operations::emptyColumnsNote(operations::emptyColumns(session, request.columns));
+        return {
+            operations::reportStatus(written) +
+                operations::emptyColumnsNote(operations::emptyColumns(session, request.columns)),
+            written.shown};
     });
     if (!unknown.empty()) {
-        showMessage(toQt(unknown));
+        showMessage(QMessageBox::Warning, toQt(unknown));
     }
 }
 
 void Vexlo::btnLoadAll_Click() {
     std::vector<operations::BatchEntry> failed;
-    runReport([this, &failed] {
+    runReport([this, &failed]() -> ReportOutcome {
         auto tool = connector_();
         operations::Session session(*tool);
         std::vector<std::string> names;
@@ -454,7 +482,7 @@ void Vexlo::btnLoadAll_Click() {
                operations::emptyColumnsNote(operations::emptyColumns(session, reported));
     });
     if (!failed.empty()) {
-        showMessage(toQt(operations::batchFailureMessage(failed)));
+        showMessage(QMessageBox::Critical, toQt(operations::batchFailureMessage(failed)));
     }
 }
 
@@ -462,7 +490,7 @@ void Vexlo::btnSaveAs_Click() {
     const QString name = txtSaveAs->text();
     if (name.isEmpty()) {
         const char* const unnamed = "You need to give the report a name before saving it!";
-        showMessage(QString::fromLatin1(unnamed));
+        showMessage(QMessageBox::Warning, QString::fromLatin1(unnamed));
         setStatus(unnamed);
         return;
     }
@@ -476,7 +504,7 @@ void Vexlo::btnSaveAs_Click() {
     });
     const char* const taken = "This Report Name already exists. Can not save as this name!";
     for (int shown = 0; shown < duplicates; ++shown) {
-        showMessage(QString::fromLatin1(taken));
+        showMessage(QMessageBox::Warning, QString::fromLatin1(taken));
     }
     setStatus(failure          ? errorMessage(*failure)
               : duplicates > 0 ? std::string(taken)
@@ -514,7 +542,7 @@ void Vexlo::btnDeleteChoice_Click() {
 std::unique_ptr<preview::PreviewWindow> Vexlo::makePreview() {
     const report::ReportRequest request = reportRequest();
     if (operations::lacksKey(request)) {
-        showMessage(QString::fromLatin1(operations::missingKeyMessage));
+        showMessage(QMessageBox::Warning, QString::fromLatin1(operations::missingKeyMessage));
         setStatus(operations::missingKeyMessage, Condition::MissingKey);
         return nullptr;
     }
@@ -571,7 +599,7 @@ QString Vexlo::chooseOlderRevision() {
 void Vexlo::btnCompare_Click() {
     const report::ReportRequest request = reportRequest();
     if (operations::lacksKey(request)) {
-        showMessage(QString::fromLatin1(operations::missingKeyMessage));
+        showMessage(QMessageBox::Warning, QString::fromLatin1(operations::missingKeyMessage));
         setStatus(operations::missingKeyMessage, Condition::MissingKey);
         return;
     }
@@ -579,7 +607,7 @@ void Vexlo::btnCompare_Click() {
     if (older.empty()) {
         return;  // cancelled: nothing written, the status line as it was
     }
-    runReport([this, &request, &older]() -> std::string {
+    runReport([this, &request, &older]() -> ReportOutcome {
         std::unique_ptr<design::SchematicTool> oldTool;
         try {
             oldTool = operations::openDesignFile(older, {});
@@ -591,7 +619,7 @@ void Vexlo::btnCompare_Click() {
         operations::Session old(*oldTool);
         const report::WrittenComparison written = operations::writeComparison(
             session, old, older, session.source().designName, request, false);
-        return operations::comparisonStatus(written);
+        return {operations::comparisonStatus(written), written.shown};
     });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -45,8 +46,9 @@ public:
     // tool is not running (the user has been told); the program then ends.
     bool Form_Load();
 
-    // Message boxes go through here, so a test can watch them.
-    std::function<void(const QString& text)> showMessage;
+    // Message boxes go through here, so a test can watch them: Critical for a failure, Warning
+    // for a refusal of what the user asked.
+    std::function<void(QMessageBox::Icon icon, const QString& text)> showMessage;
 
     // The state the operations share, for the window's own procedures and for tests.
     const settings::Settings& optionFields() const noexcept { return options_; }
@@ -82,9 +84,19 @@ private:
     // Runs one operation at the window's edge: hourglass while it runs, a failure shown as
     // "Error N: description", the program going on. Returns the failure.
     std::optional<Error> runGuarded(bool hourglass, const std::function<void()>& operation);
+    // What a report operation tells: the status line's text, and the viewer of its report.
+    struct ReportOutcome {
+        ReportOutcome(std::string text = {}, report::Shown viewer = {})
+            : status(std::move(text)), shown(std::move(viewer)) {}
+        std::string status;
+        report::Shown shown;
+    };
     // Runs a report operation guarded; the status line then tells what the operation says
-    // happened, or its failure.
-    void runReport(const std::function<std::string()>& operation);
+    // happened, or its failure, and later whether the viewer could not show the report.
+    void runReport(const std::function<ReportOutcome()>& operation);
+    // Adds to the status line, while it still tells of that report, that the viewer could not
+    // show it.
+    void watchViewer(const std::shared_ptr<ViewerRun>& viewer);
     // Reads the attribute names into the attribute list; the first read also shows the list.
     void readAttributes();
     // The older revision's design file, chosen in a file dialog that starts in the project

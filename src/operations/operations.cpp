@@ -1,6 +1,7 @@
 #include "operations/operations.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "common/textfile.h"
 #include "design/harvest.h"
@@ -16,7 +17,76 @@ std::string counted(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+std::string notShownNote(const report::Shown& shown) {
+    return shown.notStarted ? "; no viewer could be started: xdg-open is not on PATH" : "";
+}
+
+struct Advice {
+    int number;
+    const char* text;
+};
+
+const char* const fileAdvice =
+    "Check the file or folder named below: it may be missing, not yours to write, or on a full "
+    "disk. Then try again.";
+
+const Advice advices[] = {
+    {errc::ToolNotRunning,
+     "Start the schematic tool, or open a KiCad design without it: \"vexlo FILE\", or Ctrl+O in "
+     "the window."},
+    {errc::NoSessionBus,
+     "Start Vexlo in a desktop session, which has a D-Bus session bus, or open a KiCad design "
+     "without the schematic tool: \"vexlo FILE\"."},
+    {errc::ToolCallFailed,
+     "Check that the schematic tool is working (restart it if it hangs), then try again."},
+    {errc::NoActiveDocument, "Open the design in the schematic tool, then try again."},
+    {errc::BadDesignName, "Give the design a longer name in the schematic tool, then try again."},
+    {errc::BadDocumentPath,
+     "Save the design in a folder of its own in the schematic tool, then try again."},
+    {errc::KeyNotInColumns,
+     "Pick a key among the columns in the right list and click \"Select Part Number\"."},
+    {errc::ViewerNotStarted,
+     "Install a viewer for the report (xdg-open, from xdg-utils), or open the written report "
+     "yourself."},
+    {errc::BadTemplate, "Choose another template under Options, or none."},
+    {errc::BadStartRow, "Set the start row under Options to 1 or more."},
+    {errc::WorkbookTooLarge,
+     "Write the report as text, HTML or CSV (under Options), or with fewer columns or parts."},
+    {errc::SelectionNotSavable, "Change the name, a column or the key as said below."},
+    {errc::NameLeavesFolder, "Rename the design or the saved selection as said below."},
+    {errc::BadReportName, "Rename the design or the saved selection as said below."},
+    {errc::NoWriterForFormat, "Choose an output format under Options."},
+    {errc::SelectionGone,
+     "Load the design again (F5) to see the saved selections as the file now has them."},
+    {errc::DesignTooLarge, "Report the design in smaller parts."},
+    {errc::BadDesignFile,
+     "Open a KiCad project (.kicad_pro), its root sheet (.kicad_sch), KiCad's XML netlist or a "
+     "JSON design, and mend what is said below."},
+    {errc::FileNotFound, fileAdvice},
+    {errc::FileAlreadyOpen, fileAdvice},
+    {errc::DiskFull, fileAdvice},
+    {errc::InputPastEnd, fileAdvice},
+    {errc::PermissionDenied, fileAdvice},
+    {errc::PathFileAccess, fileAdvice},
+    {errc::PathNotFound, fileAdvice},
+    {7, "Close other programs, or report the design in smaller parts, then try again."},
+};
+
 }  // namespace
+
+std::string adviceFor(const Error& failure) {
+    for (const Advice& advice : advices) {
+        if (advice.number == failure.number) {
+            return advice.text;
+        }
+    }
+    return "Try again; if it fails again, tell the Vexlo developers what is said below.";
+}
+
+std::string failureMessage(const Error& failure) {
+    return adviceFor(failure) + "\n\n" + failure.description + "\n\n(Error " +
+           std::to_string(failure.number) + ")";
+}
 
 void loadSettings(Session& session, settings::Settings& fields) {
     settings::SetOptions(session.dataFile(settings::settingsFileName), fields);
@@ -26,12 +96,23 @@ std::optional<std::vector<std::string>> listSelections(Session& session) {
     return saved::readSelectionNames(session.dataFile(saved::selectionFileName));
 }
 
-std::optional<saved::LoadedSelection> loadChoice(Session& session, const std::string& name) {
-    return saved::loadSelectionFromFile(session.dataFile(saved::selectionFileName), name);
-}
-
 std::string unknownSelectionMessage(const std::string& name) {
     return "There is no saved selection named " + name + ".";
+}
+
+std::optional<saved::LoadedSelection> choiceToLoad(Session& session, const std::string& name) {
+    const std::string path = session.dataFile(saved::selectionFileName);
+    TextLines read = readTextLines(path);
+    if (!read.opened && read.errorNumber == ENOENT) {
+        return std::nullopt;
+    }
+    if (!read.opened || !read.complete) {
+        read.lines = readTextLinesOrThrow(path);  // throws with the reason
+    }
+    if (saved::sectionCount(read.lines, name) == 0) {
+        return std::nullopt;
+    }
+    return saved::loadSelection(read.lines, name);
 }
 
 int saveSelection(Session& session, const std::string& name,
@@ -154,7 +235,8 @@ report::WrittenComparison writeComparison(Session& session, Session& old,
 }
 
 std::string comparisonStatus(const report::WrittenComparison& written) {
-    return "Changes written: " + written.path + " (" + report::countsText(written.counts) + ")";
+    return "Changes written: " + written.path + " (" + report::countsText(written.counts) + ")" +
+           notShownNote(written.shown);
 }
 
 std::string comparisonSummary(const std::string& name, const report::ChangeCounts& counts) {
@@ -198,7 +280,9 @@ std::string batchFailureMessage(const std::vector<BatchEntry>& failed) {
     if (failed.empty()) {
         return {};
     }
-    std::string text = "Some reports were not written:";
+    std::string text =
+        "Mend what is said below of each saved selection, then run Load All again; the other "
+        "reports were written.\n\nSome reports were not written:";
     for (const BatchEntry& entry : failed) {
         text += "\n" + entry.name + ": " + errorMessage(*entry.failure);
     }
@@ -206,7 +290,14 @@ std::string batchFailureMessage(const std::vector<BatchEntry>& failed) {
 }
 
 std::string reportStatus(const report::WrittenReport& report) {
-    return "Report written: " + report.path + " (" + counted(report.rows, "row", "rows") + ")";
+    return "Report written: " + report.path + " (" + counted(report.rows, "row", "rows") + ")" +
+           notShownNote(report.shown);
+}
+
+std::string viewerNote(int exitStatus) {
+    return exitStatus == 0 ? ""
+                           : "; the viewer could not show it: xdg-open ended with status " +
+                                 std::to_string(exitStatus);
 }
 
 std::string batchStatus(std::size_t written, std::size_t failed) {

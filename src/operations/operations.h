@@ -34,6 +34,17 @@ inline constexpr const char* missingKeyMessage =
     "You have selected to Compress Report, you must select a Key. Select the key in the Attribute "
     "Selected list and select the 'Select Part Number' button";
 
+// What to do about a failure, in a sentence or two that begin its message box.
+std::string adviceFor(const Error& failure);
+
+// A message box's text for a failure: what to do first, then what failed, its number last for
+// reference: "ADVICE\n\nDESCRIPTION\n\n(Error N)".
+std::string failureMessage(const Error& failure);
+
+// The status line while a call to the schematic tool has not been answered yet.
+inline constexpr const char* waitingForToolMessage =
+    "Waiting for the schematic tool... (Esc gives up)";
+
 // The option fields from the settings file over the fields as they stand (the defaults when
 // there is no file).
 void loadSettings(Session& session, settings::Settings& fields);
@@ -41,12 +52,12 @@ void loadSettings(Session& session, settings::Settings& fields);
 // The saved selections' names in file order; nullopt when the file cannot be read.
 std::optional<std::vector<std::string>> listSelections(Session& session);
 
-// The saved selection of that name as a load puts it into the lists; nullopt when the file
-// cannot be read. A name no section carries gives a selection of no sections.
-std::optional<saved::LoadedSelection> loadChoice(Session& session, const std::string& name);
-
 // What Load Choices says of a name no section carries.
 std::string unknownSelectionMessage(const std::string& name);
+
+// Load Choices' selection, read strictly: none when no section carries the name or there is no
+// saved-selection file; a file that is there but cannot be read throws with the reason.
+std::optional<saved::LoadedSelection> choiceToLoad(Session& session, const std::string& name);
 
 // Save Selection: saveSelectionToFile on the project's saved-selection file.
 int saveSelection(Session& session, const std::string& name,
@@ -127,7 +138,7 @@ report::WrittenComparison writeComparison(Session& session, Session& old,
                                           const report::ReportRequest& request, bool keepSame);
 
 // What the window's status line says of a written comparison:
-// "Changes written: PATH (2 added, 1 removed, 3 changed)".
+// "Changes written: PATH (2 added, 1 removed, 3 changed)", with the note of reportStatus.
 std::string comparisonStatus(const report::WrittenComparison& written);
 
 // What a status line or a terminal says of a comparison: "NAME: 2 added, 1 removed, 3 changed".
@@ -155,11 +166,16 @@ void reportAll(Session& session, const std::vector<std::string>& names,
                const report::ReportRequest& base,
                const std::function<void(const BatchEntry&)>& done, const BatchWriter& write = {});
 
-// The one message that tells a batch's failures, or "" when there were none.
+// The one message that tells a batch's failures, what to do first, or "" when there were none.
 std::string batchFailureMessage(const std::vector<BatchEntry>& failed);
 
-// What the window's status line says after a report: "Report written: PATH (N rows)".
+// What the window's status line says after a report: "Report written: PATH (N rows)", and when
+// no viewer could be started to show it, "; no viewer could be started: xdg-open is not on PATH".
 std::string reportStatus(const report::WrittenReport& report);
+
+// What the status line adds once the viewer of a report has ended: "" when it showed it, else
+// "; the viewer could not show it: xdg-open ended with status N".
+std::string viewerNote(int exitStatus);
 
 // What it says after "Load All": "Load All: N reports written, M failed".
 std::string batchStatus(std::size_t written, std::size_t failed);

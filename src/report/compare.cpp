@@ -402,8 +402,7 @@ WrittenComparison ExportComparison(const ReportSource& source, const Revision& o
     } else {
         writeComparisonFile(comparison, request.settings, path);
     }
-    showWritten(request, path);
-    return {path, comparison.counts};
+    return {path, comparison.counts, showWritten(request, path)};
 }
 
 }  // namespace vexlo::report

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "design/schematictool.h"
+#include "report/dispatch.h"
 #include "report/reportsource.h"
 #include "report/reportstyle.h"
 #include "report/request.h"
@@ -73,6 +74,7 @@ Table withChangeColumn(const Comparison& comparison);
 struct WrittenComparison {
     std::string path;
     ChangeCounts counts;
+    Shown shown;
 };
 
 // Writes the comparison of the old revision with the source's design, named like the request's

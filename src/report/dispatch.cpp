@@ -112,19 +112,24 @@ WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& req
     }
     addSeconds(request, &ReportTimings::writeSeconds, start);
 
-    showWritten(request, path);
-    return {path, rows};
+    return {path, rows, showWritten(request, path)};
 }
 
-void showWritten(const ReportRequest& request, const std::string& path) {
+Shown showWritten(const ReportRequest& request, const std::string& path) {
+    Shown shown;
+    if (!request.showReport) {
+        return shown;
+    }
+    shown.viewer = openForUser(path);
+    shown.notStarted = shown.viewer == nullptr;
     // Only the text report counts a viewer that does not start as a failure; the report is
     // written either way.
-    if (request.showReport && !openForUser(path) &&
-        request.settings.Export_File_Format == FormatText) {
+    if (shown.notStarted && request.settings.Export_File_Format == FormatText) {
         throw Error(errc::ViewerNotStarted, "The report was written to \"" + path +
                                                 "\", but no viewer could be started to show it "
                                                 "(xdg-open was not found or failed)");
     }
+    return shown;
 }
 
 }  // namespace vexlo::report

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "common/viewer.h"
 
 #include "report/reportsource.h"
 #include "report/request.h"
@@ -8,10 +11,17 @@
 
 namespace vexlo::report {
 
+// How a written file was handed to the viewer.
+struct Shown {
+    std::shared_ptr<ViewerRun> viewer;  // showing it; it may still fail to
+    bool notStarted = false;            // asked for, but xdg-open could not be started
+};
+
 // A report as written: its path and its number of data rows.
 struct WrittenReport {
     std::string path;
     std::size_t rows = 0;
+    Shown shown;
 };
 
 // Keeps its old name; no spreadsheet application is involved: writes the report of the source's
@@ -34,7 +44,7 @@ std::string reportPath(const ReportSource& source, const ReportRequest& request)
 
 // Hands a written report to the viewer when the request asks to show it. A viewer that does not
 // start fails the text report only (ViewerNotStarted); the file stays written either way.
-void showWritten(const ReportRequest& request, const std::string& path);
+Shown showWritten(const ReportRequest& request, const std::string& path);
 
 // A format without a writer fails with NoWriterForFormat before anything is asked or written.
 void checkFormat(int format);

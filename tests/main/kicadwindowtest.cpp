@@ -35,7 +35,7 @@ std::string windowReport(const std::string& project, const std::string& report) 
     test::RunningSimulator simulator({project});
     const test::ViewerRecorder viewer;
     Vexlo window(&design::dbus::connectToTool);
-    window.showMessage = [](const QString& text) { ADD_FAILURE() << text.toStdString(); };
+    window.showMessage = [](auto, const QString& text) { ADD_FAILURE() << text.toStdString(); };
     EXPECT_TRUE(window.Form_Load());
     window.show();
     QTest::mouseClick(window.btnLoad, Qt::LeftButton);
@@ -110,7 +110,7 @@ TEST(WindowOnKicadDesigns, ChangesFromAnOlderRevision) {
     test::RunningSimulator simulator({dir.file("new/complex_hierarchy.kicad_pro")});
     const test::ViewerRecorder viewer;
     Vexlo window(&design::dbus::connectToTool);
-    window.showMessage = [](const QString& message) { ADD_FAILURE() << message.toStdString(); };
+    window.showMessage = [](auto, const QString& text) { ADD_FAILURE() << text.toStdString(); };
     ASSERT_TRUE(window.Form_Load());
     window.show();
     QTest::mouseClick(window.btnLoad, Qt::LeftButton);

@@ -59,7 +59,10 @@ protected:
 
     bool open(design::ToolConnector connector = {}) {
         w = std::make_unique<Vexlo>(connector ? connector : tool.connector());
-        w->showMessage = [this](const QString& text) { messages.push_back(text.toStdString()); };
+        w->showMessage = [this](QMessageBox::Icon icon, const QString& text) {
+            messages.push_back(text.toStdString());
+            icons += icon == QMessageBox::Critical ? 'C' : icon == QMessageBox::Warning ? 'W' : '?';
+        };
         const bool started = w->Form_Load();
         w->show();
         return started;
@@ -143,6 +146,7 @@ protected:
     test::ViewerRecorder viewer;
     std::unique_ptr<Vexlo> w;
     std::vector<std::string> messages;
+    std::string icons;  // each message's icon: C critical, W warning
 };
 
 TEST_F(MainWindow, StartUpListsTheSavedSelectionsAndAFailedLoadChangesNothing) {
@@ -161,11 +165,17 @@ TEST_F(MainWindow, StartUpListsTheSavedSelectionsAndAFailedLoadChangesNothing) {
         EXPECT_FALSE(open(
             [number]() -> std::unique_ptr<design::SchematicTool> { throw Error(number, "gone"); }));
     }
+    // Each failure is told by what to do first, its number last.
     EXPECT_EQ(messages, (std::vector<std::string>{
-                            "Error 1001: The schematic tool has no active view",
-                            "You need to have Trelmo Schemora Open to run this program!",
-                            "There is no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is unset or "
-                            "cannot be reached), so the schematic tool cannot be found"}));
+                            "Open the design in the schematic tool, then try again.\n\nThe "
+                            "schematic tool has no active view\n\n(Error 1001)",
+                            "You need to have Trelmo Schemora Open to run this program!\n\nStart "
+                            "the schematic tool, or open a KiCad design without it: \"vexlo "
+                            "FILE\", or Ctrl+O in the window.\n\ngone\n\n(Error 429)",
+                            "Start Vexlo in a desktop session, which has a D-Bus session bus, or "
+                            "open a KiCad design without the schematic tool: \"vexlo FILE\"."
+                            "\n\ngone\n\n(Error 1010)"}));
+    EXPECT_EQ(icons, "CCC");
 }
 
 // The column list's script: every rule of the six buttons, drags, moves and the key.
@@ -212,8 +222,8 @@ TEST_F(MainWindow, ColumnListAsTheScriptSays) {
                 project.file(c.verb == "saved" ? "vexloattributes.qzv" : c.argument);
             shown = std::filesystem::exists(path) ? test::readFile(path) : "none";
         } else if (c.verb == "messages") {
-            for (const auto& message : messages) {
-                shown += (shown.empty() ? "" : "|") + message;
+            for (std::size_t i = 0; i < messages.size(); ++i) {
+                shown += (shown.empty() ? "" : "|") + icons.substr(i, 1) + ":" + messages[i];
             }
         } else if (c.verb == "status") {
             shown = status();
@@ -292,22 +302,29 @@ TEST_F(MainWindow, KeyboardUse) {
     EXPECT_EQ(messages, std::vector<std::string>{});
 }
 
-// Load Choices of a name no section carries changes nothing and writes nothing, and says so.
+// Load Choices of a name no section carries changes nothing and writes nothing, and says so,
+// whether or not there is a saved-selection file.
 TEST_F(MainWindow, LoadChoicesOfAnUnknownNameChangesNothing) {
-    test::writeFile(project.file("vexloattributes.qzv"), crlf({"** Board", "Value"}));
     open();
     click(w->btnLoad, w->btnAddAll, w->chkCompress);
     w->lstSelected->setCurrentRow(1);
     click(w->btnkey);
-    const auto files = project.listing();
-    w->cmbChoice->setEditText("Nope");
-    click(w->btnloadChoice);
-    EXPECT_EQ(messages, std::vector<std::string>{"There is no saved selection named Nope."});
-    EXPECT_EQ(status(), "There is no saved selection named Nope.");
-    EXPECT_EQ(buttons() + texts(w->lstSelected->model()) + " " + w->lblkey->text().toStdString(),
-              "111111|REFDES|Part Number|Value|QTY Part Number");
-    EXPECT_TRUE(w->chkCompress->isChecked());
-    EXPECT_EQ(project.listing(), files);
+    for (const bool file : {false, true}) {
+        if (file) {
+            test::writeFile(project.file("vexloattributes.qzv"), crlf({"** Board", "Value"}));
+        }
+        const auto files = project.listing();
+        w->cmbChoice->setEditText("Nope");
+        click(w->btnloadChoice);
+        EXPECT_EQ(messages.back() + " " + icons,
+                  "There is no saved selection named Nope. W" + std::string(file ? "W" : ""));
+        EXPECT_EQ(status(), "There is no saved selection named Nope.");
+        EXPECT_EQ(
+            buttons() + texts(w->lstSelected->model()) + " " + w->lblkey->text().toStdString(),
+            "111111|REFDES|Part Number|Value|QTY Part Number");
+        EXPECT_TRUE(w->chkCompress->isChecked());
+        EXPECT_EQ(project.listing(), files);
+    }
     // A selection of no columns is known: it is loaded and reported.
     test::writeFile(project.file("vexloattributes.qzv"), crlf({"** Board", "** Empty"}));
     w->cmbChoice->setEditText("Empty");
@@ -362,8 +379,7 @@ TEST_F(MainWindow, ReadingTheDesignAgainAndColumnsNoPartCarries) {
     QTest::keyClick(w.get(), Qt::Key_F5);
     EXPECT_EQ(status(), "Error 1001: The schematic tool has no active view");
     EXPECT_EQ(texts(w->lstAttributes->model()), "|REFDES|Value|Tolerance|Part Number");
-    EXPECT_EQ(messages,
-              std::vector<std::string>{"Error 1001: The schematic tool has no active view"});
+    EXPECT_EQ(messages.size(), 1U);
 }
 
 // The status line tells what Save Selection and Delete Choice did, shows a long message cut in
@@ -541,7 +557,8 @@ TEST_F(MainWindow, ChangesComparesWithARevisionChosenInItsDialog) {
                             ": not a design file this program reads: give a KiCad project "
                             "(.kicad_pro), its root sheet (.kicad_sch), KiCad's XML netlist (.xml) "
                             "or a JSON design");
-    EXPECT_EQ(messages, std::vector<std::string>{status()});
+    EXPECT_EQ(messages.back().substr(messages.back().find("\n\n") + 2),
+              status().substr(12) + "\n\n(Error 1016)");
     EXPECT_EQ(project.listing(), files);
     // Compressing without a key asks for one before any dialog.
     w->lstSelected->setCurrentRow(-1);
@@ -593,6 +610,7 @@ TEST(Application, ShowsTheWindowUntilItIsClosedOrTellsThatNoToolRuns) {
     QObject::connect(&answer, &QTimer::timeout, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             told = box->text().toStdString();
+            EXPECT_EQ(box->icon(), QMessageBox::Critical);
             box->accept();
         }
     });
@@ -601,7 +619,8 @@ TEST(Application, ShowsTheWindowUntilItIsClosedOrTellsThatNoToolRuns) {
         throw Error(errc::ToolNotRunning, "not running");
     };
     EXPECT_EQ(runApplication(noTool), 0);
-    EXPECT_EQ(told, "You need to have Trelmo Schemora Open to run this program!");
+    EXPECT_EQ(told.substr(0, told.find('\n')),
+              "You need to have Trelmo Schemora Open to run this program!");
     EXPECT_TRUE(std::ranges::none_of(QApplication::topLevelWidgets(), [](QWidget* window) {
         return qobject_cast<Vexlo*>(window) != nullptr && window->isVisible();
     }));
@@ -869,6 +888,25 @@ TEST_F(Preview, SortsFiltersMarksEmptyColumnsAndWritesTheReport) {
     EXPECT_EQ(status(), "");
 }
 
+// A viewer that cannot show the report, or none at all, is named beside "Report written".
+TEST_F(MainWindow, AViewerThatCannotShowTheReportIsTold) {
+    open();
+    click(w->btnLoad, w->btnAddAll);
+    const std::string written = "Report written: " + project.file("board.csv") + " (3 rows)";
+    {
+        const test::ViewerRecorder failing(4);
+        click(w->btnReport);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return status() != written; }));
+        EXPECT_EQ(status(),
+                  written + "; the viewer could not show it: xdg-open ended with status 4");
+    }
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", project.path().c_str(), 1);
+    click(w->btnReport);
+    ::setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(status(), written + "; no viewer could be started: xdg-open is not on PATH");
+}
+
 // Options opens the Options window; its Save sets the option fields the reports use.
 TEST_F(MainWindow, OptionsSaveChangesTheReportFormatAndCompressNeedsAKey) {
     open();
@@ -896,7 +934,10 @@ TEST_F(MainWindow, ReportsFailWhileTheSettingsCannotBeRead) {
     open();
     const std::string unreadable =
         "Error 75: Cannot read \"" + settings + "\": it is a folder, not a regular file";
-    EXPECT_EQ(messages, std::vector<std::string>{unreadable});
+    EXPECT_EQ(messages, std::vector<std::string>{"Check the file or folder named below: it may be "
+                                                 "missing, not yours to write, or on a full disk. "
+                                                 "Then try again.\n\n" +
+                                                 unreadable.substr(10) + "\n\n(Error 75)"});
     click(w->btnLoad, w->btnAddAll, w->btnReport);
     EXPECT_EQ(status(), unreadable);
     EXPECT_FALSE(std::filesystem::exists(project.file("board.xls")));

@@ -48,7 +48,7 @@ TEST(Session, AsksTheToolOnceForEachThing) {
     EXPECT_EQ(fields.Value_Bold, 1);
     EXPECT_EQ(listSelections(session), (Strings{"Board", "Bad", "Plain", "Worse"}));
     EXPECT_EQ(readSelectionLines(session).size(), 13u);
-    const auto selection = loadChoice(session, "Board");
+    const auto selection = choiceToLoad(session, "Board");
     ASSERT_TRUE(selection);
     EXPECT_EQ(project.tool.calls, 1);
     EXPECT_EQ(session.fetchSeconds(), 0);
@@ -150,7 +150,9 @@ TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
     EXPECT_EQ(project.tool.loadCount, 1);
     EXPECT_EQ(project.tool.calls, 4);
     EXPECT_EQ(batchFailureMessage(failed),
-              "Some reports were not written:\nBad: Error 1004: Cannot compress the report by the "
+              "Mend what is said below of each saved selection, then run Load All again; the other "
+              "reports were written.\n\nSome reports were not written:\nBad: Error 1004: Cannot "
+              "compress the report by the "
               "key \"Tol\": no report column has that name\nWorse: Error 1004: Cannot compress "
               "the report by the key \"Part\": no report column has that name");
     EXPECT_EQ(batchFailureMessage({}), "");
@@ -174,17 +176,31 @@ TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
         failureOf([&] { reportAll(session, {"Board"}, project.base, [&](auto&) { FAIL(); }); }),
         "Error 53: Cannot read the saved selections from \"" + path + "/vexloattributes.qzv\"");
     EXPECT_FALSE(listSelections(session));
-    EXPECT_FALSE(loadChoice(session, "Board"));
+    EXPECT_FALSE(choiceToLoad(session, "Board"));
     EXPECT_THROW(readSelectionLines(session), Error);
     EXPECT_THROW(selectionNames(session), Error);
     EXPECT_THROW(findSelection(session, "Board"), Error);
+    // One that is there but cannot be read is no unknown name: its reason is told.
+    std::filesystem::create_directory(path + "/vexloattributes.qzv");
+    EXPECT_EQ(failureOf([&] { choiceToLoad(session, "Board"); }).substr(0, 22),
+              "Error 75: Cannot read ");
 }
 
 TEST(Requests, CompressNeedsAKeyAndAddsQtyAndStatusLinesCount) {
-    EXPECT_EQ(reportStatus({"/p/a.csv", 1}), "Report written: /p/a.csv (1 row)");
-    EXPECT_EQ(reportStatus({"/p/a.csv", 0}), "Report written: /p/a.csv (0 rows)");
+    EXPECT_EQ(reportStatus({"/p/a.csv", 1, {}}), "Report written: /p/a.csv (1 row)");
+    EXPECT_EQ(reportStatus({"/p/a.csv", 0, {}}), "Report written: /p/a.csv (0 rows)");
     EXPECT_EQ(batchStatus(1, 0), "Load All: 1 report written, 0 failed");
     EXPECT_EQ(batchStatus(2, 1), "Load All: 2 reports written, 1 failed");
+    report::WrittenReport unseen{"/p/a.csv", 2, {nullptr, true}};
+    EXPECT_EQ(reportStatus(unseen),
+              "Report written: /p/a.csv (2 rows); no viewer could be "
+              "started: xdg-open is not on PATH");
+    EXPECT_EQ(viewerNote(0) + "|" + viewerNote(4),
+              "|; the viewer could not show it: xdg-open ended with status 4");
+    // Failures are told by what to do first, the number last.
+    EXPECT_EQ(failureMessage(Error(errc::BadStartRow, "Row 0")),
+              "Set the start row under Options to 1 or more.\n\nRow 0\n\n(Error 1007)");
+    EXPECT_EQ(adviceFor(Error(errc::ToolCallAbandoned, "")).substr(0, 10), "Try again;");
     EXPECT_EQ(columnList({"A", "B"}, false), (Strings{"A", "B"}));
     EXPECT_EQ(columnList({"A", "B"}, true), (Strings{"A", "B", "QTY"}));
     report::ReportRequest request;
@@ -220,12 +236,12 @@ TEST(Preview, IsTheReportsTableAndWritesNothing) {
     EXPECT_EQ(formatName(0) + formatName(1) + formatName(2) + formatName(3) + formatName(4) +
                   formatName(-1),
               "ExcelTextHTMLCSV");
-    EXPECT_EQ(loadChoice(session, "Board")->sections, 1);
-    EXPECT_EQ(loadChoice(session, "Nope")->sections, 0);
+    EXPECT_EQ(choiceToLoad(session, "Board")->sections, 1);
+    EXPECT_FALSE(choiceToLoad(session, "Nope"));
     EXPECT_EQ(unknownSelectionMessage("Nope"), "There is no saved selection named Nope.");
 
     report::ReportRequest request =
-        selectionRequest(*loadChoice(session, "Board"), "Board", project.base);
+        selectionRequest(*choiceToLoad(session, "Board"), "Board", project.base);
     request.columns.push_back("Tol");
     request.settings.Excel_Start = 1;
     for (const int format : {report::FormatWorkbook, report::FormatCsv}) {

@@ -104,9 +104,10 @@ FileSizeLimit::~FileSizeLimit() {
     std::signal(SIGXFSZ, oldHandler_);
 }
 
-ViewerRecorder::ViewerRecorder() {
+ViewerRecorder::ViewerRecorder(int exitStatus) {
     const std::string log = dir_.file("shown.log");
-    writeFile(dir_.file("xdg-open"), "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + log + "'\n");
+    writeFile(dir_.file("xdg-open"), "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + log + "'\nexit " +
+                                         std::to_string(exitStatus) + "\n");
     fs::permissions(dir_.file("xdg-open"), fs::perms::owner_all);
     const char* path = std::getenv("PATH");
     oldPath_ = path != nullptr ? path : "/usr/bin:/bin";

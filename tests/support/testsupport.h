@@ -55,10 +55,10 @@ private:
 int runUnprivileged(const std::function<int()>& check);
 
 // Puts a recording xdg-open first on PATH for its lifetime: each call appends its argument as
-// one line to a log, so tests see which reports were shown.
+// one line to a log, so tests see which reports were shown, and ends with the given status.
 class ViewerRecorder {
 public:
-    ViewerRecorder();
+    explicit ViewerRecorder(int exitStatus = 0);
     ~ViewerRecorder();
     ViewerRecorder(const ViewerRecorder&) = delete;
     ViewerRecorder& operator=(const ViewerRecorder&) = delete;
