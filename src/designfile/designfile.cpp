@@ -1,5 +1,6 @@
 #include "designfile/designfile.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "designfile/jsondesign.h"
@@ -67,11 +68,9 @@ LoadedDesign readKicad(const KicadProject& project, const std::string& path,
     return readKicadSchematic(project, folder, file.stem().string(), path, options);
 }
 
-}  // namespace
-
-LoadedDesign readDesignFile(const std::string& path, const ReadOptions& options) {
+LoadedDesign readDesign(const std::string& path, const std::filesystem::path& file,
+                        const ReadOptions& options) {
     const std::string bytes = readFileBytes(path);
-    const std::filesystem::path file = std::filesystem::absolute(path).lexically_normal();
     Format format = formatOf(bytes);
     if (format == Format::Unknown) {
         // Nothing to tell by: the name says which reader explains what is wrong.
@@ -105,6 +104,17 @@ LoadedDesign readDesignFile(const std::string& path, const ReadOptions& options)
             break;
     }
     fail(path, std::string("not a design file this program reads: ") + formatsRead);
+}
+
+}  // namespace
+
+LoadedDesign readDesignFile(const std::string& path, const ReadOptions& options) {
+    const std::filesystem::path file = std::filesystem::absolute(path).lexically_normal();
+    LoadedDesign loaded = readDesign(path, file, options);
+    if (std::find(loaded.files.begin(), loaded.files.end(), file.string()) == loaded.files.end()) {
+        loaded.files.insert(loaded.files.begin(), file.string());
+    }
+    return loaded;
 }
 
 }  // namespace vexlo::designfile

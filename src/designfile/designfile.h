@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "design/schematictool.h"
 #include "designfile/designerror.h"
@@ -22,6 +23,8 @@ struct LoadedDesign {
     design::FlattenedDesign flattened;
     // What was read, for the tool's ready line: "KiCad schematic 20211123, 3 sheets".
     std::string summary;
+    // Every file read: the design file first, then a KiCad design's sheets, each once.
+    std::vector<std::string> files;
 };
 
 struct ReadOptions {

@@ -426,6 +426,7 @@ public:
     UnannotatedParts unannotated;
     std::size_t sheetCount = 0;
     long newestVersion = 0;
+    std::vector<std::string> sheetFiles;  // each file read, once, in the order first read
 
 private:
     static std::string canonical(const std::string& path) {
@@ -453,6 +454,7 @@ private:
                    "the sheet " + inQuotes(sheetName) + " refers to " + inQuotes(path) +
                        ", which cannot be read: " + readFailureOf(error));
         }
+        sheetFiles.push_back(path);
         SheetParser(*file).parse();
         newestVersion = std::max(newestVersion, file->version);
         noteVariants(*file);
@@ -673,6 +675,7 @@ LoadedDesign readKicadSchematic(const KicadProject& project, const std::string& 
     loaded.project = folder;
     loaded.document = Document{designName + ".1", folder + "././"};
     loaded.flattened = std::move(flattener.design);
+    loaded.files = std::move(flattener.sheetFiles);
     loaded.summary = "KiCad schematic " + std::to_string(flattener.newestVersion) + ", " +
                      std::to_string(flattener.sheetCount) +
                      (flattener.sheetCount == 1 ? " sheet" : " sheets") +

@@ -101,9 +101,15 @@ TEST(KicadDemos, DesignatorsMatchTheBoards) {
         for (const design::Component& component : design.flattened.components) {
             designators.emplace(component.Refdes);
         }
+        // Then the files read, which the window watches, from the project's folder.
+        std::string files;
+        for (const std::string& file : design.files) {
+            files +=
+                " " + fs::path(file).lexically_relative(fs::path(project).parent_path()).string();
+        }
         summary += name + ": " + std::to_string(design.flattened.components.size()) +
                    " components, " + std::to_string(designators.size()) + " designators; " +
-                   design.summary + "\n";
+                   design.summary + ";" + files + "\n";
         fs::path board(project);
         board.replace_extension(".kicad_pcb");
         if (!fs::exists(board)) {
