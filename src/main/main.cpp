@@ -1,5 +1,6 @@
-// vexlo: the main window, attached to the running schematic tool.
+// vexlo: the main window, on a design file or attached to the running schematic tool.
 #include <QApplication>
+#include <iostream>
 
 #include "common/textfile.h"
 #include "common/version.h"
@@ -10,9 +11,21 @@ int main(int argc, char* argv[]) {
     if (vexlo::printVersionIfAsked("vexlo", argc, argv)) {
         return 0;
     }
+    if (vexlo::helpAsked(argc, argv)) {
+        std::cout << vexlo::helpText;
+        return 0;
+    }
     // A report past the file-size limit fails as a full disk does, keeping the old report.
     vexlo::ignoreFileSizeSignal();
     vexlo::removeTemporariesOnStopSignals();
+    // Takes Qt's own options out of the arguments.
     QApplication application(argc, argv);
-    return vexlo::runApplication(&vexlo::design::dbus::connectToTool);
+    vexlo::StartOptions start;
+    try {
+        start = vexlo::parseStartArguments(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const vexlo::UsageError& usage) {
+        std::cerr << "vexlo: " << usage.what() << "\nTry 'vexlo --help'.\n";
+        return vexlo::exitUsage;
+    }
+    return vexlo::runApplication(&vexlo::design::dbus::connectToTool, start);
 }

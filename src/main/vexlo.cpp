@@ -4,18 +4,26 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSocketNotifier>
+#include <QTimer>
+#include <QUrl>
 #include <algorithm>
 #include <optional>
 
 #include "common/twips.h"
 #include "main/statusline.h"
+#include "operations/designsource.h"
 #include "operations/operations.h"
 #include "options/optionswindow.h"
 #include "preview/previewwindow.h"
@@ -53,6 +61,16 @@ public:
 
 constexpr int statusHeight = 255;  // twips
 
+// The local file a drop carries (the first of several); empty for anything else.
+QString droppedFile(const QMimeData* data) {
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) {
+            return url.toLocalFile();
+        }
+    }
+    return {};
+}
+
 using widgets::place;
 
 QPushButton* button(QWidget* parent, const char* name, const char* caption, int left, int top,
@@ -74,6 +92,7 @@ Vexlo::Vexlo(design::ToolConnector connector, QWidget* parent)
     };
     createControls();
     connectControls();
+    setAcceptDrops(true);
 }
 
 Vexlo::~Vexlo() = default;
@@ -132,6 +151,11 @@ void Vexlo::createControls() {
     actReadAgain->setObjectName(QStringLiteral("actReadAgain"));
     actReadAgain->setShortcut(QKeySequence(Qt::Key_F5));
     addAction(actReadAgain);
+    actOpen = new QAction(QStringLiteral("&Open Design..."), this);
+    actOpen->setObjectName(QStringLiteral("actOpen"));
+    actOpen->setShortcut(QKeySequence::Open);
+    addAction(actOpen);
+    designWatch_ = new QFileSystemWatcher(this);
     lstAttributes->addAction(actReadAgain);
     lstAttributes->setContextMenuPolicy(Qt::ActionsContextMenu);
     for (QWidget* control : {static_cast<QWidget*>(btnkey), static_cast<QWidget*>(lblkey),
@@ -172,6 +196,10 @@ void Vexlo::connectControls() {
     onClick(btnPreview, &Vexlo::btnPreview_Click);
     onClick(btnCompare, &Vexlo::btnCompare_Click);
     connect(actReadAgain, &QAction::triggered, this, [this] { readDesignAgain(); });
+    connect(actOpen, &QAction::triggered, this, [this] { chooseDesign(); });
+    connect(designWatch_, &QFileSystemWatcher::fileChanged, this, [this] { designFilesChanged(); });
+    connect(designWatch_, &QFileSystemWatcher::directoryChanged, this,
+            [this] { designFilesChanged(); });
 
     auto* columns = columns_.get();
     connect(btnAdd, &QPushButton::clicked, this, [columns] { columns->add(); });
@@ -268,7 +296,7 @@ void Vexlo::clearEndedCondition() {
 bool Vexlo::Form_Load() {
     std::unique_ptr<design::SchematicTool> tool;
     try {
-        tool = connector_();
+        tool = connectTool();
     } catch (const Error& failure) {
         // The message the program always gave for a missing tool, then what else can be done.
         const std::string told = failure.number == errc::ToolNotRunning
@@ -280,12 +308,111 @@ bool Vexlo::Form_Load() {
     runGuarded(false, [this, &tool] {
         operations::Session session(*tool);
         // Told now, and again by every report until a read succeeds; the lists still fill.
+        project_ = session.projectFolder();
         if (const auto failure = readSettings(session)) {
             showMessage(QMessageBox::Critical, toQt(operations::failureMessage(*failure)));
         }
         fillSavedSelections(session);
     });
     return true;
+}
+
+bool Vexlo::openDesign(const std::string& path, const std::string& variant) {
+    auto source = std::make_shared<operations::DesignFileSource>(path, variant);
+    std::string status;
+    const auto failure = runGuarded(true, [this, &source, &status] {
+        auto tool = source->open();
+        designFile_ = source;
+        connector_ = [source] { return source->open(); };
+        operations::Session session(*tool);
+        followProject(session);
+        status =
+            lstAttributes->isHidden()
+                ? operations::designStatus(operations::DesignLoad::Opened, session, options_, 0)
+                : showAttributes(session, operations::DesignLoad::Read);
+        fillSavedSelections(session);
+    });
+    watchDesign();
+    setStatus(failure ? errorMessage(*failure) : status);
+    return !failure;
+}
+
+void Vexlo::chooseDesign() {
+    const QString file = chooseDesignFile(QStringLiteral("Open a Design"), "dlgOpen");
+    if (!file.isEmpty()) {
+        openDesign(file.toStdString());
+    }
+}
+
+void Vexlo::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void Vexlo::dropEvent(QDropEvent* event) {
+    const QString file = droppedFile(event->mimeData());
+    if (file.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    // Opened once the drop has ended: its messages must not hold the dragging program.
+    QTimer::singleShot(0, this, [this, file] { openDesign(file.toStdString()); });
+}
+
+std::unique_ptr<design::SchematicTool> Vexlo::connectTool() {
+    auto tool = connector_();
+    // The file read afresh may have other sheets now.
+    watchDesign();
+    return tool;
+}
+
+void Vexlo::followProject(operations::Session& session) {
+    if (session.projectFolder() == project_) {
+        return;
+    }
+    project_ = session.projectFolder();
+    if (const auto failure = readSettings(session)) {
+        showMessage(QMessageBox::Critical, toQt(operations::failureMessage(*failure)));
+    }
+}
+
+void Vexlo::watchDesign() {
+    if (!designFile_) {
+        return;
+    }
+    // The folders too: a save that replaces a file ends the watch on the file it replaced.
+    QStringList wanted;
+    for (const std::string& file : designFile_->files()) {
+        wanted << toQt(file) << QFileInfo(toQt(file)).absolutePath();
+    }
+    wanted.removeDuplicates();
+    const QStringList watched = designWatch_->files() + designWatch_->directories();
+    QStringList gone;
+    QStringList fresh;
+    for (const QString& path : watched) {
+        if (!wanted.contains(path)) {
+            gone << path;
+        }
+    }
+    for (const QString& path : wanted) {
+        if (!watched.contains(path) && QFileInfo::exists(path)) {
+            fresh << path;
+        }
+    }
+    if (!gone.isEmpty()) {
+        designWatch_->removePaths(gone);
+    }
+    if (!fresh.isEmpty()) {
+        designWatch_->addPaths(fresh);
+    }
+}
+
+void Vexlo::designFilesChanged() {
+    watchDesign();
+    if (designFile_ && designFile_->changedOnDisk()) {
+        setStatus(operations::designChangedMessage);
+    }
 }
 
 std::optional<Error> Vexlo::readSettings(operations::Session& session) {
@@ -299,12 +426,12 @@ std::optional<Error> Vexlo::readSettings(operations::Session& session) {
 }
 
 std::string Vexlo::LoadChoices(const std::string& fileName) {
-    auto tool = connector_();
+    auto tool = connectTool();
     return operations::Session(*tool).dataFile(fileName);
 }
 
 void Vexlo::SetOptions() {
-    auto tool = connector_();
+    auto tool = connectTool();
     operations::Session session(*tool);
     if (const auto failure = readSettings(session)) {
         throw *failure;
@@ -313,15 +440,20 @@ void Vexlo::SetOptions() {
 }
 
 void Vexlo::fillSavedSelections(operations::Session& session) {
+    std::string file;
     std::optional<std::vector<std::string>> names;
     try {
+        file = operations::selectionFile(session);
         names = operations::listSelections(session);
     } catch (const Error&) {
         return;  // the tool is gone: the list stays as it was
     }
     if (names) {
         setChoices(*names);
+    } else if (file != selectionsFile_) {
+        setChoices({});  // another project's names would load nothing of this one
     }
+    selectionsFile_ = file;
 }
 
 void Vexlo::setChoices(const std::vector<std::string>& names) {
@@ -341,41 +473,46 @@ void Vexlo::readDesignAgain() {
 }
 
 void Vexlo::readAttributes() {
-    const bool first = lstAttributes->isHidden();
     std::string status;
-    const auto failure = runGuarded(true, [this, first, &status] {
-        auto tool = connector_();
+    const auto failure = runGuarded(true, [this, &status] {
+        auto tool = connectTool();
         operations::Session session(*tool);
-        const auto names = operations::attributeNames(session);
-        // Nothing on the window changes until the whole design was read.
-        attributeNames_.reset();
-        for (const auto& name : names) {
-            AddDynamicArray(attributeNames_, name);
-        }
-        QStringList items;
-        items.reserve(static_cast<qsizetype>(names.size()));
-        for (const auto& name : attributeNames_.appended()) {
-            items.append(toQt(name));
-        }
-        lstAttributes->clear();
-        lstAttributes->addItems(items);
-        if (first) {
-            lstAttributes->show();
-            btnLoad->hide();
-            for (QPushButton* control : {btnAdd, btnAddAll, btnMoveUp, btnMoveDown}) {
-                control->setEnabled(true);
-            }
-            // The hidden button had the focus; the list it made room for takes it.
-            lstAttributes->setFocus();
-        }
-        status = std::string(first ? "Design read: " : "Design read again: ") +
-                 std::to_string(names.size()) +
-                 (names.size() == 1 ? " attribute name" : " attribute names") +
-                 operations::emptyColumnsNote(
-                     operations::emptyColumns(session, toStd(columns_->columns())));
+        followProject(session);
+        status =
+            showAttributes(session, lstAttributes->isHidden() ? operations::DesignLoad::Read
+                                                              : operations::DesignLoad::ReadAgain);
         fillSavedSelections(session);
     });
     setStatus(failure ? errorMessage(*failure) : status);
+}
+
+std::string Vexlo::showAttributes(operations::Session& session, operations::DesignLoad load) {
+    const bool first = lstAttributes->isHidden();
+    const auto names = operations::attributeNames(session);
+    // Nothing on the window changes until the whole design was read.
+    attributeNames_.reset();
+    for (const auto& name : names) {
+        AddDynamicArray(attributeNames_, name);
+    }
+    QStringList items;
+    items.reserve(static_cast<qsizetype>(names.size()));
+    for (const auto& name : attributeNames_.appended()) {
+        items.append(toQt(name));
+    }
+    lstAttributes->clear();
+    lstAttributes->addItems(items);
+    if (first) {
+        lstAttributes->show();
+        btnLoad->hide();
+        for (QPushButton* control : {btnAdd, btnAddAll, btnMoveUp, btnMoveDown}) {
+            control->setEnabled(true);
+        }
+        // The hidden button had the focus; the list it made room for takes it.
+        lstAttributes->setFocus();
+    }
+    return operations::designStatus(load, session, options_, names.size()) +
+           operations::emptyColumnsNote(
+               operations::emptyColumns(session, toStd(columns_->columns())));
 }
 
 report::ReportRequest Vexlo::reportRequest() const {
@@ -395,7 +532,7 @@ void Vexlo::btnReport_Click() {
             keyMissing = true;
             return std::string(operations::missingKeyMessage);
         }
-        auto tool = connector_();
+        auto tool = connectTool();
         operations::Session session(*tool);
         const report::WrittenReport written = operations::writeReport(session, request);
         return {
@@ -427,7 +564,7 @@ void Vexlo::showSelection(const saved::LoadedSelection& selection) {
 void Vexlo::btnloadChoice_Click() {
     std::string unknown;
     runReport([this, &unknown]() -> ReportOutcome {
-        auto tool = connector_();
+        auto tool = connectTool();
         operations::Session session(*tool);
         const std::string name = toStd(cmbChoice->currentText());
         const auto selection = operations::choiceToLoad(session, name);
@@ -455,7 +592,7 @@ void Vexlo::btnloadChoice_Click() {
 void Vexlo::btnLoadAll_Click() {
     std::vector<operations::BatchEntry> failed;
     runReport([this, &failed]() -> ReportOutcome {
-        auto tool = connector_();
+        auto tool = connectTool();
         operations::Session session(*tool);
         std::vector<std::string> names;
         for (int index = 0; index < cmbChoice->count(); ++index) {
@@ -497,7 +634,7 @@ void Vexlo::btnSaveAs_Click() {
     int duplicates = 0;
     std::unique_ptr<design::SchematicTool> tool;
     const auto failure = runGuarded(true, [this, &name, &duplicates, &tool] {
-        tool = connector_();
+        tool = connectTool();
         operations::Session session(*tool);
         duplicates = operations::saveSelection(session, toStd(name), toStd(columns_->columns()),
                                                chkCompress->isChecked(), toStd(lblkey->text()));
@@ -519,7 +656,7 @@ void Vexlo::btnSaveAs_Click() {
 void Vexlo::btnDeleteChoice_Click() {
     std::string status;
     const auto failure = runGuarded(true, [this, &status] {
-        auto tool = connector_();
+        auto tool = connectTool();
         operations::Session session(*tool);
         const std::string name = toStd(cmbChoice->currentText());
         const auto before = operations::listSelections(session);
@@ -551,7 +688,7 @@ std::unique_ptr<preview::PreviewWindow> Vexlo::makePreview() {
         if (settingsFailure_) {
             throw *settingsFailure_;
         }
-        auto tool = connector_();
+        auto tool = connectTool();
         operations::Session session(*tool);
         shown = std::make_shared<const operations::Preview>(
             operations::previewReport(session, request));
@@ -577,17 +714,17 @@ void Vexlo::btnPreview_Click() {
     }
 }
 
-QString Vexlo::chooseOlderRevision() {
+QString Vexlo::chooseDesignFile(const QString& title, const char* name) {
     QString folder;
     try {
-        folder = toQt(connector_()->CurrentProject());
+        folder = toQt(connectTool()->CurrentProject());
     } catch (const std::exception&) {
-        // The dialog then starts where the program runs; the comparison tells what failed.
+        // The dialog then starts where the program runs; what follows tells what failed.
     }
-    QFileDialog dialog(this, QStringLiteral("Compare With an Older Revision"), folder,
+    QFileDialog dialog(this, title, folder,
                        QStringLiteral("Designs (*.kicad_pro *.kicad_sch *.xml *.json);;"
                                       "All files (*)"));
-    dialog.setObjectName(QStringLiteral("dlgCompare"));
+    dialog.setObjectName(QString::fromLatin1(name));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
@@ -603,7 +740,9 @@ void Vexlo::btnCompare_Click() {
         setStatus(operations::missingKeyMessage, Condition::MissingKey);
         return;
     }
-    const std::string older = chooseOlderRevision().toStdString();
+    const std::string older =
+        chooseDesignFile(QStringLiteral("Compare With an Older Revision"), "dlgCompare")
+            .toStdString();
     if (older.empty()) {
         return;  // cancelled: nothing written, the status line as it was
     }
@@ -614,7 +753,7 @@ void Vexlo::btnCompare_Click() {
         } catch (const operations::BadDesign& failure) {
             throw Error(errc::BadDesignFile, failure.what());
         }
-        auto tool = connector_();
+        auto tool = connectTool();
         operations::Session session(*tool);
         operations::Session old(*oldTool);
         const report::WrittenComparison written = operations::writeComparison(
@@ -626,7 +765,7 @@ void Vexlo::btnCompare_Click() {
 void Vexlo::btnOption_Click() {
     runGuarded(false, [this] {
         options::Form1 form([this] { return LoadChoices(settings::settingsFileName); },
-                            [this] { return connector_()->CurrentProject(); },
+                            [this] { return connectTool()->CurrentProject(); },
                             [this] { SetOptions(); }, this);
         form.exec();
     });

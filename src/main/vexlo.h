@@ -18,12 +18,14 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QAction;
+class QFileSystemWatcher;
 
 namespace vexlo {
 
 namespace operations {
+class DesignFileSource;
 class Session;
-}
+}  // namespace operations
 namespace preview {
 class PreviewWindow;
 }
@@ -45,6 +47,15 @@ public:
     // Start-up: attach, read the settings, fill the saved selections. False when the schematic
     // tool is not running (the user has been told); the program then ends.
     bool Form_Load();
+
+    // Plays the schematic tool over a design file from now on (vexlo FILE, Ctrl+O, a dropped
+    // file): every action reads the file afresh, and the window watches it and its sheets. The
+    // settings and saved selections become those of its project folder; a shown attribute list
+    // is read from it. False when the file cannot be read as a design (the user has been told);
+    // the window then goes on as it was.
+    bool openDesign(const std::string& path, const std::string& variant = {});
+    // Ctrl+O: asks for a design file to open, starting in the project folder.
+    void chooseDesign();
 
     // Message boxes go through here, so a test can watch them: Critical for a failure, Warning
     // for a refusal of what the user asked.
@@ -78,6 +89,12 @@ public:
     // design, for the lists as they stand; the status line tells the counts.
     void btnCompare_Click();
 
+protected:
+    // A design file dropped onto the window (not onto the column list, whose drop is its own)
+    // is opened.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
 private:
     void createControls();
     void connectControls();
@@ -97,11 +114,23 @@ private:
     // Adds to the status line, while it still tells of that report, that the viewer could not
     // show it.
     void watchViewer(const std::shared_ptr<ViewerRun>& viewer);
+    // Attaches to the tool anew: the running one, or the design file read afresh.
+    std::unique_ptr<design::SchematicTool> connectTool();
     // Reads the attribute names into the attribute list; the first read also shows the list.
     void readAttributes();
-    // The older revision's design file, chosen in a file dialog that starts in the project
-    // folder; empty when the user cancels.
-    QString chooseOlderRevision();
+    // Shows the session's attribute names; the first read also shows the list. The status line
+    // that tells the load.
+    std::string showAttributes(operations::Session& session, operations::DesignLoad load);
+    // When the session's project folder is not the one the window worked on, reads its
+    // settings (telling a failure).
+    void followProject(operations::Session& session);
+    // Watches the design file's files and folders as the last read found them.
+    void watchDesign();
+    // A watched file or folder changed: the status line tells when the design did.
+    void designFilesChanged();
+    // A design file chosen in a file dialog that starts in the project folder; empty when the
+    // user cancels.
+    QString chooseDesignFile(const QString& title, const char* name);
     // The status line's message, with the condition it tells of (none for a plain message).
     enum class Condition { None, MissingKey, Settings };
     void setStatus(const std::string& message, Condition condition = Condition::None);
@@ -109,7 +138,8 @@ private:
     void clearEndedCondition();
     // The saved-selection names in cmbChoice, the first one selected.
     void setChoices(const std::vector<std::string>& names);
-    // Fill the saved-selection list: silent when the file cannot be opened.
+    // Fill the saved-selection list: silent when the file cannot be opened, which empties the
+    // list when the file is another project's.
     void fillSavedSelections(operations::Session& session);
     // Reads the settings into the option fields; the failure, kept for the reports, or none.
     std::optional<Error> readSettings(operations::Session& session);
@@ -119,6 +149,10 @@ private:
     report::ReportRequest reportRequest() const;
 
     design::ToolConnector connector_;
+    std::shared_ptr<operations::DesignFileSource> designFile_;  // none: the running tool
+    QFileSystemWatcher* designWatch_ = nullptr;
+    std::string project_;         // the project folder the settings were read for
+    std::string selectionsFile_;  // where the saved-selection list was last read
     settings::Settings options_;
     std::optional<Error> settingsFailure_;  // the settings file could not be read
     StringArray attributeNames_;
@@ -142,6 +176,7 @@ public:
     QPushButton* btnPreview = nullptr;  // opens the Preview window
     QPushButton* btnCompare = nullptr;  // writes what changed from an older revision
     QAction* actReadAgain = nullptr;    // F5 and the attribute list's menu: read the design again
+    QAction* actOpen = nullptr;         // Ctrl+O: open a design file
     QPushButton* btnMoveDown = nullptr;
     QPushButton* btnMoveUp = nullptr;
     QPushButton* btnRemoveAll = nullptr;

@@ -129,6 +129,21 @@ std::vector<std::string> attributeNames(Session& session) {
     return design::harvestAttributeNames(*session.design());
 }
 
+std::string designStatus(DesignLoad load, Session& session, const settings::Settings& settings,
+                         std::size_t attributeNames) {
+    report::TableRules rules;
+    rules.exclusion = report::exclusionOf(settings.Exclude_Attribute, settings.Exclude_Values);
+    const std::size_t parts = report::buildTable(*session.design(), {}, rules).rowCount();
+    static const char* const verbs[] = {"Design read: ", "Design read again: ", "Design opened: "};
+    std::string text = verbs[static_cast<int>(load)] + session.designName() + " in " +
+                       session.projectFolder() + ", " + counted(parts, "part", "parts") +
+                       " in the BOM";
+    if (load != DesignLoad::Opened) {
+        text += ", " + counted(attributeNames, "attribute name", "attribute names");
+    }
+    return text;
+}
+
 std::vector<std::string> emptyColumns(Session& session, const std::vector<std::string>& columns) {
     return report::columnsNoComponentCarries(*session.design(), columns);
 }

@@ -66,6 +66,20 @@ int saveSelection(Session& session, const std::string& name,
 // Delete Choice: deleteSelectionFromFile on the project's saved-selection file.
 std::optional<std::vector<std::string>> deleteSelection(Session& session, const std::string& name);
 
+// What loaded the open design: Load Design Attributes (or F5 before it), F5, or opening a
+// design file.
+enum class DesignLoad { Read, ReadAgain, Opened };
+
+// What the status line says after a load: the design, its project folder and its parts in the
+// BOM (one a designator, less the parts the settings leave out), then, but for Opened, the
+// attribute names: "Design read: amp in /home/ann/amp/, 42 parts in the BOM, 57 attribute names",
+// "Design read again: ...", "Design opened: amp in /home/ann/amp/, 42 parts in the BOM".
+std::string designStatus(DesignLoad load, Session& session, const settings::Settings& settings,
+                         std::size_t attributeNames);
+
+// What the status line says when a file of the open design changed on disk.
+inline constexpr const char* designChangedMessage = "The design changed on disk: F5 reads it again";
+
 // The attribute names of the open design, in the order the lists show them.
 std::vector<std::string> attributeNames(Session& session);
 

@@ -7,17 +7,26 @@
 namespace vexlo::operations {
 
 std::string Session::dataFile(const std::string& fileName) {
+    return locateDataFile(projectFolder(), fileName);
+}
+
+const std::string& Session::projectFolder() {
     if (!project_) {
         project_ = tool_.CurrentProject();
     }
-    return locateDataFile(*project_, fileName);
+    return *project_;
+}
+
+const std::string& Session::designName() {
+    if (designName_.empty()) {
+        designName_ = design::designName(tool_);
+    }
+    return designName_;
 }
 
 std::shared_ptr<const design::FlattenedDesign> Session::design() {
     if (!design_) {
-        if (designName_.empty()) {
-            designName_ = design::designName(tool_);
-        }
+        designName();
         const auto start = std::chrono::steady_clock::now();
         design_ = tool_.LoadGroupFlatten(designName_);
         fetchSeconds_ =
@@ -33,10 +42,7 @@ const report::ReportSource& Session::source() {
     if (!source_) {
         try {
             report::ReportSource source;
-            if (designName_.empty()) {
-                designName_ = design::designName(tool_);
-            }
-            source.designName = designName_;
+            source.designName = designName();
             source.documentPath = tool_.ActiveDocumentPath();
             source.outputFolder = report::outputFolderOf(source.documentPath);
             source.design = design();

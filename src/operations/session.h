@@ -22,6 +22,10 @@ public:
 
     // Where the data file of that name is read and written (the locator).
     std::string dataFile(const std::string& fileName);
+    // The tool's project folder.
+    const std::string& projectFolder();
+    // D: the active view's document name less its last two characters.
+    const std::string& designName();
     // The flattened design of the active view's document.
     std::shared_ptr<const design::FlattenedDesign> design();
     // D, P, F and the flattened design. A document name under two characters or a document path

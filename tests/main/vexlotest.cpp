@@ -343,7 +343,9 @@ TEST_F(MainWindow, ReadingTheDesignAgainAndColumnsNoPartCarries) {
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     QTest::keyClick(w.get(), Qt::Key_F5);
-    EXPECT_EQ(status(), "Design read: 3 attribute names");
+    // The status line names the design, its folder and its parts.
+    const std::string board = "board in " + project.path() + "/, ";
+    EXPECT_EQ(status(), "Design read: " + board + "3 parts in the BOM, 3 attribute names");
     EXPECT_TRUE(w->btnLoad->isHidden() && !w->lstAttributes->isHidden());
     click(w->btnAddAll);
     tool.design->components = {
@@ -352,7 +354,8 @@ TEST_F(MainWindow, ReadingTheDesignAgainAndColumnsNoPartCarries) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     QTest::keyClick(w.get(), Qt::Key_F5);
     const std::string gone = "; no part carries \"Part Number\": its column is empty";
-    EXPECT_EQ(status(), "Design read again: 3 attribute names" + gone);
+    EXPECT_EQ(status(),
+              "Design read again: " + board + "1 part in the BOM, 3 attribute names" + gone);
     EXPECT_EQ(texts(w->lstAttributes->model()), "|REFDES|Value|Tolerance");
     EXPECT_EQ(texts(w->lstSelected->model()), "|REFDES|Part Number|Value");
     EXPECT_EQ(buttons(), "111111");
@@ -367,7 +370,7 @@ TEST_F(MainWindow, ReadingTheDesignAgainAndColumnsNoPartCarries) {
     ASSERT_EQ(w->lstAttributes->actions(), QList<QAction*>{w->actReadAgain});
     EXPECT_EQ(w->actReadAgain->text(), "&Read the Design Again");
     w->actReadAgain->trigger();  // the list's menu
-    EXPECT_EQ(status(), "Design read again: 4 attribute names");
+    EXPECT_EQ(status(), "Design read again: " + board + "2 parts in the BOM, 4 attribute names");
     click(w->btnReport);
     EXPECT_EQ(status(), "Report written: " + project.file("board.csv") + " (2 rows)");
     w->lstSelected->addItem("A");
@@ -375,6 +378,15 @@ TEST_F(MainWindow, ReadingTheDesignAgainAndColumnsNoPartCarries) {
     click(w->btnReport);
     EXPECT_EQ(status(), "Report written: " + project.file("board.csv") +
                             " (2 rows); no part carries \"A\", \"B\": their columns are empty");
+    // The tool went over to another project: its saved selections (none) and settings, and back.
+    const test::TempDir other;
+    for (const std::string& folder : {other.path(), project.path()}) {
+        tool.project = folder + "/";
+        QTest::keyClick(w.get(), Qt::Key_F5);
+        EXPECT_EQ(
+            texts(w->cmbChoice->model()) + std::to_string(w->optionFields().Export_File_Format),
+            folder == other.path() ? "0" : "|Old|New3");
+    }
     tool.documentName.reset();
     QTest::keyClick(w.get(), Qt::Key_F5);
     EXPECT_EQ(status(), "Error 1001: The schematic tool has no active view");
@@ -478,11 +490,10 @@ TEST_F(MainWindow, ControlsAsTheGoldenFileShowsThem) {
     click(w->btnOption);
     const auto preview = w->makePreview();
     ASSERT_NE(preview, nullptr);
-    std::string previewText = test::layoutText(*preview, false);
-    for (std::size_t at; (at = previewText.find(project.path())) != std::string::npos;) {
-        previewText.replace(at, project.path().size(), "PROJECT");
+    shown += "== the Preview window\n" + test::layoutText(*preview, false);
+    for (std::size_t at; (at = shown.find(project.path())) != std::string::npos;) {
+        shown.replace(at, project.path().size(), "PROJECT");
     }
-    shown += "== the Preview window\n" + previewText;
     const std::string golden = test::sourceDir() + "/tests/main/layout.golden";
     if (std::getenv("VEXLO_UPDATE_GOLDEN") != nullptr) {
         test::writeFile(golden, shown);
