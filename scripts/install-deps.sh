@@ -11,7 +11,7 @@ packages=(
     dbus dbus-bin dbus-daemon
     xvfb xauth x11-utils imagemagick xdotool
     python3 python3-openpyxl clang-format time
-    desktop-file-utils appstream groff-base
+    desktop-file-utils appstream groff-base shared-mime-info
     "$@"
 )
 

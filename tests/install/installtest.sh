@@ -36,6 +36,21 @@ metadata() {
         "$(grep -o '<release version="[^"]*"' "$metainfo" | head -n 1 | cut -d'"' -f2)"
     expect_equal "the changelog's newest entry" "$version" \
         "$(zcat "$usr/share/doc/vexlo/changelog.gz" | sed -n '1s/^vexlo (\([^)]*\)).*/\1/p')"
+    # "Open With": the entry takes a file and the KiCad types the metadata names, which the
+    # package defines for the MIME database.
+    [[ "$exec" == *" %f" ]] || fail "Exec=$exec is given no file"
+    local types mime
+    types="$(sed -n 's/^MimeType=//p' "$desktop" | tr ';' '\n' | sed '/^$/d' | sort)"
+    expect_equal "the metadata's media types" "$types" \
+        "$(sed -n 's:.*<mediatype>\(.*\)</mediatype>.*:\1:p' "$metainfo" | sort)"
+    mime="$(mktemp -d)" && mkdir "$mime/packages"
+    cp "$usr/share/mime/packages/org.vexlo.Vexlo.xml" "$mime/packages/"
+    update-mime-database "$mime" >/dev/null 2>&1 || fail "update-mime-database refuses our types"
+    expect_equal "the types' file names" \
+        "$(printf '%s\n' application/x-kicad-project:*.kicad_pro application/x-kicad-schematic:*.kicad_sch)" \
+        "$(grep -h '^application/x-kicad' "$mime/globs" | sort)"
+    expect_equal "the entry's types" "$types" "$(grep -h '^application/x-kicad' "$mime/types" | sort)"
+    rm -rf "$mime"
 }
 
 # The long options a text names, one a line, sorted; a manual page's source before its examples.
@@ -52,12 +67,10 @@ manpages() {
             "$(zcat "$usr/share/man/man1/$page.1.gz" | head -n 1 | sed 's/\\-/-/g')"
     done
     # --help and the manual page name the same options.
-    for page in vexlo-report schemora-sim; do
+    for page in vexlo vexlo-report schemora-sim; do
         expect_equal "$page: the options of --help (first) and of its manual page" \
             "$("$usr/bin/$page" --help | long_options)" "$(page_before_examples "$page" | long_options)"
     done
-    expect_equal "vexlo: the options of its manual page" "--version" \
-        "$(page_before_examples vexlo | long_options)"
 }
 
 version() {
@@ -73,25 +86,30 @@ version() {
     done
 }
 
-# expect_replies PREFIX: for each line of completion.txt starting with PREFIX, completing the last
-# word offers the replies and prints nothing else.
+# expect_replies PREFIX [PROGRAM]: for each line of completion.txt starting with PREFIX,
+# completing the last word of PROGRAM (vexlo-report unless named) offers the replies and prints
+# nothing else.
 expect_replies() {
-    local line words output
+    local line words output program="${2:-vexlo-report}"
     while IFS= read -r line; do
         [[ "$line" == "$1"* && "$line" != \#* ]] || continue
         line="${line#"$1"}"
         eval "words=(${line#* <- })"
-        output="$(bash --norc --noprofile -c 'source "$0"; COMP_WORDS=(vexlo-report "$@")
-            COMP_CWORD=$# && _vexlo_report && (IFS="|"; echo "${COMPREPLY[*]}")' \
-            "$usr/share/bash-completion/completions/vexlo-report" "${words[@]}" 2>&1)"
-        expect_equal "completion of vexlo-report ${words[*]}" "${line%% <- *}" "$output"
+        output="$(bash --norc --noprofile -c 'program="${0##*/}"; source "$0"
+            COMP_WORDS=("$program" "$@") COMP_CWORD=$# && "_${program//-/_}" &&
+            (IFS="|"; echo "${COMPREPLY[*]}")' \
+            "$usr/share/bash-completion/completions/$program" "${words[@]}" 2>&1)"
+        expect_equal "completion of $program ${words[*]}" "${line%% <- *}" "$output"
     done <"$source/tests/install/completion.txt"
 }
 
 completion() {
-    expect_equal "the completion script's registration" "complete -F _vexlo_report vexlo-report" \
-        "$(bash --norc --noprofile -c 'source "$0" && complete -p vexlo-report' \
-            "$usr/share/bash-completion/completions/vexlo-report" 2>&1)"
+    local program
+    for program in vexlo vexlo-report; do
+        expect_equal "the completion script's registration" "complete -F _${program//-/_} $program" \
+            "$(bash --norc --noprofile -c 'source "$0" && complete -p "$1"' \
+                "$usr/share/bash-completion/completions/$program" "$program" 2>&1)"
+    done
     # The saved selections' names come from the running tool: on a bus of its own.
     dbus-run-session -- bash "$0" selections "$cmake" "$build" "$source" "$version" "$root" ||
         fail "completion with and without the tool"
@@ -107,7 +125,7 @@ selections() {
     mkdir "$work/amp" && printf '{"document": {"name": "amp.1", "path": "sch/"}}' >"$work/amp/amp.json"
     printf '** Alpha\nREFDES\n** Beta Two\nValue\n' >"$work/amp/vexloattributes.qzv"
     touch "$work/amp/notes.txt" "$work/amp/amp.kicad_pro"
-    (cd "$work/amp" && expect_replies "design ")
+    (cd "$work/amp" && expect_replies "design " && expect_replies "vexlo " vexlo)
     schemora-sim --root "$work" >"$work/ready" &
     simulator=$!
     if read -r -t 20 _ <"$work/ready"; then
