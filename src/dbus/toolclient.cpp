@@ -9,6 +9,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
 #include <QDBusUnixFileDescriptor>
 #include <QString>
 #include <QVariant>
@@ -132,6 +134,8 @@ class ToolClient final : public SchematicTool {
 public:
     explicit ToolClient(QDBusConnection bus) : bus_(std::move(bus)) {}
 
+    void waitWith(CallWait* wait) override { wait_ = wait; }
+
     std::string CurrentProject() override { return callForText("CurrentProject"); }
     std::string ActiveViewDocumentName() override { return callForText("ActiveViewDocumentName"); }
     std::string ActiveDocumentPath() override { return callForText("ActiveDocumentPath"); }
@@ -151,14 +155,26 @@ public:
 private:
     std::string callForText(const char* member) { return toStd(call(member, {}, "s").toString()); }
 
-    // One blocking call with auto-start off: the one answer of the given D-Bus signature.
+    // One call with auto-start off, waited for through the front end's wait if there is one,
+    // else blocking: the one answer of the given D-Bus signature.
     QVariant call(const char* member, const QList<QVariant>& arguments, const char* signature) {
         QDBusMessage message = QDBusMessage::createMethodCall(
             QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
             QString::fromLatin1(interfaceName), QString::fromLatin1(member));
         message.setArguments(arguments);
         message.setAutoStartService(false);
-        const QDBusMessage reply = bus_.call(message, QDBus::Block, callTimeoutMs());
+        QDBusPendingCall pending = bus_.asyncCall(message, callTimeoutMs());
+        if (wait_ != nullptr && !pending.isFinished()) {
+            // The watcher's finished signal wakes the waiting front end when the answer comes.
+            const QDBusPendingCallWatcher watcher(pending);
+            if (!wait_->wait([&pending] { return pending.isFinished(); })) {
+                throw Error(errc::ToolCallAbandoned,
+                            std::string("Gave up waiting for the schematic tool to answer ") +
+                                member + "; the action ended there");
+            }
+        }
+        pending.waitForFinished();
+        const QDBusMessage reply = pending.reply();
         if (reply.type() == QDBusMessage::ErrorMessage) {
             throwCallError(bus_, member, reply);
         }
@@ -172,6 +188,7 @@ private:
     }
 
     QDBusConnection bus_;
+    CallWait* wait_ = nullptr;
 };
 
 }  // namespace

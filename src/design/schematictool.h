@@ -141,11 +141,25 @@ private:
     std::shared_ptr<DesignStorage> storage_;
 };
 
+// How a front end waits for a call to the tool that is not answered at once: a window works its
+// events meanwhile, so that it repaints and the user can give up.
+class CallWait {
+public:
+    virtual ~CallWait() = default;
+    // Returns once `answered` says the answer came (true), or when the user gave up (false).
+    virtual bool wait(const std::function<bool()>& answered) = 0;
+};
+
 // The running schematic tool as the program sees it. Every member may throw vexlo::Error:
 // the tool can close at any time.
 class SchematicTool {
 public:
     virtual ~SchematicTool() = default;
+
+    // Calls not answered at once wait through `wait` from now on (by default, and without one,
+    // they block); a call given up throws Error ToolCallAbandoned. A tool answering from memory
+    // never waits.
+    virtual void waitWith(CallWait* wait) { (void)wait; }
 
     // Project directory, ending with a path separator.
     virtual std::string CurrentProject() = 0;

@@ -23,6 +23,7 @@
 
 #include "common/twips.h"
 #include "main/statusline.h"
+#include "main/toolwait.h"
 #include "operations/designsource.h"
 #include "operations/operations.h"
 #include "options/optionswindow.h"
@@ -156,6 +157,7 @@ void Vexlo::createControls() {
     actOpen->setShortcut(QKeySequence::Open);
     addAction(actOpen);
     designWatch_ = new QFileSystemWatcher(this);
+    toolWait_ = new ToolWait(lblStatus, this);
     lstAttributes->addAction(actReadAgain);
     lstAttributes->setContextMenuPolicy(Qt::ActionsContextMenu);
     for (QWidget* control : {static_cast<QWidget*>(btnkey), static_cast<QWidget*>(lblkey),
@@ -226,31 +228,40 @@ std::optional<Error> Vexlo::runGuarded(bool hourglass, const std::function<void(
         if (hourglass) {
             wait.emplace();
         }
+        toolWait_->begin();
         try {
             operation();
         } catch (const std::exception& exception) {
             failure = asError(exception);
         }
     }
-    if (failure) {
+    // The user who gave up a call knows; the status line tells where the action ended.
+    if (failure && failure->number != errc::ToolCallAbandoned) {
         showMessage(QMessageBox::Critical, toQt(operations::failureMessage(*failure)));
     }
     return failure;
 }
 
+void Vexlo::requireSettings() {
+    if (!settingsRead_) {
+        auto tool = connectTool();
+        operations::Session session(*tool);
+        readSettings(session);
+    }
+    if (settingsFailure_) {
+        throw *settingsFailure_;
+    }
+}
+
 void Vexlo::runReport(const std::function<ReportOutcome()>& operation) {
     ReportOutcome outcome;
-    bool settings = false;
-    const auto failure = runGuarded(true, [this, &outcome, &operation, &settings] {
-        // Reports of the defaults are not what a settings file that cannot be read asked for.
-        if (settingsFailure_) {
-            settings = true;
-            throw *settingsFailure_;
-        }
+    const auto failure = runGuarded(true, [this, &outcome, &operation] {
+        requireSettings();
         outcome = operation();
     });
     if (failure) {
-        setStatus(errorMessage(*failure), settings ? Condition::Settings : Condition::None);
+        setStatus(operations::failureStatus(*failure),
+                  settingsFailure_ ? Condition::Settings : Condition::None);
     } else {
         setStatus(outcome.status, outcome.status == operations::missingKeyMessage
                                       ? Condition::MissingKey
@@ -305,7 +316,9 @@ bool Vexlo::Form_Load() {
         showMessage(QMessageBox::Critical, toQt(told + operations::failureMessage(failure)));
         return false;
     }
-    runGuarded(false, [this, &tool] {
+    // Shown at once, so that the wait for a slow tool can be seen and given up.
+    show();
+    const auto failure = runGuarded(false, [this, &tool] {
         operations::Session session(*tool);
         // Told now, and again by every report until a read succeeds; the lists still fill.
         project_ = session.projectFolder();
@@ -314,6 +327,9 @@ bool Vexlo::Form_Load() {
         }
         fillSavedSelections(session);
     });
+    if (failure) {
+        setStatus(operations::failureStatus(*failure));
+    }
     return true;
 }
 
@@ -333,7 +349,7 @@ bool Vexlo::openDesign(const std::string& path, const std::string& variant) {
         fillSavedSelections(session);
     });
     watchDesign();
-    setStatus(failure ? errorMessage(*failure) : status);
+    setStatus(failure ? operations::failureStatus(*failure) : status);
     return !failure;
 }
 
@@ -362,6 +378,7 @@ void Vexlo::dropEvent(QDropEvent* event) {
 
 std::unique_ptr<design::SchematicTool> Vexlo::connectTool() {
     auto tool = connector_();
+    tool->waitWith(toolWait_);
     // The file read afresh may have other sheets now.
     watchDesign();
     return tool;
@@ -416,12 +433,15 @@ void Vexlo::designFilesChanged() {
 }
 
 std::optional<Error> Vexlo::readSettings(operations::Session& session) {
+    // The tool failing to name its project is the action's failure, not the settings file's.
+    session.projectFolder();
     try {
         operations::loadSettings(session, options_);
         settingsFailure_.reset();
     } catch (const std::exception& failure) {
         settingsFailure_ = asError(failure);
     }
+    settingsRead_ = true;
     return settingsFailure_;
 }
 
@@ -483,7 +503,7 @@ void Vexlo::readAttributes() {
                                                               : operations::DesignLoad::ReadAgain);
         fillSavedSelections(session);
     });
-    setStatus(failure ? errorMessage(*failure) : status);
+    setStatus(failure ? operations::failureStatus(*failure) : status);
 }
 
 std::string Vexlo::showAttributes(operations::Session& session, operations::DesignLoad load) {
@@ -643,7 +663,7 @@ void Vexlo::btnSaveAs_Click() {
     for (int shown = 0; shown < duplicates; ++shown) {
         showMessage(QMessageBox::Warning, QString::fromLatin1(taken));
     }
-    setStatus(failure          ? errorMessage(*failure)
+    setStatus(failure          ? operations::failureStatus(*failure)
               : duplicates > 0 ? std::string(taken)
                                : "Selection \"" + toStd(name) + "\" saved");
     // The list is filled again even after a failed save, from the file as it now stands.
@@ -673,7 +693,7 @@ void Vexlo::btnDeleteChoice_Click() {
         status = known ? "Selection \"" + name + "\" deleted"
                        : operations::unknownSelectionMessage(name);
     });
-    setStatus(failure ? errorMessage(*failure) : status);
+    setStatus(failure ? operations::failureStatus(*failure) : status);
 }
 
 std::unique_ptr<preview::PreviewWindow> Vexlo::makePreview() {
@@ -684,20 +704,21 @@ std::unique_ptr<preview::PreviewWindow> Vexlo::makePreview() {
         return nullptr;
     }
     std::shared_ptr<const operations::Preview> shown;
-    const auto failure = runGuarded(true, [this, &request, &shown] {
-        if (settingsFailure_) {
-            throw *settingsFailure_;
-        }
+    int format = 0;
+    const auto failure = runGuarded(true, [this, &shown, &format] {
+        requireSettings();
+        const report::ReportRequest current = reportRequest();
+        format = current.settings.Export_File_Format;
         auto tool = connectTool();
         operations::Session session(*tool);
         shown = std::make_shared<const operations::Preview>(
-            operations::previewReport(session, request));
+            operations::previewReport(session, current));
     });
     if (failure) {
-        setStatus(errorMessage(*failure), settingsFailure_ ? Condition::Settings : Condition::None);
+        setStatus(operations::failureStatus(*failure),
+                  settingsFailure_ ? Condition::Settings : Condition::None);
         return nullptr;
     }
-    const int format = request.settings.Export_File_Format;
     const QString formatName = toQt(operations::formatName(format));
     return std::make_unique<preview::PreviewWindow>(
         shown, formatName,
@@ -734,8 +755,7 @@ QString Vexlo::chooseDesignFile(const QString& title, const char* name) {
 }
 
 void Vexlo::btnCompare_Click() {
-    const report::ReportRequest request = reportRequest();
-    if (operations::lacksKey(request)) {
+    if (operations::lacksKey(reportRequest())) {
         showMessage(QMessageBox::Warning, QString::fromLatin1(operations::missingKeyMessage));
         setStatus(operations::missingKeyMessage, Condition::MissingKey);
         return;
@@ -746,7 +766,8 @@ void Vexlo::btnCompare_Click() {
     if (older.empty()) {
         return;  // cancelled: nothing written, the status line as it was
     }
-    runReport([this, &request, &older]() -> ReportOutcome {
+    runReport([this, &older]() -> ReportOutcome {
+        const report::ReportRequest request = reportRequest();
         std::unique_ptr<design::SchematicTool> oldTool;
         try {
             oldTool = operations::openDesignFile(older, {});

@@ -30,6 +30,7 @@ namespace preview {
 class PreviewWindow;
 }
 class StatusLine;
+class ToolWait;
 namespace selection {
 class DropList;
 }
@@ -142,7 +143,11 @@ private:
     // list when the file is another project's.
     void fillSavedSelections(operations::Session& session);
     // Reads the settings into the option fields; the failure, kept for the reports, or none.
+    // A tool that cannot name its project throws: the settings are then not read.
     std::optional<Error> readSettings(operations::Session& session);
+    // Before a report or preview: the settings, read now if a failing tool kept them from being
+    // read; a settings file that cannot be read throws its failure.
+    void requireSettings();
     // Shows a loaded selection in the column list, the Compress box and the key.
     void showSelection(const saved::LoadedSelection& selection);
     // The report of the lists as they stand, with the option fields.
@@ -151,10 +156,12 @@ private:
     design::ToolConnector connector_;
     std::shared_ptr<operations::DesignFileSource> designFile_;  // none: the running tool
     QFileSystemWatcher* designWatch_ = nullptr;
-    std::string project_;         // the project folder the settings were read for
-    std::string selectionsFile_;  // where the saved-selection list was last read
+    ToolWait* toolWait_ = nullptr;  // how calls to a running tool are waited for
+    std::string project_;           // the project folder the settings were read for
+    std::string selectionsFile_;    // where the saved-selection list was last read
     settings::Settings options_;
     std::optional<Error> settingsFailure_;  // the settings file could not be read
+    bool settingsRead_ = false;             // the settings file was read, or failed to be
     StringArray attributeNames_;
     int settingCompress_ = 0;
     Condition statusCondition_ = Condition::None;

@@ -88,6 +88,10 @@ std::string failureMessage(const Error& failure) {
            std::to_string(failure.number) + ")";
 }
 
+std::string failureStatus(const Error& failure) {
+    return failure.number == errc::ToolCallAbandoned ? failure.description : errorMessage(failure);
+}
+
 void loadSettings(Session& session, settings::Settings& fields) {
     settings::SetOptions(session.dataFile(settings::settingsFileName), fields);
 }

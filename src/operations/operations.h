@@ -41,6 +41,10 @@ std::string adviceFor(const Error& failure);
 // reference: "ADVICE\n\nDESCRIPTION\n\n(Error N)".
 std::string failureMessage(const Error& failure);
 
+// What a status line says of a failure: "Error N: description", or the description alone for a
+// call the user gave up.
+std::string failureStatus(const Error& failure);
+
 // The status line while a call to the schematic tool has not been answered yet.
 inline constexpr const char* waitingForToolMessage =
     "Waiting for the schematic tool... (Esc gives up)";

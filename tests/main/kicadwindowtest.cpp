@@ -5,6 +5,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,9 +19,11 @@
 #include <sstream>
 
 #include "cli/commandline.h"
+#include "dbus/toolbus.h"
 #include "dbus/toolclient.h"
 #include "main/statusline.h"
 #include "main/vexlo.h"
+#include "operations/operations.h"
 #include "selection/droplist.h"
 #include "simulator.h"
 #include "testsupport.h"
@@ -120,14 +125,20 @@ TEST(WindowOnKicadDesigns, ChangesFromAnOlderRevision) {
     QTest::mouseClick(window.chkCompress, Qt::LeftButton);
     window.lstSelected->setCurrentRow(0);
     QTest::mouseClick(window.btnkey, Qt::LeftButton);
-    QTimer::singleShot(0, [&] {
+    // The window works its events while it waits for the tool: the dialog is met once it shows.
+    QTimer chooser;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
+        if (dialog == nullptr) {
+            return;
+        }
+        chooser.stop();
         auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(name, nullptr);
         name->setText(QString::fromStdString(old));  // pasted: no completion pops up
         QTest::keyClick(name, Qt::Key_Return);
     });
+    chooser.start(10);
     QTest::mouseClick(window.btnCompare, Qt::LeftButton);
     EXPECT_EQ(window.lblStatus->text().toStdString(),
               "Changes written: " + changes + " (0 added, 1 removed, 1 changed)");
@@ -147,6 +158,70 @@ TEST(WindowOnKicadDesigns, ChangesFromAnOlderRevision) {
     EXPECT_EQ(out.str(), changes + "\n");
     EXPECT_EQ(err.str(), "complex_hierarchy: 0 added, 1 removed, 1 changed\n");
     EXPECT_EQ(test::readFile(changes), fromWindow);
+}
+
+// A schematic tool on the bus that takes every call and answers none.
+class StalledTool final : public QDBusVirtualObject {
+public:
+    StalledTool() {
+        bus_.registerVirtualObject(design::dbus::objectPath, this);
+        bus_.registerService(design::dbus::serviceName);
+    }
+    ~StalledTool() override { QDBusConnection::disconnectFromBus(bus_.name()); }
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage&, const QDBusConnection&) override {
+        ++calls;
+        return true;
+    }
+    int calls = 0;
+
+private:
+    QDBusConnection bus_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "stalled");
+};
+
+// While the tool does not answer, the window keeps working its events and says it waits, lets
+// no other action start, and gives the call up on Esc; VEXLO_TOOL_TIMEOUT still ends the wait.
+TEST(WindowOnAStalledTool, WaitsVisiblyAndGivesUpOnEscape) {
+    StalledTool tool;
+    Vexlo window(&design::dbus::connectToTool);
+    std::vector<std::string> told;
+    window.showMessage = [&](auto, const QString& text) { told.push_back(text.toStdString()); };
+    const auto status = [&] { return window.lblStatus->text().toStdString(); };
+    // Once the tool has the call and the window says it waits, the user clicks Create Report and
+    // presses F5, which do nothing, then Esc.
+    int answered = 0;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (tool.calls == answered || status() != operations::waitingForToolMessage) {
+            return;
+        }
+        answered = tool.calls;
+        EXPECT_NE(QApplication::overrideCursor(), nullptr);
+        QTest::mouseClick(window.btnReport, Qt::LeftButton);
+        QTest::keyClick(&window, Qt::Key_F5);
+        QTest::keyClick(&window, Qt::Key_Escape);
+    });
+    user.start(10);
+    const std::string gaveUp =
+        "Gave up waiting for the schematic tool to answer CurrentProject; the action ended there";
+    EXPECT_TRUE(window.Form_Load());  // shown, then waiting for the project folder
+    EXPECT_EQ(status(), gaveUp);
+    QTest::mouseClick(window.btnLoad, Qt::LeftButton);
+    EXPECT_EQ(status(), gaveUp);
+    EXPECT_TRUE(window.btnLoad->isVisible() && window.lstAttributes->isHidden());
+    QTest::qWait(100);  // a call that slipped through would have reached the tool by now
+    EXPECT_EQ(tool.calls, 2);
+    EXPECT_EQ(told, std::vector<std::string>{});
+
+    user.stop();
+    ::setenv("VEXLO_TOOL_TIMEOUT", "1", 1);
+    QTest::mouseClick(window.btnLoad, Qt::LeftButton);
+    ::unsetenv("VEXLO_TOOL_TIMEOUT");
+    EXPECT_EQ(status(),
+              "Error 440: The schematic tool did not answer CurrentProject within 1 seconds");
+    ASSERT_EQ(told.size(), 1U);
+    EXPECT_EQ(told[0].substr(0, 40), "Check that the schematic tool is working");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace
