@@ -87,7 +87,7 @@ int main(int argc, char* argv[]) {
         vexlo::report::Table table = vexlo::report::buildTable(design, columns);
         const double build = since(start);
         start = Clock::now();
-        vexlo::report::compressTable(table, "Stock Code");
+        vexlo::report::compressTable(table, {"Stock Code"});
         const double compress = since(start);
         start = Clock::now();
         std::size_t bytes = 0;
