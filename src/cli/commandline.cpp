@@ -287,19 +287,21 @@ struct Run {
         }
     }
 
-    // One report, or its comparison under the name given; its path printed, or its failure
-    // told. False when it failed.
+    // One report, or its comparison, under the name given (none: the design's); its path
+    // printed, or its failure told. False when it failed.
     bool report(const report::ReportRequest& request, const std::string& name) {
+        // Asked once the report has fetched the design, so that the fetch is timed with it.
+        const auto named = [&] { return name.empty() ? session.source().designName : name; };
         try {
             if (old != nullptr) {
                 const auto written = compare(request);
                 printPath(written.path);
-                printSummary(name, written.counts);
+                printSummary(named(), written.counts);
                 return true;
             }
             const report::WrittenReport written = operations::writeReport(session, request);
             printPath(written.path);
-            printMixed(name, written);
+            printMixed(named(), written);
             printTimings(*request.timings);
             return true;
         } catch (const std::exception& failure) {
@@ -371,7 +373,7 @@ struct Run {
         request.columns = operations::columnList(command.columns, command.compress);
         request.compress = command.compress ? 1 : 0;
         request.keys = command.keys;
-        if (!report(request, session.source().designName)) {
+        if (!report(request, "")) {
             return exitReportFailed;
         }
         for (const std::string& name : operations::emptyColumns(session, request.columns)) {

@@ -45,8 +45,11 @@ Table tableFor(const ReportSource& source, const ReportRequest& request, bool on
     TableRules rules;
     rules.exclusion = exclusionOf(settings.Exclude_Attribute, settings.Exclude_Values);
     rules.naturalOrder = order != RefdesOrder::AsFound && request.compress != 1;
-    // A merged row that joins differing parts names them by their designators.
-    rules.designators = request.compress == 1;
+    // A merged row that joins differing parts names them as its reference column lists them;
+    // without that column, by the designators the table keeps for it.
+    rules.designators = request.compress == 1 &&
+                        std::find(request.columns.begin(), request.columns.end(), "REFDES") ==
+                            request.columns.end();
     Table table = buildTable(*source.design, request.columns, rules);
     if (request.compress == 1) {
         grouping = onSheet ? groupByKey(table, request.keys, order)

@@ -1,6 +1,7 @@
 #include "report/table.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <clocale>
 #include <cstdint>
@@ -311,7 +312,8 @@ struct SortKey {
 
 class SortKeys {
 public:
-    // The sort keys of the given rows' cells in the column.
+    // The sort keys of the given rows' cells in the column. A key column holds few distinct
+    // texts, met again and again: a text met among the last few is not read again.
     SortKeys(const Table& table, std::size_t column, const std::vector<std::size_t>& rows) {
         std::size_t textBytes = 0;
         for (const std::size_t row : rows) {
@@ -321,15 +323,8 @@ public:
         keys_.reserve(rows.size());
         for (const std::size_t row : rows) {
             const std::string_view text = table.cell(row, column);
-            const auto number = readNumber(text);
-            SortKey key{number.value_or(0), folded_.size(), 0, static_cast<std::uint32_t>(row),
-                        static_cast<std::uint8_t>(category(text, number))};
-            if (key.category == 1) {
-                for (const char c : text) {
-                    folded_ += lowerAscii(c);
-                }
-                key.length = static_cast<std::uint32_t>(text.size());
-            }
+            SortKey key = keyOf(text);
+            key.row = static_cast<std::uint32_t>(row);
             keys_.push_back(key);
         }
     }
@@ -359,8 +354,37 @@ private:
         return std::string_view(folded_).substr(key.folded, key.length);
     }
 
+    // The key of a text, its folded form shared with the same text met lately.
+    SortKey keyOf(std::string_view text) {
+        for (std::size_t at = 0; at < filled_; ++at) {
+            if (recent_[at].text.size() == text.size() && recent_[at].text == text) {
+                return recent_[at].key;
+            }
+        }
+        const auto number = readNumber(text);
+        SortKey key{number.value_or(0), folded_.size(), 0, 0,
+                    static_cast<std::uint8_t>(category(text, number))};
+        if (key.category == 1) {
+            for (const char c : text) {
+                folded_ += lowerAscii(c);
+            }
+            key.length = static_cast<std::uint32_t>(text.size());
+        }
+        recent_[next_] = {text, key};
+        next_ = (next_ + 1) % recent_.size();
+        filled_ = std::max(filled_, next_ == 0 ? recent_.size() : next_);
+        return key;
+    }
+
+    struct Recent {
+        std::string_view text;
+        SortKey key;
+    };
     std::string folded_;
     std::vector<SortKey> keys_;
+    std::array<Recent, 4> recent_{};
+    std::size_t filled_ = 0;  // the recent texts are those before it
+    std::size_t next_ = 0;
 };
 
 // Orders the rows (a list of row numbers) stably by their cells in the key columns from
