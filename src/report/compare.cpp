@@ -189,17 +189,16 @@ private:
     Comparison& comparison_;
 };
 
-// The columns compared value by value, with their header names.
+// The columns compared value by value: when compressing, those a merged row takes from its first
+// part; else every column but "REFDES" and "QTY".
 std::vector<std::size_t> valueColumns(const Table& table, const KeyColumns& special,
                                       bool compressed) {
+    if (compressed) {
+        return otherColumns(table, special);
+    }
     std::vector<std::size_t> columns;
     for (std::size_t column = 0; column < table.columns.size(); ++column) {
-        const bool isKey =
-            std::find(special.keys.begin(), special.keys.end(), column) != special.keys.end();
-        const bool isSpecial =
-            compressed ? isKey || column == special.reference || column == special.quantity
-                       : table.columns[column] == "QTY" || table.columns[column] == "REFDES";
-        if (!isSpecial) {
+        if (table.columns[column] != "QTY" && table.columns[column] != "REFDES") {
             columns.push_back(column);
         }
     }

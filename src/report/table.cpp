@@ -238,6 +238,18 @@ KeyColumns keyColumns(const std::vector<std::string>& columns, const Keys& keys)
     return found;
 }
 
+std::vector<std::size_t> otherColumns(const Table& table, const KeyColumns& special) {
+    std::vector<std::size_t> others;
+    for (std::size_t column = 0; column < table.columns.size(); ++column) {
+        const bool isKey =
+            std::find(special.keys.begin(), special.keys.end(), column) != special.keys.end();
+        if (!isKey && column != special.reference && column != special.quantity) {
+            others.push_back(column);
+        }
+    }
+    return others;
+}
+
 int compareSortKeys(std::string_view left, std::string_view right) noexcept {
     const auto leftNumber = readNumber(left);
     const auto rightNumber = readNumber(right);
@@ -576,21 +588,6 @@ void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyCo
 
 namespace {
 
-// Whether a column takes part in the mixed-row check: every column but the keys, "REFDES" and
-// "QTY". A column named twice is checked twice; that changes nothing.
-std::vector<std::size_t> checkedColumns(const Table& table, const KeyColumns& special) {
-    std::vector<std::size_t> checked;
-    for (std::size_t column = 0; column < table.columns.size(); ++column) {
-        const std::string& name = table.columns[column];
-        const bool isKey =
-            std::find(special.keys.begin(), special.keys.end(), column) != special.keys.end();
-        if (!isKey && name != "REFDES" && name != "QTY") {
-            checked.push_back(column);
-        }
-    }
-    return checked;
-}
-
 // A row's designator as a mixed row names it: the one the table kept, else its reference cell.
 std::string_view designatorOf(const Table& table, const KeyColumns& special, std::size_t row) {
     if (!table.designators.empty()) {
@@ -623,7 +620,7 @@ Difference differenceIn(const Table& table, const Grouping& grouping, std::size_
 
 // The runs whose rows differ in a checked column, the first few described.
 void findMixedRuns(const Table& table, Grouping& grouping) {
-    const std::vector<std::size_t> checked = checkedColumns(table, grouping.columns);
+    const std::vector<std::size_t> checked = otherColumns(table, grouping.columns);
     const std::vector<std::size_t>& starts = grouping.starts;
     for (std::size_t run = 0; run < starts.size(); ++run) {
         const std::size_t first = starts[run];

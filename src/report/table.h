@@ -79,6 +79,10 @@ struct KeyColumns {
 // KeyNotInColumns naming the first such key.
 KeyColumns keyColumns(const std::vector<std::string>& columns, const Keys& keys);
 
+// The columns other than the keys, the reference and the quantity column, left to right: those
+// whose values a merged row takes from its first part.
+std::vector<std::size_t> otherColumns(const Table& table, const KeyColumns& special);
+
 // The sort order of two key cells: numbers first, by value; then text, compared byte by byte
 // with ASCII letter case ignored; empty cells last. Negative, 0 or positive like strcmp.
 int compareSortKeys(std::string_view left, std::string_view right) noexcept;
