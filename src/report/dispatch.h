@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "common/error.h"
 #include "common/viewer.h"
-
 #include "report/reportsource.h"
 #include "report/request.h"
 #include "report/table.h"
@@ -17,10 +17,12 @@ struct Shown {
     bool notStarted = false;            // asked for, but xdg-open could not be started
 };
 
-// A report as written: its path and its number of data rows.
+// A report as written: its path, its number of data rows, its merged rows that join parts
+// that differ, and how it was shown.
 struct WrittenReport {
     std::string path;
     std::size_t rows = 0;
+    std::vector<MixedRow> mixed;
     Shown shown;
 };
 
@@ -36,8 +38,10 @@ WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& req
 
 // The table as the report of the request would hold it, with nothing written or shown: the same
 // run as ExporttoExcel's up to the writer, and a compressed workbook's runs merged as its sheet
-// merges them. The table views the source's design, which must outlive it.
-Table reportTable(const ReportSource& source, const ReportRequest& request);
+// merges them; its merged rows that join parts that differ into mixed when given. The table
+// views the source's design, which must outlive it.
+Table reportTable(const ReportSource& source, const ReportRequest& request,
+                  std::vector<MixedRow>* mixed = nullptr);
 
 // The path ExporttoExcel writes the request's report to.
 std::string reportPath(const ReportSource& source, const ReportRequest& request);
@@ -48,5 +52,14 @@ Shown showWritten(const ReportRequest& request, const std::string& path);
 
 // A format without a writer fails with NoWriterForFormat before anything is asked or written.
 void checkFormat(int format);
+
+// Refuses, before anything is asked or written, a request whose report could not be trusted: a
+// format without a writer, no column at all (NoReportColumns), a compressed report without its
+// "QTY" column (NoQuantityColumn) and "QTY" as a key (QuantityAsKey). Each message says what to
+// do.
+void checkRequest(const ReportRequest& request);
+
+// QuantityAsKey's failure, also for a front end that refuses "QTY" as it is chosen.
+Error quantityKeyError();
 
 }  // namespace vexlo::report
