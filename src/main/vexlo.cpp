@@ -148,18 +148,7 @@ void Vexlo::createControls() {
     // Where nothing else is: above the column list it compares, at its right.
     btnCompare = button(this, "btnCompare", "Chan&ges...", 5880, 45, 1455, 375);
     btnCompare->setToolTip(QStringLiteral("Compare with an older revision of the design"));
-    actReadAgain = new QAction(QStringLiteral("&Read the Design Again"), this);
-    actReadAgain->setObjectName(QStringLiteral("actReadAgain"));
-    actReadAgain->setShortcut(QKeySequence(Qt::Key_F5));
-    addAction(actReadAgain);
-    actOpen = new QAction(QStringLiteral("&Open Design..."), this);
-    actOpen->setObjectName(QStringLiteral("actOpen"));
-    actOpen->setShortcut(QKeySequence::Open);
-    addAction(actOpen);
-    designWatch_ = new QFileSystemWatcher(this);
-    toolWait_ = new ToolWait(lblStatus, this);
-    lstAttributes->addAction(actReadAgain);
-    lstAttributes->setContextMenuPolicy(Qt::ActionsContextMenu);
+    createActions();
     for (QWidget* control : {static_cast<QWidget*>(btnkey), static_cast<QWidget*>(lblkey),
                              static_cast<QWidget*>(label), static_cast<QWidget*>(lstAttributes)}) {
         control->hide();
@@ -181,6 +170,21 @@ void Vexlo::createControls() {
     columns_ = std::make_unique<selection::ColumnSelection>(selection::ColumnControls{
         lstAttributes, lstSelected, btnAdd, btnAddAll, btnRemove, btnRemoveAll, btnMoveUp,
         btnMoveDown, chkCompress, btnkey, lblkey, label});
+}
+
+void Vexlo::createActions() {
+    actReadAgain = new QAction(QStringLiteral("&Read the Design Again"), this);
+    actReadAgain->setObjectName(QStringLiteral("actReadAgain"));
+    actReadAgain->setShortcut(QKeySequence(Qt::Key_F5));
+    addAction(actReadAgain);
+    actOpen = new QAction(QStringLiteral("&Open Design..."), this);
+    actOpen->setObjectName(QStringLiteral("actOpen"));
+    actOpen->setShortcut(QKeySequence::Open);
+    addAction(actOpen);
+    lstAttributes->addAction(actReadAgain);
+    lstAttributes->setContextMenuPolicy(Qt::ActionsContextMenu);
+    designWatch_ = new QFileSystemWatcher(this);
+    toolWait_ = new ToolWait(lblStatus, this);
 }
 
 void Vexlo::connectControls() {

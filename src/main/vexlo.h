@@ -98,6 +98,8 @@ protected:
 
 private:
     void createControls();
+    // F5, Ctrl+O, the watch on a design file and the wait for the tool.
+    void createActions();
     void connectControls();
     // Runs one operation at the window's edge: hourglass while it runs, a failure shown as
     // "Error N: description", the program going on. Returns the failure.

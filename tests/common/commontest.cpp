@@ -5,11 +5,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "cases.h"
 #include "common/characters.h"
 #include "common/error.h"
 #include "common/textfile.h"
+#include "common/viewer.h"
 #include "testsupport.h"
 
 namespace vexlo {
@@ -152,6 +154,29 @@ TEST(Common, ErrorMessages) {
     EXPECT_EQ(errorMessage(asError(Error(429, "gone"))), "Error 429: gone");
     EXPECT_EQ(errorMessage(asError(std::out_of_range("9"))), "Error 51: Internal error: 9");
     EXPECT_EQ(errorMessage(asError(std::bad_alloc())), "Error 7: Out of memory");
+}
+
+// The viewer runs in the background and tells its exit status once it has ended; without
+// xdg-open on PATH none starts.
+TEST(Viewer, TellsHowXdgOpenEnded) {
+    for (const int status : {0, 4}) {
+        const test::ViewerRecorder viewer(status);
+        const auto run = openForUser("/tmp/a report.csv");
+        ASSERT_NE(run, nullptr);
+        std::optional<int> ended;
+        for (int attempt = 0; attempt < 500 && !ended; ++attempt) {
+            ended = run->exitStatus();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_EQ(ended, status);
+        EXPECT_EQ(run->exitStatus(), status);  // told once, kept
+        EXPECT_EQ(viewer.shown(1), std::vector<std::string>{"/tmp/a report.csv"});
+    }
+    const test::TempDir empty;
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", empty.path().c_str(), 1);
+    EXPECT_EQ(openForUser("/tmp/a.csv"), nullptr);
+    ::setenv("PATH", path.c_str(), 1);
 }
 
 }  // namespace
