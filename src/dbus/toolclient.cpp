@@ -163,14 +163,17 @@ private:
             QString::fromLatin1(interfaceName), QString::fromLatin1(member));
         message.setArguments(arguments);
         message.setAutoStartService(false);
+        // Once the user gave a call up, the action's other calls are not waited for either.
+        if (!abandoned_.empty()) {
+            throwAbandoned();
+        }
         QDBusPendingCall pending = bus_.asyncCall(message, callTimeoutMs());
         if (wait_ != nullptr && !pending.isFinished()) {
             // The watcher's finished signal wakes the waiting front end when the answer comes.
             const QDBusPendingCallWatcher watcher(pending);
             if (!wait_->wait([&pending] { return pending.isFinished(); })) {
-                throw Error(errc::ToolCallAbandoned,
-                            std::string("Gave up waiting for the schematic tool to answer ") +
-                                member + "; the action ended there");
+                abandoned_ = member;
+                throwAbandoned();
             }
         }
         pending.waitForFinished();
@@ -187,8 +190,14 @@ private:
         return reply.arguments().constFirst();
     }
 
+    [[noreturn]] void throwAbandoned() const {
+        throw Error(errc::ToolCallAbandoned, "Gave up waiting for the schematic tool to answer " +
+                                                 abandoned_ + "; the action ended there");
+    }
+
     QDBusConnection bus_;
     CallWait* wait_ = nullptr;
+    std::string abandoned_;  // the call the user gave up, if any
 };
 
 }  // namespace

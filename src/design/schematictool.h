@@ -157,8 +157,8 @@ public:
     virtual ~SchematicTool() = default;
 
     // Calls not answered at once wait through `wait` from now on (by default, and without one,
-    // they block); a call given up throws Error ToolCallAbandoned. A tool answering from memory
-    // never waits.
+    // they block); a call given up throws Error ToolCallAbandoned, and so does every later call
+    // to this object, which serves one action. A tool answering from memory never waits.
     virtual void waitWith(CallWait* wait) { (void)wait; }
 
     // Project directory, ending with a path separator.

@@ -42,10 +42,11 @@ bool isInput(QEvent::Type type) {
 ToolWait::ToolWait(StatusLine* line, QObject* parent) : QObject(parent), line_(line) {}
 
 bool ToolWait::wait(const std::function<bool()>& answered) {
-    if (gaveUp_ || pending_) {
-        return answered();  // given up already in this action; or a call inside the wait
+    if (pending_) {
+        return answered();  // a call made while another is waited for is not waited for
     }
     pending_ = true;
+    gaveUp_ = false;
     const QString before = line_->text();
     line_->setMessage(QString::fromLatin1(operations::waitingForToolMessage));
     QApplication::setOverrideCursor(Qt::WaitCursor);

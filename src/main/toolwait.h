@@ -12,18 +12,12 @@ class StatusLine;
 // The window's wait for a call to the schematic tool that is not answered at once: the window
 // keeps repainting and the status line says "Waiting for the schematic tool... (Esc gives up)".
 // No control acts meanwhile (mouse, keys, drops and closing are held back from every window of
-// the program), so no second operation starts while one is pending; Esc gives the call up. Once
-// given up, the other calls of the same action give up at once, until begin() starts the next.
+// the program), so no second operation starts while one is pending; Esc gives the call up.
 class ToolWait final : public QObject, public design::CallWait {
     Q_OBJECT
 
 public:
     explicit ToolWait(StatusLine* line, QObject* parent = nullptr);
-
-    // A new action: its calls wait again.
-    void begin() noexcept { gaveUp_ = false; }
-    // Whether a call is being waited for.
-    bool pending() const noexcept { return pending_; }
 
     bool wait(const std::function<bool()>& answered) override;
 

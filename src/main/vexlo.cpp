@@ -240,7 +240,6 @@ std::optional<Error> Vexlo::runGuarded(bool hourglass, const std::function<void(
         if (hourglass) {
             wait.emplace();
         }
-        toolWait_->begin();
         try {
             operation();
         } catch (const std::exception& exception) {
@@ -321,11 +320,7 @@ bool Vexlo::Form_Load() {
     try {
         tool = connectTool();
     } catch (const Error& failure) {
-        // The message the program always gave for a missing tool, then what else can be done.
-        const std::string told = failure.number == errc::ToolNotRunning
-                                     ? std::string(operations::toolNotRunningMessage) + "\n\n"
-                                     : std::string();
-        showMessage(QMessageBox::Critical, toQt(told + operations::failureMessage(failure)));
+        showMessage(QMessageBox::Critical, toQt(operations::attachFailureMessage(failure)));
         return false;
     }
     // Shown at once, so that the wait for a slow tool can be seen and given up.

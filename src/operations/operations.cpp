@@ -92,6 +92,13 @@ std::string failureMessage(const Error& failure) {
            std::to_string(failure.number) + ")";
 }
 
+std::string attachFailureMessage(const Error& failure) {
+    // The message the program always gave for a missing tool, then what else can be done.
+    return (failure.number == errc::ToolNotRunning ? std::string(toolNotRunningMessage) + "\n\n"
+                                                   : std::string()) +
+           failureMessage(failure);
+}
+
 std::string failureStatus(const Error& failure) {
     return failure.number == errc::ToolCallAbandoned ? failure.description : errorMessage(failure);
 }

@@ -45,6 +45,10 @@ std::string failureMessage(const Error& failure);
 // call the user gave up.
 std::string failureStatus(const Error& failure);
 
+// What the window says when it cannot attach to the schematic tool at start-up: for a tool that
+// is not running, toolNotRunningMessage, then its failureMessage.
+std::string attachFailureMessage(const Error& failure);
+
 // The status line while a call to the schematic tool has not been answered yet.
 inline constexpr const char* waitingForToolMessage =
     "Waiting for the schematic tool... (Esc gives up)";
