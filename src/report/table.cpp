@@ -95,15 +95,18 @@ int category(std::string_view text, const std::optional<double>& number) noexcep
     return text.empty() ? 2 : 1;
 }
 
-bool sameMergeKey(std::string_view left, const std::optional<double>& leftNumber,
-                  std::string_view right, const std::optional<double>& rightNumber) noexcept {
-    if (left.empty() || right.empty()) {
+// Whether a row's key cell equals the run's first: the same text, or two numbers of one value.
+// An empty cell equals only an empty one.
+bool sameKeyCell(std::string_view head, const std::optional<double>& headNumber,
+                 std::string_view cell) {
+    if (cell == head) {
+        return true;
+    }
+    if (cell.empty() || head.empty() || !headNumber) {
         return false;
     }
-    if (leftNumber && rightNumber) {
-        return *leftNumber == *rightNumber;
-    }
-    return !leftNumber && !rightNumber && left == right;
+    const std::optional<double> number = readNumber(cell);
+    return number && *number == *headNumber;
 }
 
 // A designator cut into its leading non-digit prefix, the digits after it and the rest.
@@ -268,7 +271,7 @@ int compareSortKeys(std::string_view left, std::string_view right) noexcept {
 }
 
 bool sameMergeKey(std::string_view left, std::string_view right) noexcept {
-    return sameMergeKey(left, readNumber(left), right, readNumber(right));
+    return !left.empty() && sameKeyCell(left, readNumber(left), right);
 }
 
 namespace {
@@ -427,20 +430,6 @@ void orderRows(const Table& table, const std::vector<std::size_t>& keyColumns, s
         orderRows(table, keyColumns, level + 1, run);
         std::copy(run.begin(), run.end(), rows.begin() + static_cast<std::ptrdiff_t>(first));
     }
-}
-
-// Whether a row's key cell equals the run's first: the same text, or two numbers of one value.
-// An empty cell equals only an empty one.
-bool sameKeyCell(std::string_view head, const std::optional<double>& headNumber,
-                 std::string_view cell) {
-    if (cell == head) {
-        return true;
-    }
-    if (cell.empty() || head.empty() || !headNumber) {
-        return false;
-    }
-    const std::optional<double> number = readNumber(cell);
-    return number && *number == *headNumber;
 }
 
 }  // namespace
