@@ -68,17 +68,15 @@ ViewerRun::~ViewerRun() {
 }
 
 std::optional<int> ViewerRun::exitStatus() {
-    char bytes[16];
-    while (!status_) {
-        const ssize_t count = ::read(endFd_, bytes, sizeof bytes);
+    if (!status_) {
+        char told[16] = {};
+        const ssize_t count = ::read(endFd_, told, sizeof told - 1);
         if (count < 0) {
             return std::nullopt;  // still running
         }
-        told_.append(bytes, static_cast<std::size_t>(count));
-        // The status ends with its line; an end without one is a watcher that was killed.
-        if (count == 0 || told_.find('\n') != std::string::npos) {
-            status_ = told_.find('\n') != std::string::npos ? std::atoi(told_.c_str()) : 255;
-        }
+        // The status comes as one short line in one write; an end without it is a watcher that
+        // was killed.
+        status_ = count == 0 ? 255 : std::atoi(told);
     }
     return status_;
 }

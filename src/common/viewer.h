@@ -25,7 +25,6 @@ public:
 
 private:
     int endFd_ = -1;
-    std::string told_;
     std::optional<int> status_;
 };
 

@@ -72,8 +72,12 @@ bool ToolWait::eventFilter(QObject* watched, QEvent* event) {
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         gaveUp_ = true;
     }
-    // Held back: accepted so that no shortcut takes it and no window closes.
-    event->setAccepted(event->type() == QEvent::ShortcutOverride);
+    // Held back: a shortcut override taken, so that no shortcut acts on it; a close refused.
+    if (event->type() == QEvent::ShortcutOverride) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
     return true;
 }
 

@@ -1,8 +1,10 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -171,6 +173,23 @@ TEST(Viewer, TellsHowXdgOpenEnded) {
         EXPECT_EQ(ended, status);
         EXPECT_EQ(run->exitStatus(), status);  // told once, kept
         EXPECT_EQ(viewer.shown(1), std::vector<std::string>{"/tmp/a report.csv"});
+    }
+    // Its end as the pipe tells it: a status line, nothing yet, or an end with nothing told.
+    for (const char* told : std::initializer_list<const char*>{"3\n", "", nullptr}) {
+        int ends[2];
+        ASSERT_EQ(::pipe2(ends, O_NONBLOCK), 0);
+        if (told != nullptr) {
+            ASSERT_EQ(::write(ends[1], told, std::strlen(told)),
+                      static_cast<ssize_t>(std::strlen(told)));
+            ::close(ends[1]);
+        }
+        ViewerRun run(ends[0]);
+        EXPECT_EQ(run.exitStatus(), told == nullptr ? std::nullopt
+                                    : *told == '\0' ? std::optional<int>(255)
+                                                    : std::optional<int>(3));
+        if (told == nullptr) {
+            ::close(ends[1]);
+        }
     }
     const test::TempDir empty;
     const std::string path = std::getenv("PATH");

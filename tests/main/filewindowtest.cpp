@@ -170,6 +170,9 @@ TEST_F(DesignFileWindow, OpensOtherDesignsAndRefusesOthers) {
     EXPECT_EQ(messages[0].substr(0, 30), "Open a KiCad project (.kicad_p");
     QTest::mouseClick(w->btnReport, Qt::LeftButton);
     EXPECT_EQ(status(), "Report written: DIR/complex_hierarchy/complex_hierarchy.csv (68 rows)");
+    // A variant goes to the reader: this design has none.
+    EXPECT_FALSE(w->openDesign(dir.file("flat_hierarchy/flat_hierarchy.kicad_pro"), "Lite"));
+    EXPECT_NE(status().find("no variant named \"Lite\""), std::string::npos) << status();
 }
 
 // vexlo FILE: a file that is no design is told, and no window opens; the arguments the program

@@ -201,6 +201,7 @@ TEST(WindowOnAStalledTool, WaitsVisiblyAndGivesUpOnEscape) {
             ++tried;
             QTest::mouseClick(window.btnReport, Qt::LeftButton);
             QTest::keyClick(&window, Qt::Key_F5);
+            window.close();
         } else {
             ++escaped;
             QTest::keyClick(&window, Qt::Key_Escape);
@@ -217,6 +218,7 @@ TEST(WindowOnAStalledTool, WaitsVisiblyAndGivesUpOnEscape) {
     QTest::qWait(100);  // a call that slipped through would have reached the tool by now
     EXPECT_EQ(tool.calls, 2);
     EXPECT_EQ(escaped, 2);
+    EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(told, std::vector<std::string>{});
 
     user.stop();
