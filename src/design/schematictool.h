@@ -125,6 +125,10 @@ Component addComponent(const std::shared_ptr<DesignStorage>& storage, std::strin
                        std::span<const AttributeView> attributes,
                        std::span<const AttributeView> symbol);
 
+// The most components a design may have: about 80 bytes of memory each at the least, so that a
+// design of empty components cannot ask for gigabytes.
+constexpr std::uint32_t maxDesignComponents = 5'000'000;
+
 // The flattened design's component collection, in the tool's enumeration order.
 struct FlattenedDesign {
     std::vector<Component> components;

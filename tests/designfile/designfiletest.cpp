@@ -93,6 +93,22 @@ TEST(SexprReader, EscapesReadAsKiCadReadsThem) {
     EXPECT_EQ(unescapeSexpr(std::string_view(R"(\x41)", 3)), "\x04");
 }
 
+// A value past the limit every design keeps to is refused naming the file, whatever its format.
+TEST(DesignFile, AValueTooLongIsRefused) {
+    const test::TempDir dir;
+    const std::string path = dir.file("long.json");
+    test::writeFile(path, R"({"components": [{"refdes": "R1", "attributes": [["Note", ")" +
+                              std::string(design::maxValueBytes + 1, 'n') + "\"]]}]}");
+    try {
+        readDesignFile(path);
+        ADD_FAILURE() << "read";
+    } catch (const DesignError& error) {
+        EXPECT_EQ(error.what(), path +
+                                    ": The design's attribute \"Note\" holds 1048577 bytes, "
+                                    "more than the 1048576 this program reads");
+    }
+}
+
 TEST(DesignFile, SchematicCases) {
     runCases("schematic.case");
 }
