@@ -134,7 +134,7 @@ struct FlattenedDesign {
     std::vector<Component> components;
 
     // Appends a component whose texts are copied into the storage that the design's added
-    // components share.
+    // components share. Throws Error DesignTooLarge past maxDesignComponents.
     void add(std::string_view refdes, std::span<const AttributeView> oats,
              std::span<const AttributeView> attributes, std::span<const AttributeView> symbol);
 

@@ -389,13 +389,15 @@ public:
     Flattener(const ReadOptions& options) : options_(options) {}
 
     void walkTopLevel(const TopLevelSheet& top) {
-        const SheetFile& file = load(top.file, nullptr, 0, "");
+        ++sheetCount;
+        const std::string key = canonical(top.file);
+        const SheetFile& file = load(top.file, key, nullptr, 0, "");
         root_ = &file;
         Frame frame;
         frame.file = &file;
         frame.path = "/" + (top.uuid.empty() ? file.uuid : top.uuid);
         frame.sheetpath = "/";
-        ancestors_.assign(1, canonical(top.file));
+        ancestors_.assign(1, key);
         walk(frame);
     }
 
@@ -434,9 +436,8 @@ private:
         return resolved.empty() ? path : resolved.string();
     }
 
-    const SheetFile& load(const std::string& path, const Frame* parent, std::size_t offset,
-                          const std::string& sheetName) {
-        const std::string key = canonical(path);
+    const SheetFile& load(const std::string& path, const std::string& key, const Frame* parent,
+                          std::size_t offset, const std::string& sheetName) {
         auto found = files_.find(key);
         if (found != files_.end()) {
             return *found->second;
@@ -456,6 +457,7 @@ private:
         SheetParser(*file).parse();
         newestVersion = std::max(newestVersion, file->version);
         noteVariants(*file);
+        sortInstances(*file);
         return *files_.emplace(key, std::move(file)).first->second;
     }
 
@@ -481,6 +483,21 @@ private:
         }
         for (const SheetUse& sheet : file.sheets) {
             note(sheet.instances);
+        }
+    }
+
+    static bool pathLess(const InstancePath& left, const InstancePath& right) {
+        return left.path < right.path;
+    }
+
+    // Each symbol's and sheet's instances by path (the first of a path first), so that finding
+    // one costs a search, not a scan: a sheet used N times has N instances of each symbol.
+    static void sortInstances(SheetFile& file) {
+        for (PlacedSymbol& symbol : file.symbols) {
+            std::stable_sort(symbol.instances.begin(), symbol.instances.end(), pathLess);
+        }
+        for (SheetUse& sheet : file.sheets) {
+            std::stable_sort(sheet.instances.begin(), sheet.instances.end(), pathLess);
         }
     }
 
@@ -511,16 +528,15 @@ private:
 
     static const InstancePath* instanceAt(const std::vector<InstancePath>& instances,
                                           const std::string& path) {
-        for (const InstancePath& instance : instances) {
-            if (instance.path == path) {
-                return &instance;
-            }
-        }
-        return nullptr;
+        const auto found =
+            std::lower_bound(instances.begin(), instances.end(), path,
+                             [](const InstancePath& instance, const std::string& wanted) {
+                                 return instance.path < wanted;
+                             });
+        return found != instances.end() && found->path == path ? &*found : nullptr;
     }
 
     void walk(const Frame& frame) {
-        ++sheetCount;
         for (const PlacedSymbol& symbol : frame.file->symbols) {
             place(frame, symbol);
         }
@@ -535,29 +551,55 @@ private:
             failAt(parent.path, parent.text, sheet.offset,
                    "the sheet " + inQuotes(sheet.name) + " names no file");
         }
-        const std::filesystem::path named(sheet.file);
-        const std::string path = named.is_absolute()
-                                     ? sheet.file
-                                     : (std::filesystem::path(parent.path).parent_path() / named)
-                                           .lexically_normal()
-                                           .string();
-        const std::string key = canonical(path);
+        const auto& [path, key] = resolved(parent, sheet);
         if (std::find(ancestors_.begin(), ancestors_.end(), key) != ancestors_.end()) {
             failAt(parent.path, parent.text, sheet.offset,
                    "the sheet " + inQuotes(sheet.name) + " (" + inQuotes(sheet.file) +
                        ") contains itself: KiCad refuses such a hierarchy too");
         }
         Frame child;
-        child.file = &load(path, &frame, sheet.offset, sheet.name);
+        child.sheetpath = frame.sheetpath + sheet.name + "/";
+        if (ancestors_.size() >= maxSheetDepth) {
+            failAt(parent.path, parent.text, sheet.offset,
+                   "the sheet " + inQuotes(sheet.name) + " (" + inQuotes(child.sheetpath) +
+                       ") lies deeper than the " + std::to_string(maxSheetDepth) +
+                       " levels a hierarchy may have");
+        }
+        if (++sheetCount > maxSheetInstances) {
+            failAt(parent.path, parent.text, sheet.offset,
+                   "the sheet " + inQuotes(sheet.name) + " (" + inQuotes(child.sheetpath) +
+                       ") is one sheet instance more than the " +
+                       std::to_string(maxSheetInstances) +
+                       " a hierarchy may hold: a sheet used more than once on each of many "
+                       "levels multiplies them");
+        }
+        child.file = &load(path, key, &frame, sheet.offset, sheet.name);
         child.path = frame.path + "/" + sheet.uuid;
         child.path6 = frame.path6 + "/" + sheet.uuid;
-        child.sheetpath = frame.sheetpath + sheet.name + "/";
         const VariantMarks* marks = chosenVariant(instanceAt(sheet.instances, frame.path));
         child.dnp = frame.dnp || doNotPopulate(sheet.dnp, marks);
         child.excluded = frame.excluded || excludedFromBom(sheet.inBom, marks, parent.version);
         ancestors_.push_back(key);
         walk(child);
         ancestors_.pop_back();
+    }
+
+    // The file a sheet names, as a path and as the key its contents are kept under: worked out
+    // once per sheet, however often the sheet is walked.
+    const std::pair<std::string, std::string>& resolved(const SheetFile& parent,
+                                                        const SheetUse& sheet) {
+        auto found = resolved_.find(&sheet);
+        if (found == resolved_.end()) {
+            const std::filesystem::path named(sheet.file);
+            std::string path = named.is_absolute()
+                                   ? sheet.file
+                                   : (std::filesystem::path(parent.path).parent_path() / named)
+                                         .lexically_normal()
+                                         .string();
+            std::string key = canonical(path);
+            found = resolved_.emplace(&sheet, std::pair(std::move(path), std::move(key))).first;
+        }
+        return found->second;
     }
 
     // The instance of the symbol for this sheet path: its own instance list (7.0 and later),
@@ -572,6 +614,13 @@ private:
 
     void place(const Frame& frame, const PlacedSymbol& symbol) {
         const SheetFile& file = *frame.file;
+        if (++placedSymbols_ > design::maxDesignComponents) {
+            failAt(file.path, file.text, symbol.offset,
+                   "the symbol " + inQuotes(symbol.libId) + " on the sheet " +
+                       inQuotes(frame.sheetpath) + " is one placed symbol more than the " +
+                       std::to_string(design::maxDesignComponents) +
+                       " a design may hold (units, power symbols and parts left out counted)");
+        }
         const InstancePath* instance = instanceOf(frame, symbol);
         if (instance == nullptr) {
             const auto reference =
@@ -652,6 +701,8 @@ private:
 
     const ReadOptions& options_;
     std::map<std::string, std::unique_ptr<SheetFile>> files_;
+    std::unordered_map<const SheetUse*, std::pair<std::string, std::string>> resolved_;
+    std::size_t placedSymbols_ = 0;
     std::vector<std::string> ancestors_;
     std::vector<std::string> seen_;
     const SheetFile* root_ = nullptr;

@@ -10,6 +10,17 @@ namespace vexlo::designfile {
 // The newest schematic file version read: what KiCad 10.0 writes.
 constexpr long newestSchematicVersion = 20260306;
 
+// The most sheet instances a hierarchy may hold: hundreds times what real designs have, and few
+// enough that a sheet used twice on each of many levels (millions of instances from a few
+// kilobytes of files) is refused within a second instead of walked for minutes. The placed
+// symbols (units, power symbols and parts left out counted) may number
+// design::maxDesignComponents at most.
+constexpr std::size_t maxSheetInstances = 100'000;
+
+// The deepest a hierarchy may nest: a sheet 100 levels below the root is no design, and each
+// level costs the walk its path and its place on the stack.
+constexpr std::size_t maxSheetDepth = 100;
+
 // A top-level sheet of a project: its file, and the uuid its instance paths start with.
 struct TopLevelSheet {
     std::string file;  // absolute
