@@ -4,9 +4,11 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <unordered_map>
 
+#include "designfile/kicadorder.h"
 #include "designfile/kicadpart.h"
 #include "designfile/sexpr.h"
 
@@ -35,6 +37,7 @@ struct VariantMarks {
 struct InstancePath {
     std::string path;
     std::string reference;
+    std::string page;                  // a sheet's page number (7.0 and later)
     std::optional<std::string> value;  // 6.0 symbol_instances only
     std::optional<std::string> footprint;
     std::vector<VariantMarks> variants;
@@ -76,6 +79,8 @@ struct SheetFile {
     std::vector<PlacedSymbol> symbols;
     std::vector<SheetUse> sheets;
     std::unordered_map<std::string, InstancePath> symbolInstances;  // 6.0 roots, by full path
+    // A root's sheet_instances: page numbers by path without the root ("/" the root's own).
+    std::unordered_map<std::string, std::string> sheetPages;
 };
 
 bool equalsIgnoringCase(std::string_view left, std::string_view right) noexcept {
@@ -123,8 +128,8 @@ public:
                 file_.symbols.push_back(placedSymbol(item.offset));
             } else if (item.raw == "sheet") {
                 file_.sheets.push_back(sheet(item.offset));
-            } else if (item.raw == "symbol_instances") {
-                symbolInstances();
+            } else if (item.raw == "symbol_instances" || item.raw == "sheet_instances") {
+                instanceList(item.raw == "sheet_instances");
             } else {
                 reader_.skip();
             }
@@ -270,6 +275,8 @@ private:
                 instance.footprint = fieldValue(reader_.listValue("a footprint"));
             } else if (item.raw == "variant") {
                 instance.variants.push_back(variant());
+            } else if (item.raw == "page") {
+                instance.page = reader_.listValue("a page number");
             } else {
                 reader_.skip();
             }
@@ -356,15 +363,20 @@ private:
         }
     }
 
-    void symbolInstances() {
+    // A root's (symbol_instances (path ...) ...) or (sheet_instances (path ...) ...).
+    void instanceList(bool sheets) {
         Item item;
         while (reader_.nextList(item)) {
-            if (item.raw == "path") {
-                InstancePath instance = instancePath();
+            if (item.raw != "path") {
+                reader_.skip();
+                continue;
+            }
+            InstancePath instance = instancePath();
+            if (sheets) {
+                file_.sheetPages.emplace(std::move(instance.path), std::move(instance.page));
+            } else {
                 std::string path = instance.path;
                 file_.symbolInstances.emplace(std::move(path), std::move(instance));
-            } else {
-                reader_.skip();
             }
         }
     }
@@ -373,9 +385,24 @@ private:
     SexprReader reader_;
 };
 
-// One sheet instance being walked.
-struct Frame {
+// A sheet instance as the walk keeps it until its parts are placed in KiCad's order: the sheet
+// that places it and the instance above it, from which its paths are made again.
+struct SheetInstance {
     const SheetFile* file = nullptr;
+    const SheetFile* root = nullptr;  // its top-level sheet's file
+    const SheetUse* use = nullptr;    // none for a top-level sheet
+    std::size_t above = 0;            // the instance that holds it
+    std::string topPath;              // a top-level sheet's: "/<uuid>"
+    std::string_view page;            // its page number, which orders the sheets
+    bool dnp = false;
+    bool excluded = false;
+};
+
+// One sheet instance with its paths made.
+struct Frame {
+    std::size_t index = 0;  // its SheetInstance
+    const SheetFile* file = nullptr;
+    const SheetFile* root = nullptr;
     std::string path;       // the instance path, root uuid first: "/<root>/<sheet>"
     std::string path6;      // the same without the root: how 6.0 roots key their symbols
     std::string sheetpath;  // "/", "/Power/"
@@ -383,22 +410,47 @@ struct Frame {
     bool excluded = false;
 };
 
+// A placed symbol of one sheet instance and the instance entry that gives its designator.
+struct Placement {
+    const PlacedSymbol* symbol;
+    const InstancePath* instance;
+};
+
 // The walk over a whole hierarchy.
 class Flattener {
 public:
     Flattener(const ReadOptions& options) : options_(options) {}
 
+    // Finds the sheet instances below a top-level sheet, and loads their files.
     void walkTopLevel(const TopLevelSheet& top) {
         ++sheetCount;
         const std::string key = canonical(top.file);
         const SheetFile& file = load(top.file, key, nullptr, 0, "");
-        root_ = &file;
-        Frame frame;
-        frame.file = &file;
-        frame.path = "/" + (top.uuid.empty() ? file.uuid : top.uuid);
-        frame.sheetpath = "/";
+        SheetInstance instance;
+        instance.file = instance.root = &file;
+        instance.topPath = "/" + (top.uuid.empty() ? file.uuid : top.uuid);
+        instance.page = pageOf(file, "/");
+        instances_.push_back(std::move(instance));
         ancestors_.assign(1, key);
-        walk(frame);
+        walk(frameOf(instances_.size() - 1));
+    }
+
+    // Places the parts as KiCad lists them: the sheet instances by page number, each one's
+    // symbols by designator (units of one part, and equal designators, as the files have them).
+    void placeInKicadOrder() {
+        std::vector<std::size_t> order(instances_.size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        const auto nameOf = [this](std::size_t index) -> std::string_view {
+            const SheetUse* use = instances_[index].use;
+            return use == nullptr ? std::string_view() : use->name;
+        };
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t left, std::size_t right) {
+            return pageOrderLess(instances_[left].page, nameOf(left), instances_[right].page,
+                                 nameOf(right));
+        });
+        for (const std::size_t index : order) {
+            placeSheet(frameOf(index));
+        }
     }
 
     void checkVariant(const KicadProject& project, const std::string& path) const {
@@ -537,50 +589,89 @@ private:
     }
 
     void walk(const Frame& frame) {
-        for (const PlacedSymbol& symbol : frame.file->symbols) {
-            place(frame, symbol);
-        }
         for (const SheetUse& sheet : frame.file->sheets) {
             descend(frame, sheet);
         }
     }
 
-    void descend(const Frame& frame, const SheetUse& sheet) {
-        const SheetFile& parent = *frame.file;
+    static std::string_view pageOf(const SheetFile& root, const std::string& path6) {
+        const auto found = root.sheetPages.find(path6.empty() ? "/" : path6);
+        return found == root.sheetPages.end() ? std::string_view() : found->second;
+    }
+
+    // The instance's paths, made from the instances above it.
+    Frame frameOf(std::size_t index) const {
+        std::vector<const SheetUse*> uses;
+        std::size_t top = index;
+        for (; instances_[top].use != nullptr; top = instances_[top].above) {
+            uses.push_back(instances_[top].use);
+        }
+        const SheetInstance& instance = instances_[index];
+        Frame frame{index, instance.file, instance.root, instances_[top].topPath,
+                    {},    "/",           instance.dnp,  instance.excluded};
+        for (auto use = uses.rbegin(); use != uses.rend(); ++use) {
+            frame.path += "/" + (*use)->uuid;
+            frame.path6 += "/" + (*use)->uuid;
+            frame.sheetpath += (*use)->name + "/";
+        }
+        return frame;
+    }
+
+    // Refuses a sheet that names no file, that contains itself, or that passes the bounds of a
+    // hierarchy; counts it.
+    void checkSheet(const SheetFile& parent, const SheetUse& sheet, const std::string& key,
+                    const std::string& sheetpath) {
+        const auto refuse = [&](const std::string& problem) {
+            failAt(parent.path, parent.text, sheet.offset,
+                   "the sheet " + inQuotes(sheet.name) + " " + problem);
+        };
         if (sheet.file.empty()) {
-            failAt(parent.path, parent.text, sheet.offset,
-                   "the sheet " + inQuotes(sheet.name) + " names no file");
+            refuse("names no file");
         }
-        const auto& [path, key] = resolved(parent, sheet);
         if (std::find(ancestors_.begin(), ancestors_.end(), key) != ancestors_.end()) {
-            failAt(parent.path, parent.text, sheet.offset,
-                   "the sheet " + inQuotes(sheet.name) + " (" + inQuotes(sheet.file) +
-                       ") contains itself: KiCad refuses such a hierarchy too");
+            refuse("(" + inQuotes(sheet.file) +
+                   ") contains itself: KiCad refuses such a hierarchy too");
         }
-        Frame child;
-        child.sheetpath = frame.sheetpath + sheet.name + "/";
         if (ancestors_.size() >= maxSheetDepth) {
-            failAt(parent.path, parent.text, sheet.offset,
-                   "the sheet " + inQuotes(sheet.name) + " (" + inQuotes(child.sheetpath) +
-                       ") lies deeper than the " + std::to_string(maxSheetDepth) +
-                       " levels a hierarchy may have");
+            refuse("(" + inQuotes(sheetpath) + ") lies deeper than the " +
+                   std::to_string(maxSheetDepth) + " levels a hierarchy may have");
         }
         if (++sheetCount > maxSheetInstances) {
-            failAt(parent.path, parent.text, sheet.offset,
-                   "the sheet " + inQuotes(sheet.name) + " (" + inQuotes(child.sheetpath) +
-                       ") is one sheet instance more than the " +
-                       std::to_string(maxSheetInstances) +
-                       " a hierarchy may hold: a sheet used more than once on each of many "
-                       "levels multiplies them");
+            refuse("(" + inQuotes(sheetpath) + ") is one sheet instance more than the " +
+                   std::to_string(maxSheetInstances) +
+                   " a hierarchy may hold: a sheet used more than once on each of many levels "
+                   "multiplies them");
         }
+    }
+
+    void descend(const Frame& frame, const SheetUse& sheet) {
+        const SheetFile& parent = *frame.file;
+        const auto& [path, key] = resolved(parent, sheet);
+        const std::string sheetpath = frame.sheetpath + sheet.name + "/";
+        checkSheet(parent, sheet, key, sheetpath);
+        SheetInstance child;
         child.file = &load(path, key, &frame, sheet.offset, sheet.name);
-        child.path = frame.path + "/" + sheet.uuid;
-        child.path6 = frame.path6 + "/" + sheet.uuid;
-        const VariantMarks* marks = chosenVariant(instanceAt(sheet.instances, frame.path));
+        child.root = frame.root;
+        child.use = &sheet;
+        child.above = frame.index;
+        const InstancePath* use = instanceAt(sheet.instances, frame.path);
+        child.page = use != nullptr && !use->page.empty()
+                         ? std::string_view(use->page)
+                         : pageOf(*frame.root, frame.path6 + "/" + sheet.uuid);
+        const VariantMarks* marks = chosenVariant(use);
         child.dnp = frame.dnp || doNotPopulate(sheet.dnp, marks);
         child.excluded = frame.excluded || excludedFromBom(sheet.inBom, marks, parent.version);
+        const Frame next{instances_.size(),
+                         child.file,
+                         child.root,
+                         frame.path + "/" + sheet.uuid,
+                         frame.path6 + "/" + sheet.uuid,
+                         sheetpath,
+                         child.dnp,
+                         child.excluded};
+        instances_.push_back(std::move(child));
         ancestors_.push_back(key);
-        walk(child);
+        walk(next);
         ancestors_.pop_back();
     }
 
@@ -608,11 +699,30 @@ private:
         if (const InstancePath* own = instanceAt(symbol.instances, frame.path)) {
             return own;
         }
-        const auto found = root_->symbolInstances.find(frame.path6 + "/" + symbol.uuid);
-        return found == root_->symbolInstances.end() ? nullptr : &found->second;
+        const auto found = frame.root->symbolInstances.find(frame.path6 + "/" + symbol.uuid);
+        return found == frame.root->symbolInstances.end() ? nullptr : &found->second;
     }
 
-    void place(const Frame& frame, const PlacedSymbol& symbol) {
+    void placeSheet(const Frame& frame) {
+        std::vector<Placement> placements;
+        for (const PlacedSymbol& symbol : frame.file->symbols) {
+            if (const InstancePath* instance = designatorOf(frame, symbol)) {
+                placements.push_back({&symbol, instance});
+            }
+        }
+        std::stable_sort(placements.begin(), placements.end(),
+                         [](const Placement& left, const Placement& right) {
+                             return compareKicadText(left.instance->reference,
+                                                     right.instance->reference, true) < 0;
+                         });
+        for (const Placement& placement : placements) {
+            place(frame, *placement.symbol, *placement.instance);
+        }
+    }
+
+    // The symbol's instance on this sheet instance, after the count of placed symbols; none for
+    // a power symbol or flag without one. A symbol that has none otherwise is refused.
+    const InstancePath* designatorOf(const Frame& frame, const PlacedSymbol& symbol) {
         const SheetFile& file = *frame.file;
         if (++placedSymbols_ > design::maxDesignComponents) {
             failAt(file.path, file.text, symbol.offset,
@@ -627,7 +737,7 @@ private:
                 std::find_if(symbol.fields.begin(), symbol.fields.end(),
                              [](const Field& f) { return fieldName(f.name) == "Reference"; });
             if (reference != symbol.fields.end() && isPowerOrFlag(reference->value)) {
-                return;
+                return nullptr;
             }
             failAt(file.path, file.text, symbol.offset,
                    "the symbol " + inQuotes(symbol.libId) + " on the sheet " +
@@ -636,6 +746,12 @@ private:
                        "instance path " +
                        inQuotes(frame.path) + "): open the project in KiCad and annotate it");
         }
+        return instance;
+    }
+
+    void place(const Frame& frame, const PlacedSymbol& symbol, const InstancePath& placed) {
+        const SheetFile& file = *frame.file;
+        const InstancePath* instance = &placed;
         const VariantMarks* marks = chosenVariant(instance);
         if (isPowerOrFlag(instance->reference) || frame.excluded ||
             excludedFromBom(symbol.inBom, marks, file.version)) {
@@ -705,7 +821,7 @@ private:
     std::size_t placedSymbols_ = 0;
     std::vector<std::string> ancestors_;
     std::vector<std::string> seen_;
-    const SheetFile* root_ = nullptr;
+    std::vector<SheetInstance> instances_;
 };
 
 }  // namespace
@@ -717,6 +833,7 @@ LoadedDesign readKicadSchematic(const KicadProject& project, const std::string& 
     for (const TopLevelSheet& sheet : project.sheets) {
         flattener.walkTopLevel(sheet);
     }
+    flattener.placeInKicadOrder();
     flattener.checkVariant(project, path);
     flattener.unannotated.refuse(path);
 

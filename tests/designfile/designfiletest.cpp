@@ -150,8 +150,8 @@ TEST(DesignFile, HierarchiesPastTheirBoundsAreRefused) {
         return path;
     }() + "\") lies deeper than the 100 levels a hierarchy may have";
     const std::string tooLarge =
-        "line 2, column 1: the symbol \"power:GND\" on the sheet \"/s1/s1/s1/s1/s1/s0/s1/s0/s0/s0/"
-        "s0/\" is one placed symbol more than the 5000000 a design may hold (units, power symbols "
+        "line 2, column 1: the symbol \"power:GND\" on the sheet \"/s1/s1/s1/s1/s0/s1/s0/s0/s0/s0/"
+        "s1/\" is one placed symbol more than the 5000000 a design may hold (units, power symbols "
         "and parts left out counted)";
     for (const auto& [levels, uses, symbols, file, expected] :
          std::vector<std::tuple<int, int, int, std::string, std::string>>{
