@@ -38,7 +38,7 @@ Figures openPreview(vexlo::operations::Session& session, bool compress) {
     if (compress) {
         request.columns.emplace_back("QTY");
         request.compress = 1;
-        request.key = "Part Number";
+        request.keys = {"Part Number"};
     }
     Figures figures;
     auto start = Clock::now();

@@ -43,7 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         column = input.ConsumeRandomLengthString(20);
     }
     const bool compress = input.ConsumeBool();
-    const std::string key = input.ConsumeRandomLengthString(20);
+    Lines keys(input.ConsumeIntegralInRange<std::size_t>(0, 3));
+    for (auto& key : keys) {
+        key = input.ConsumeRandomLengthString(20);
+    }
     const Lines lines = vexlo::splitTextLines(input.ConsumeRemainingBytesAsString());
 
     const Lines names = selectionNames(lines);
@@ -57,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     bool savable = true;
     try {
-        checkSavable(name, columns, compress, key);
+        checkSavable(name, columns, compress, keys);
     } catch (const vexlo::Error&) {
         savable = false;
     }
@@ -65,11 +68,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const Lines saved =
-        vexlo::splitTextLines(crlf(appendSelection(lines, name, columns, compress, key)));
+        vexlo::splitTextLines(crlf(appendSelection(lines, name, columns, compress, keys)));
     const LoadedSelection loaded = loadSelection(saved, name);
     check(loaded.columns == columns);
     check(loaded.compress == compress);
-    check(!compress || loaded.key == key);
+    check(!compress || loaded.keys == keys);
     Lines namesAfter = names;
     namesAfter.push_back(name);
     check(selectionNames(saved) == namesAfter);

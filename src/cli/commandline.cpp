@@ -1,5 +1,6 @@
 #include "cli/commandline.h"
 
+#include <algorithm>
 #include <ostream>
 
 #include "common/characters.h"
@@ -19,9 +20,10 @@ Modes (exactly one):
                         (the selection's name after "_" in the file name), as "Load All" does
   --selection NAME      one saved selection, as "Load Choices" does
   --column NAME ...     an ad-hoc column list (repeat --column, in order), as "Create Report"
-      [--compress       writes it; --compress merges the rows with equal values in the key
-       --key NAME]      column NAME and appends the "QTY" column, as checking "Compress"
-                        does; each of the two needs the other
+      [--compress       writes it; --compress merges the rows whose values are equal in every
+       --key NAME ...]  key column NAME (repeat --key for several keys, in order: --key Value
+                        --key Footprint) and appends the "QTY" column, as checking "Compress"
+                        does; each of the two needs the other, and "QTY" is no key
   --list                print the names of the saved selections
   --attributes          print the design's attribute names, in the order first met
   --help                this text
@@ -54,6 +56,12 @@ Comparing two revisions (with --all, --selection or --column):
   --compare-all         with --compare: keep the rows that did not change, marked "same"
   --fail-on-change      with --compare: exit with status 4 when anything changed
 
+Merged rows that join parts that differ (a resistor and a potentiometer of one value, say):
+  each report with such rows is written all the same, and a line on standard error names them:
+  "NAME: 1 merged row joins parts that differ: 4,7K: Footprint differs (R11, R21 | RV1, RV2);
+  add Footprint to the key"
+  --fail-on-mixed       exit with status 5 when a report has such a row
+
 Other options:
   --open                show each report with xdg-open
   --timings             after each report, print on standard error the seconds spent
@@ -71,6 +79,7 @@ Exit status:
   2  usage error, or a design file given to --design that cannot be read or used
   3  the schematic tool cannot be reached: it is not running, or there is no D-Bus session bus
   4  with --fail-on-change: every comparison was written and something changed
+  5  with --fail-on-mixed: every report was written and a merged row joins parts that differ
 )";
 
 namespace {
@@ -126,7 +135,6 @@ void setMode(Command& command, Mode mode, const std::string& option) {
 Command parseCommandLine(const std::vector<std::string>& arguments) {
     Command command;
     bool help = false;
-    bool keyGiven = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& option = arguments[i];
         auto value = [&]() -> const std::string& {
@@ -154,8 +162,13 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
             command.compress = true;
         } else if (option == "--key") {
             setMode(command, Mode::Columns, option);
-            command.key = value();
-            keyGiven = true;
+            command.keys.push_back(value());
+            if (command.keys.back() == "QTY") {
+                throw UsageError{
+                    "option --key cannot be \"QTY\": it counts the parts of each "
+                    "merged row; give the attributes that tell parts apart, such as "
+                    "--key Value --key Footprint"};
+            }
         } else if (option == "--format") {
             command.format = parseFormat(value());
         } else if (option == "--exclude") {
@@ -183,6 +196,8 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
             command.compareAll = true;
         } else if (option == "--fail-on-change") {
             command.failOnChange = true;
+        } else if (option == "--fail-on-mixed") {
+            command.failOnMixed = true;
         } else if (option == "--open") {
             command.open = true;
         } else if (option == "--timings") {
@@ -195,9 +210,11 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
         command.mode = Mode::Help;
     } else if (command.mode == Mode::Help) {
         throw UsageError{"no mode given (--all, --selection, --column, --list or --attributes)"};
-    } else if (command.compress && command.key.empty()) {
+    } else if (command.compress &&
+               (command.keys.empty() ||
+                std::find(command.keys.begin(), command.keys.end(), "") != command.keys.end())) {
         throw UsageError{"option --compress needs --key NAME"};
-    } else if (keyGiven && !command.compress) {
+    } else if (!command.keys.empty() && !command.compress) {
         throw UsageError{"option --key needs --compress"};
     } else if (!command.variant.empty() && command.design.empty()) {
         throw UsageError{"option --variant needs --design FILE"};
@@ -223,6 +240,7 @@ struct Run {
     settings::Settings settings;
     operations::Session* old = nullptr;  // --compare: the older revision
     bool changed = false;                // a comparison found a change
+    bool mixed = false;                  // a report merged parts that differ
 
     // The open design's name in a comparison's title: its file, or the tool's document.
     std::string newName() {
@@ -238,6 +256,14 @@ struct Run {
 
     void printSummary(const std::string& name, const report::ChangeCounts& counts) {
         err << printable(operations::comparisonSummary(name, counts)) << '\n';
+    }
+
+    // The line that names a written report's merged rows that join parts that differ.
+    void printMixed(const std::string& name, const report::WrittenReport& written) {
+        if (!written.mixed.empty()) {
+            mixed = true;
+            err << printable(name + ": " + operations::mixedRowsNote(written.mixed)) << '\n';
+        }
     }
 
     report::ReportRequest baseRequest(report::ReportTimings* timings) const {
@@ -261,17 +287,21 @@ struct Run {
         }
     }
 
-    // One report, or its comparison under the name given; its path printed, or its failure
-    // told. False when it failed.
+    // One report, or its comparison, under the name given (none: the design's); its path
+    // printed, or its failure told. False when it failed.
     bool report(const report::ReportRequest& request, const std::string& name) {
+        // Asked once the report has fetched the design, so that the fetch is timed with it.
+        const auto named = [&] { return name.empty() ? session.source().designName : name; };
         try {
             if (old != nullptr) {
                 const auto written = compare(request);
                 printPath(written.path);
-                printSummary(name, written.counts);
+                printSummary(named(), written.counts);
                 return true;
             }
-            printPath(operations::writeReport(session, request).path);
+            const report::WrittenReport written = operations::writeReport(session, request);
+            printPath(written.path);
+            printMixed(named(), written);
             printTimings(*request.timings);
             return true;
         } catch (const std::exception& failure) {
@@ -329,6 +359,7 @@ struct Run {
                     printSummary(entry.name, entry.changes);
                     return;
                 }
+                printMixed(entry.name, entry.report);
                 printTimings(timings);
                 timings = {};
             },
@@ -341,8 +372,8 @@ struct Run {
         report::ReportRequest request = baseRequest(&timings);
         request.columns = operations::columnList(command.columns, command.compress);
         request.compress = command.compress ? 1 : 0;
-        request.key = command.key;
-        if (!report(request, old != nullptr ? session.source().designName : "")) {
+        request.keys = command.keys;
+        if (!report(request, "")) {
             return exitReportFailed;
         }
         for (const std::string& name : operations::emptyColumns(session, request.columns)) {
@@ -437,7 +468,10 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
             default:
                 status = run.columns();
         }
-        return status == exitSuccess && run.changed && command.failOnChange ? exitChanged : status;
+        if (status == exitSuccess && run.changed && command.failOnChange) {
+            return exitChanged;
+        }
+        return status == exitSuccess && run.mixed && command.failOnMixed ? exitMixed : status;
     } catch (const std::exception& failure) {
         const Error error = asError(failure);
         err << "vexlo-report: " << printable(errorMessage(error)) << '\n';

@@ -17,7 +17,7 @@ struct Command {
     std::string selection;             // --selection
     std::vector<std::string> columns;  // --column, in order
     bool compress = false;             // --compress
-    std::string key;                   // --key
+    std::vector<std::string> keys;     // --key, in order
     std::optional<int> format;         // --format, overriding the settings file
     // --exclude NAME=VALUES, --refdes-order and --xlsx, overriding the settings file
     std::optional<std::pair<std::string, std::string>> exclude;
@@ -30,6 +30,7 @@ struct Command {
     std::string compare;        // --compare: the older revision's design file
     bool compareAll = false;    // --compare-all
     bool failOnChange = false;  // --fail-on-change
+    bool failOnMixed = false;   // --fail-on-mixed
 };
 
 // A command line that cannot be understood; the text says why.
@@ -48,6 +49,7 @@ constexpr int exitReportFailed = 1;
 constexpr int exitUsage = 2;
 constexpr int exitToolNotRunning = 3;  // or no session bus to find it on
 constexpr int exitChanged = 4;         // --fail-on-change, and something changed
+constexpr int exitMixed = 5;           // --fail-on-mixed, and a merged row joins differing parts
 
 // Carries out a command against the tool: reports go where the window writes them, their paths
 // one a line on out, failures on err. Returns the exit status.

@@ -33,6 +33,9 @@ constexpr int SelectionGone = 1013;
 constexpr int BadReportName = 1014;
 constexpr int DesignTooLarge = 1015;
 constexpr int BadDesignFile = 1016;
+constexpr int NoReportColumns = 1017;
+constexpr int NoQuantityColumn = 1018;
+constexpr int QuantityAsKey = 1019;
 }  // namespace errc
 
 // The one failure type of the program: thrown in the core, caught where the user is told.

@@ -178,7 +178,15 @@ void Vexlo::connectControls() {
     connect(btnRemoveAll, &QPushButton::clicked, this, [columns] { columns->removeAll(); });
     connect(btnMoveUp, &QPushButton::clicked, this, [columns] { columns->moveUp(); });
     connect(btnMoveDown, &QPushButton::clicked, this, [columns] { columns->moveDown(); });
-    connect(btnkey, &QPushButton::clicked, this, [columns] { columns->selectKey(); });
+    connect(btnkey, &QPushButton::clicked, this, [this, columns] {
+        if (!columns->selectKey()) {
+            const QString refused = toQt(report::quantityKeyError().description);
+            showMessage(refused);
+            setStatus(toStd(refused));
+            return;
+        }
+        lblkey->setToolTip(lblkey->text());
+    });
     connect(lstAttributes, &QListWidget::itemDoubleClicked, this, [columns] { columns->add(); });
     connect(lstSelected, &selection::DropList::dropped, this, [columns] { columns->drop(); });
     // toggled fires only when the value changes, so setting the value it has runs nothing.
@@ -356,7 +364,7 @@ report::ReportRequest Vexlo::reportRequest() const {
     report::ReportRequest request;
     request.columns = toStd(columns_->columns());
     request.compress = chkCompress->isChecked() ? 1 : 0;
-    request.key = toStd(lblkey->text());
+    request.keys = toStd(columns_->keys());
     request.settings = options_;
     return request;
 }
@@ -392,7 +400,12 @@ void Vexlo::showSelection(const saved::LoadedSelection& selection) {
         settingCompress_ = 1;
         chkCompress->setChecked(true);
         settingCompress_ = 0;
-        lblkey->setText(toQt(selection.key));
+        QStringList keys;
+        for (const auto& key : selection.keys) {
+            keys.append(toQt(key));
+        }
+        columns_->setKeys(keys);
+        lblkey->setToolTip(lblkey->text());
     }
 }
 
@@ -435,9 +448,10 @@ void Vexlo::btnLoadAll_Click() {
         }
         std::size_t written = 0;
         std::vector<std::string> reported;  // the columns of every report written
+        std::string mixed;                  // each report's merged rows of differing parts
         operations::reportAll(
             session, names, reportRequest(),
-            [this, &failed, &written, &reported](const operations::BatchEntry& entry) {
+            [this, &failed, &written, &reported, &mixed](const operations::BatchEntry& entry) {
                 if (entry.selection != nullptr) {
                     showSelection(*entry.selection);
                 }
@@ -447,10 +461,14 @@ void Vexlo::btnLoadAll_Click() {
                     ++written;
                     reported.insert(reported.end(), entry.selection->columns.begin(),
                                     entry.selection->columns.end());
+                    if (!entry.report.mixed.empty()) {
+                        mixed += "; " + entry.name + ": " +
+                                 operations::mixedRowsNote(entry.report.mixed);
+                    }
                 }
             });
         columns_->enableAfterLoad();
-        return operations::batchStatus(written, failed.size()) +
+        return operations::batchStatus(written, failed.size()) + mixed +
                operations::emptyColumnsNote(operations::emptyColumns(session, reported));
     });
     if (!failed.empty()) {
@@ -472,7 +490,7 @@ void Vexlo::btnSaveAs_Click() {
         tool = connector_();
         operations::Session session(*tool);
         duplicates = operations::saveSelection(session, toStd(name), toStd(columns_->columns()),
-                                               chkCompress->isChecked(), toStd(lblkey->text()));
+                                               chkCompress->isChecked(), toStd(columns_->keys()));
     });
     const char* const taken = "This Report Name already exists. Can not save as this name!";
     for (int shown = 0; shown < duplicates; ++shown) {

@@ -35,9 +35,10 @@ std::string unknownSelectionMessage(const std::string& name) {
 }
 
 int saveSelection(Session& session, const std::string& name,
-                  const std::vector<std::string>& columns, bool compress, const std::string& key) {
+                  const std::vector<std::string>& columns, bool compress,
+                  const report::Keys& keys) {
     return saved::saveSelectionToFile(session.dataFile(saved::selectionFileName), name, columns,
-                                      compress, key);
+                                      compress, keys);
 }
 
 std::optional<std::vector<std::string>> deleteSelection(Session& session, const std::string& name) {
@@ -69,13 +70,47 @@ std::string emptyColumnsNote(const std::vector<std::string>& columns) {
     return text + (once.size() == 1 ? ": its column is empty" : ": their columns are empty");
 }
 
+std::string mixedRowsNote(const std::vector<report::MixedRow>& mixed) {
+    if (mixed.empty()) {
+        return {};
+    }
+    std::string text = mixed.size() == 1
+                           ? "1 merged row joins parts that differ: "
+                           : std::to_string(mixed.size()) + " merged rows join parts that differ: ";
+    std::vector<std::string> columns;  // to add to the key, each once, in the order met
+    std::size_t described = 0;
+    for (const report::MixedRow& row : mixed) {
+        if (row.differences.empty()) {
+            continue;
+        }
+        text += (described++ == 0 ? "" : "; ") + row.key + ": ";
+        for (std::size_t i = 0; i < row.differences.size(); ++i) {
+            const report::Difference& difference = row.differences[i];
+            text += (i == 0 ? "" : ", ") + difference.column + " differs (";
+            for (std::size_t side = 0; side < difference.sides.size(); ++side) {
+                text += (side == 0 ? "" : " | ") + difference.sides[side];
+            }
+            text += ")";
+            if (std::find(columns.begin(), columns.end(), difference.column) == columns.end()) {
+                columns.push_back(difference.column);
+            }
+        }
+    }
+    if (described < mixed.size()) {
+        text += "; and " + std::to_string(mixed.size() - described) + " more";
+    }
+    text += "; add ";
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        text += (i == 0 ? "" : ", ") + columns[i];
+    }
+    return text + " to the key";
+}
+
 Preview previewReport(Session& session, const report::ReportRequest& request) {
-    report::checkFormat(request.settings.Export_File_Format);
+    report::checkRequest(request);
     const report::ReportSource& source = session.source();
-    Preview preview{source.design,
-                    report::reportTable(source, request),
-                    report::reportPath(source, request),
-                    {}};
+    Preview preview{source.design, {}, report::reportPath(source, request), {}, {}};
+    preview.table = report::reportTable(source, request, &preview.mixed);
     preview.emptyColumns = emptyColumns(session, request.columns);
     return preview;
 }
@@ -123,20 +158,20 @@ std::vector<std::string> columnList(std::vector<std::string> columns, bool compr
 }
 
 bool lacksKey(const report::ReportRequest& request) {
-    return request.compress == 1 && request.key.empty();
+    return request.compress == 1 && request.keys.empty();
 }
 
 report::ReportRequest selectionRequest(const saved::LoadedSelection& selection,
                                        const std::string& name, report::ReportRequest base) {
     base.columns = selection.columns;
     base.compress = selection.compress ? 1 : 0;
-    base.key = selection.key;
+    base.keys = selection.keys;
     base.choiceSuffix = "_" + name;
     return base;
 }
 
 report::WrittenReport writeReport(Session& session, const report::ReportRequest& request) {
-    report::checkFormat(request.settings.Export_File_Format);
+    report::checkRequest(request);
     const double fetchedBefore = session.fetchSeconds();
     const report::ReportSource& source = session.source();
     if (request.timings != nullptr) {
@@ -148,7 +183,7 @@ report::WrittenReport writeReport(Session& session, const report::ReportRequest&
 report::WrittenComparison writeComparison(Session& session, Session& old,
                                           const std::string& oldName, const std::string& newName,
                                           const report::ReportRequest& request, bool keepSame) {
-    report::checkFormat(request.settings.Export_File_Format);
+    report::checkRequest(request);
     const report::Revision older{oldName, old.design()};
     return report::ExportComparison(session.source(), older, newName, request, keepSame);
 }
@@ -206,7 +241,9 @@ std::string batchFailureMessage(const std::vector<BatchEntry>& failed) {
 }
 
 std::string reportStatus(const report::WrittenReport& report) {
-    return "Report written: " + report.path + " (" + counted(report.rows, "row", "rows") + ")";
+    const std::string mixed = mixedRowsNote(report.mixed);
+    return "Report written: " + report.path + " (" + counted(report.rows, "row", "rows") + ")" +
+           (mixed.empty() ? "" : "; " + mixed);
 }
 
 std::string batchStatus(std::size_t written, std::size_t failed) {

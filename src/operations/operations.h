@@ -50,7 +50,7 @@ std::string unknownSelectionMessage(const std::string& name);
 
 // Save Selection: saveSelectionToFile on the project's saved-selection file.
 int saveSelection(Session& session, const std::string& name,
-                  const std::vector<std::string>& columns, bool compress, const std::string& key);
+                  const std::vector<std::string>& columns, bool compress, const report::Keys& keys);
 
 // Delete Choice: deleteSelectionFromFile on the project's saved-selection file.
 std::optional<std::vector<std::string>> deleteSelection(Session& session, const std::string& name);
@@ -66,12 +66,18 @@ std::vector<std::string> emptyColumns(Session& session, const std::vector<std::s
 // carries "A": its column is empty` or `; no part carries "A", "B": their columns are empty`.
 std::string emptyColumnsNote(const std::vector<std::string>& columns);
 
+// What a status line or a terminal says of a report's merged rows that join parts that differ:
+// "" for none, else `1 merged row joins parts that differ: 4,7K: Footprint differs (R11, R21 |
+// RV1, RV2); add Footprint to the key`, the first few rows described, the others counted.
+std::string mixedRowsNote(const std::vector<report::MixedRow>& mixed);
+
 // A report as the preview shows it: the table its file would hold and where the file would go.
 struct Preview {
     std::shared_ptr<const design::FlattenedDesign> design;  // the texts the table views
     report::Table table;
     std::string path;
     std::vector<std::string> emptyColumns;
+    std::vector<report::MixedRow> mixed;  // the merged rows that join parts that differ
 };
 
 // The preview of a request: the report's run without writing anything. A format without a
@@ -158,7 +164,8 @@ void reportAll(Session& session, const std::vector<std::string>& names,
 // The one message that tells a batch's failures, or "" when there were none.
 std::string batchFailureMessage(const std::vector<BatchEntry>& failed);
 
-// What the window's status line says after a report: "Report written: PATH (N rows)".
+// What the window's status line says after a report: "Report written: PATH (N rows)", and
+// mixedRowsNote after "; " when a merged row joins parts that differ.
 std::string reportStatus(const report::WrittenReport& report);
 
 // What it says after "Load All": "Load All: N reports written, M failed".

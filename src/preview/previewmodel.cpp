@@ -26,6 +26,25 @@ ReportTableModel::ReportTableModel(std::shared_ptr<const operations::Preview> pr
         empty_[column] =
             std::find(empty.begin(), empty.end(), table.columns[column]) != empty.end();
     }
+    for (const report::MixedRow& row : preview_->mixed) {
+        mixed_.emplace(row.run, &row);
+    }
+}
+
+QColor ReportTableModel::mixedShade() {
+    return QColor(0xFF, 0xE0, 0xB2);
+}
+
+QString ReportTableModel::mixedColumns(int row) const {
+    const auto found = mixed_.find(static_cast<std::size_t>(row));
+    if (found == mixed_.end()) {
+        return {};
+    }
+    QStringList names;
+    for (const std::size_t column : found->second->columns) {
+        names.append(toQt(preview_->table.header[column]));
+    }
+    return names.join(QStringLiteral(", "));
 }
 
 int ReportTableModel::rowCount(const QModelIndex& parent) const {
@@ -45,10 +64,26 @@ bool ReportTableModel::emptyColumn(int column) const {
 }
 
 QVariant ReportTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) {
+    if (!index.isValid()) {
         return {};
     }
-    return toQt(cell(index.row(), index.column()));
+    switch (role) {
+        case Qt::DisplayRole:
+            return toQt(cell(index.row(), index.column()));
+        case Qt::ToolTipRole: {
+            const QString differing = mixedColumns(index.row());
+            const QString text = toQt(cell(index.row(), index.column()));
+            if (differing.isEmpty()) {
+                return text;
+            }
+            return QStringLiteral("%1\nThis merged row joins parts that differ in: %2")
+                .arg(text, differing);
+        }
+        case Qt::BackgroundRole:
+            return mixedColumns(index.row()).isEmpty() ? QVariant() : QVariant(mixedShade());
+        default:
+            return {};
+    }
 }
 
 QVariant ReportTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -42,6 +42,9 @@ PreviewWindow::PreviewWindow(std::shared_ptr<const operations::Preview> preview,
         QStringLiteral("%1 in the %2 report %3")
             .arg(rowsText(preview_->table.rowCount()), formatName, toQt(preview_->path));
     summary += toQt(operations::emptyColumnsNote(preview_->emptyColumns));
+    if (!preview_->mixed.empty()) {
+        summary += QStringLiteral("; shaded: ") + toQt(operations::mixedRowsNote(preview_->mixed));
+    }
     lblSummary->setText(summary);
 
     auto* filterLabel = new QLabel(QStringLiteral("&Filter:"), this);

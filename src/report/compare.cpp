@@ -45,7 +45,7 @@ Side sideOf(const design::FlattenedDesign& design, const ReportRequest& request)
         }
         return side;
     }
-    const Grouping grouping = groupByKey(side.table, request.key, order);
+    const Grouping grouping = groupByKey(side.table, request.keys, order);
     side.columns = grouping.columns;
     const std::vector<std::size_t>& starts = grouping.starts;
     for (std::size_t run = 0; run < starts.size(); ++run) {
@@ -58,20 +58,31 @@ Side sideOf(const design::FlattenedDesign& design, const ReportRequest& request)
     return side;
 }
 
-// What a row is matched by: its key as the report merges keys (numbers by value), or, for an
-// empty key or when not compressing, its designator.
-std::string identity(const Side& side, std::size_t row, bool compressed) {
-    const std::string_view key = compressed ? side.table.cell(row, *side.columns.key) : "";
-    if (key.empty()) {
-        return "d" + std::string(side.designators[row].front());
-    }
+// A key cell as rows are matched by it: numbers by value (-0 as 0), text exactly.
+std::string keyIdentity(std::string_view key) {
     if (const std::optional<double> number = readNumber(key)) {
         const double value = *number == 0 ? 0 : *number;  // -0 merges with 0
         char bytes[sizeof value];
         std::memcpy(bytes, &value, sizeof value);
         return "n" + std::string(bytes, sizeof bytes);
     }
-    return "t" + std::string(key);
+    return "t" + std::to_string(key.size()) + ":" + std::string(key);
+}
+
+// What a row is matched by: its keys as the report merges keys, or, when every key is empty or
+// when not compressing, its designator.
+std::string identity(const Side& side, std::size_t row, bool compressed) {
+    std::string keys;
+    bool keyless = true;
+    for (const std::size_t column : compressed ? side.columns.keys : std::vector<std::size_t>()) {
+        const std::string_view key = side.table.cell(row, column);
+        keyless = keyless && key.empty();
+        keys += keyIdentity(key);
+    }
+    if (keyless) {
+        return "d" + std::string(side.designators[row].front());
+    }
+    return keys;
 }
 
 // The rows of the two sides paired: the new side's partner of each old row, if any.
@@ -178,16 +189,16 @@ private:
     Comparison& comparison_;
 };
 
-// The columns compared value by value, with their header names.
+// The columns compared value by value: when compressing, those a merged row takes from its first
+// part; else every column but "REFDES" and "QTY".
 std::vector<std::size_t> valueColumns(const Table& table, const KeyColumns& special,
                                       bool compressed) {
+    if (compressed) {
+        return otherColumns(table, special);
+    }
     std::vector<std::size_t> columns;
     for (std::size_t column = 0; column < table.columns.size(); ++column) {
-        const bool isSpecial =
-            compressed
-                ? column == special.key || column == special.reference || column == special.quantity
-                : table.columns[column] == "QTY" || table.columns[column] == "REFDES";
-        if (!isSpecial) {
+        if (table.columns[column] != "QTY" && table.columns[column] != "REFDES") {
             columns.push_back(column);
         }
     }
@@ -224,12 +235,18 @@ Comparison compareRevisions(const Revision& old, const Revision& now, const Repo
     const auto partner = pairRows(oldSide, newSide, compressed);
     std::vector<Pair> pairs;
     if (compressed) {
-        const std::size_t key = *newSide.columns.key;
-        pairs = orderedPairs(oldSide.table.rowCount(), newSide.table.rowCount(), partner,
-                             [&](std::size_t oldRow, std::size_t newRow) {
-                                 return compareSortKeys(oldSide.table.cell(oldRow, key),
-                                                        newSide.table.cell(newRow, key)) < 0;
-                             });
+        const std::vector<std::size_t>& keys = newSide.columns.keys;
+        pairs = orderedPairs(
+            oldSide.table.rowCount(), newSide.table.rowCount(), partner,
+            [&](std::size_t oldRow, std::size_t newRow) {
+                for (const std::size_t key : keys) {
+                    if (const int order = compareSortKeys(oldSide.table.cell(oldRow, key),
+                                                          newSide.table.cell(newRow, key))) {
+                        return order < 0;
+                    }
+                }
+                return false;
+            });
     } else if (order != RefdesOrder::AsFound) {
         pairs = orderedPairs(oldSide.table.rowCount(), newSide.table.rowCount(), partner,
                              [&](std::size_t oldRow, std::size_t newRow) {
@@ -247,7 +264,9 @@ Comparison compareRevisions(const Revision& old, const Revision& now, const Repo
     const Table& names = newSide.table;
     const std::vector<std::size_t> values = valueColumns(names, newSide.columns, compressed);
     if (compressed) {
-        build.header(names.header[*newSide.columns.key]);
+        for (const std::size_t key : newSide.columns.keys) {
+            build.header(names.header[key]);
+        }
         for (const char* name : {"Old QTY", "New QTY", "Added", "Removed"}) {
             build.header(name);
         }
@@ -280,8 +299,10 @@ Comparison compareRevisions(const Revision& old, const Revision& now, const Repo
                 valuesDiffer || !added.empty() || !removed.empty() ? Change::Changed : Change::Same;
         }
         if (compressed) {
-            const std::size_t key = *newSide.columns.key;
-            build.cell(pair.now ? cellOf(newSide, pair.now, key) : cellOf(oldSide, pair.old, key));
+            for (const std::size_t key : newSide.columns.keys) {
+                build.cell(pair.now ? cellOf(newSide, pair.now, key)
+                                    : cellOf(oldSide, pair.old, key));
+            }
             const bool quantityDiffers = oldNames.size() != newNames.size();
             build.cell(std::to_string(oldNames.size()),
                        change == Change::Changed && quantityDiffers);

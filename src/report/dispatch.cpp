@@ -1,5 +1,6 @@
 #include "report/dispatch.h"
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 
@@ -44,10 +45,15 @@ Table tableFor(const ReportSource& source, const ReportRequest& request, bool on
     TableRules rules;
     rules.exclusion = exclusionOf(settings.Exclude_Attribute, settings.Exclude_Values);
     rules.naturalOrder = order != RefdesOrder::AsFound && request.compress != 1;
+    // A merged row that joins differing parts names them as its reference column lists them;
+    // without that column, by the designators the table keeps for it.
+    rules.designators = request.compress == 1 &&
+                        std::find(request.columns.begin(), request.columns.end(), "REFDES") ==
+                            request.columns.end();
     Table table = buildTable(*source.design, request.columns, rules);
     if (request.compress == 1) {
-        grouping = onSheet ? groupByKey(table, request.key, order)
-                           : compressTable(table, request.key, order);
+        grouping = onSheet ? groupByKey(table, request.keys, order)
+                           : compressTable(table, request.keys, order);
     }
     return table;
 }
@@ -71,15 +77,48 @@ void writeTableFile(const Table& table, const settings::Settings& settings,
 
 }  // namespace
 
-Table reportTable(const ReportSource& source, const ReportRequest& request) {
-    checkFormat(request.settings.Export_File_Format);
+Table reportTable(const ReportSource& source, const ReportRequest& request,
+                  std::vector<MixedRow>* mixed) {
+    checkRequest(request);
     std::optional<Grouping> grouping;
-    return tableFor(source, request, false, grouping);
+    Table table = tableFor(source, request, false, grouping);
+    if (mixed != nullptr && grouping) {
+        *mixed = std::move(grouping->mixed);
+    }
+    return table;
 }
 
 std::string reportPath(const ReportSource& source, const ReportRequest& request) {
     checkFormat(request.settings.Export_File_Format);
     return source.reportFile(request.choiceSuffix, extensionOf(request.settings));
+}
+
+Error quantityKeyError() {
+    return Error(errc::QuantityAsKey,
+                 "\"QTY\" cannot be a key: it counts the parts of each merged row. Choose the "
+                 "attributes that tell parts apart as the key, such as Value and Footprint");
+}
+
+void checkRequest(const ReportRequest& request) {
+    checkFormat(request.settings.Export_File_Format);
+    const std::vector<std::string>& columns = request.columns;
+    if (columns.empty()) {
+        throw Error(errc::NoReportColumns,
+                    "A report needs at least one column: choose the attributes to report (in the "
+                    "column list, the saved selection or with --column) and write it again");
+    }
+    if (request.compress != 1) {
+        return;
+    }
+    if (std::find(request.keys.begin(), request.keys.end(), "QTY") != request.keys.end()) {
+        throw quantityKeyError();
+    }
+    if (std::find(columns.begin(), columns.end(), "QTY") == columns.end()) {
+        throw Error(errc::NoQuantityColumn,
+                    "A compressed report needs its QTY column: each merged row stands for several "
+                    "parts and must say how many. Check Compress again to add \"QTY\" to the "
+                    "column list, or add a line \"QTY\" to the saved selection");
+    }
 }
 
 void checkFormat(int format) {
@@ -93,7 +132,7 @@ void checkFormat(int format) {
 
 WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& request) {
     const int format = request.settings.Export_File_Format;
-    checkFormat(format);
+    checkRequest(request);
     const std::string path = reportPath(source, request);
     auto start = Clock::now();
     std::optional<Grouping> grouping;
@@ -113,7 +152,7 @@ WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& req
     addSeconds(request, &ReportTimings::writeSeconds, start);
 
     showWritten(request, path);
-    return {path, rows};
+    return {path, rows, grouping ? std::move(grouping->mixed) : std::vector<MixedRow>()};
 }
 
 void showWritten(const ReportRequest& request, const std::string& path) {

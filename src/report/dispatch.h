@@ -2,16 +2,19 @@
 
 #include <string>
 
+#include "common/error.h"
 #include "report/reportsource.h"
 #include "report/request.h"
 #include "report/table.h"
 
 namespace vexlo::report {
 
-// A report as written: its path and its number of data rows.
+// A report as written: its path, its number of data rows and its merged rows that join parts
+// that differ.
 struct WrittenReport {
     std::string path;
     std::size_t rows = 0;
+    std::vector<MixedRow> mixed;
 };
 
 // Keeps its old name; no spreadsheet application is involved: writes the report of the source's
@@ -26,8 +29,10 @@ WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& req
 
 // The table as the report of the request would hold it, with nothing written or shown: the same
 // run as ExporttoExcel's up to the writer, and a compressed workbook's runs merged as its sheet
-// merges them. The table views the source's design, which must outlive it.
-Table reportTable(const ReportSource& source, const ReportRequest& request);
+// merges them; its merged rows that join parts that differ into mixed when given. The table
+// views the source's design, which must outlive it.
+Table reportTable(const ReportSource& source, const ReportRequest& request,
+                  std::vector<MixedRow>* mixed = nullptr);
 
 // The path ExporttoExcel writes the request's report to.
 std::string reportPath(const ReportSource& source, const ReportRequest& request);
@@ -38,5 +43,14 @@ void showWritten(const ReportRequest& request, const std::string& path);
 
 // A format without a writer fails with NoWriterForFormat before anything is asked or written.
 void checkFormat(int format);
+
+// Refuses, before anything is asked or written, a request whose report could not be trusted: a
+// format without a writer, no column at all (NoReportColumns), a compressed report without its
+// "QTY" column (NoQuantityColumn) and "QTY" as a key (QuantityAsKey). Each message says what to
+// do.
+void checkRequest(const ReportRequest& request);
+
+// QuantityAsKey's failure, also for a front end that refuses "QTY" as it is chosen.
+Error quantityKeyError();
 
 }  // namespace vexlo::report

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "report/table.h"
 #include "settings/settings.h"
 
 namespace vexlo::report {
@@ -21,8 +22,8 @@ struct ReportTimings {
 // Everything one report is asked for, by the window or the command line.
 struct ReportRequest {
     std::vector<std::string> columns;  // the column names, left to right
-    int compress = 0;                  // rows are grouped by the key only when 1
-    std::string key;                   // the key column's name; empty = no key
+    int compress = 0;                  // rows are grouped by the keys only when 1
+    Keys keys;                         // the key columns' names, in order; none = no key
     std::string choiceSuffix;          // "" or "_" followed by a saved selection's name
     settings::Settings settings;       // fonts, format, template, exclusion, designator order
     bool showReport = true;            // hand the written report to xdg-open

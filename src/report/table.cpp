@@ -1,9 +1,12 @@
 #include "report/table.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <clocale>
+#include <cstdint>
 #include <cstdlib>
+#include <limits>
 
 #include "common/characters.h"
 #include "common/error.h"
@@ -192,24 +195,59 @@ std::optional<double> readNumber(std::string_view text) {
     return value;
 }
 
-KeyColumns keyColumns(const std::vector<std::string>& columns, const std::string& key) {
+std::string keysText(const Keys& keys) {
+    std::string text;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        text += (i == 0 ? "" : " + ") + keys[i];
+    }
+    return text;
+}
+
+KeyColumns keyColumns(const std::vector<std::string>& columns, const Keys& keys) {
+    static const Keys emptyKey{std::string()};
+    const Keys& wanted = keys.empty() ? emptyKey : keys;
     KeyColumns found;
+    std::vector<std::optional<std::size_t>> keyAt(wanted.size());
     for (std::size_t column = 0; column <= columns.size(); ++column) {
         const std::string_view name =
             column < columns.size() ? std::string_view(columns[column]) : std::string_view();
-        if (name == key) {
-            found.key = column;
-        } else if (name == "REFDES") {
+        bool isKey = false;
+        for (std::size_t key = 0; key < wanted.size(); ++key) {
+            if (name == wanted[key]) {
+                keyAt[key] = column;
+                isKey = true;
+            }
+        }
+        if (isKey) {
+            continue;
+        }
+        if (name == "REFDES") {
             found.reference = column;
         } else if (name == "QTY") {
             found.quantity = column;
         }
     }
-    if (!found.key) {
-        throw Error(errc::KeyNotInColumns, "Cannot compress the report by the key \"" + key +
-                                               "\": no report column has that name");
+    for (std::size_t key = 0; key < wanted.size(); ++key) {
+        if (!keyAt[key]) {
+            throw Error(errc::KeyNotInColumns, "Cannot compress the report by the key \"" +
+                                                   wanted[key] +
+                                                   "\": no report column has that name");
+        }
+        found.keys.push_back(*keyAt[key]);
     }
     return found;
+}
+
+std::vector<std::size_t> otherColumns(const Table& table, const KeyColumns& special) {
+    std::vector<std::size_t> others;
+    for (std::size_t column = 0; column < table.columns.size(); ++column) {
+        const bool isKey =
+            std::find(special.keys.begin(), special.keys.end(), column) != special.keys.end();
+        if (!isKey && column != special.reference && column != special.quantity) {
+            others.push_back(column);
+        }
+    }
+    return others;
 }
 
 int compareSortKeys(std::string_view left, std::string_view right) noexcept {
@@ -235,94 +273,213 @@ bool sameMergeKey(std::string_view left, std::string_view right) noexcept {
 
 namespace {
 
-// Puts the rows of `width` cells into the order given (order[i] the row that goes to place i),
-// in place, one cycle of the permutation at a time, so that a table of a million rows is never
-// held twice. The order is used up.
-void permuteRows(std::vector<std::string_view>& cells, std::size_t width,
-                 std::vector<std::size_t>& order) {
+// Puts the rows of `width` cells, and each row's designator when the table keeps them, into the
+// order given (order[i] the row that goes to place i), in place, one cycle of the permutation at
+// a time, so that a table of a million rows is never held twice. The order is used up.
+void permuteRows(Table& table, std::vector<std::size_t>& order) {
     constexpr std::size_t placed = static_cast<std::size_t>(-1);
+    const std::size_t width = table.width();
+    std::vector<std::string_view>& cells = table.cells;
+    std::vector<std::string_view>* designators =
+        table.designators.empty() ? nullptr : &table.designators;
     std::vector<std::string_view> held(width);
+    std::string_view heldDesignator;
+    const auto rowAt = [&](std::size_t row) { return cells.begin() + row * width; };
     for (std::size_t start = 0; start < order.size(); ++start) {
         if (order[start] == placed || order[start] == start) {
             continue;
         }
-        const auto rowAt = [&](std::size_t row) { return cells.begin() + row * width; };
         std::copy(rowAt(start), rowAt(start) + width, held.begin());
+        if (designators != nullptr) {
+            heldDesignator = (*designators)[start];
+        }
         std::size_t place = start;
         while (order[place] != start) {
             const std::size_t from = order[place];
             std::copy(rowAt(from), rowAt(from) + width, rowAt(place));
+            if (designators != nullptr) {
+                (*designators)[place] = (*designators)[from];
+            }
             order[place] = placed;
             place = from;
         }
         std::copy(held.begin(), held.end(), rowAt(place));
+        if (designators != nullptr) {
+            (*designators)[place] = heldDesignator;
+        }
         order[place] = placed;
     }
 }
 
-}  // namespace
+// A key cell as the sort compares it, gathered into a compact array with its row: comparing
+// through the rows would cost a cache miss or two a comparison. Text is folded to lower case
+// once, into a buffer of its own.
+struct SortKey {
+    double number;
+    std::size_t folded;  // where the folded text starts in the buffer
+    std::uint32_t length;
+    std::uint32_t row;
+    std::uint8_t category;
+};
 
-void sortRows(Table& table, std::size_t keyColumn) {
-    // The keys are gathered once into a compact array, text folded to lower case: comparing
-    // through the rows would cost a cache miss or two per comparison.
-    struct SortKey {
-        int category;
-        double number;
-        std::string_view folded;
-        std::size_t row;
-    };
-    const std::size_t rows = table.rowCount();
-    std::size_t textBytes = 0;
-    for (std::size_t row = 0; row < rows; ++row) {
-        textBytes += table.cell(row, keyColumn).size();
-    }
-    std::string foldedText;
-    foldedText.reserve(textBytes);
-    std::vector<SortKey> keys;
-    keys.reserve(rows);
-    for (std::size_t row = 0; row < rows; ++row) {
-        const std::string_view text = table.cell(row, keyColumn);
-        const auto number = readNumber(text);
-        SortKey key{category(text, number), number.value_or(0), {}, row};
-        if (key.category == 1) {
-            const std::size_t start = foldedText.size();
-            for (const char c : text) {
-                foldedText += lowerAscii(c);
-            }
-            key.folded = std::string_view(foldedText).substr(start);
+class SortKeys {
+public:
+    // The sort keys of the given rows' cells in the column. A key column holds few distinct
+    // texts, met again and again: a text met among the last few is not read again.
+    SortKeys(const Table& table, std::size_t column, const std::vector<std::size_t>& rows) {
+        std::size_t textBytes = 0;
+        for (const std::size_t row : rows) {
+            textBytes += table.cell(row, column).size();
         }
-        keys.push_back(key);
+        folded_.reserve(textBytes);
+        keys_.reserve(rows.size());
+        for (const std::size_t row : rows) {
+            const std::string_view text = table.cell(row, column);
+            SortKey key = keyOf(text);
+            key.row = static_cast<std::uint32_t>(row);
+            keys_.push_back(key);
+        }
     }
-    std::stable_sort(keys.begin(), keys.end(), [](const SortKey& left, const SortKey& right) {
+
+    // Stably into compareSortKeys order.
+    void sort() {
+        std::stable_sort(
+            keys_.begin(), keys_.end(),
+            [this](const SortKey& left, const SortKey& right) { return compare(left, right) < 0; });
+    }
+
+    int compare(const SortKey& left, const SortKey& right) const noexcept {
         if (left.category != right.category) {
-            return left.category < right.category;
+            return left.category < right.category ? -1 : 1;
         }
-        return left.category == 0 ? left.number < right.number : left.folded < right.folded;
-    });
-    std::vector<std::size_t> order;
-    order.reserve(rows);
-    for (const SortKey& key : keys) {
-        order.push_back(key.row);
+        if (left.category == 0) {
+            return left.number < right.number ? -1 : right.number < left.number ? 1 : 0;
+        }
+        const int order = text(left).compare(text(right));
+        return (order > 0) - (order < 0);
     }
-    keys = {};  // gone before the rows move
-    if (!table.designators.empty()) {
-        std::vector<std::size_t> again = order;
-        permuteRows(table.designators, 1, again);
+
+    const std::vector<SortKey>& keys() const noexcept { return keys_; }
+
+private:
+    std::string_view text(const SortKey& key) const noexcept {
+        return std::string_view(folded_).substr(key.folded, key.length);
     }
-    permuteRows(table.cells, table.width(), order);
+
+    // The key of a text, its folded form shared with the same text met lately.
+    SortKey keyOf(std::string_view text) {
+        for (std::size_t at = 0; at < filled_; ++at) {
+            if (recent_[at].text.size() == text.size() && recent_[at].text == text) {
+                return recent_[at].key;
+            }
+        }
+        const auto number = readNumber(text);
+        SortKey key{number.value_or(0), folded_.size(), 0, 0,
+                    static_cast<std::uint8_t>(category(text, number))};
+        if (key.category == 1) {
+            for (const char c : text) {
+                folded_ += lowerAscii(c);
+            }
+            key.length = static_cast<std::uint32_t>(text.size());
+        }
+        recent_[next_] = {text, key};
+        next_ = (next_ + 1) % recent_.size();
+        filled_ = std::max(filled_, next_ == 0 ? recent_.size() : next_);
+        return key;
+    }
+
+    struct Recent {
+        std::string_view text;
+        SortKey key;
+    };
+    std::string folded_;
+    std::vector<SortKey> keys_;
+    std::array<Recent, 4> recent_{};
+    std::size_t filled_ = 0;  // the recent texts are those before it
+    std::size_t next_ = 0;
+};
+
+// Orders the rows (a list of row numbers) stably by their cells in the key columns from
+// `level` on: by the first, then each run that sorts equal by the next.
+void orderRows(const Table& table, const std::vector<std::size_t>& keyColumns, std::size_t level,
+               std::vector<std::size_t>& rows) {
+    std::vector<std::pair<std::size_t, std::size_t>> ties;  // runs that sort equal: [first, end)
+    {
+        SortKeys keys(table, keyColumns[level], rows);
+        keys.sort();
+        const std::vector<SortKey>& sorted = keys.keys();
+        const bool deeper = level + 1 < keyColumns.size();
+        std::size_t first = 0;
+        for (std::size_t at = 0; at < sorted.size(); ++at) {
+            rows[at] = sorted[at].row;
+            if (deeper && at > 0 && keys.compare(sorted[first], sorted[at]) != 0) {
+                first = at;
+            }
+            if (deeper && at > first &&
+                (at + 1 == sorted.size() || keys.compare(sorted[first], sorted[at + 1]) != 0)) {
+                ties.emplace_back(first, at + 1);
+            }
+        }
+    }  // the keys go before the runs are sorted further
+    for (const auto& [first, end] : ties) {
+        std::vector<std::size_t> run(rows.begin() + static_cast<std::ptrdiff_t>(first),
+                                     rows.begin() + static_cast<std::ptrdiff_t>(end));
+        orderRows(table, keyColumns, level + 1, run);
+        std::copy(run.begin(), run.end(), rows.begin() + static_cast<std::ptrdiff_t>(first));
+    }
 }
 
-std::vector<std::size_t> runStarts(const Table& table, std::size_t keyColumn) {
+// Whether a row's key cell equals the run's first: the same text, or two numbers of one value.
+// An empty cell equals only an empty one.
+bool sameKeyCell(std::string_view head, const std::optional<double>& headNumber,
+                 std::string_view cell) {
+    if (cell == head) {
+        return true;
+    }
+    if (cell.empty() || head.empty() || !headNumber) {
+        return false;
+    }
+    const std::optional<double> number = readNumber(cell);
+    return number && *number == *headNumber;
+}
+
+}  // namespace
+
+void sortRows(Table& table, const std::vector<std::size_t>& keyColumns) {
+    const std::size_t rows = table.rowCount();
+    if (rows > std::numeric_limits<std::uint32_t>::max()) {
+        throw Error(errc::DesignTooLarge,
+                    "A table of more than 4,294,967,295 rows cannot be sorted");
+    }
+    std::vector<std::size_t> order(rows);
+    for (std::size_t row = 0; row < rows; ++row) {
+        order[row] = row;
+    }
+    if (!keyColumns.empty()) {
+        orderRows(table, keyColumns, 0, order);
+    }
+    permuteRows(table, order);
+}
+
+std::vector<std::size_t> runStarts(const Table& table, const std::vector<std::size_t>& keyColumns) {
     std::vector<std::size_t> starts;
-    std::string_view headKey;
-    std::optional<double> headNumber;
+    std::vector<std::string_view> head(keyColumns.size());
+    std::vector<std::optional<double>> headNumbers(keyColumns.size());
+    bool headKeyless = true;  // every key cell of the run's first row is empty
     for (std::size_t row = 0; row < table.rowCount(); ++row) {
-        const std::string_view key = table.cell(row, keyColumn);
-        const std::optional<double> number = readNumber(key);
-        if (starts.empty() || !sameMergeKey(headKey, headNumber, key, number)) {
-            starts.push_back(row);
-            headKey = key;
-            headNumber = number;
+        bool same = !starts.empty() && !headKeyless;
+        for (std::size_t key = 0; same && key < keyColumns.size(); ++key) {
+            same = sameKeyCell(head[key], headNumbers[key], table.cell(row, keyColumns[key]));
+        }
+        if (same) {
+            continue;
+        }
+        starts.push_back(row);
+        headKeyless = true;
+        for (std::size_t key = 0; key < keyColumns.size(); ++key) {
+            head[key] = table.cell(row, keyColumns[key]);
+            headNumbers[key] = readNumber(head[key]);
+            headKeyless = headKeyless && head[key].empty();
         }
     }
     return starts;
@@ -429,15 +586,85 @@ void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyCo
     }
 }
 
-Grouping groupByKey(Table& table, const std::string& key, RefdesOrder order) {
-    Grouping grouping{keyColumns(table.columns, key), {}, order};
-    sortRows(table, *grouping.columns.key);
-    grouping.starts = runStarts(table, *grouping.columns.key);
+namespace {
+
+// A row's designator as a mixed row names it: the one the table kept, else its reference cell.
+std::string_view designatorOf(const Table& table, const KeyColumns& special, std::size_t row) {
+    if (!table.designators.empty()) {
+        return table.designators[row];
+    }
+    return special.reference ? table.cell(row, *special.reference) : std::string_view();
+}
+
+// The designators of each value of the column among the run's rows, values in the order met.
+Difference differenceIn(const Table& table, const Grouping& grouping, std::size_t column,
+                        std::size_t first, std::size_t end) {
+    std::vector<std::string_view> values;
+    std::vector<std::vector<std::string_view>> designators;
+    for (std::size_t row = first; row < end; ++row) {
+        const std::string_view value = table.cell(row, column);
+        const auto place = static_cast<std::size_t>(std::find(values.begin(), values.end(), value) -
+                                                    values.begin());
+        if (place == values.size()) {
+            values.push_back(value);
+            designators.emplace_back();
+        }
+        designators[place].push_back(designatorOf(table, grouping.columns, row));
+    }
+    Difference difference{table.header[column], {}};
+    for (auto& names : designators) {
+        difference.sides.push_back(joinDesignators(std::move(names), grouping.references));
+    }
+    return difference;
+}
+
+// The runs whose rows differ in a checked column, the first few described.
+void findMixedRuns(const Table& table, Grouping& grouping) {
+    const std::vector<std::size_t> checked = otherColumns(table, grouping.columns);
+    const std::vector<std::size_t>& starts = grouping.starts;
+    for (std::size_t run = 0; run < starts.size(); ++run) {
+        const std::size_t first = starts[run];
+        const std::size_t end = run + 1 < starts.size() ? starts[run + 1] : table.rowCount();
+        MixedRow mixed{run, {}, {}, {}};
+        for (const std::size_t column : checked) {
+            const std::string_view head = table.cell(first, column);
+            for (std::size_t row = first + 1; row < end; ++row) {
+                if (table.cell(row, column) != head) {
+                    mixed.columns.push_back(column);
+                    break;
+                }
+            }
+        }
+        if (mixed.columns.empty()) {
+            continue;
+        }
+        std::vector<std::string> keyCells;
+        for (const std::size_t key : grouping.columns.keys) {
+            const std::string_view cell = table.cell(first, key);
+            keyCells.emplace_back(cell.empty() ? std::string_view("\"\"") : cell);
+        }
+        mixed.key = keysText(keyCells);
+        if (grouping.mixed.size() < describedMixedRows) {
+            for (const std::size_t column : mixed.columns) {
+                mixed.differences.push_back(differenceIn(table, grouping, column, first, end));
+            }
+        }
+        grouping.mixed.push_back(std::move(mixed));
+    }
+}
+
+}  // namespace
+
+Grouping groupByKey(Table& table, const Keys& keys, RefdesOrder order) {
+    Grouping grouping{keyColumns(table.columns, keys), {}, order, {}};
+    sortRows(table, grouping.columns.keys);
+    grouping.starts = runStarts(table, grouping.columns.keys);
+    findMixedRuns(table, grouping);
     return grouping;
 }
 
-Grouping compressTable(Table& table, const std::string& key, RefdesOrder order) {
-    Grouping grouping = groupByKey(table, key, order);
+Grouping compressTable(Table& table, const Keys& keys, RefdesOrder order) {
+    Grouping grouping = groupByKey(table, keys, order);
     mergeRuns(table, grouping.starts, grouping.columns, order);
     return grouping;
 }

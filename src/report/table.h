@@ -58,18 +58,30 @@ void forEachPrintedRow(const Table& table, Visit&& visit) {
 // with nothing around it, read independently of the locale. Anything else is text.
 std::optional<double> readNumber(std::string_view text);
 
+// The key of a compressed table: the column names whose values must all be equal for rows to
+// merge, in order. No name at all stands for the empty key.
+using Keys = std::vector<std::string>;
+
+// The keys as a status line or a label shows them: joined by " + " ("Value + Footprint").
+std::string keysText(const Keys& keys);
+
 // The special columns of a compressed table, counted from 0.
 struct KeyColumns {
-    std::optional<std::size_t> key;
+    std::vector<std::size_t> keys;         // one a key, in the keys' order
     std::optional<std::size_t> reference;  // "REFDES"
     std::optional<std::size_t> quantity;   // "QTY"
 };
 
-// Scans the column names and the empty one past the last, comparing each exactly: equal to the
-// key makes it the key column, else "REFDES" the reference column, else "QTY" the quantity
-// column. A later match of a kind replaces an earlier one, so an empty key always finds the
-// empty column past the last. A non-empty key that names no column throws KeyNotInColumns.
-KeyColumns keyColumns(const std::vector<std::string>& columns, const std::string& key);
+// Scans the column names and the empty one past the last, comparing each exactly: equal to a key
+// makes it that key's column, else "REFDES" the reference column, else "QTY" the quantity column.
+// A later match of a kind replaces an earlier one, so an empty key always finds the empty column
+// past the last; no keys at all are the empty key. A non-empty key that names no column throws
+// KeyNotInColumns naming the first such key.
+KeyColumns keyColumns(const std::vector<std::string>& columns, const Keys& keys);
+
+// The columns other than the keys, the reference and the quantity column, left to right: those
+// whose values a merged row takes from its first part.
+std::vector<std::size_t> otherColumns(const Table& table, const KeyColumns& special);
 
 // The sort order of two key cells: numbers first, by value; then text, compared byte by byte
 // with ASCII letter case ignored; empty cells last. Negative, 0 or positive like strcmp.
@@ -79,11 +91,15 @@ int compareSortKeys(std::string_view left, std::string_view right) noexcept;
 // (case-sensitive) and numbers by value. A number never equals a text.
 bool sameMergeKey(std::string_view left, std::string_view right) noexcept;
 
-// Stable sort of the data rows by their cell in keyColumn, in compareSortKeys order.
-void sortRows(Table& table, std::size_t keyColumn);
+// Stable sort of the data rows by their cells in the key columns, the first column deciding
+// first, each in compareSortKeys order.
+void sortRows(Table& table, const std::vector<std::size_t>& keyColumns);
 
-// The first row of each run of adjacent rows whose keys merge with the run's first row.
-std::vector<std::size_t> runStarts(const Table& table, std::size_t keyColumn);
+// The first row of each run of adjacent rows that merge with the run's first row: every key
+// cell equal to the first row's (numbers by value, text exactly, an empty cell equal to an empty
+// one), and not every key cell of the first row empty, as a row without a key never merges. With
+// one key column this is sameMergeKey.
+std::vector<std::size_t> runStarts(const Table& table, const std::vector<std::size_t>& keyColumns);
 
 // How reference designators are ordered (the setting Refdes_Order): as the design has them, in
 // natural order, or in natural order with runs written as ranges.
@@ -109,21 +125,42 @@ std::string joinDesignators(std::vector<std::string_view> designators, RefdesOrd
 void mergeRuns(Table& table, const std::vector<std::size_t>& starts, const KeyColumns& columns,
                RefdesOrder order = RefdesOrder::AsFound);
 
+// The designators of the parts on each side of one difference: one list a value, in the order
+// the values are met, each joined in the report's designator order ("R11, R21").
+struct Difference {
+    std::string column;              // the column's header
+    std::vector<std::string> sides;  // "R11, R21", "RV1, RV2"
+};
+
+// A merged row whose parts differ in a column other than the keys, "REFDES" and "QTY": a
+// purchaser ordering from it would buy one kind of part for parts of several.
+struct MixedRow {
+    std::size_t run = 0;                  // the merged row, counted from 0
+    std::vector<std::size_t> columns;     // the columns whose values differ, left to right
+    std::string key;                      // its key cells as keysText joins them
+    std::vector<Difference> differences;  // for the first few mixed rows only (describedMixedRows)
+};
+
+// How many mixed rows are described with their designators.
+inline constexpr std::size_t describedMixedRows = 3;
+
 // How a compressed table's rows group: the special columns, the first row of each run of the
-// sorted rows, and the order of the merged reference lists.
+// sorted rows, the order of the merged reference lists and the runs that join differing parts.
 struct Grouping {
     KeyColumns columns;
     std::vector<std::size_t> starts;
     RefdesOrder references = RefdesOrder::AsFound;
+    std::vector<MixedRow> mixed;
 };
 
-// Sorts the data rows by the key (stably, by sortRows) and tells how they group; the workbook
-// merges the runs on its sheet. A key that names no column throws KeyNotInColumns.
-Grouping groupByKey(Table& table, const std::string& key, RefdesOrder order);
+// Sorts the data rows by the keys (stably, by sortRows) and tells how they group; the workbook
+// merges the runs on its sheet. A key that names no column throws KeyNotInColumns. The mixed
+// runs' designators come from Table::designators when the table kept them, else from the
+// reference column, else they are not described.
+Grouping groupByKey(Table& table, const Keys& keys, RefdesOrder order);
 
 // Compress: groupByKey, then each run merged into one row by mergeRuns. The grouping the rows
 // had before the merge.
-Grouping compressTable(Table& table, const std::string& key,
-                       RefdesOrder order = RefdesOrder::AsFound);
+Grouping compressTable(Table& table, const Keys& keys, RefdesOrder order = RefdesOrder::AsFound);
 
 }  // namespace vexlo::report

@@ -71,6 +71,34 @@ std::string keyText(const std::string& keyLine) {
     return keyLine.substr(std::min<std::size_t>(2, keyLine.size()));
 }
 
+std::vector<std::string> keysOfText(const std::string& text,
+                                    const std::vector<std::string>& columns) {
+    if (text.empty()) {
+        return {};
+    }
+    if (text.find('\t') == std::string::npos ||
+        std::find(columns.begin(), columns.end(), text) != columns.end()) {
+        return {text};
+    }
+    std::vector<std::string> keys;
+    for (std::size_t at = 0;;) {
+        const std::size_t tab = text.find('\t', at);
+        keys.push_back(text.substr(at, tab - at));
+        if (tab == std::string::npos) {
+            return keys;
+        }
+        at = tab + 1;
+    }
+}
+
+std::string textOfKeys(const std::vector<std::string>& keys) {
+    std::string text;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        text += (i == 0 ? "" : "\t") + keys[i];
+    }
+    return text;
+}
+
 std::vector<std::string> selectionNames(const std::vector<std::string>& lines) {
     std::vector<std::string> names;
     for (const auto& line : lines) {
@@ -83,6 +111,7 @@ std::vector<std::string> selectionNames(const std::vector<std::string>& lines) {
 
 LoadedSelection loadSelection(const std::vector<std::string>& lines, const std::string& name) {
     LoadedSelection loaded;
+    std::string key;  // the last key line's text
     bool inside = false;
     for (const auto& line : lines) {
         switch (lineKind(line)) {
@@ -93,7 +122,7 @@ LoadedSelection loadSelection(const std::vector<std::string>& lines, const std::
             case LineKind::Key:
                 if (inside) {
                     loaded.compress = true;
-                    loaded.key = keyText(line);
+                    key = keyText(line);
                 }
                 break;
             case LineKind::Column:
@@ -103,13 +132,14 @@ LoadedSelection loadSelection(const std::vector<std::string>& lines, const std::
                 break;
         }
     }
+    loaded.keys = keysOfText(key, loaded.columns);
     return loaded;
 }
 
 std::vector<std::string> appendSelection(const std::vector<std::string>& lines,
                                          const std::string& name,
                                          const std::vector<std::string>& columns, bool compress,
-                                         const std::string& key) {
+                                         const std::vector<std::string>& keys) {
     StringArray saveLines;
     for (const auto& line : lines) {
         AddDynamicArray(saveLines, line);
@@ -119,7 +149,7 @@ std::vector<std::string> appendSelection(const std::vector<std::string>& lines,
         AddDynamicArray(saveLines, column);
     }
     if (compress) {
-        AddDynamicArray(saveLines, keyMarker + key);
+        AddDynamicArray(saveLines, keyMarker + textOfKeys(keys));
     }
     return saveLines.appended();
 }
@@ -160,7 +190,7 @@ std::optional<std::vector<std::string>> readSelectionNames(const std::string& pa
 }
 
 void checkSavable(const std::string& name, const std::vector<std::string>& columns, bool compress,
-                  const std::string& key) {
+                  const std::vector<std::string>& keys) {
     const std::string lineBreak = "it holds a line break, which would split its line";
     if (holdsLineBreak(name)) {
         throw Error(errc::SelectionNotSavable,
@@ -178,19 +208,35 @@ void checkSavable(const std::string& name, const std::vector<std::string>& colum
             refuse("column", column, name, "a line beginning with \"==\" reads back as the key");
         }
     }
-    if (compress && holdsLineBreak(key)) {
-        refuse("key", key, name, lineBreak);
+    if (!compress) {
+        return;
+    }
+    for (const auto& key : keys) {
+        if (holdsLineBreak(key)) {
+            refuse("key", key, name, lineBreak);
+        }
+    }
+    // One key without a name is the empty key, written as no key at all.
+    const bool emptyKey = keys.size() == 1 && keys.front().empty();
+    const std::string text = textOfKeys(keys);
+    if (!emptyKey && keysOfText(text, columns) != keys) {
+        std::string shown;  // the TABs made visible
+        for (const char c : text) {
+            shown += c == '\t' ? std::string("\\t") : std::string(1, c);
+        }
+        refuse("key", shown, name,
+               "a TAB separates the keys of a selection, so it would read back as other keys");
     }
 }
 
 int saveSelectionToFile(const std::string& path, const std::string& name,
                         const std::vector<std::string>& columns, bool compress,
-                        const std::string& key) {
-    checkSavable(name, columns, compress, key);
+                        const std::vector<std::string>& keys) {
+    checkSavable(name, columns, compress, keys);
     const std::vector<std::string> lines = readForRewrite(path);
     const int existing = sectionCount(lines, name);
     if (existing == 0) {
-        writeTextLines(path, appendSelection(lines, name, columns, compress, key));
+        writeTextLines(path, appendSelection(lines, name, columns, compress, keys));
     }
     return existing;
 }

@@ -7,8 +7,12 @@
 namespace vexlo::saved {
 
 // The saved-selection file "vexloattributes.qzv": sections of a header line "** " + name, the
-// column lines, and a key line "==" + key when the selection was saved with Compress checked.
-// A line's kind is decided by its first two characters alone.
+// column lines, and a key line "==" + the keys when the selection was saved with Compress
+// checked. A line's kind is decided by its first two characters alone.
+//
+// Several keys share the one key line, separated by TABs ("==Value\tFootprint"). A program that
+// knows one key takes the whole text as the key; no column has that name, so its report fails
+// with the key named instead of merging by fewer keys. One key is written as it always was.
 inline constexpr const char* selectionFileName = "vexloattributes.qzv";
 
 enum class LineKind { Header, Key, Column };
@@ -16,8 +20,17 @@ enum class LineKind { Header, Key, Column };
 LineKind lineKind(const std::string& line);
 // A header line's name: the line without its first three characters ("" when shorter).
 std::string sectionName(const std::string& headerLine);
-// A key line's key: the line without its first two characters.
+// A key line's text: the line without its first two characters.
 std::string keyText(const std::string& keyLine);
+
+// The keys a key line's text stands for, in the selection of these columns: none for an empty
+// text; several, split at each TAB, when the text holds a TAB and is not itself one of the
+// columns; else the text as one key (so a file with one key reads as it always did).
+std::vector<std::string> keysOfText(const std::string& text,
+                                    const std::vector<std::string>& columns);
+
+// The key line's text for these keys: the keys joined by TABs.
+std::string textOfKeys(const std::vector<std::string>& keys);
 
 // The names of every header line, in file order, repeats included.
 std::vector<std::string> selectionNames(const std::vector<std::string>& lines);
@@ -26,7 +39,7 @@ std::vector<std::string> selectionNames(const std::vector<std::string>& lines);
 struct LoadedSelection {
     std::vector<std::string> columns;  // every non-header, non-key line of each section named so
     bool compress = false;             // a key line was met
-    std::string key;                   // the last key line's text (only when compress)
+    std::vector<std::string> keys;     // the last key line's keys (only when compress)
     int sections = 0;                  // how many sections carry the name
 };
 LoadedSelection loadSelection(const std::vector<std::string>& lines, const std::string& name);
@@ -35,7 +48,7 @@ LoadedSelection loadSelection(const std::vector<std::string>& lines, const std::
 std::vector<std::string> appendSelection(const std::vector<std::string>& lines,
                                          const std::string& name,
                                          const std::vector<std::string>& columns, bool compress,
-                                         const std::string& key);
+                                         const std::vector<std::string>& keys);
 
 // How many sections carry the name (Save refuses the name when this is not 0).
 int sectionCount(const std::vector<std::string>& lines, const std::string& name);
@@ -54,10 +67,11 @@ std::vector<std::string> removeSelection(const std::vector<std::string>& lines,
 std::optional<std::vector<std::string>> readSelectionNames(const std::string& path);
 
 // Throws Error SelectionNotSavable naming the text when the selection would not read back as
-// it is: a line break in the name, a column or the key (when compress) would split its line, and
-// a column beginning with "**" or "==" would read back as a header or a key.
+// it is: a line break in the name, a column or a key (when compress) would split its line, a
+// column beginning with "**" or "==" would read back as a header or a key, and keys holding a
+// TAB would read back as other keys.
 void checkSavable(const std::string& name, const std::vector<std::string>& columns, bool compress,
-                  const std::string& key);
+                  const std::vector<std::string>& keys);
 
 // Save Selection's effect on the file. Returns the number of sections already carrying the
 // name; when it is not 0 the file is left untouched. A selection that checkSavable refuses
@@ -67,7 +81,7 @@ void checkSavable(const std::string& name, const std::vector<std::string>& colum
 // leaves the old file as it was.
 int saveSelectionToFile(const std::string& path, const std::string& name,
                         const std::vector<std::string>& columns, bool compress,
-                        const std::string& key);
+                        const std::vector<std::string>& keys);
 
 // Delete Choice's effect on the file: the names left, in file order. nullopt when the file
 // cannot be opened or read; then nothing is created or changed. Replaced atomically; a failed

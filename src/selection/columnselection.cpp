@@ -174,9 +174,29 @@ void ColumnSelection::compressChanged(bool checked, bool settingCompress) {
     }
 }
 
-void ColumnSelection::selectKey() {
-    const QListWidgetItem* current = c_.lstSelected->currentItem();
-    c_.lblkey->setText(current != nullptr ? current->text() : QString());
+bool ColumnSelection::selectKey() {
+    const QListWidget& list = *c_.lstSelected;
+    QStringList chosen;
+    if (list.selectedItems().size() >= 2) {
+        for (int row = 0; row < list.count(); ++row) {
+            if (list.item(row)->isSelected()) {
+                chosen.append(list.item(row)->text());
+            }
+        }
+    } else if (const QListWidgetItem* current = list.currentItem()) {
+        chosen.append(current->text());
+    }
+    if (chosen.contains(quantityColumn)) {
+        return false;
+    }
+    setKeys(chosen);
+    return true;
+}
+
+void ColumnSelection::setKeys(const QStringList& keys) {
+    // An entry without a name is no key.
+    keys_ = keys.size() == 1 && keys.front().isEmpty() ? QStringList() : keys;
+    c_.lblkey->setText(keys_.join(QStringLiteral(" + ")));
 }
 
 QStringList ColumnSelection::columns() const {

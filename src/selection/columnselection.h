@@ -44,7 +44,14 @@ public:
 
     // Runs on every change of the Compress box's value.
     void compressChanged(bool checked, bool settingCompress);
-    void selectKey();
+    // "Select Part Number": the key becomes every selected entry of the column list, in list
+    // order, when two or more are selected, else the entry with the focus (none: no key). A
+    // choice holding "QTY" is refused and leaves the key as it was: false.
+    bool selectKey();
+
+    // The key's names, in order; the key label shows them joined by " + ".
+    const QStringList& keys() const noexcept { return keys_; }
+    void setKeys(const QStringList& keys);
 
     // The column list, top to bottom.
     QStringList columns() const;
@@ -57,6 +64,7 @@ private:
     void swapWithSelected(int offset);
 
     ColumnControls c_;
+    QStringList keys_;
 };
 
 }  // namespace vexlo::selection

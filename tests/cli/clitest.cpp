@@ -70,7 +70,7 @@ TEST(VexloReport, AKicadNetlistReportsAsItsProject) {
         std::filesystem::copy("/usr/share/kicad/demos/" + name, dir.path(),
                               std::filesystem::copy_options::recursive);
         std::filesystem::copy_file(
-            test::sourceDir() + "/tests/designfile/data/demo-netlists/" + name + ".xml",
+            test::sourceDir() + "/tests/designfile/data/kicad6-netlists/" + name + ".xml",
             dir.file(name + ".xml"));
         for (const char* format : {"excel", "text", "html", "csv"}) {
             for (const char* order : {"natural", "found"}) {

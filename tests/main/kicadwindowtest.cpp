@@ -81,7 +81,7 @@ TEST(WindowOnKicadDesigns, ReportsAreThoseOfVexloReportDesign) {
         const std::string project = dir.file(name + ".kicad_pro");
         std::vector<std::string> served{project};
         const std::string netlist =
-            test::sourceDir() + "/tests/designfile/data/demo-netlists/" + name + ".xml";
+            test::sourceDir() + "/tests/designfile/data/kicad6-netlists/" + name + ".xml";
         if (fs::exists(netlist)) {
             fs::copy_file(netlist, dir.file(name + ".xml"));
             served.push_back(dir.file(name + ".xml"));

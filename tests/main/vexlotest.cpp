@@ -33,6 +33,7 @@
 #include "faketool.h"
 #include "main/application.h"
 #include "main/statusline.h"
+#include "preview/previewmodel.h"
 #include "preview/previewwindow.h"
 #include "qtsupport.h"
 #include "selection/droplist.h"
@@ -307,12 +308,15 @@ TEST_F(MainWindow, LoadChoicesOfAnUnknownNameChangesNothing) {
               "111111|REFDES|Part Number|Value|QTY Part Number");
     EXPECT_TRUE(w->chkCompress->isChecked());
     EXPECT_EQ(project.listing(), files);
-    // A selection of no columns is known: it is loaded and reported.
+    // A selection of no columns is known: it is loaded, and its report refused.
     test::writeFile(project.file("vexloattributes.qzv"), crlf({"** Board", "** Empty"}));
     w->cmbChoice->setEditText("Empty");
     click(w->btnloadChoice);
-    EXPECT_EQ(status(), "Report written: " + project.file("board_Empty.csv") + " (3 rows)");
+    EXPECT_EQ(status(),
+              "Error 1017: A report needs at least one column: choose the attributes to report (in "
+              "the column list, the saved selection or with --column) and write it again");
     EXPECT_EQ(texts(w->lstSelected->model()), "");
+    EXPECT_EQ(project.listing(), files);
 }
 
 // After the tool's design changed, F5 or the attribute list's menu reads its names again and
@@ -747,7 +751,57 @@ TEST_F(Preview, MarksOnlyTheColumnsNoPartCarries) {
     };
     EXPECT_EQ(marks({"Colour", "REFDES", "Size"}), "101 7 rows");
     EXPECT_EQ(marks({"REFDES"}), "0 7 rows");
-    EXPECT_EQ(marks({}), "0 7 rows");
+    // A report of no columns is refused: no preview opens.
+    w->lstSelected->clear();
+    click(w->btnPreview);
+    const std::string refused =
+        "Error 1017: A report needs at least one column: choose the attributes to report (in the "
+        "column list, the saved selection or with --column) and write it again";
+    EXPECT_EQ(status(), refused);
+    EXPECT_EQ(messages, std::vector<std::string>{refused});
+}
+
+// A merged row that joins parts that differ is shaded, its cells' tool tips name the columns
+// that differ and the summary names the row; the status line of its report says the same.
+TEST_F(Preview, ShadesTheMergedRowsOfPartsThatDiffer) {
+    settings("3", "0");
+    open();
+    click(w->btnLoad);
+    for (const char* column : {"REFDES", "Part Number", "Fitted"}) {
+        w->lstSelected->addItem(column);
+    }
+    click(w->chkCompress);
+    const auto shades = [&](int keyRow) {
+        w->lstSelected->setCurrentRow(keyRow);
+        click(w->btnkey);
+        std::string shown;
+        inPreview([&](preview::PreviewWindow& window) {
+            std::string summary = window.summary().toStdString();
+            summary.replace(summary.find(project.path()), project.path().size(), "PROJECT");
+            shown = summary;
+            const QAbstractItemModel* model = window.tblReport->model();
+            for (int row = 0; row < model->rowCount(); ++row) {
+                const QModelIndex cell = model->index(row, 1);
+                const bool shaded = cell.data(Qt::BackgroundRole).value<QColor>() ==
+                                    preview::ReportTableModel::mixedShade();
+                shown += "\n" + cell.data(Qt::ToolTipRole).toString().toStdString() +
+                         (shaded ? " (shaded)" : "");
+            }
+        });
+        return shown;
+    };
+    EXPECT_EQ(shades(2),
+              "1 row in the CSV report PROJECT/board.csv; shaded: 1 merged row joins parts that "
+              "differ: yes: Part Number differs (R10, R2, R3, R1 | C1 | D1 | U1); add Part Number "
+              "to the key\nRC-1K\nThis merged row joins parts that differ in: Part Number "
+              "(shaded)");
+    EXPECT_EQ(shades(1), "4 rows in the CSV report PROJECT/board.csv\n10\nMCU, 64 pin\nRC-1K\n");
+    shades(2);
+    click(w->btnReport);
+    EXPECT_EQ(status(), "Report written: " + project.file("board.csv") +
+                            " (1 row); 1 merged row joins parts that differ: yes: Part Number "
+                            "differs (R10, R2, R3, R1 | C1 | D1 | U1); add Part Number to the key");
+    EXPECT_EQ(w->lblStatus->toolTip().toStdString(), status());
 }
 
 TEST_F(Preview, SortsFiltersMarksEmptyColumnsAndWritesTheReport) {

@@ -25,10 +25,11 @@ struct Project {
         };
         test::writeFile(
             folder.file("vexloattributes.qzv"),
-            "** Board\r\nREFDES\r\nValue\r\nQTY\r\n==Value\r\n** Bad\r\nValue\r\n==Tol\r\n"
-            "** Plain\r\nValue\r\n** Worse\r\nREFDES\r\n==Part\r\n");
+            "** Board\r\nREFDES\r\nValue\r\nQTY\r\n==Value\r\n** Bad\r\nValue\r\nQTY\r\n==Tol\r\n"
+            "** Plain\r\nValue\r\n** Worse\r\nREFDES\r\nQTY\r\n==Part\r\n");
         test::writeFile(folder.file("vexlosettings.qzv"),
                         "Export_File_Format=3\r\nValue_Bold=1\r\n");
+        base.columns = {"Value"};
         base.showReport = false;
         base.settings.Export_File_Format = report::FormatCsv;
     }
@@ -47,7 +48,7 @@ TEST(Session, AsksTheToolOnceForEachThing) {
     loadSettings(session, fields);
     EXPECT_EQ(fields.Value_Bold, 1);
     EXPECT_EQ(listSelections(session), (Strings{"Board", "Bad", "Plain", "Worse"}));
-    EXPECT_EQ(readSelectionLines(session).size(), 13u);
+    EXPECT_EQ(readSelectionLines(session).size(), 15u);
     const auto selection = loadChoice(session, "Board");
     ASSERT_TRUE(selection);
     EXPECT_EQ(project.tool.calls, 1);
@@ -181,20 +182,74 @@ TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
 }
 
 TEST(Requests, CompressNeedsAKeyAndAddsQtyAndStatusLinesCount) {
-    EXPECT_EQ(reportStatus({"/p/a.csv", 1}), "Report written: /p/a.csv (1 row)");
-    EXPECT_EQ(reportStatus({"/p/a.csv", 0}), "Report written: /p/a.csv (0 rows)");
+    EXPECT_EQ(reportStatus({"/p/a.csv", 1, {}}), "Report written: /p/a.csv (1 row)");
+    EXPECT_EQ(reportStatus({"/p/a.csv", 0, {}}), "Report written: /p/a.csv (0 rows)");
     EXPECT_EQ(batchStatus(1, 0), "Load All: 1 report written, 0 failed");
     EXPECT_EQ(batchStatus(2, 1), "Load All: 2 reports written, 1 failed");
     EXPECT_EQ(columnList({"A", "B"}, false), (Strings{"A", "B"}));
     EXPECT_EQ(columnList({"A", "B"}, true), (Strings{"A", "B", "QTY"}));
     report::ReportRequest request;
-    const auto lacks = [&](int compress, const char* key) {
+    const auto lacks = [&](int compress, const Strings& keys) {
         request.compress = compress;
-        request.key = key;
+        request.keys = keys;
         return lacksKey(request);
     };
-    EXPECT_EQ((std::vector<bool>{lacks(1, ""), lacks(1, "V"), lacks(0, ""), lacks(2, "")}),
-              (std::vector<bool>{true, false, false, false}));
+    EXPECT_EQ((std::vector<bool>{lacks(1, {}), lacks(1, {"V"}), lacks(1, {"V", "F"}), lacks(0, {}),
+                                 lacks(2, {})}),
+              (std::vector<bool>{true, false, false, false, false}));
+}
+
+// A report's merged rows of differing parts: the first few named by their keys and the
+// designators of each value, the rest counted, and the columns to add to the key.
+TEST(Requests, MixedRowsAreNamedWithTheColumnsToAddToTheKey) {
+    using report::MixedRow;
+    const MixedRow pots{0, {2}, "4,7K", {{"Footprint", {"R11, R21", "RV1, RV2"}}}};
+    EXPECT_EQ(mixedRowsNote({}), "");
+    EXPECT_EQ(mixedRowsNote({pots}),
+              "1 merged row joins parts that differ: 4,7K: Footprint differs (R11, R21 | RV1, "
+              "RV2); add Footprint to the key");
+    const MixedRow caps{1,
+                        {1, 2},
+                        "22uF + \"\"",
+                        {{"Description", {"C51", "C52", "L4"}}, {"Footprint", {"C51, L4", "C52"}}}};
+    const MixedRow more{2, {3}, "x", {}};
+    EXPECT_EQ(mixedRowsNote({caps, pots, more, more}),
+              "4 merged rows join parts that differ: 22uF + \"\": Description differs (C51 | "
+              "C52 | L4), Footprint differs (C51, L4 | C52); 4,7K: Footprint differs (R11, R21 | "
+              "RV1, RV2); and 2 more; add Description, Footprint to the key");
+    EXPECT_EQ(reportStatus({"/p/a.csv", 3, {pots}}),
+              "Report written: /p/a.csv (3 rows); 1 merged row joins parts that differ: 4,7K: "
+              "Footprint differs (R11, R21 | RV1, RV2); add Footprint to the key");
+}
+
+// A selection of several keys round-trips through the file; an older program, which takes the
+// last key line's whole text as one key, fails the report naming that text and writes nothing,
+// instead of merging by fewer keys.
+TEST(Requests, SeveralKeysReadBackAndFailAnOlderReader) {
+    Project project;
+    Session session(project.tool);
+    const Strings columns = {"REFDES", "Value", "QTY"};
+    ASSERT_EQ(saveSelection(session, "Two", columns, true, {"Value", "REFDES"}), 0);
+    const auto loaded = findSelection(session, "Two");
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->keys, (Strings{"Value", "REFDES"}));
+    std::string olderKey;  // the older reader: the key line of the section, whole
+    bool inside = false;
+    for (const std::string& line : readSelectionLines(session)) {
+        inside = line.starts_with("**") ? line == "** Two" : inside;
+        olderKey = inside && line.starts_with("==") ? line.substr(2) : olderKey;
+    }
+    report::ReportRequest older = selectionRequest(*loaded, "Two", project.base);
+    older.keys = {olderKey};
+    const auto files = project.folder.listing();
+    EXPECT_EQ(failureOf([&] { writeReport(session, older); }),
+              "Error 1004: Cannot compress the report by the key \"Value\tREFDES\": no report "
+              "column has that name");
+    EXPECT_EQ(project.folder.listing(), files);
+    const report::WrittenReport written =
+        writeReport(session, selectionRequest(*loaded, "Two", project.base));
+    EXPECT_EQ(test::readFile(written.path),
+              "REFDES,Value,QTY\r\nR1,10k,1\r\nR2,10k,1\r\nR3,1k,1\r\n");
 }
 
 // The project folder first, then the search list's folders in order, split at every ":" with

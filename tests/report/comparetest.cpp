@@ -19,10 +19,33 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// A part of the model: designator, key (Value) and one other column (Note).
+// A part of the model: designator, keys (Value, and Size when the round has two keys) and one
+// other column (Note).
 struct Part {
-    std::string refdes, value, note;
+    std::string refdes, value, note, size;
 };
+
+// The keys of the round: Value alone, or Value and Size.
+bool twoKeys = false;
+
+Strings keysOf(const Part& part) {
+    return twoKeys ? Strings{part.value, part.size} : Strings{part.value};
+}
+
+// Whether two parts' keys merge: each key the same text or numbers of one value, and not all of
+// the first's keys empty.
+bool sameKeys(const Part& a, const Part& b) {
+    const Strings left = keysOf(a), right = keysOf(b);
+    bool keyless = true;
+    for (std::size_t key = 0; key < left.size(); ++key) {
+        keyless = keyless && left[key].empty();
+        const auto l = readNumber(left[key]), r = readNumber(right[key]);
+        if (left[key] != right[key] && !(l && r && *l == *r)) {
+            return false;
+        }
+    }
+    return !keyless;
+}
 
 // The first part of each designator, in design order, as the report keeps them.
 std::vector<Part> firstOfEach(const std::vector<Part>& parts) {
@@ -45,11 +68,17 @@ struct Group {
 std::vector<Group> groups(std::vector<Part> parts) {
     parts = firstOfEach(parts);
     std::stable_sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) {
-        return compareSortKeys(a.value, b.value) < 0;
+        const Strings left = keysOf(a), right = keysOf(b);
+        for (std::size_t key = 0; key < left.size(); ++key) {
+            if (const int order = compareSortKeys(left[key], right[key])) {
+                return order < 0;
+            }
+        }
+        return false;
     });
     std::vector<Group> merged;
     for (const Part& part : parts) {
-        if (!merged.empty() && sameMergeKey(merged.back().first.value, part.value)) {
+        if (!merged.empty() && sameKeys(merged.back().first, part)) {
             merged.back().refdes.push_back(part.refdes);
         } else {
             merged.push_back({part, {part.refdes}});
@@ -83,9 +112,9 @@ void pairCells(Strings& row, const std::string& change, const std::string& old,
     row.push_back(change == "added" || shown ? now : "");
 }
 
-// The model's rows, compressed by Value with the columns Note, REFDES, Value and QTY: each new
-// group paired with the first unpaired old group whose key merges with its own (an empty key
-// with the same designator).
+// The model's rows, compressed by Value (and Size) with the columns Note, REFDES, Value, (Size)
+// and QTY: each new group paired with the first unpaired old group whose keys merge with its own
+// (keys all empty with the same designator).
 std::vector<Strings> compressedModel(const std::vector<Part>& old, const std::vector<Part>& now) {
     const std::vector<Group> before = groups(old), after = groups(now);
     std::vector<bool> paired(before.size());
@@ -99,12 +128,11 @@ std::vector<Strings> compressedModel(const std::vector<Part>& old, const std::ve
             (!added.empty() || !removed.empty() || o->first.note != n->first.note)) {
             change = "changed";
         }
-        Strings cells{change,
-                      first.value,
-                      std::to_string(oldNames.size()),
-                      std::to_string(newNames.size()),
-                      joined(added),
-                      joined(removed)};
+        Strings cells{change};
+        const Strings keys = keysOf(first);
+        cells.insert(cells.end(), keys.begin(), keys.end());
+        cells.insert(cells.end(), {std::to_string(oldNames.size()), std::to_string(newNames.size()),
+                                   joined(added), joined(removed)});
         pairCells(cells, change, o ? o->first.note : "", n ? n->first.note : "");
         rows.push_back(cells);
     };
@@ -112,10 +140,11 @@ std::vector<Strings> compressedModel(const std::vector<Part>& old, const std::ve
         const Group* partner = nullptr;
         for (std::size_t i = 0; i < before.size() && partner == nullptr; ++i) {
             const Part& candidate = before[i].first;
-            const bool same =
-                group.first.value.empty()
-                    ? candidate.value.empty() && candidate.refdes == group.first.refdes
-                    : sameMergeKey(candidate.value, group.first.value);
+            const Strings keys = keysOf(group.first), candidateKeys = keysOf(candidate);
+            const bool keyless = std::ranges::all_of(keys, &std::string::empty);
+            const bool same = keyless
+                                  ? keys == candidateKeys && candidate.refdes == group.first.refdes
+                                  : sameKeys(candidate, group.first);
             if (!paired[i] && same) {
                 paired[i] = true;
                 partner = &before[i];
@@ -158,8 +187,10 @@ std::vector<Strings> designatorModel(const std::vector<Part>& old, const std::ve
 std::shared_ptr<const design::FlattenedDesign> designOf(const std::vector<Part>& parts) {
     auto design = std::make_shared<design::FlattenedDesign>();
     for (const Part& part : parts) {
-        design->components.push_back(design::makeComponent(
-            part.refdes, {{"REFDES", part.refdes}, {"Value", part.value}, {"Note", part.note}}));
+        design->components.push_back(design::makeComponent(part.refdes, {{"REFDES", part.refdes},
+                                                                         {"Value", part.value},
+                                                                         {"Note", part.note},
+                                                                         {"Size", part.size}}));
     }
     return design;
 }
@@ -193,10 +224,11 @@ std::vector<Strings> expected(std::vector<Strings> rows, bool keepSame, ChangeCo
 TEST(CompareRevisions, AgreesWithAModelOnRandomRevisions) {
     // Keys that merge as numbers ("10", "1e1", "010") or only exactly ("abc", "ABC"), and empty.
     const Strings values = {"10", "1e1", "010", "abc", "ABC", "", "x", "0", "-0"};
+    const Strings sizes = {"0603", "603", "", "0805"};
     std::mt19937 random(20261208);
     const auto part = [&]() -> Part {
         return {"R" + std::to_string(random() % 30), values[random() % values.size()],
-                "n" + std::to_string(random() % 2)};
+                "n" + std::to_string(random() % 2), sizes[random() % sizes.size()]};
     };
     const auto revision = [&](const std::vector<Part>& from) {
         std::vector<Part> parts;
@@ -205,6 +237,9 @@ TEST(CompareRevisions, AgreesWithAModelOnRandomRevisions) {
                 parts.push_back(part);
                 if (random() % 4 == 0) {
                     parts.back().value = values[random() % values.size()];
+                }
+                if (random() % 5 == 0) {
+                    parts.back().size = sizes[random() % sizes.size()];
                 }
                 if (random() % 6 == 0) {
                     parts.back().note = "n" + std::to_string(random() % 2);
@@ -227,11 +262,13 @@ TEST(CompareRevisions, AgreesWithAModelOnRandomRevisions) {
         const std::vector<Part> old = revision(base);
         const std::vector<Part> now = revision(old);
         const bool compress = round % 2 == 0, keepSame = round % 3 == 0;
+        twoKeys = compress && round % 4 == 0;
         ReportRequest request;
         request.compress = compress ? 1 : 0;
-        request.key = "Value";
-        request.columns = compress ? Strings{"Note", "REFDES", "Value", "QTY"}
-                                   : Strings{"REFDES", "Value", "Note"};
+        request.keys = twoKeys ? Strings{"Value", "Size"} : Strings{"Value"};
+        request.columns = !compress ? Strings{"REFDES", "Value", "Note"}
+                          : twoKeys ? Strings{"Note", "REFDES", "Value", "Size", "QTY"}
+                                    : Strings{"Note", "REFDES", "Value", "QTY"};
         const Comparison comparison =
             compareRevisions({"old", designOf(old)}, {"new", designOf(now)}, request, keepSame);
         ChangeCounts counts;
@@ -242,6 +279,7 @@ TEST(CompareRevisions, AgreesWithAModelOnRandomRevisions) {
         changedRows += static_cast<int>(counts.changed);
     }
     EXPECT_GT(changedRows, 200);  // the rounds are not all trivially the same
+    twoKeys = false;
 }
 
 // The workbook comparison on a template replaces what the block covers, merged cells too: the
@@ -249,9 +287,9 @@ TEST(CompareRevisions, AgreesWithAModelOnRandomRevisions) {
 TEST(CompareRevisions, WorkbookOnATemplateUnmergesWhatTheBlockCovers) {
     ReportRequest request;
     request.columns = {"REFDES", "Value"};
-    const Comparison comparison =
-        compareRevisions({"old", designOf({{"R1", "1k", ""}, {"R2", "2k", ""}})},
-                         {"new", designOf({{"R1", "1k5", ""}, {"R3", "3k", ""}})}, request, false);
+    const Comparison comparison = compareRevisions(
+        {"old", designOf({{"R1", "1k", "", ""}, {"R2", "2k", "", ""}})},
+        {"new", designOf({{"R1", "1k5", "", ""}, {"R3", "3k", "", ""}})}, request, false);
     WorkbookLayout layout;
     layout.templatePath = std::string(VEXLO_REPORT_DATA_DIR) + "/golden/template.xlsx";
     const test::TempDir dir;

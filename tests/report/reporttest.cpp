@@ -110,7 +110,7 @@ TEST(Reports, MatchTheirGoldenFilesAndErrors) {
         for (int column = 1; column <= std::atoi(k["columncount"].c_str()); ++column) {
             request.columns.push_back("C" + std::to_string(column));
         }
-        request.key = k["key"];
+        request.keys = split(k["key"], '+');
         request.compress = std::atoi(k["compress"].c_str());
         request.choiceSuffix = k["suffix"];
         request.showReport = k.count("show") != 0;
@@ -160,7 +160,7 @@ TEST(Reports, MatchTheirGoldenFilesAndErrors) {
         const bool shown = k["show"] == "1" && error.empty();
         EXPECT_EQ(viewer.shown(shown ? 1 : 0), shown ? Strings{report} : Strings{});
     }
-    EXPECT_EQ(std::pair(designs.size(), runs), std::pair(std::size_t{7}, 66));
+    EXPECT_EQ(std::pair(designs.size(), runs), std::pair(std::size_t{8}, 77));
     if (update) {
         GTEST_SKIP() << "wrote the golden files";
     }
@@ -196,12 +196,15 @@ TEST(TableRules, FollowTheCaseTable) {
                     f[2]);
             } else if (rule == "columns") {
                 try {
-                    const KeyColumns found = keyColumns(split(f[0], ','), f[1]);
+                    const KeyColumns found = keyColumns(split(f[0], ','), split(f[1], '+'));
                     std::string text;
-                    for (const auto column : {found.key, found.reference, found.quantity}) {
-                        text += (column ? std::to_string(*column) : "-") + " ";
+                    for (const std::size_t key : found.keys) {
+                        text += (text.empty() ? "" : "+") + std::to_string(key);
                     }
-                    EXPECT_EQ(text, f[2] + " ");
+                    for (const auto column : {found.reference, found.quantity}) {
+                        text += " " + (column ? std::to_string(*column) : "-");
+                    }
+                    EXPECT_EQ(text, f[2]);
                 } catch (const Error& error) {
                     EXPECT_EQ(errorMessage(error), f[2]);
                 }
@@ -228,46 +231,144 @@ TEST(ColumnsNoComponentCarries, LooksInEveryCollection) {
               (Strings{"Gone", "REFDES", "R1"}));
 }
 
-// Random designs (designators met again, empty ones, keys that merge as numbers or by text)
-// compressed by the engine against plain model code.
+// Whether two key cells stand for one key, as the model merges them: the same text, or numbers
+// of one value.
+bool modelSameKey(const std::string& a, const std::string& b) {
+    return a == b || (readNumber(a) && readNumber(b) && *readNumber(a) == *readNumber(b));
+}
+
+// Random designs (designators met again, empty ones, keys that merge as numbers or by text, one
+// to three keys in any order, empty key cells) compressed by the engine against plain model code:
+// the rows sorted by each key in turn, a row joining the group whose first row it matches in
+// every key unless all of that row's keys are empty; the groups whose notes differ are mixed, and
+// the first few name the designators of each note.
 TEST(CompressTable, AgreesWithAModelOnRandomTables) {
-    const Strings keys = {"10", "1e1", "010", "abc", "ABC", "", "x", "2.5", "-1", "b", "0", "-0"};
+    const Strings values = {"10", "1e1", "010", "abc", "ABC", "", "x", "2.5", "-1", "b", "0", "-0"};
+    const Strings names = {"Note", "REFDES", "K1", "K2", "K3", "QTY"};
     std::mt19937 random(20261207);
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 400; ++round) {
         SCOPED_TRACE(round);
         design::FlattenedDesign design;
         std::vector<Strings> rows;  // the model's table
         std::set<std::string> met;
+        const std::size_t narrow = 1 + random() % 4;  // fewer values: more merges
         for (int i = static_cast<int>(random() % 90); i > 0; --i) {
             const std::string refdes =
                 random() % 8 == 0 ? "" : "rR"[random() % 2] + std::to_string(random() % 60);
-            const Strings row = {"n" + std::to_string(random() % 3), refdes,
-                                 keys[random() % keys.size()], "1"};
-            design.components.push_back(design::makeComponent(
-                refdes, {{"Note", row[0]}, {"REFDES", row[1]}, {"Value", row[2]}, {"QTY", "9"}}));
+            Strings row = {"n" + std::to_string(random() % 3), refdes};
+            for (int key = 0; key < 3; ++key) {
+                row.push_back(values[random() % (key == 0 ? values.size() : narrow)]);
+            }
+            row.push_back("1");
+            std::vector<design::Attribute> attributes;
+            for (std::size_t column = 0; column + 1 < names.size(); ++column) {
+                attributes.push_back({names[column], row[column]});
+            }
+            attributes.push_back({"QTY", "9"});
+            design.components.push_back(design::makeComponent(refdes, attributes));
             if (!refdes.empty() && met.insert(refdes).second) {
                 rows.push_back(row);
             }
         }
-        Table table = buildTable(design, {"Note", "REFDES", "Value", "QTY"});
-        std::stable_sort(rows.begin(), rows.end(), [](const Strings& a, const Strings& b) {
-            return compareSortKeys(a[2], b[2]) < 0;
+        Strings keys = {"K1", "K2", "K3"};
+        std::shuffle(keys.begin(), keys.end(), random);
+        keys.resize(1 + random() % 3);
+        std::vector<std::size_t> at;  // the keys' places in a row
+        for (const std::string& key : keys) {
+            at.push_back(static_cast<std::size_t>(key[1] - '1') + 2);
+        }
+        std::stable_sort(rows.begin(), rows.end(), [&](const Strings& a, const Strings& b) {
+            for (const std::size_t column : at) {
+                if (const int order = compareSortKeys(a[column], b[column])) {
+                    return order < 0;
+                }
+            }
+            return false;
         });
-        std::vector<Strings> expected;  // each row joins the group whose first key it merges with
+        std::vector<std::vector<Strings>> groups;
         for (const Strings& row : rows) {
-            if (!expected.empty() && sameMergeKey(expected.back()[2], row[2])) {
-                expected.back()[1] += ", " + row[1];
-                expected.back()[3] = std::to_string(std::stoi(expected.back()[3]) + 1);
+            const auto matches = [&](const Strings& head) {
+                bool keyless = true;
+                for (const std::size_t column : at) {
+                    keyless = keyless && head[column].empty();
+                    if (!modelSameKey(head[column], row[column])) {
+                        return false;
+                    }
+                }
+                return !keyless;
+            };
+            if (!groups.empty() && matches(groups.back().front())) {
+                groups.back().push_back(row);
             } else {
-                expected.push_back(row);
+                groups.push_back({row});
             }
         }
-        compressTable(table, "Value");
+        std::vector<Strings> expected;
+        // "run: Note(R1, R2 | R3) K2(...)": the columns whose values differ, each described with
+        // the designators of its values in the first few mixed groups.
+        std::vector<std::string> mixed;
+        for (const auto& group : groups) {
+            Strings merged = group.front();
+            for (std::size_t row = 1; row < group.size(); ++row) {
+                merged[1] += ", " + group[row][1];
+            }
+            merged[5] = std::to_string(group.size());
+            std::string text = std::to_string(expected.size()) + ":";
+            bool differs = false;
+            for (const std::size_t column : {0, 2, 3, 4}) {
+                if (std::find(at.begin(), at.end(), column) != at.end()) {
+                    continue;
+                }
+                std::vector<std::pair<std::string, std::string>> sides;  // value, designators
+                for (const Strings& row : group) {
+                    const auto found = std::find_if(sides.begin(), sides.end(), [&](const auto& v) {
+                        return v.first == row[column];
+                    });
+                    if (found == sides.end()) {
+                        sides.emplace_back(row[column], row[1]);
+                    } else {
+                        found->second += ", " + row[1];
+                    }
+                }
+                if (sides.size() > 1) {
+                    differs = true;
+                    text += " " + names[column];
+                    if (mixed.size() < describedMixedRows) {
+                        for (std::size_t side = 0; side < sides.size(); ++side) {
+                            text += (side == 0 ? "(" : " | ") + sides[side].second;
+                        }
+                        text += ")";
+                    }
+                }
+            }
+            if (differs) {
+                mixed.push_back(text);
+            }
+            expected.push_back(merged);
+        }
+        Table table = buildTable(design, names);
+        const Grouping grouping = compressTable(table, keys);
         std::vector<Strings> merged;
         for (std::size_t row = 0; row < table.rowCount(); ++row) {
             merged.emplace_back(table.row(row).begin(), table.row(row).end());
         }
         ASSERT_EQ(merged, expected);
+        std::vector<std::string> found;
+        for (const MixedRow& row : grouping.mixed) {
+            std::string text = std::to_string(row.run) + ":";
+            for (std::size_t i = 0; i < row.columns.size(); ++i) {
+                text += " " + names[row.columns[i]];
+                if (i < row.differences.size()) {
+                    EXPECT_EQ(row.differences[i].column, names[row.columns[i]]);
+                    for (std::size_t side = 0; side < row.differences[i].sides.size(); ++side) {
+                        text += (side == 0 ? "(" : " | ") + row.differences[i].sides[side];
+                    }
+                    text += ")";
+                }
+            }
+            found.push_back(text);
+        }
+        ASSERT_EQ(found, mixed);
     }
 }
 
@@ -348,7 +449,7 @@ TEST(GroupedWorkbook, IsTheOneOfWritingEveryRowAndDeletingTheMerged) {
             Table table;
             table.columns = table.header = columns;
             table.cells.assign(texts.begin(), texts.end());
-            grouping = groupByKey(table, "Value", RefdesOrder::AsFound);
+            grouping = groupByKey(table, {"Value"}, RefdesOrder::AsFound);
             return table;
         };
         WorkbookLayout layout;
@@ -378,7 +479,7 @@ TEST(GroupedWorkbook, OfMoreComponentsThanSheetRows) {
         table.cells.emplace_back(keys[part % keys.size()]);
         table.cells.emplace_back("1");
     }
-    const Grouping grouping = groupByKey(table, "Value", RefdesOrder::AsFound);
+    const Grouping grouping = groupByKey(table, {"Value"}, RefdesOrder::AsFound);
     const test::TempDir dir;
     WorkbookLayout layout;
     layout.style.values.fontSize = layout.style.header.fontSize = 10;

@@ -27,15 +27,37 @@ std::string listed(const std::optional<Lines>& entries) {
     return text;
 }
 
+// Keys as the cases write them: joined by " + ".
+std::string keysShown(const Lines& keys) {
+    std::string text;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        text += (i == 0 ? "" : " + ") + keys[i];
+    }
+    return text;
+}
+
 std::string shown(const std::optional<LoadedSelection>& s) {
-    return !s ? "none" : listed(s->columns) + (s->compress ? " ==" + s->key : "");
+    return !s ? "none" : listed(s->columns) + (s->compress ? " ==" + keysShown(s->keys) : "");
+}
+
+Lines keysOf(const std::string& text) {
+    Lines keys;
+    for (std::size_t at = 0; !text.empty();) {
+        const std::size_t plus = text.find(" + ", at);
+        keys.push_back(text.substr(at, plus - at));
+        if (plus == std::string::npos) {
+            break;
+        }
+        at = plus + 3;
+    }
+    return keys;
 }
 
 std::string bytes(const std::string& path) {
     return std::filesystem::exists(path) ? readFile(path) : "none";
 }
 
-// "NAME|COLUMN...[ ==KEY]" saved: the sections already named so, or the error.
+// "NAME|COLUMN...[ ==KEY[ + KEY...]]" saved: the sections already named so, or the error.
 std::string save(const std::string& path, const std::string& argument) {
     const auto keyAt = argument.find(" ==");
     const std::string head = argument.substr(0, keyAt);
@@ -45,9 +67,9 @@ std::string save(const std::string& path, const std::string& argument) {
     }
     try {
         const bool compress = keyAt != argument.npos;
-        return std::to_string(saveSelectionToFile(path, head.substr(0, head.find('|')), columns,
-                                                  compress,
-                                                  compress ? argument.substr(keyAt + 3) : ""));
+        return std::to_string(
+            saveSelectionToFile(path, head.substr(0, head.find('|')), columns, compress,
+                                compress ? keysOf(argument.substr(keyAt + 3)) : Lines{}));
     } catch (const Error& error) {
         std::string message = errorMessage(error);
         const auto at = message.find(path);
@@ -121,7 +143,10 @@ TEST(SelectionFile, RandomSavesAndDeletesReadBackAsAModelSays) {
         bool written = false;  // a delete neither reads nor creates a missing file
         for (int step = 0; step < 12; ++step) {
             const std::string name = text(2);
-            LoadedSelection s{{}, random() % 2 == 0, text(2)};
+            LoadedSelection s{{}, random() % 2 == 0, {}};
+            for (unsigned n = random() % 3; n > 0; --n) {
+                s.keys.push_back(text(2));
+            }
             if (random() % 4 == 0) {
                 const std::string gone = model.empty() || random() % 3 == 0
                                              ? name
@@ -136,23 +161,26 @@ TEST(SelectionFile, RandomSavesAndDeletesReadBackAsAModelSays) {
                           written ? listed(names) : "none");
                 continue;
             }
-            bool refused = breaks(name) || (s.compress && breaks(s.key));
+            bool refused =
+                breaks(name) || (s.compress && std::any_of(s.keys.begin(), s.keys.end(), breaks));
             for (unsigned n = random() % 4; n > 0; --n) {
                 const std::string& c = s.columns.emplace_back(text(3));
                 refused = refused || breaks(c) || c.starts_with("**") || c.starts_with("==");
             }
             const std::string before = bytes(path);
             if (refused) {
-                EXPECT_THROW(saveSelectionToFile(path, name, s.columns, s.compress, s.key), Error);
+                EXPECT_THROW(saveSelectionToFile(path, name, s.columns, s.compress, s.keys), Error);
                 EXPECT_EQ(bytes(path), before);
                 continue;
             }
             const auto existing = std::count_if(model.begin(), model.end(),
                                                 [&](const auto& m) { return m.first == name; });
-            EXPECT_EQ(saveSelectionToFile(path, name, s.columns, s.compress, s.key), existing);
+            EXPECT_EQ(saveSelectionToFile(path, name, s.columns, s.compress, s.keys), existing);
             if (existing == 0) {
                 written = true;
-                s.key = s.compress ? s.key : "";
+                // A key of no name is no key.
+                const bool emptyKey = s.keys.size() == 1 && s.keys.front().empty();
+                s.keys = s.compress && !emptyKey ? s.keys : Lines{};
                 model.emplace_back(name, s);
             }
             for (const auto& [saved, loaded] : model) {

@@ -116,8 +116,13 @@ std::set<std::string> files(const GoldenCase& c, const std::string& kind, const 
     for (const auto& [section, lines] : c) {
         if (section.starts_with("--- " + kind + " ")) {
             names.insert(section.substr(kind.size() + 5));
-            if (kind == "in") {
-                writeFile(folder + "/" + *names.rbegin(), text(c, section.substr(4), folder, end));
+            if (kind == "in") {  // "\t" stands for a TAB, which the case files do not hold
+                std::string content = text(c, section.substr(4), folder, end);
+                for (auto at = content.find("\\t"); at != content.npos;
+                     at = content.find("\\t", at)) {
+                    content.replace(at, 2, "\t");
+                }
+                writeFile(folder + "/" + *names.rbegin(), content);
             }
         }
     }
