@@ -79,7 +79,8 @@ TEST(VexloReport, AKicadNetlistReportsAsItsProject) {
                     arguments.insert(arguments.end(),
                                      {"--format", format, "--refdes-order", order});
                     if (compress) {
-                        arguments.insert(arguments.end(), {"--compress", "--key", "Value"});
+                        arguments.insert(arguments.end(),
+                                         {"--compress", "--key", "Value", "--key", "Footprint"});
                     }
                     const auto fromNetlist = reportOf(dir.file(name + ".xml"), arguments);
                     const auto fromProject = reportOf(dir.file(name + ".kicad_pro"), arguments);
@@ -89,6 +90,68 @@ TEST(VexloReport, AKicadNetlistReportsAsItsProject) {
                 }
             }
         }
+    }
+}
+
+// The README's one command line for KiCad's Generate BOM dialog, with %I and %O as KiCad gives
+// them, the words after the program's name.
+std::vector<std::string> readmeBomLine(const std::string& netlist, const std::string& base) {
+    std::istringstream readme(test::readFile(test::sourceDir() + "/README.md"));
+    std::vector<std::string> found;
+    bool inBlock = false;
+    for (std::string line; std::getline(readme, line);) {
+        inBlock = line.starts_with("```") ? !inBlock : inBlock;
+        if (inBlock && line.find("%I") != std::string::npos &&
+            line.find("%O") != std::string::npos) {
+            for (const auto& [mark, path] : {std::pair{"\"%I\"", netlist}, {"\"%O\"", base}}) {
+                line.replace(line.find(mark), 4, path);
+            }
+            found = test::words(line, "");
+        }
+    }
+    EXPECT_EQ(found.at(0), "vexlo-report");
+    return {found.begin() + 1, found.end()};
+}
+
+// That line run as KiCad runs it, in a demo project whose netlist KiCad has just written: the
+// grouped BOM under %O on the first run, when the project has no file of Vexlo's, and the saved
+// selection's too once there is one; nothing else is written.
+TEST(VexloReport, TheReadmesGenerateBomLineWorksOnTheFirstClick) {
+    const test::TempDir dir;
+    std::filesystem::copy("/usr/share/kicad/demos/complex_hierarchy", dir.path());
+    std::filesystem::copy_file(
+        test::sourceDir() + "/tests/designfile/data/kicad6-netlists/complex_hierarchy.xml",
+        dir.file("complex_hierarchy.xml"));
+    const Command command = parseCommandLine(
+        readmeBomLine(dir.file("complex_hierarchy.xml"), dir.file("complex_hierarchy")));
+    const std::vector<std::string> before = test::listTree(dir.path());
+    const std::string bom = dir.file("complex_hierarchy.xlsx");
+    const std::string golden = test::sourceDir() + "/tests/cli/kicadbom.golden";
+    std::string sheets = test::readFile(golden);
+    for (const bool saved : {false, true}) {
+        const std::string selection = dir.file("complex_hierarchy_Parts.xlsx");
+        if (saved) {
+            test::writeFile(dir.file("vexloattributes.qzv"),
+                            test::crlf({"** Parts", "REFDES", "Value", "Sheetpath"}));
+        }
+        std::ostringstream out, err;
+        EXPECT_EQ(runCommand(command, {}, out, err), exitSuccess);
+        EXPECT_EQ(out.str(), bom + "\n" + (saved ? selection + "\n" : ""));
+        EXPECT_EQ(err.str(), "");
+        std::vector<std::string> expected = before;
+        expected.push_back("complex_hierarchy.xlsx");
+        if (saved) {
+            expected.insert(expected.end(),
+                            {"complex_hierarchy_Parts.xlsx", "vexloattributes.qzv"});
+        }
+        std::ranges::sort(expected);
+        EXPECT_EQ(test::listTree(dir.path()), expected);
+        const std::string written =
+            test::sheetText(bom) + (saved ? "---\n" + test::sheetText(selection) : "");
+        if (saved && std::getenv("VEXLO_UPDATE_GOLDEN") != nullptr) {
+            test::writeFile(golden, sheets = written);
+        }
+        EXPECT_EQ(written, saved ? sheets : sheets.substr(0, sheets.find("---\n")));
     }
 }
 
