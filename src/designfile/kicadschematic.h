@@ -34,10 +34,10 @@ struct KicadProject {
     std::vector<std::string> variants;
 };
 
-// Flattens the hierarchy below the top-level sheets as KiCad's BOM does: one component per
-// placed unit per sheet instance, each sheet's symbols in file order and then its sub-sheets,
-// depth first. folder is the project folder the reports go to; designName names them; path is
-// the design file as given, which messages about the whole design name.
+// Flattens the hierarchy below the top-level sheets as KiCad's netlist and BOM list it: one
+// component per placed unit per sheet instance, the sheet instances by page number and each
+// one's symbols by designator. folder is the project folder the reports go to; designName names
+// them; path is the design file as given, which messages about the whole design name.
 LoadedDesign readKicadSchematic(const KicadProject& project, const std::string& folder,
                                 const std::string& designName, const std::string& path,
                                 const ReadOptions& options);
