@@ -190,10 +190,10 @@ std::vector<Attribute> partFields(pugi::xml_node comp, std::string_view ref, con
     }
     for (const pugi::xml_node field : comp.child("fields").children("field")) {
         const std::string_view name = field.attribute("name").value();
-        const OwnElementField* own = ownFieldNamed(name);
         if (namesField(name, "Reference")) {
             continue;  // the designator is the part's Reference, whatever a field says
         }
+        const OwnElementField* own = ownFieldNamed(name);
         if (own == nullptr) {
             fields.push_back({std::string(name), writer.text(field.child_value())});
             read.push_back(true);
