@@ -426,6 +426,9 @@ public:
         ++sheetCount;
         const std::string key = canonical(top.file);
         const SheetFile& file = load(top.file, key, nullptr, 0, "");
+        if (!countPlacedSymbols(file)) {
+            fail(top.file, tooManySymbols("the root sheet", file));
+        }
         SheetInstance instance;
         instance.file = instance.root = &file;
         instance.topPath = "/" + (top.uuid.empty() ? file.uuid : top.uuid);
@@ -617,6 +620,20 @@ private:
         return frame;
     }
 
+    // Counts the symbols a sheet instance places, before any is placed: false past the most a
+    // design may hold, so that a hierarchy that would place millions is refused at once.
+    bool countPlacedSymbols(const SheetFile& file) {
+        placedSymbols_ += file.symbols.size();
+        return placedSymbols_ <= design::maxDesignComponents;
+    }
+
+    static std::string tooManySymbols(const std::string& sheet, const SheetFile& file) {
+        return sheet + " places " + std::to_string(file.symbols.size()) + " symbols, past the " +
+               std::to_string(design::maxDesignComponents) +
+               " placed symbols a design may hold (units, power symbols and parts left out "
+               "counted)";
+    }
+
     // Refuses a sheet that names no file, that contains itself, or that passes the bounds of a
     // hierarchy; counts it.
     void checkSheet(const SheetFile& parent, const SheetUse& sheet, const std::string& key,
@@ -651,6 +668,12 @@ private:
         checkSheet(parent, sheet, key, sheetpath);
         SheetInstance child;
         child.file = &load(path, key, &frame, sheet.offset, sheet.name);
+        if (!countPlacedSymbols(*child.file)) {
+            failAt(parent.path, parent.text, sheet.offset,
+                   tooManySymbols(
+                       "the sheet " + inQuotes(sheet.name) + " (" + inQuotes(sheetpath) + ")",
+                       *child.file));
+        }
         child.root = frame.root;
         child.use = &sheet;
         child.above = frame.index;
@@ -720,17 +743,10 @@ private:
         }
     }
 
-    // The symbol's instance on this sheet instance, after the count of placed symbols; none for
-    // a power symbol or flag without one. A symbol that has none otherwise is refused.
+    // The symbol's instance on this sheet instance; none for a power symbol or flag without one.
+    // A symbol that has none otherwise is refused.
     const InstancePath* designatorOf(const Frame& frame, const PlacedSymbol& symbol) {
         const SheetFile& file = *frame.file;
-        if (++placedSymbols_ > design::maxDesignComponents) {
-            failAt(file.path, file.text, symbol.offset,
-                   "the symbol " + inQuotes(symbol.libId) + " on the sheet " +
-                       inQuotes(frame.sheetpath) + " is one placed symbol more than the " +
-                       std::to_string(design::maxDesignComponents) +
-                       " a design may hold (units, power symbols and parts left out counted)");
-        }
         const InstancePath* instance = instanceOf(frame, symbol);
         if (instance == nullptr) {
             const auto reference =

@@ -150,14 +150,15 @@ TEST(DesignFile, HierarchiesPastTheirBoundsAreRefused) {
         return path;
     }() + "\") lies deeper than the 100 levels a hierarchy may have";
     const std::string tooLarge =
-        "line 2, column 1: the symbol \"power:GND\" on the sheet \"/s1/s1/s1/s1/s0/s1/s0/s0/s0/s0/"
-        "s1/\" is one placed symbol more than the 5000000 a design may hold (units, power symbols "
-        "and parts left out counted)";
+        "line 2, column 1: the sheet \"s0\" (\"/s1/s1/s1/s1/s1/s0/s1/s0/s0/s0/s0/\") places 2500 "
+        "symbols, past the 5000000 placed symbols a design may hold (units, power symbols and "
+        "parts "
+        "left out counted)";
     for (const auto& [levels, uses, symbols, file, expected] :
          std::vector<std::tuple<int, int, int, std::string, std::string>>{
              {17, 2, 0, "l14", tooMany},
              {120, 1, 0, "l99", tooDeep},
-             {11, 2, 2500, "l11", tooLarge}}) {
+             {11, 2, 2500, "l10", tooLarge}}) {
         const test::TempDir dir;
         try {
             readDesignFile(writeHierarchy(dir, levels, uses, symbols));
