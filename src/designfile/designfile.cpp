@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "common/error.h"
 #include "designfile/jsondesign.h"
 #include "designfile/kicadnetlist.h"
 #include "designfile/kicadproject.h"
@@ -67,9 +68,7 @@ LoadedDesign readKicad(const KicadProject& project, const std::string& path,
     return readKicadSchematic(project, folder, file.stem().string(), path, options);
 }
 
-}  // namespace
-
-LoadedDesign readDesignFile(const std::string& path, const ReadOptions& options) {
+LoadedDesign readFile(const std::string& path, const ReadOptions& options) {
     const std::string bytes = readFileBytes(path);
     const std::filesystem::path file = std::filesystem::absolute(path).lexically_normal();
     Format format = formatOf(bytes);
@@ -105,6 +104,17 @@ LoadedDesign readDesignFile(const std::string& path, const ReadOptions& options)
             break;
     }
     fail(path, std::string("not a design file this program reads: ") + formatsRead);
+}
+
+}  // namespace
+
+LoadedDesign readDesignFile(const std::string& path, const ReadOptions& options) {
+    try {
+        return readFile(path, options);
+    } catch (const Error& error) {
+        // Past a limit every design keeps to, whatever its format (a value too long).
+        fail(path, error.description);
+    }
 }
 
 }  // namespace vexlo::designfile
