@@ -13,7 +13,7 @@ build="${VEXLO_FUZZ_BUILD:-$root/build-fuzz}"
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
     targets=(flatstream selectionfile settingsfile csvfields number workbooksheet sharedstrings
-             kicadschematic sexpr)
+             kicadschematic kicadnetlist sexpr)
 fi
 
 "$root/scripts/install-deps.sh" clang

@@ -24,6 +24,11 @@ Modes (exactly one):
        --key NAME ...]  key column NAME (repeat --key for several keys, in order: --key Value
                         --key Footprint) and appends the "QTY" column, as checking "Compress"
                         does; each of the two needs the other, and "QTY" is no key
+  --bom                 a bill of materials for KiCad's Generate BOM dialog, whatever the project
+                        holds: REFDES, Value, Footprint, DNP and QTY, merged by Value, Footprint
+                        and DNP, the designators in natural order with ranges (unless
+                        --refdes-order is given), then every saved selection as --all does when
+                        the project has a saved-selection file (none is no failure)
   --list                print the names of the saved selections
   --attributes          print the design's attribute names, in the order first met
   --help                this text
@@ -46,7 +51,7 @@ The design (otherwise the running schematic tool's open design):
   --variant NAME        with --design: apply the KiCad variant NAME (its do-not-populate and
                         exclude-from-BOM marks and its field values), to --compare's file too
 
-Comparing two revisions (with --all, --selection or --column):
+Comparing two revisions (with --all, --selection, --column or --bom):
   --compare OLD         write, instead of each report, what changed from the design file OLD
                         (any file --design takes) to this design: the parts or keys added,
                         removed and changed, named like the report with "_changes" before the
@@ -63,9 +68,14 @@ Merged rows that join parts that differ (a resistor and a potentiometer of one v
   --fail-on-mixed       exit with status 5 when a report has such a row
 
 Other options:
+  --output BASE         name the reports BASE + extension (BASE_NAME + extension for the saved
+                        selection NAME) instead of after the design, beside it
   --open                show each report with xdg-open
   --timings             after each report, print on standard error the seconds spent
                         fetching the design, building the table and writing the file
+
+From KiCad's Generate BOM dialog (%I the netlist KiCad writes, %O the name it gives the BOM):
+  vexlo-report --design "%I" --output "%O" --bom --xlsx
 
 A --column that no component carries is reported empty, with a warning on standard error.
 The data files are found as the window finds them: in the tool's project folder, else in the
@@ -147,6 +157,8 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
             help = true;
         } else if (option == "--all") {
             setMode(command, Mode::All, option);
+        } else if (option == "--bom") {
+            setMode(command, Mode::Bom, option);
         } else if (option == "--list") {
             setMode(command, Mode::List, option);
         } else if (option == "--attributes") {
@@ -177,6 +189,14 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
             command.refdesOrder = parseRefdesOrder(value());
         } else if (option == "--xlsx") {
             command.xlsx = true;
+        } else if (option == "--output") {
+            command.output = value();
+            if (command.output.empty() || command.output.ends_with('/')) {
+                throw UsageError{
+                    "option --output needs a file name without its extension, not "
+                    "\"" +
+                    command.output + "\""};
+            }
         } else if (option == "--design") {
             command.design = value();
             if (command.design.empty()) {
@@ -209,7 +229,8 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
     if (help) {
         command.mode = Mode::Help;
     } else if (command.mode == Mode::Help) {
-        throw UsageError{"no mode given (--all, --selection, --column, --list or --attributes)"};
+        throw UsageError{
+            "no mode given (--all, --selection, --column, --bom, --list or --attributes)"};
     } else if (command.compress &&
                (command.keys.empty() ||
                 std::find(command.keys.begin(), command.keys.end(), "") != command.keys.end())) {
@@ -222,10 +243,11 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
         throw UsageError{std::string("option ") +
                          (command.compareAll ? "--compare-all" : "--fail-on-change") +
                          " needs --compare OLD"};
-    } else if (!command.compare.empty() &&
+    } else if ((!command.compare.empty() || !command.output.empty()) &&
                (command.mode == Mode::List || command.mode == Mode::Attributes)) {
-        throw UsageError{std::string("option --compare cannot be combined with ") +
-                         (command.mode == Mode::List ? "--list" : "--attributes")};
+        throw UsageError{
+            std::string("option ") + (command.compare.empty() ? "--output" : "--compare") +
+            " cannot be combined with " + (command.mode == Mode::List ? "--list" : "--attributes")};
     }
     return command;
 }
@@ -271,6 +293,7 @@ struct Run {
         request.settings = settings;
         request.showReport = command.open;
         request.timings = timings;
+        request.outputBase = command.output;
         return request;
     }
 
@@ -367,12 +390,9 @@ struct Run {
         return allWritten ? exitSuccess : exitReportFailed;
     }
 
-    int columns() {
-        report::ReportTimings timings;
-        report::ReportRequest request = baseRequest(&timings);
-        request.columns = operations::columnList(command.columns, command.compress);
-        request.compress = command.compress ? 1 : 0;
-        request.keys = command.keys;
+    // One report of columns that are not a saved selection's, and a warning for each column no
+    // component carries.
+    int adHoc(const report::ReportRequest& request) {
         if (!report(request, "")) {
             return exitReportFailed;
         }
@@ -381,6 +401,28 @@ struct Run {
                 << "\"; its column is empty\n";
         }
         return exitSuccess;
+    }
+
+    int columns() {
+        report::ReportTimings timings;
+        report::ReportRequest request = baseRequest(&timings);
+        request.columns = operations::columnList(command.columns, command.compress);
+        request.compress = command.compress ? 1 : 0;
+        request.keys = command.keys;
+        return adHoc(request);
+    }
+
+    // The default bill of materials, then the saved selections when there are any: a project
+    // that has none yet (every project, the first time) is no failure.
+    int bom() {
+        report::ReportTimings timings;
+        const int status = adHoc(
+            operations::defaultBomRequest(baseRequest(&timings), command.refdesOrder.has_value()));
+        if (!operations::hasSelectionFile(session)) {
+            return status;
+        }
+        const int selections = all();
+        return status == exitSuccess ? selections : status;
     }
 
     int list() {
@@ -464,6 +506,9 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
                 break;
             case Mode::Selection:
                 status = run.selection();
+                break;
+            case Mode::Bom:
+                status = run.bom();
                 break;
             default:
                 status = run.columns();

@@ -9,7 +9,7 @@
 
 namespace vexlo::cli {
 
-enum class Mode { Help, List, Attributes, All, Selection, Columns };
+enum class Mode { Help, List, Attributes, All, Selection, Columns, Bom };
 
 // What one run of vexlo-report was asked to do.
 struct Command {
@@ -23,6 +23,7 @@ struct Command {
     std::optional<std::pair<std::string, std::string>> exclude;
     std::optional<int> refdesOrder;
     bool xlsx = false;
+    std::string output;         // --output: the base the reports are named from
     std::string design;         // --design: read this design file instead of asking the tool
     std::string variant;        // --variant, with --design
     bool open = false;          // --open

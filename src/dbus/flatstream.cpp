@@ -1,5 +1,6 @@
 #include "dbus/flatstream.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "common/error.h"
@@ -10,7 +11,6 @@ namespace {
 
 constexpr std::string_view magic = "QFLT";
 constexpr std::uint32_t version = 1;
-constexpr std::size_t headerSize = 4 + 4 + 8 + 4;
 constexpr std::size_t sizeOffset = 8;
 constexpr std::size_t countOffset = 16;
 // The least a component or a pair can take: what bounds a count read from the stream.
@@ -93,11 +93,15 @@ private:
     std::size_t position_ = 0;
 };
 
-// Reads the header up to the component count, which it returns.
-std::uint32_t readHeader(StreamReader& reader, std::string_view bytes,
+// Reads the header up to the component count, which it returns. The reader holds the first bytes
+// of a stream of streamSize bytes: all of it, or only its header when it is checked before it is
+// mapped.
+std::uint32_t readHeader(StreamReader& reader, std::uint64_t streamSize,
                          std::uint32_t maxComponents) {
-    if (bytes.size() < headerSize) {
-        throwCorrupt("it holds " + std::to_string(bytes.size()) + " bytes, less than its header");
+    if (streamSize < flatStreamHeaderSize || reader.remaining() < flatStreamHeaderSize) {
+        throwCorrupt("it holds " +
+                     std::to_string(std::min<std::uint64_t>(streamSize, reader.remaining())) +
+                     " bytes, less than its header");
     }
     if (reader.raw(magic.size(), "header") != magic) {
         throwCorrupt("it does not start with \"QFLT\"");
@@ -108,15 +112,27 @@ std::uint32_t readHeader(StreamReader& reader, std::string_view bytes,
                      std::to_string(version));
     }
     const std::uint64_t declaredSize = reader.number(8, "header");
-    if (declaredSize != bytes.size()) {
-        throwCorrupt("it holds " + std::to_string(bytes.size()) + " bytes instead of " +
+    if (declaredSize != streamSize) {
+        throwCorrupt("it holds " + std::to_string(streamSize) + " bytes instead of " +
                      std::to_string(declaredSize));
     }
-    const std::uint32_t count = reader.count(minComponentSize, "component count");
+    const std::uint32_t count = reader.u32("component count");
+    // Each component takes at least minComponentSize bytes of what follows the header.
+    if (count > (streamSize - flatStreamHeaderSize) / minComponentSize) {
+        throwCorrupt("component count of " + std::to_string(count) + " does not fit in the " +
+                     std::to_string(streamSize - flatStreamHeaderSize) + " bytes left at byte " +
+                     std::to_string(flatStreamHeaderSize));
+    }
     if (count > maxComponents) {
         throw Error(errc::DesignTooLarge,
                     "The design has " + std::to_string(count) + " components, more than the " +
                         std::to_string(maxComponents) + " this program reads");
+    }
+    if (streamSize > maxStreamBytes) {
+        throw Error(errc::DesignTooLarge,
+                    "The design's stream holds " + std::to_string(streamSize) +
+                        " bytes, more than the " + std::to_string(maxStreamBytes) +
+                        " this program reads");
     }
     return count;
 }
@@ -137,7 +153,7 @@ ComponentCounts readComponent(StreamReader& reader, Visit&& visit) {
         const std::uint32_t count = reader.count(minPairSize, countNames[collection]);
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::string_view name = reader.text("name");
-            visit(name, reader.text("value"));
+            visit(component.refdes, name, reader.text("value"));
         }
         component.counts[collection] = count;
     }
@@ -147,11 +163,13 @@ ComponentCounts readComponent(StreamReader& reader, Visit&& visit) {
 // Checks the whole stream and counts its pairs, so that the design takes its exact size.
 std::size_t checkedPairCount(std::string_view bytes, std::uint32_t maxComponents) {
     StreamReader reader(bytes);
-    const std::uint32_t count = readHeader(reader, bytes, maxComponents);
+    const std::uint32_t count = readHeader(reader, bytes.size(), maxComponents);
     std::size_t pairs = 0;
     for (std::uint32_t index = 0; index < count; ++index) {
-        const ComponentCounts component =
-            readComponent(reader, [](std::string_view, std::string_view) {});
+        const ComponentCounts component = readComponent(
+            reader, [](std::string_view refdes, std::string_view name, std::string_view value) {
+                checkValueLength(name, value.size(), refdes);
+            });
         pairs += std::size_t{component.counts[0]} + component.counts[1] + component.counts[2];
     }
     if (reader.remaining() != 0) {
@@ -161,6 +179,12 @@ std::size_t checkedPairCount(std::string_view bytes, std::uint32_t maxComponents
 }
 
 }  // namespace
+
+std::uint32_t checkStreamHeader(std::string_view header, std::uint64_t streamSize,
+                                std::uint32_t maxComponents) {
+    StreamReader reader(header);
+    return readHeader(reader, streamSize, maxComponents);
+}
 
 FlatStreamWriter::FlatStreamWriter() {
     bytes_.assign(magic);
@@ -237,7 +261,7 @@ FlattenedDesign readFlatStream(std::string_view bytes, std::shared_ptr<const voi
     }
     storage->reserve(pairs);
     StreamReader reader(bytes);
-    const std::uint32_t count = readHeader(reader, bytes, maxComponents);
+    const std::uint32_t count = readHeader(reader, bytes.size(), maxComponents);
     FlattenedDesign design;
     design.components.reserve(count);
     // The names at each place of the previous component: components of a kind repeat them.
@@ -245,8 +269,8 @@ FlattenedDesign readFlatStream(std::string_view bytes, std::shared_ptr<const voi
     for (std::uint32_t index = 0; index < count; ++index) {
         const std::size_t first = storage->entryCount();
         std::size_t place = 0;
-        const ComponentCounts component =
-            readComponent(reader, [&](std::string_view name, std::string_view value) {
+        const ComponentCounts component = readComponent(
+            reader, [&](std::string_view, std::string_view name, std::string_view value) {
                 if (place == previousNames.size()) {
                     previousNames.push_back(noName);
                 }

@@ -10,9 +10,12 @@
 
 namespace vexlo::design::dbus {
 
-// The most components a design may have: about 80 bytes of memory each at the least, so that
-// a stream of empty components cannot ask for gigabytes.
-constexpr std::uint32_t maxDesignComponents = 5'000'000;
+// The most bytes a design's stream may hold, 2 GiB: room for the most components a design may
+// have at over 400 bytes each, and a bound on what a reader maps.
+constexpr std::uint64_t maxStreamBytes = std::uint64_t{1} << 31;
+
+// The stream's header: the magic, the version, the size and the component count.
+constexpr std::size_t flatStreamHeaderSize = 4 + 4 + 8 + 4;
 
 // The flattened design as it crosses the bus: one block of bytes in a memory file, so that a
 // design of any size costs one call instead of one per component or attribute.
@@ -53,9 +56,16 @@ std::string writeFlatStream(const FlattenedDesign& design);
 // mapped memory file) and goes into the design's storage; without one the storage keeps a copy
 // of the bytes, so that the caller's may go.
 //
-// A design of more than maxComponents components throws Error DesignTooLarge before any is
-// read: each costs its memory whatever its size in the stream.
+// A design of more than maxComponents components, or a stream of more than maxStreamBytes,
+// throws Error DesignTooLarge before any component is read, and so does a value longer than
+// design::maxValueBytes.
 FlattenedDesign readFlatStream(std::string_view bytes, std::shared_ptr<const void> owner = {},
                                std::uint32_t maxComponents = maxDesignComponents);
+
+// Checks the header (the first bytes of a stream of streamSize bytes) against that size and the
+// limits, so that a stream can be refused before it is mapped or read; returns its component
+// count. Throws Error as readFlatStream does.
+std::uint32_t checkStreamHeader(std::string_view header, std::uint64_t streamSize,
+                                std::uint32_t maxComponents = maxDesignComponents);
 
 }  // namespace vexlo::design::dbus

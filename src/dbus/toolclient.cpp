@@ -105,10 +105,14 @@ public:
                         "The schematic tool sent its flattened design in a file it can still "
                         "change (not a memory file sealed against shrinking and writing)");
         }
+        // The header is checked before anything is mapped: a file that claims more components or
+        // bytes than the limits allow, or more bytes than it holds, costs nothing. The stream is
+        // then mapped page by page as it is read, so that one that is refused further on (a value
+        // too long) was never read in whole.
+        checkStreamHeader(header(fd), static_cast<std::uint64_t>(status.st_size));
         size_ = static_cast<std::size_t>(status.st_size);
         if (size_ > 0) {
-            // Every page is read and kept, so they are mapped at once rather than fault by fault.
-            void* mapped = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+            void* mapped = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
             if (mapped == MAP_FAILED) {
                 throwUnreadable();
             }
@@ -126,6 +130,20 @@ public:
     std::string_view bytes() const noexcept { return {data_, size_}; }
 
 private:
+    // The first bytes of the file, as many as a header takes or the file holds.
+    static std::string header(int fd) {
+        std::string bytes(flatStreamHeaderSize, '\0');
+        ssize_t got = 0;
+        do {
+            got = ::pread(fd, bytes.data(), bytes.size(), 0);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            throwUnreadable();
+        }
+        bytes.resize(static_cast<std::size_t>(got));
+        return bytes;
+    }
+
     char* data_ = nullptr;
     std::size_t size_ = 0;
 };

@@ -19,6 +19,14 @@ std::uint32_t hashOf(std::string_view name) noexcept {
 
 }  // namespace
 
+void throwValueTooLong(std::string_view name, std::size_t length, std::string_view refdes) {
+    throw Error(errc::DesignTooLarge, "The design's attribute \"" + std::string(name) + "\"" +
+                                          (refdes.empty() ? "" : " of " + std::string(refdes)) +
+                                          " holds " + std::to_string(length) +
+                                          " bytes, more than the " + std::to_string(maxValueBytes) +
+                                          " this program reads");
+}
+
 std::size_t DesignStorage::slotOf(std::string_view name, std::uint32_t hash) const noexcept {
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
@@ -103,12 +111,7 @@ void DesignStorage::add(NameId name, std::string_view value) {
                         std::to_string(std::numeric_limits<std::uint32_t>::max()) +
                         " this program reads");
     }
-    if (value.size() > std::numeric_limits<std::uint32_t>::max()) {
-        throw Error(errc::DesignTooLarge,
-                    "An attribute value of the design is longer than the " +
-                        std::to_string(std::numeric_limits<std::uint32_t>::max()) +
-                        " bytes this program reads");
-    }
+    checkValueLength(names_[name], value.size());
     entries_.push_back(
         AttributeEntry{name, static_cast<std::uint32_t>(value.size()), value.data()});
 }

@@ -13,6 +13,22 @@ namespace vexlo::design {
 using NameId = std::uint32_t;
 constexpr NameId noName = std::numeric_limits<NameId>::max();
 
+// The longest attribute value a design may hold, 1 MiB: no part's field comes near it, and a
+// value that does cannot make a table cell, a workbook cell or a report line cost gigabytes.
+constexpr std::size_t maxValueBytes = std::size_t{1} << 20;
+
+// Throws Error DesignTooLarge, naming the attribute (and its part's designator when given).
+[[noreturn]] void throwValueTooLong(std::string_view name, std::size_t length,
+                                    std::string_view refdes);
+
+// Refuses a value longer than maxValueBytes.
+inline void checkValueLength(std::string_view name, std::size_t length,
+                             std::string_view refdes = {}) {
+    if (length > maxValueBytes) {
+        throwValueTooLong(name, length, refdes);
+    }
+}
+
 // An attribute as the storage holds it: its name's number and a view of its value.
 struct AttributeEntry {
     NameId name;
@@ -48,7 +64,7 @@ public:
     void keepAlive(std::shared_ptr<const void> owner) { owners_.push_back(std::move(owner)); }
 
     // Appends an entry; its value must live as long as the storage. Throws Error DesignTooLarge
-    // past 2^32 - 1 entries or for a value of 4 GiB or more.
+    // past 2^32 - 1 entries or for a value longer than maxValueBytes.
     void add(NameId name, std::string_view value);
     void reserve(std::size_t entryCount) { entries_.reserve(entryCount); }
     std::size_t entryCount() const noexcept { return entries_.size(); }

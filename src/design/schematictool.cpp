@@ -63,6 +63,11 @@ AttributeMatches Component::OATs(std::string_view /*kind*/, std::string_view nam
 void FlattenedDesign::add(std::string_view refdes, std::span<const AttributeView> oats,
                           std::span<const AttributeView> attributes,
                           std::span<const AttributeView> symbol) {
+    if (components.size() >= maxDesignComponents) {
+        throw Error(errc::DesignTooLarge, "The design has more than the " +
+                                              std::to_string(maxDesignComponents) +
+                                              " components this program reads");
+    }
     if (!storage_) {
         storage_ = std::make_shared<DesignStorage>();
     }

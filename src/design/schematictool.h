@@ -125,12 +125,16 @@ Component addComponent(const std::shared_ptr<DesignStorage>& storage, std::strin
                        std::span<const AttributeView> attributes,
                        std::span<const AttributeView> symbol);
 
+// The most components a design may have: about 80 bytes of memory each at the least, so that a
+// design of empty components cannot ask for gigabytes.
+constexpr std::uint32_t maxDesignComponents = 5'000'000;
+
 // The flattened design's component collection, in the tool's enumeration order.
 struct FlattenedDesign {
     std::vector<Component> components;
 
     // Appends a component whose texts are copied into the storage that the design's added
-    // components share.
+    // components share. Throws Error DesignTooLarge past maxDesignComponents.
     void add(std::string_view refdes, std::span<const AttributeView> oats,
              std::span<const AttributeView> attributes, std::span<const AttributeView> symbol);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "common/error.h"
 #include "designfile/jsondesign.h"
 #include "designfile/kicadnetlist.h"
 #include "designfile/kicadproject.h"
@@ -110,7 +111,13 @@ LoadedDesign readDesign(const std::string& path, const std::filesystem::path& fi
 
 LoadedDesign readDesignFile(const std::string& path, const ReadOptions& options) {
     const std::filesystem::path file = std::filesystem::absolute(path).lexically_normal();
-    LoadedDesign loaded = readDesign(path, file, options);
+    LoadedDesign loaded;
+    try {
+        loaded = readDesign(path, file, options);
+    } catch (const Error& error) {
+        // Past a limit every design keeps to, whatever its format (a value too long).
+        fail(path, error.description);
+    }
     if (std::find(loaded.files.begin(), loaded.files.end(), file.string()) == loaded.files.end()) {
         loaded.files.insert(loaded.files.begin(), file.string());
     }

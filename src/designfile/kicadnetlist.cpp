@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <utility>
@@ -17,16 +18,45 @@ namespace {
 
 using design::Attribute;
 
-// A part's fields that KiCad writes as elements of their own, in the order they are served.
+// A part's fields that KiCad writes as elements of their own, in the order they are served. The
+// mandatory ones are fields of every placed symbol: a netlist leaves them out when they are empty.
 struct OwnElementField {
     const char* element;
     std::string_view name;
+    bool mandatory;
 };
 
-constexpr std::array<OwnElementField, 4> ownElementFields{{{"value", "Value"},
-                                                           {"footprint", "Footprint"},
-                                                           {"datasheet", "Datasheet"},
-                                                           {"description", "Description"}}};
+constexpr std::array<OwnElementField, 4> ownElementFields{{{"value", "Value", true},
+                                                           {"footprint", "Footprint", true},
+                                                           {"datasheet", "Datasheet", true},
+                                                           {"description", "Description", false}}};
+
+// What the KiCad that wrote the netlist means by its texts, from its <tool> "Eeschema 8.0.2".
+struct Writer {
+    bool tildeIsEmpty = true;           // "~" stood for an empty text before KiCad 10
+    bool descriptionMandatory = false;  // every placed symbol has a Description from KiCad 8
+
+    // A text as the schematic reader reads the same field: "~" empty where it meant that.
+    std::string text(std::string_view raw) const {
+        return tildeIsEmpty && raw == "~" ? std::string() : std::string(raw);
+    }
+};
+
+Writer writerOf(pugi::xml_node root) {
+    const std::string_view tool = root.child("design").child_value("tool");
+    const std::size_t digits = tool.find_first_of("0123456789");
+    Writer writer;
+    if (digits == std::string_view::npos) {
+        return writer;  // a netlist of unknown make: read as the KiCad of the most netlists
+    }
+    const int major = std::atoi(tool.data() + digits);
+    const std::size_t dot = tool.find('.', digits);
+    const int minor = dot == std::string_view::npos ? 0 : std::atoi(tool.data() + dot + 1);
+    // 9.99 is what KiCad 10 called itself before its release, when "~" became a text.
+    writer.tildeIsEmpty = major < 9 || (major == 9 && minor < 99);
+    writer.descriptionMandatory = major >= 8;
+    return writer;
+}
 
 // A library part as components name it: its library and its part name, viewing the document.
 using LibraryKey = std::pair<std::string_view, std::string_view>;
@@ -69,16 +99,16 @@ bool namesField(std::string_view name, std::string_view fieldName) noexcept {
                       [](char c, char letter) { return (c | 0x20) == (letter | 0x20); });
 }
 
-std::vector<Attribute> symbolAttributes(pugi::xml_node libpart) {
+std::vector<Attribute> symbolAttributes(pugi::xml_node libpart, const Writer& writer) {
     std::vector<Attribute> attributes;
     for (const pugi::xml_node field : libpart.child("fields").children("field")) {
-        attributes.push_back({field.attribute("name").value(), field.child_value()});
+        attributes.push_back({field.attribute("name").value(), writer.text(field.child_value())});
     }
     for (const auto& [element, name] :
          {std::pair{"description", "Description"}, std::pair{"docs", "Docs"}}) {
-        const std::string text = libpart.child_value(element);
+        std::string text = writer.text(libpart.child_value(element));
         if (!text.empty()) {
-            attributes.push_back({name, text});
+            attributes.push_back({name, std::move(text)});
         }
     }
     return attributes;
@@ -86,11 +116,11 @@ std::vector<Attribute> symbolAttributes(pugi::xml_node libpart) {
 
 // Read once, so that each component finds its part without a scan of them all. Of two parts
 // of one name, the first is kept.
-LibraryParts readLibraryParts(pugi::xml_node root) {
+LibraryParts readLibraryParts(pugi::xml_node root, const Writer& writer) {
     LibraryParts parts;
     for (const pugi::xml_node libpart : root.child("libparts").children("libpart")) {
         const LibraryKey key{libpart.attribute("lib").value(), libpart.attribute("part").value()};
-        parts.emplace(key, symbolAttributes(libpart));
+        parts.emplace(key, symbolAttributes(libpart, writer));
     }
     return parts;
 }
@@ -116,37 +146,84 @@ std::string_view refOf(pugi::xml_node comp, const std::string& path, std::string
     return ref;
 }
 
-// KiCad writes its flags as properties without a value: <property name="dnp"/>.
-bool hasProperty(pugi::xml_node comp, std::string_view name) {
+// KiCad writes its marks as properties without a value: <property name="dnp"/>. A user field
+// is a property too, always with a value, and is listed in <fields> as well: a property of the
+// mark's name with a value is the mark only when no field of that name explains it.
+bool hasMark(pugi::xml_node comp, std::string_view name) {
     for (const pugi::xml_node property : comp.children("property")) {
-        if (name == property.attribute("name").value()) {
+        if (name != property.attribute("name").value()) {
+            continue;
+        }
+        if (!property.attribute("value") || !comp.child("fields").find_child_by_attribute(
+                                                "field", "name", std::string(name).c_str())) {
             return true;
         }
     }
     return false;
 }
 
-std::vector<Attribute> partFields(pugi::xml_node comp) {
-    std::vector<Attribute> fields;
+// The text of one of those fields: KiCad writes "~" for an empty value, whichever version it is.
+std::string ownText(const OwnElementField& own, std::string_view raw, const Writer& writer) {
+    return own.name == "Value" && raw == "~" ? std::string() : writer.text(raw);
+}
+
+const OwnElementField* ownFieldNamed(std::string_view name) {
+    const auto found =
+        std::find_if(ownElementFields.begin(), ownElementFields.end(),
+                     [name](const OwnElementField& own) { return namesField(name, own.name); });
+    return found == ownElementFields.end() ? nullptr : &*found;
+}
+
+// The part's fields as the schematic reader gives the same placed symbol's: its designator as
+// "Reference", the mandatory fields (empty where the netlist leaves them out), then the others.
+// KiCad 8 on repeats the fields of their own elements in <fields>, under a name whose case may
+// differ: a part keeps each once, the element's text first, under the name KiCad gives it.
+std::vector<Attribute> partFields(pugi::xml_node comp, std::string_view ref, const Writer& writer) {
+    std::vector<Attribute> fields{{"Reference", std::string(ref)}};
+    std::vector<bool> read{true};
     for (const OwnElementField& own : ownElementFields) {
         const pugi::xml_node element = comp.child(own.element);
-        if (element) {
-            fields.push_back({std::string(own.name), element.child_value()});
+        if (element || own.mandatory || writer.descriptionMandatory) {
+            fields.push_back({std::string(own.name), ownText(own, element.child_value(), writer)});
+            read.push_back(static_cast<bool>(element));
         }
     }
-    const auto ownEnd = static_cast<std::ptrdiff_t>(fields.size());
-    // KiCad 8 on repeats those fields in <fields>, under a name whose case may differ; a part
-    // keeps each once.
     for (const pugi::xml_node field : comp.child("fields").children("field")) {
         const std::string_view name = field.attribute("name").value();
-        const bool repeated =
-            std::any_of(fields.begin(), fields.begin() + ownEnd,
-                        [name](const Attribute& own) { return namesField(name, own.Name); });
-        if (!repeated) {
-            fields.push_back({std::string(name), field.child_value()});
+        if (namesField(name, "Reference")) {
+            continue;  // the designator is the part's Reference, whatever a field says
+        }
+        const OwnElementField* own = ownFieldNamed(name);
+        if (own == nullptr) {
+            fields.push_back({std::string(name), writer.text(field.child_value())});
+            read.push_back(true);
+            continue;
+        }
+        const auto at = std::find_if(fields.begin(), fields.end(), [own](const Attribute& kept) {
+            return kept.Name == own->name;
+        });
+        const auto index = static_cast<std::size_t>(at - fields.begin());
+        if (at == fields.end()) {
+            fields.push_back({std::string(own->name), ownText(*own, field.child_value(), writer)});
+            read.push_back(true);
+        } else if (!read[index]) {
+            at->Value = ownText(*own, field.child_value(), writer);
+            read[index] = true;
         }
     }
     return fields;
+}
+
+// How many units of the part are placed: KiCad lists their uuids in <tstamps>, one or more
+// separated by blanks. The part is served once a unit, as the schematic reader serves it.
+std::size_t unitCount(pugi::xml_node comp) {
+    const std::string_view uuids = comp.child_value("tstamps");
+    std::size_t count = 0;
+    for (std::size_t at = uuids.find_first_not_of(" \t\r\n"); at != std::string_view::npos;
+         at = uuids.find_first_not_of(" \t\r\n", uuids.find_first_of(" \t\r\n", at))) {
+        ++count;
+    }
+    return std::max<std::size_t>(count, 1);
 }
 
 std::string sheetpathOf(pugi::xml_node comp) {
@@ -154,11 +231,12 @@ std::string sheetpathOf(pugi::xml_node comp) {
     return names ? names.value() : "/";
 }
 
-KicadPart partOf(pugi::xml_node comp, std::string_view ref, const LibraryParts& parts) {
+KicadPart partOf(pugi::xml_node comp, std::string_view ref, const LibraryParts& parts,
+                 const Writer& writer) {
     KicadPart part;
     part.refdes = ref;
-    part.fields = partFields(comp);
-    part.dnp = hasProperty(comp, "dnp");
+    part.fields = partFields(comp, ref, writer);
+    part.dnp = hasMark(comp, "dnp");
     part.sheetpath = sheetpathOf(comp);
     part.symbol = symbolOf(comp, parts);
     return part;
@@ -167,17 +245,21 @@ KicadPart partOf(pugi::xml_node comp, std::string_view ref, const LibraryParts& 
 // Adds the components a BOM lists.
 void addComponents(design::FlattenedDesign& design, pugi::xml_node root, const std::string& path,
                    std::string_view bytes) {
-    const LibraryParts parts = readLibraryParts(root);
+    const Writer writer = writerOf(root);
+    const LibraryParts parts = readLibraryParts(root, writer);
     UnannotatedParts unannotated;
     for (const pugi::xml_node comp : root.child("components").children("comp")) {
         const std::string_view ref = refOf(comp, path, bytes);
-        if (isPowerOrFlag(ref) || hasProperty(comp, "exclude_from_bom")) {
+        if (isPowerOrFlag(ref) || hasMark(comp, "exclude_from_bom")) {
             continue;
         }
         if (isUnannotated(ref)) {
             unannotated.note(std::string(ref));
-        } else {
-            addKicadPart(design, partOf(comp, ref, parts));
+            continue;
+        }
+        const KicadPart part = partOf(comp, ref, parts, writer);
+        for (std::size_t unit = unitCount(comp); unit > 0; --unit) {
+            addKicadPart(design, part);
         }
     }
     unannotated.refuse(path);

@@ -1,5 +1,8 @@
 #include "designfile/kicadpart.h"
 
+#include <algorithm>
+#include <array>
+
 #include "designfile/designerror.h"
 
 namespace vexlo::designfile {
@@ -8,12 +11,39 @@ namespace {
 
 constexpr std::size_t namedUnannotated = 5;
 
+// The attributes the program derives from KiCad's marks.
+constexpr std::array<std::string_view, 3> derivedNames{"REFDES", "DNP", "Sheetpath"};
+
+// The fields' names, a field named as a derived attribute renamed as KiCad renames a repeated
+// field: NAME_1, or the next number no other field of the part has.
+std::vector<std::string> fieldNames(const std::vector<design::Attribute>& fields) {
+    std::vector<std::string> names;
+    for (const design::Attribute& field : fields) {
+        names.push_back(field.Name);
+    }
+    const auto taken = [&names](const std::string& name) {
+        return std::find(names.begin(), names.end(), name) != names.end();
+    };
+    for (std::string& name : names) {
+        if (std::find(derivedNames.begin(), derivedNames.end(), name) == derivedNames.end()) {
+            continue;
+        }
+        std::string kept;
+        for (int number = 1; kept.empty() || taken(kept); ++number) {
+            kept = name + "_" + std::to_string(number);
+        }
+        name = std::move(kept);
+    }
+    return names;
+}
+
 }  // namespace
 
 void addKicadPart(design::FlattenedDesign& design, const KicadPart& part) {
+    const std::vector<std::string> names = fieldNames(part.fields);
     std::vector<design::AttributeView> attributes;
-    for (const design::Attribute& field : part.fields) {
-        attributes.push_back({field.Name, field.Value});
+    for (std::size_t i = 0; i < part.fields.size(); ++i) {
+        attributes.push_back({names[i], part.fields[i].Value});
     }
     attributes.push_back({"REFDES", part.refdes});
     attributes.push_back({"DNP", part.dnp ? "DNP" : ""});

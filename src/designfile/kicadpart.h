@@ -20,7 +20,9 @@ struct KicadPart {
 
 // Adds the part as a component: its fields, then the three attributes the program adds so that
 // every report can name them: "REFDES" (the designator, which merged rows list), "DNP" ("DNP"
-// for a part marked do-not-populate, else "") and "Sheetpath".
+// for a part KiCad marks do-not-populate, else "") and "Sheetpath". These hold KiCad's marks
+// whatever fields the symbol carries: a field of one of these names is kept as KiCad keeps a
+// repeated field name, "DNP_1" (or the next number the part's fields leave free).
 void addKicadPart(design::FlattenedDesign& design, const KicadPart& part);
 
 // Power symbols and flags: KiCad leaves every designator that starts with "#" out of a BOM.

@@ -4,9 +4,11 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <unordered_map>
 
+#include "designfile/kicadorder.h"
 #include "designfile/kicadpart.h"
 #include "designfile/sexpr.h"
 
@@ -35,6 +37,7 @@ struct VariantMarks {
 struct InstancePath {
     std::string path;
     std::string reference;
+    std::string page;                  // a sheet's page number (7.0 and later)
     std::optional<std::string> value;  // 6.0 symbol_instances only
     std::optional<std::string> footprint;
     std::vector<VariantMarks> variants;
@@ -76,6 +79,8 @@ struct SheetFile {
     std::vector<PlacedSymbol> symbols;
     std::vector<SheetUse> sheets;
     std::unordered_map<std::string, InstancePath> symbolInstances;  // 6.0 roots, by full path
+    // A root's sheet_instances: page numbers by path without the root ("/" the root's own).
+    std::unordered_map<std::string, std::string> sheetPages;
 };
 
 bool equalsIgnoringCase(std::string_view left, std::string_view right) noexcept {
@@ -123,8 +128,8 @@ public:
                 file_.symbols.push_back(placedSymbol(item.offset));
             } else if (item.raw == "sheet") {
                 file_.sheets.push_back(sheet(item.offset));
-            } else if (item.raw == "symbol_instances") {
-                symbolInstances();
+            } else if (item.raw == "symbol_instances" || item.raw == "sheet_instances") {
+                instanceList(item.raw == "sheet_instances");
             } else {
                 reader_.skip();
             }
@@ -270,6 +275,8 @@ private:
                 instance.footprint = fieldValue(reader_.listValue("a footprint"));
             } else if (item.raw == "variant") {
                 instance.variants.push_back(variant());
+            } else if (item.raw == "page") {
+                instance.page = reader_.listValue("a page number");
             } else {
                 reader_.skip();
             }
@@ -356,15 +363,20 @@ private:
         }
     }
 
-    void symbolInstances() {
+    // A root's (symbol_instances (path ...) ...) or (sheet_instances (path ...) ...).
+    void instanceList(bool sheets) {
         Item item;
         while (reader_.nextList(item)) {
-            if (item.raw == "path") {
-                InstancePath instance = instancePath();
+            if (item.raw != "path") {
+                reader_.skip();
+                continue;
+            }
+            InstancePath instance = instancePath();
+            if (sheets) {
+                file_.sheetPages.emplace(std::move(instance.path), std::move(instance.page));
+            } else {
                 std::string path = instance.path;
                 file_.symbolInstances.emplace(std::move(path), std::move(instance));
-            } else {
-                reader_.skip();
             }
         }
     }
@@ -373,9 +385,24 @@ private:
     SexprReader reader_;
 };
 
-// One sheet instance being walked.
-struct Frame {
+// A sheet instance as the walk keeps it until its parts are placed in KiCad's order: the sheet
+// that places it and the instance above it, from which its paths are made again.
+struct SheetInstance {
     const SheetFile* file = nullptr;
+    const SheetFile* root = nullptr;  // its top-level sheet's file
+    const SheetUse* use = nullptr;    // none for a top-level sheet
+    std::size_t above = 0;            // the instance that holds it
+    std::string topPath;              // a top-level sheet's: "/<uuid>"
+    std::string_view page;            // its page number, which orders the sheets
+    bool dnp = false;
+    bool excluded = false;
+};
+
+// One sheet instance with its paths made.
+struct Frame {
+    std::size_t index = 0;  // its SheetInstance
+    const SheetFile* file = nullptr;
+    const SheetFile* root = nullptr;
     std::string path;       // the instance path, root uuid first: "/<root>/<sheet>"
     std::string path6;      // the same without the root: how 6.0 roots key their symbols
     std::string sheetpath;  // "/", "/Power/"
@@ -383,20 +410,50 @@ struct Frame {
     bool excluded = false;
 };
 
+// A placed symbol of one sheet instance and the instance entry that gives its designator.
+struct Placement {
+    const PlacedSymbol* symbol;
+    const InstancePath* instance;
+};
+
 // The walk over a whole hierarchy.
 class Flattener {
 public:
     Flattener(const ReadOptions& options) : options_(options) {}
 
+    // Finds the sheet instances below a top-level sheet, and loads their files.
     void walkTopLevel(const TopLevelSheet& top) {
-        const SheetFile& file = load(top.file, nullptr, 0, "");
-        root_ = &file;
-        Frame frame;
-        frame.file = &file;
-        frame.path = "/" + (top.uuid.empty() ? file.uuid : top.uuid);
-        frame.sheetpath = "/";
-        ancestors_.assign(1, canonical(top.file));
-        walk(frame);
+        ++sheetCount;
+        const std::string key = canonical(top.file);
+        const SheetFile& file = load(top.file, key, nullptr, 0, "");
+        if (!countPlacedSymbols(file)) {
+            fail(top.file, tooManySymbols("the root sheet", file));
+        }
+        SheetInstance instance;
+        instance.file = instance.root = &file;
+        instance.topPath = "/" + (top.uuid.empty() ? file.uuid : top.uuid);
+        instance.page = pageOf(file, "/");
+        instances_.push_back(std::move(instance));
+        ancestors_.assign(1, key);
+        walk(frameOf(instances_.size() - 1));
+    }
+
+    // Places the parts as KiCad lists them: the sheet instances by page number, each one's
+    // symbols by designator (units of one part, and equal designators, as the files have them).
+    void placeInKicadOrder() {
+        std::vector<std::size_t> order(instances_.size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        const auto nameOf = [this](std::size_t index) -> std::string_view {
+            const SheetUse* use = instances_[index].use;
+            return use == nullptr ? std::string_view() : use->name;
+        };
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t left, std::size_t right) {
+            return pageOrderLess(instances_[left].page, nameOf(left), instances_[right].page,
+                                 nameOf(right));
+        });
+        for (const std::size_t index : order) {
+            placeSheet(frameOf(index));
+        }
     }
 
     void checkVariant(const KicadProject& project, const std::string& path) const {
@@ -435,9 +492,8 @@ private:
         return resolved.empty() ? path : resolved.string();
     }
 
-    const SheetFile& load(const std::string& path, const Frame* parent, std::size_t offset,
-                          const std::string& sheetName) {
-        const std::string key = canonical(path);
+    const SheetFile& load(const std::string& path, const std::string& key, const Frame* parent,
+                          std::size_t offset, const std::string& sheetName) {
         auto found = files_.find(key);
         if (found != files_.end()) {
             return *found->second;
@@ -458,6 +514,7 @@ private:
         SheetParser(*file).parse();
         newestVersion = std::max(newestVersion, file->version);
         noteVariants(*file);
+        sortInstances(*file);
         return *files_.emplace(key, std::move(file)).first->second;
     }
 
@@ -483,6 +540,21 @@ private:
         }
         for (const SheetUse& sheet : file.sheets) {
             note(sheet.instances);
+        }
+    }
+
+    static bool pathLess(const InstancePath& left, const InstancePath& right) {
+        return left.path < right.path;
+    }
+
+    // Each symbol's and sheet's instances by path (the first of a path first), so that finding
+    // one costs a search, not a scan: a sheet used N times has N instances of each symbol.
+    static void sortInstances(SheetFile& file) {
+        for (PlacedSymbol& symbol : file.symbols) {
+            std::stable_sort(symbol.instances.begin(), symbol.instances.end(), pathLess);
+        }
+        for (SheetUse& sheet : file.sheets) {
+            std::stable_sort(sheet.instances.begin(), sheet.instances.end(), pathLess);
         }
     }
 
@@ -513,53 +585,137 @@ private:
 
     static const InstancePath* instanceAt(const std::vector<InstancePath>& instances,
                                           const std::string& path) {
-        for (const InstancePath& instance : instances) {
-            if (instance.path == path) {
-                return &instance;
-            }
-        }
-        return nullptr;
+        const auto found =
+            std::lower_bound(instances.begin(), instances.end(), path,
+                             [](const InstancePath& instance, const std::string& wanted) {
+                                 return instance.path < wanted;
+                             });
+        return found != instances.end() && found->path == path ? &*found : nullptr;
     }
 
     void walk(const Frame& frame) {
-        ++sheetCount;
-        for (const PlacedSymbol& symbol : frame.file->symbols) {
-            place(frame, symbol);
-        }
         for (const SheetUse& sheet : frame.file->sheets) {
             descend(frame, sheet);
         }
     }
 
+    static std::string_view pageOf(const SheetFile& root, const std::string& path6) {
+        const auto found = root.sheetPages.find(path6.empty() ? "/" : path6);
+        return found == root.sheetPages.end() ? std::string_view() : found->second;
+    }
+
+    // The instance's paths, made from the instances above it.
+    Frame frameOf(std::size_t index) const {
+        std::vector<const SheetUse*> uses;
+        std::size_t top = index;
+        for (; instances_[top].use != nullptr; top = instances_[top].above) {
+            uses.push_back(instances_[top].use);
+        }
+        const SheetInstance& instance = instances_[index];
+        Frame frame{index, instance.file, instance.root, instances_[top].topPath,
+                    {},    "/",           instance.dnp,  instance.excluded};
+        for (auto use = uses.rbegin(); use != uses.rend(); ++use) {
+            frame.path += "/" + (*use)->uuid;
+            frame.path6 += "/" + (*use)->uuid;
+            frame.sheetpath += (*use)->name + "/";
+        }
+        return frame;
+    }
+
+    // Counts the symbols a sheet instance places, before any is placed: false past the most a
+    // design may hold, so that a hierarchy that would place millions is refused at once.
+    bool countPlacedSymbols(const SheetFile& file) {
+        placedSymbols_ += file.symbols.size();
+        return placedSymbols_ <= design::maxDesignComponents;
+    }
+
+    static std::string tooManySymbols(const std::string& sheet, const SheetFile& file) {
+        return sheet + " places " + std::to_string(file.symbols.size()) + " symbols, past the " +
+               std::to_string(design::maxDesignComponents) +
+               " placed symbols a design may hold (units, power symbols and parts left out "
+               "counted)";
+    }
+
+    // Refuses a sheet that names no file, that contains itself, or that passes the bounds of a
+    // hierarchy; counts it.
+    void checkSheet(const SheetFile& parent, const SheetUse& sheet, const std::string& key,
+                    const std::string& sheetpath) {
+        const auto refuse = [&](const std::string& problem) {
+            failAt(parent.path, parent.text, sheet.offset,
+                   "the sheet " + inQuotes(sheet.name) + " " + problem);
+        };
+        if (sheet.file.empty()) {
+            refuse("names no file");
+        }
+        if (std::find(ancestors_.begin(), ancestors_.end(), key) != ancestors_.end()) {
+            refuse("(" + inQuotes(sheet.file) +
+                   ") contains itself: KiCad refuses such a hierarchy too");
+        }
+        if (ancestors_.size() >= maxSheetDepth) {
+            refuse("(" + inQuotes(sheetpath) + ") lies deeper than the " +
+                   std::to_string(maxSheetDepth) + " levels a hierarchy may have");
+        }
+        if (++sheetCount > maxSheetInstances) {
+            refuse("(" + inQuotes(sheetpath) + ") is one sheet instance more than the " +
+                   std::to_string(maxSheetInstances) +
+                   " a hierarchy may hold: a sheet used more than once on each of many levels "
+                   "multiplies them");
+        }
+    }
+
     void descend(const Frame& frame, const SheetUse& sheet) {
         const SheetFile& parent = *frame.file;
-        if (sheet.file.empty()) {
+        const auto& [path, key] = resolved(parent, sheet);
+        const std::string sheetpath = frame.sheetpath + sheet.name + "/";
+        checkSheet(parent, sheet, key, sheetpath);
+        SheetInstance child;
+        child.file = &load(path, key, &frame, sheet.offset, sheet.name);
+        if (!countPlacedSymbols(*child.file)) {
             failAt(parent.path, parent.text, sheet.offset,
-                   "the sheet " + inQuotes(sheet.name) + " names no file");
+                   tooManySymbols(
+                       "the sheet " + inQuotes(sheet.name) + " (" + inQuotes(sheetpath) + ")",
+                       *child.file));
         }
-        const std::filesystem::path named(sheet.file);
-        const std::string path = named.is_absolute()
-                                     ? sheet.file
-                                     : (std::filesystem::path(parent.path).parent_path() / named)
-                                           .lexically_normal()
-                                           .string();
-        const std::string key = canonical(path);
-        if (std::find(ancestors_.begin(), ancestors_.end(), key) != ancestors_.end()) {
-            failAt(parent.path, parent.text, sheet.offset,
-                   "the sheet " + inQuotes(sheet.name) + " (" + inQuotes(sheet.file) +
-                       ") contains itself: KiCad refuses such a hierarchy too");
-        }
-        Frame child;
-        child.file = &load(path, &frame, sheet.offset, sheet.name);
-        child.path = frame.path + "/" + sheet.uuid;
-        child.path6 = frame.path6 + "/" + sheet.uuid;
-        child.sheetpath = frame.sheetpath + sheet.name + "/";
-        const VariantMarks* marks = chosenVariant(instanceAt(sheet.instances, frame.path));
+        child.root = frame.root;
+        child.use = &sheet;
+        child.above = frame.index;
+        const InstancePath* use = instanceAt(sheet.instances, frame.path);
+        child.page = use != nullptr && !use->page.empty()
+                         ? std::string_view(use->page)
+                         : pageOf(*frame.root, frame.path6 + "/" + sheet.uuid);
+        const VariantMarks* marks = chosenVariant(use);
         child.dnp = frame.dnp || doNotPopulate(sheet.dnp, marks);
         child.excluded = frame.excluded || excludedFromBom(sheet.inBom, marks, parent.version);
+        const Frame next{instances_.size(),
+                         child.file,
+                         child.root,
+                         frame.path + "/" + sheet.uuid,
+                         frame.path6 + "/" + sheet.uuid,
+                         sheetpath,
+                         child.dnp,
+                         child.excluded};
+        instances_.push_back(std::move(child));
         ancestors_.push_back(key);
-        walk(child);
+        walk(next);
         ancestors_.pop_back();
+    }
+
+    // The file a sheet names, as a path and as the key its contents are kept under: worked out
+    // once per sheet, however often the sheet is walked.
+    const std::pair<std::string, std::string>& resolved(const SheetFile& parent,
+                                                        const SheetUse& sheet) {
+        auto found = resolved_.find(&sheet);
+        if (found == resolved_.end()) {
+            const std::filesystem::path named(sheet.file);
+            std::string path = named.is_absolute()
+                                   ? sheet.file
+                                   : (std::filesystem::path(parent.path).parent_path() / named)
+                                         .lexically_normal()
+                                         .string();
+            std::string key = canonical(path);
+            found = resolved_.emplace(&sheet, std::pair(std::move(path), std::move(key))).first;
+        }
+        return found->second;
     }
 
     // The instance of the symbol for this sheet path: its own instance list (7.0 and later),
@@ -568,11 +724,30 @@ private:
         if (const InstancePath* own = instanceAt(symbol.instances, frame.path)) {
             return own;
         }
-        const auto found = root_->symbolInstances.find(frame.path6 + "/" + symbol.uuid);
-        return found == root_->symbolInstances.end() ? nullptr : &found->second;
+        const auto found = frame.root->symbolInstances.find(frame.path6 + "/" + symbol.uuid);
+        return found == frame.root->symbolInstances.end() ? nullptr : &found->second;
     }
 
-    void place(const Frame& frame, const PlacedSymbol& symbol) {
+    void placeSheet(const Frame& frame) {
+        std::vector<Placement> placements;
+        for (const PlacedSymbol& symbol : frame.file->symbols) {
+            if (const InstancePath* instance = designatorOf(frame, symbol)) {
+                placements.push_back({&symbol, instance});
+            }
+        }
+        std::stable_sort(placements.begin(), placements.end(),
+                         [](const Placement& left, const Placement& right) {
+                             return compareKicadText(left.instance->reference,
+                                                     right.instance->reference, true) < 0;
+                         });
+        for (const Placement& placement : placements) {
+            place(frame, *placement.symbol, *placement.instance);
+        }
+    }
+
+    // The symbol's instance on this sheet instance; none for a power symbol or flag without one.
+    // A symbol that has none otherwise is refused.
+    const InstancePath* designatorOf(const Frame& frame, const PlacedSymbol& symbol) {
         const SheetFile& file = *frame.file;
         const InstancePath* instance = instanceOf(frame, symbol);
         if (instance == nullptr) {
@@ -580,7 +755,7 @@ private:
                 std::find_if(symbol.fields.begin(), symbol.fields.end(),
                              [](const Field& f) { return fieldName(f.name) == "Reference"; });
             if (reference != symbol.fields.end() && isPowerOrFlag(reference->value)) {
-                return;
+                return nullptr;
             }
             failAt(file.path, file.text, symbol.offset,
                    "the symbol " + inQuotes(symbol.libId) + " on the sheet " +
@@ -589,6 +764,12 @@ private:
                        "instance path " +
                        inQuotes(frame.path) + "): open the project in KiCad and annotate it");
         }
+        return instance;
+    }
+
+    void place(const Frame& frame, const PlacedSymbol& symbol, const InstancePath& placed) {
+        const SheetFile& file = *frame.file;
+        const InstancePath* instance = &placed;
         const VariantMarks* marks = chosenVariant(instance);
         if (isPowerOrFlag(instance->reference) || frame.excluded ||
             excludedFromBom(symbol.inBom, marks, file.version)) {
@@ -654,9 +835,11 @@ private:
 
     const ReadOptions& options_;
     std::map<std::string, std::unique_ptr<SheetFile>> files_;
+    std::unordered_map<const SheetUse*, std::pair<std::string, std::string>> resolved_;
+    std::size_t placedSymbols_ = 0;
     std::vector<std::string> ancestors_;
     std::vector<std::string> seen_;
-    const SheetFile* root_ = nullptr;
+    std::vector<SheetInstance> instances_;
 };
 
 }  // namespace
@@ -668,6 +851,7 @@ LoadedDesign readKicadSchematic(const KicadProject& project, const std::string& 
     for (const TopLevelSheet& sheet : project.sheets) {
         flattener.walkTopLevel(sheet);
     }
+    flattener.placeInKicadOrder();
     flattener.checkVariant(project, path);
     flattener.unannotated.refuse(path);
 

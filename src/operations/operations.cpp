@@ -261,6 +261,20 @@ std::unique_ptr<design::SchematicTool> openDesignFile(const std::string& path,
     }
 }
 
+report::ReportRequest defaultBomRequest(report::ReportRequest base, bool keepOrder) {
+    base.keys = {"Value", "Footprint", "DNP"};
+    base.columns = columnList({"REFDES", "Value", "Footprint", "DNP"}, true);
+    base.compress = 1;
+    if (!keepOrder) {
+        base.settings.Refdes_Order = 2;  // natural order with ranges
+    }
+    return base;
+}
+
+bool hasSelectionFile(Session& session) {
+    return fileExists(selectionFile(session));
+}
+
 std::vector<std::string> columnList(std::vector<std::string> columns, bool compress) {
     if (compress) {
         columns.emplace_back("QTY");

@@ -144,6 +144,15 @@ struct BadDesign : std::runtime_error {
 std::unique_ptr<design::SchematicTool> openDesignFile(const std::string& path,
                                                       const std::string& variant);
 
+// The bill of materials vexlo-report --bom writes whatever the project holds (KiCad's Generate
+// BOM dialog runs it on a project that has no saved selection yet): the designators, value,
+// footprint, do-not-populate mark and quantity, grouped by value, footprint and the mark, the
+// designators in natural order with ranges unless the base's order was chosen (keepOrder).
+report::ReportRequest defaultBomRequest(report::ReportRequest base, bool keepOrder);
+
+// Whether the project has a saved-selection file, where the data files are looked for.
+bool hasSelectionFile(Session& session);
+
 // A column list as the Compress box leaves it: "QTY" appended when compressing.
 std::vector<std::string> columnList(std::vector<std::string> columns, bool compress);
 

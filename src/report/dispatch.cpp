@@ -90,7 +90,8 @@ Table reportTable(const ReportSource& source, const ReportRequest& request,
 
 std::string reportPath(const ReportSource& source, const ReportRequest& request) {
     checkFormat(request.settings.Export_File_Format);
-    return source.reportFile(request.choiceSuffix, extensionOf(request.settings));
+    return source.reportFile(request.choiceSuffix, extensionOf(request.settings),
+                             request.outputBase);
 }
 
 Error quantityKeyError() {

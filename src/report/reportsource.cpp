@@ -25,12 +25,17 @@ void checkStaysInFolder(std::string_view what, std::string_view name, const std:
 
 }  // namespace
 
-std::string ReportSource::reportFile(std::string_view choiceSuffix,
-                                     std::string_view extension) const {
-    checkStaysInFolder("The design name", designName, outputFolder);
+std::string ReportSource::reportFile(std::string_view choiceSuffix, std::string_view extension,
+                                     std::string_view base) const {
+    if (base.empty()) {
+        checkStaysInFolder("The design name", designName, outputFolder);
+    }
+    // The folder a base names its reports in: what precedes its last "/".
+    const std::string folder =
+        base.empty() ? outputFolder : std::string(base.substr(0, base.rfind('/') + 1));
     checkStaysInFolder("The saved selection name",
-                       choiceSuffix.substr(choiceSuffix.empty() ? 0 : 1), outputFolder);
-    std::string path = outputFolder + designName;
+                       choiceSuffix.substr(choiceSuffix.empty() ? 0 : 1), folder);
+    std::string path = base.empty() ? outputFolder + designName : std::string(base);
     path += choiceSuffix;
     path += extension;
     return path;

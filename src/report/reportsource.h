@@ -17,9 +17,11 @@ struct ReportSource {
     std::shared_ptr<const design::FlattenedDesign> design;
 
     // F + D + choiceSuffix + extension (".xls", ".txt", ".html" or ".csv"), by plain
-    // concatenation. A design name or a saved selection's name (choiceSuffix less its "_") that
-    // would put the report outside F, holding a "/" or a NUL, throws NameLeavesFolder naming it.
-    std::string reportFile(std::string_view choiceSuffix, std::string_view extension) const;
+    // concatenation; base + choiceSuffix + extension when a base is given. A design name or a
+    // saved selection's name (choiceSuffix less its "_") that would put the report outside F,
+    // holding a "/" or a NUL, throws NameLeavesFolder naming it.
+    std::string reportFile(std::string_view choiceSuffix, std::string_view extension,
+                           std::string_view base = {}) const;
 };
 
 // F for a document path P. A P that is not an absolute folder ending with "/", or is under five

@@ -25,6 +25,9 @@ struct ReportRequest {
     int compress = 0;                  // rows are grouped by the keys only when 1
     Keys keys;                         // the key columns' names, in order; none = no key
     std::string choiceSuffix;          // "" or "_" followed by a saved selection's name
+    // "": the report is named F + D + choiceSuffix + extension, beside the design; else the path
+    // it is named from instead of F + D (vexlo-report --output, KiCad's %O).
+    std::string outputBase;
     settings::Settings settings;       // fonts, format, template, exclusion, designator order
     bool showReport = true;            // hand the written report to xdg-open
     ReportTimings* timings = nullptr;  // when set, the run's phases are timed into it

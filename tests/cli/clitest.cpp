@@ -1,6 +1,7 @@
 // The golden cases in this process, against an in-memory tool serving the case's design.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "cli/commandline.h"
@@ -8,6 +9,7 @@
 #include "dbus/flatstream.h"
 #include "faketool.h"
 #include "golden.h"
+#include "testsupport.h"
 
 namespace vexlo::cli {
 namespace {
@@ -41,6 +43,116 @@ TEST(VexloReport, GoldenCasesInProcess) {
                 exitUsage, "", "vexlo-report: " + usage.message + "\nTry 'vexlo-report --help'.\n"};
         }
     });
+}
+
+// One report of the design file, read and removed, and its warnings.
+std::pair<std::string, std::string> reportOf(const std::string& design,
+                                             std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"--design", design});
+    std::ostringstream out, err;
+    EXPECT_EQ(runCommand(parseCommandLine(arguments), {}, out, err), exitSuccess) << err.str();
+    const std::string path = out.str().substr(0, out.str().find('\n'));
+    std::string bytes = test::readFile(path);
+    std::filesystem::remove(path);
+    return {bytes, err.str()};
+}
+
+// The netlists KiCad wrote for three of its demo projects give the reports of the projects,
+// byte for byte, in every format, flat and compressed, in both designator orders.
+TEST(VexloReport, AKicadNetlistReportsAsItsProject) {
+    const std::vector<std::string> columns{
+        "--column", "Reference", "--column", "REFDES",    "--column", "Value",
+        "--column", "Footprint", "--column", "Datasheet", "--column", "Description",
+        "--column", "DNP",       "--column", "Sheetpath", "--column", "Champ4"};
+    for (const std::string name : {"complex_hierarchy", "video", "pic_programmer"}) {
+        SCOPED_TRACE(name);
+        const test::TempDir dir;
+        std::filesystem::copy("/usr/share/kicad/demos/" + name, dir.path(),
+                              std::filesystem::copy_options::recursive);
+        std::filesystem::copy_file(
+            test::sourceDir() + "/tests/designfile/data/kicad6-netlists/" + name + ".xml",
+            dir.file(name + ".xml"));
+        for (const char* format : {"excel", "text", "html", "csv"}) {
+            for (const char* order : {"natural", "found"}) {
+                for (const bool compress : {false, true}) {
+                    std::vector<std::string> arguments = columns;
+                    arguments.insert(arguments.end(),
+                                     {"--format", format, "--refdes-order", order});
+                    if (compress) {
+                        arguments.insert(arguments.end(),
+                                         {"--compress", "--key", "Value", "--key", "Footprint"});
+                    }
+                    const auto fromNetlist = reportOf(dir.file(name + ".xml"), arguments);
+                    const auto fromProject = reportOf(dir.file(name + ".kicad_pro"), arguments);
+                    EXPECT_TRUE(fromNetlist.first == fromProject.first)
+                        << format << " " << order << " " << compress;
+                    EXPECT_EQ(fromNetlist.second, fromProject.second);
+                }
+            }
+        }
+    }
+}
+
+// The README's one command line for KiCad's Generate BOM dialog, with %I and %O as KiCad gives
+// them, the words after the program's name.
+std::vector<std::string> readmeBomLine(const std::string& netlist, const std::string& base) {
+    std::istringstream readme(test::readFile(test::sourceDir() + "/README.md"));
+    std::vector<std::string> found;
+    bool inBlock = false;
+    for (std::string line; std::getline(readme, line);) {
+        inBlock = line.starts_with("```") ? !inBlock : inBlock;
+        if (inBlock && line.find("%I") != std::string::npos &&
+            line.find("%O") != std::string::npos) {
+            for (const auto& [mark, path] : {std::pair{"\"%I\"", netlist}, {"\"%O\"", base}}) {
+                line.replace(line.find(mark), 4, path);
+            }
+            found = test::words(line, "");
+        }
+    }
+    EXPECT_EQ(found.at(0), "vexlo-report");
+    return {found.begin() + 1, found.end()};
+}
+
+// That line run as KiCad runs it, in a demo project whose netlist KiCad has just written: the
+// grouped BOM under %O on the first run, when the project has no file of Vexlo's, and the saved
+// selection's too once there is one; nothing else is written.
+TEST(VexloReport, TheReadmesGenerateBomLineWorksOnTheFirstClick) {
+    const test::TempDir dir;
+    std::filesystem::copy("/usr/share/kicad/demos/complex_hierarchy", dir.path());
+    std::filesystem::copy_file(
+        test::sourceDir() + "/tests/designfile/data/kicad6-netlists/complex_hierarchy.xml",
+        dir.file("complex_hierarchy.xml"));
+    const Command command = parseCommandLine(
+        readmeBomLine(dir.file("complex_hierarchy.xml"), dir.file("complex_hierarchy")));
+    const std::vector<std::string> before = test::listTree(dir.path());
+    const std::string bom = dir.file("complex_hierarchy.xlsx");
+    const std::string golden = test::sourceDir() + "/tests/cli/kicadbom.golden";
+    std::string sheets = test::readFile(golden);
+    for (const bool saved : {false, true}) {
+        const std::string selection = dir.file("complex_hierarchy_Parts.xlsx");
+        if (saved) {
+            test::writeFile(dir.file("vexloattributes.qzv"),
+                            test::crlf({"** Parts", "REFDES", "Value", "Sheetpath"}));
+        }
+        std::ostringstream out, err;
+        EXPECT_EQ(runCommand(command, {}, out, err), exitSuccess);
+        EXPECT_EQ(out.str(), bom + "\n" + (saved ? selection + "\n" : ""));
+        EXPECT_EQ(err.str(), "");
+        std::vector<std::string> expected = before;
+        expected.push_back("complex_hierarchy.xlsx");
+        if (saved) {
+            expected.insert(expected.end(),
+                            {"complex_hierarchy_Parts.xlsx", "vexloattributes.qzv"});
+        }
+        std::ranges::sort(expected);
+        EXPECT_EQ(test::listTree(dir.path()), expected);
+        const std::string written =
+            test::sheetText(bom) + (saved ? "---\n" + test::sheetText(selection) : "");
+        if (saved && std::getenv("VEXLO_UPDATE_GOLDEN") != nullptr) {
+            test::writeFile(golden, sheets = written);
+        }
+        EXPECT_EQ(written, saved ? sheets : sheets.substr(0, sheets.find("---\n")));
+    }
 }
 
 }  // namespace

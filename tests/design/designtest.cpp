@@ -87,6 +87,24 @@ TEST(FlatStream, CorruptStreamsSayWhatIsWrong) {
     EXPECT_EQ(readFlatStream(two, {}, 2).Count(), 2);
     EXPECT_EQ(errorOf([&] { readFlatStream(two, {}, 1); }),
               "Error 1015: The design has 2 components, more than the 1 this program reads");
+    // The size limit, at its bound, told by the header alone.
+    const auto header = [](std::uint64_t size) { return "QFLT" + le(1) + le(size, 8) + le(3); };
+    EXPECT_EQ(dbus::checkStreamHeader(header(dbus::maxStreamBytes), dbus::maxStreamBytes), 3u);
+    EXPECT_EQ(errorOf([&] { dbus::checkStreamHeader(header(1ULL << 40), 1ULL << 40); }),
+              "Error 1015: The design's stream holds 1099511627776 bytes, more than the "
+              "2147483648 this program reads");
+    EXPECT_EQ(errorOf([&] { dbus::checkStreamHeader(header(30), 29); }),
+              "Error 440: The schematic tool sent a corrupt flattened design: it holds 29 bytes "
+              "instead of 30");
+    // The value limit, at its bound.
+    const auto valued = [](std::size_t length) {
+        return stream(
+            1, text("R1") + le(0) + le(1) + text("V") + text(std::string(length, 'v')) + le(0));
+    };
+    EXPECT_EQ(readFlatStream(valued(maxValueBytes)).Count(), 1);
+    EXPECT_EQ(errorOf([&] { readFlatStream(valued(maxValueBytes + 1)); }),
+              "Error 1015: The design's attribute \"V\" of R1 holds 1048577 bytes, more than the "
+              "1048576 this program reads");
 }
 
 // A design read from a stream keeps what its texts view: its own copy of the bytes, or the

@@ -93,6 +93,82 @@ TEST(SexprReader, EscapesReadAsKiCadReadsThem) {
     EXPECT_EQ(unescapeSexpr(std::string_view(R"(\x41)", 3)), "\x04");
 }
 
+// A value past the limit every design keeps to is refused naming the file, whatever its format.
+TEST(DesignFile, AValueTooLongIsRefused) {
+    const test::TempDir dir;
+    const std::string path = dir.file("long.json");
+    test::writeFile(path, R"({"components": [{"refdes": "R1", "attributes": [["Note", ")" +
+                              std::string(design::maxValueBytes + 1, 'n') + "\"]]}]}");
+    try {
+        readDesignFile(path);
+        ADD_FAILURE() << "read";
+    } catch (const DesignError& error) {
+        EXPECT_EQ(error.what(), path +
+                                    ": The design's attribute \"Note\" holds 1048577 bytes, "
+                                    "more than the 1048576 this program reads");
+    }
+}
+
+// A hierarchy of `levels` files below the root, each using the next `uses` times; the last holds
+// `symbols` power symbols. Returns the root's path.
+std::string writeHierarchy(const test::TempDir& dir, int levels, int uses, int symbols) {
+    const auto uuid = [](int prefix, int number) {
+        return std::to_string(prefix) + "0000000-0000-4000-8000-" +
+               std::string(12 - std::to_string(number).size(), '0') + std::to_string(number);
+    };
+    for (int level = 0; level <= levels; ++level) {
+        std::string text =
+            "(kicad_sch (version 20230121) (generator eeschema) (uuid " + uuid(1, level) + ")\n";
+        for (int use = 0; level < levels && use < uses; ++use) {
+            text += "(sheet (uuid " + uuid(2, level * uses + use) +
+                    ") (property \"Sheetname\" \"s" + std::to_string(use) +
+                    "\") (property \"Sheetfile\" \"l" + std::to_string(level + 1) +
+                    ".kicad_sch\"))\n";
+        }
+        for (int symbol = 0; level == levels && symbol < symbols; ++symbol) {
+            text += "(symbol (lib_id \"power:GND\") (uuid " + uuid(3, symbol) +
+                    ") (property \"Reference\" \"#PWR" + std::to_string(symbol) + "\"))\n";
+        }
+        test::writeFile(dir.file("l" + std::to_string(level) + ".kicad_sch"), text + ")\n");
+    }
+    return dir.file("l0.kicad_sch");
+}
+
+// The bounds of a hierarchy, each at the first sheet or symbol past it: sheet instances (a sheet
+// used twice on each of 17 levels), depth, and placed symbols (2,048 instances of 2,500).
+TEST(DesignFile, HierarchiesPastTheirBoundsAreRefused) {
+    const std::string tooMany =
+        "line 3, column 1: the sheet \"s1\" (\"/s0/s1/s1/s0/s0/s0/s0/s1/s1/s0/s1/s0/s0/s1/s1/\") "
+        "is "
+        "one sheet instance more than the 100000 a hierarchy may hold: a sheet used more than "
+        "once on each of many levels multiplies them";
+    const std::string tooDeep = "line 2, column 1: the sheet \"s0\" (\"" + [] {
+        std::string path = "/";
+        for (int level = 0; level < 100; ++level) {
+            path += "s0/";
+        }
+        return path;
+    }() + "\") lies deeper than the 100 levels a hierarchy may have";
+    const std::string tooLarge =
+        "line 2, column 1: the sheet \"s0\" (\"/s1/s1/s1/s1/s1/s0/s1/s0/s0/s0/s0/\") places 2500 "
+        "symbols, past the 5000000 placed symbols a design may hold (units, power symbols and "
+        "parts "
+        "left out counted)";
+    for (const auto& [levels, uses, symbols, file, expected] :
+         std::vector<std::tuple<int, int, int, std::string, std::string>>{
+             {17, 2, 0, "l14", tooMany},
+             {120, 1, 0, "l99", tooDeep},
+             {11, 2, 2500, "l10", tooLarge}}) {
+        const test::TempDir dir;
+        try {
+            readDesignFile(writeHierarchy(dir, levels, uses, symbols));
+            ADD_FAILURE() << "read";
+        } catch (const DesignError& error) {
+            EXPECT_EQ(error.what(), dir.file(file + ".kicad_sch") + ": " + expected);
+        }
+    }
+}
+
 TEST(DesignFile, SchematicCases) {
     runCases("schematic.case");
 }

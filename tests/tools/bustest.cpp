@@ -31,7 +31,9 @@ const auto* const privateBus = ::testing::AddGlobalTestEnvironment(new PrivateBu
 // A tool answering from a design but for its fault: "stopped" never answers, "vanish" leaves the
 // bus instead of flattening, "empty" and "folder" send an empty sealed memory file or a folder
 // as the design, "unsealed" the whole design in a memory file it could still shrink,
-// "mistyped" answers CurrentProject with a number.
+// "mistyped" answers CurrentProject with a number; "huge", "longvalue" and "widevalue" send a
+// sparse sealed memory file (hostile, and free to make): 64 GiB claiming 4,000,000,000
+// components, one value of 4 GiB, one value of 1.5 GiB in a stream of less than 2 GiB.
 class ScriptedTool final : public QDBusVirtualObject {
 public:
     ScriptedTool(const sim::Design& design, std::string fault)
@@ -66,6 +68,8 @@ public:
                 [[maybe_unused]] const auto written = ::write(fd, stream.data(), stream.size());
             } else if (fault_ == "empty") {
                 ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE);
+            } else if (fault_ == "huge" || fault_ == "longvalue" || fault_ == "widevalue") {
+                writeSparseStream(fd);
             }
             answer = QVariant::fromValue(QDBusUnixFileDescriptor(fd));
             ::close(fd);
@@ -74,6 +78,29 @@ public:
     }
 
 private:
+    static std::string le(std::uint64_t value, int bytes) {
+        std::string out;
+        for (int i = 0; i < bytes; ++i) {
+            out += static_cast<char>((value >> (8 * i)) & 0xFF);
+        }
+        return out;
+    }
+
+    // The stream's first bytes at the start of a file of the stream's size: the rest reads as
+    // zeros, the value's bytes and the symbol's attribute count among them.
+    void writeSparseStream(int fd) const {
+        const std::uint64_t valueLength = fault_ == "longvalue" ? 0xFFFFFFFF : 3ULL << 29;
+        const std::string component =
+            le(2, 4) + "R1" + le(0, 4) + le(1, 4) + le(5, 4) + "Value" + le(valueLength, 4);
+        const std::uint64_t size =
+            fault_ == "huge" ? 64ULL << 30 : 20 + component.size() + valueLength + 4;
+        const std::string start = "QFLT" + le(1, 4) + le(size, 8) +
+                                  le(fault_ == "huge" ? 4'000'000'000 : 1, 4) + component;
+        [[maybe_unused]] const int sized = ::ftruncate(fd, static_cast<off_t>(size));
+        [[maybe_unused]] const auto written = ::pwrite(fd, start.data(), start.size(), 0);
+        ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE);
+    }
+
     sim::Design design_;
     std::string fault_;
     QDBusConnection bus_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "scripted");
