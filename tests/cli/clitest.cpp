@@ -14,10 +14,11 @@
 namespace vexlo::cli {
 namespace {
 
-TEST(VexloReport, GoldenCasesInProcess) {
-    test::runReportCases([](const test::GoldenCase& c, const sim::Design& design,
-                            const test::Lines& arguments,
-                            const std::string&) -> std::optional<test::ReportRun> {
+// Each case of report.case as a test of VexloReportInProcess.
+const bool inProcess = test::registerReportCases(
+    "VexloReportInProcess", false,
+    [](const test::GoldenCase& c, const sim::Design& design, const test::Lines& arguments,
+       const std::string&) -> std::optional<test::ReportRun> {
         const std::string tool = test::key(c, "tool", "sim");
         design::FakeTool fake;
         fake.project = design.project;
@@ -31,9 +32,6 @@ TEST(VexloReport, GoldenCasesInProcess) {
             }
             return fake.connector()();
         };
-        if (c.contains("bus-only")) {
-            return std::nullopt;
-        }
         std::ostringstream out, err;
         try {
             const Command command = parseCommandLine(arguments);
@@ -43,7 +41,6 @@ TEST(VexloReport, GoldenCasesInProcess) {
                 exitUsage, "", "vexlo-report: " + usage.message + "\nTry 'vexlo-report --help'.\n"};
         }
     });
-}
 
 // One report of the design file, read and removed, and its warnings.
 std::pair<std::string, std::string> reportOf(const std::string& design,

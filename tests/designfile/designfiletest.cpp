@@ -56,21 +56,28 @@ std::string dump(const LoadedDesign& design) {
     return out;
 }
 
-void runCases(const std::string& file) {
+// A case: the design it names read (with its variant), as it reads or as it is refused.
+void readsAsTheCaseSays(const test::GoldenCase& c) {
     const std::string data = test::sourceDir() + "/tests/designfile/data";
-    for (const test::GoldenCase& c : test::loadCases("tests/designfile/" + file)) {
-        SCOPED_TRACE(file + ": " + test::key(c, "name"));
-        std::string out, err;
-        try {
-            out = dump(
-                readDesignFile(data + "/" + test::key(c, "design"), {test::key(c, "variant")}));
-        } catch (const DesignError& error) {
-            err = std::string(error.what()) + "\n";
-        }
-        test::expectOutput(c, "out", out, data);
-        test::expectOutput(c, "err", err, data);
+    std::string out, err;
+    try {
+        out = dump(readDesignFile(data + "/" + test::key(c, "design"), {test::key(c, "variant")}));
+    } catch (const DesignError& error) {
+        err = std::string(error.what()) + "\n";
     }
+    test::expectOutput(c, "out", out, data);
+    test::expectOutput(c, "err", err, data);
 }
+
+// Each case of the two case files as a test of SchematicCase or NetlistCase.
+const bool casesRegistered = [] {
+    for (const char* kind : {"schematic", "netlist"}) {
+        const std::string file = "tests/designfile/" + std::string(kind) + ".case";
+        test::registerCases(kind[0] == 's' ? "SchematicCase" : "NetlistCase", file,
+                            test::byName(test::loadCases(file)), readsAsTheCaseSays);
+    }
+    return true;
+}();
 
 // What each escape reads as, where it ends, and what is no escape.
 TEST(SexprReader, EscapesReadAsKiCadReadsThem) {
@@ -167,14 +174,6 @@ TEST(DesignFile, HierarchiesPastTheirBoundsAreRefused) {
             EXPECT_EQ(error.what(), dir.file(file + ".kicad_sch") + ": " + expected);
         }
     }
-}
-
-TEST(DesignFile, SchematicCases) {
-    runCases("schematic.case");
-}
-
-TEST(DesignFile, NetlistCases) {
-    runCases("netlist.case");
 }
 
 }  // namespace

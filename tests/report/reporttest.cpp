@@ -70,156 +70,176 @@ std::string reportContent(const std::string& path) {
     return package->read("xl/worksheets/sheet1.xml") + "\n" + package->read("xl/styles.xml");
 }
 
-TEST(Reports, MatchTheirGoldenFilesAndErrors) {
-    const bool update = std::getenv("VEXLO_UPDATE_GOLDEN") != nullptr;
-    std::map<std::string, Strings> designs;
-    int runs = 0;
-    for (const test::GoldenCase& c : test::loadCases("tests/report/reports.case")) {
-        const std::string head = test::key(c, "name");
-        const Strings lines = test::sectionLines(c, "lines");
-        if (head.starts_with("design ")) {
-            designs[head.substr(7)] = lines;
-            continue;
-        }
-        SCOPED_TRACE(head);
-        ++runs;
-        // The lines of the design the case names, then the case's: components, the run's keys
-        // (in lower case) and settings lines.
-        Strings all = designs.at(test::key(c, "design"));
-        all.insert(all.end(), lines.begin(), lines.end());
-        auto design = std::make_shared<design::FlattenedDesign>();
-        std::map<std::string, std::string> k;
-        Strings settingsLines;
-        for (const std::string& line : all) {
-            const std::size_t equals = line.find('=');
-            if (line.find('|') != std::string::npos) {
-                const Strings f = split(line, '|');
-                design->components.push_back(design::makeComponent(
-                    unescape(f[0]), attributes(f[1]), attributes(f[2]), attributes(f[3])));
-            } else if (std::islower(line[0]) != 0) {
-                k[line.substr(0, equals)] = unescape(line.substr(equals + 1));
-            } else {
-                settingsLines.push_back(replaced(line, "$GOLDEN", goldenDir));
-            }
-        }
-        ReportRequest request;
-        request.settings.Excel_Start = 1;
-        request.settings.Header_Font_Size = request.settings.Value_Font_Size = 10;
-        settings::applySettingsLines(settingsLines, request.settings);
-        request.columns = split(k["columns"], ',');
-        for (int column = 1; column <= std::atoi(k["columncount"].c_str()); ++column) {
-            request.columns.push_back("C" + std::to_string(column));
-        }
-        request.keys = split(k["key"], '+');
-        request.compress = std::atoi(k["compress"].c_str());
-        request.choiceSuffix = k["suffix"];
-        request.showReport = k.count("show") != 0;
-        test::TempDir dir, emptyFolder;
-        const std::string project = dir.path() + "/proj/", report = project + k["report"];
-        test::writeFile(report, "old\r\n");
-        fs::create_directories(project + "sch");
-        const ReportSource source{k.count("name") != 0 ? k["name"] : "amp", project + "sch/",
-                                  project, design};
-        test::ViewerRecorder viewer;
-        if (k["show"] == "missing") {
-            ::setenv("PATH", emptyFolder.path().c_str(), 1);
-        }
-        WrittenReport written;
-        const auto attempt = [&] {
-            try {
-                written = ExporttoExcel(source, request);
-                return std::string();
-            } catch (const Error& failure) {
-                return replaced(errorMessage(failure), dir.path(), "$TMP");
-            }
-        };
-        std::string error;
-        if (k.count("readonly") != 0) {
-            // Permission bits do not stop root: the run is made as an ordinary user.
-            const bool folder = k["readonly"] == "folder";
-            fs::permissions(dir.path(), fs::perms::all);
-            fs::permissions(project, fs::perms(folder ? 0555 : 0777));
-            fs::permissions(report, fs::perms(folder ? 0777 : 0444));
-            const auto check = [&] { return attempt() == k["error"] ? 0 : 1; };
-            error = test::runUnprivileged(check) == 0 ? k["error"] : "another outcome";
+// The lines of the design the case names, then the case's: components, the run's keys (in
+// lower case, into `k`) and settings lines.
+std::shared_ptr<const design::FlattenedDesign> caseDesign(const Strings& lines,
+                                                          std::map<std::string, std::string>& k,
+                                                          ReportRequest& request) {
+    auto design = std::make_shared<design::FlattenedDesign>();
+    Strings settingsLines;
+    for (const std::string& line : lines) {
+        const std::size_t equals = line.find('=');
+        if (line.find('|') != std::string::npos) {
+            const Strings f = split(line, '|');
+            design->components.push_back(design::makeComponent(unescape(f[0]), attributes(f[1]),
+                                                               attributes(f[2]), attributes(f[3])));
+        } else if (std::islower(line[0]) != 0) {
+            k[line.substr(0, equals)] = unescape(line.substr(equals + 1));
         } else {
-            error = attempt();
+            settingsLines.push_back(replaced(line, "$GOLDEN", goldenDir));
         }
-        EXPECT_EQ(error, k["error"]);
-        EXPECT_EQ(test::listTree(project), (Strings{k["report"], "sch/"}));
-        if (k.count("golden") != 0) {
-            if (update) {
-                test::writeFile(goldenDir + "/" + k["golden"], reportContent(report));
-            }
-            EXPECT_EQ(reportContent(report), test::readFile(goldenDir + "/" + k["golden"]));
-        } else {
-            EXPECT_EQ(test::readFile(report) == "old\r\n", !error.empty());
-        }
-        EXPECT_EQ(written.path + " " + std::to_string(written.rows),
-                  error.empty() ? report + " " + k["rows"] : " 0");
-        const bool shown = k["show"] == "1" && error.empty();
-        EXPECT_EQ(viewer.shown(shown ? 1 : 0), shown ? Strings{report} : Strings{});
     }
-    EXPECT_EQ(std::pair(designs.size(), runs), std::pair(std::size_t{8}, 77));
-    if (update) {
-        GTEST_SKIP() << "wrote the golden files";
+    request.settings.Excel_Start = 1;
+    request.settings.Header_Font_Size = request.settings.Value_Font_Size = 10;
+    settings::applySettingsLines(settingsLines, request.settings);
+    request.columns = split(k["columns"], ',');
+    for (int column = 1; column <= std::atoi(k["columncount"].c_str()); ++column) {
+        request.columns.push_back("C" + std::to_string(column));
     }
+    request.keys = split(k["key"], '+');
+    request.compress = std::atoi(k["compress"].c_str());
+    request.choiceSuffix = k["suffix"];
+    request.showReport = k.count("show") != 0;
+    return design;
 }
 
-TEST(TableRules, FollowTheCaseTable) {
-    std::set<std::string> rules;
-    for (const test::GoldenCase& c : test::loadCases("tests/report/table.case")) {
-        const std::string rule = test::key(c, "name");
-        rules.insert(rule);
-        for (const std::string& line : test::sectionLines(c, "cases")) {
-            SCOPED_TRACE(rule + ": " + line);
-            const Strings f = split(unescape(line), '|');
-            const auto both = [&f](auto compare) {
-                EXPECT_EQ(std::clamp(compare(f[0], f[1]), -1, 1), std::stoi(f[2]));
-                EXPECT_EQ(std::clamp(compare(f[1], f[0]), -1, 1), -std::stoi(f[2]));
-            };
-            if (rule == "number") {
-                EXPECT_EQ(readNumber(f[0]),
-                          f[1] == "-" ? std::nullopt : std::optional(std::stod(f[1])));
-            } else if (rule == "sort") {
-                both(compareSortKeys);
-            } else if (rule == "designator") {
-                both(compareDesignators);
-            } else if (rule == "merge") {
-                const bool merges = f[2] == "1";
-                EXPECT_EQ(std::pair(sameMergeKey(f[0], f[1]), sameMergeKey(f[1], f[0])),
-                          std::pair(merges, merges));
-            } else if (rule == "join") {
-                const Strings list = split(f[1], ',');
-                EXPECT_EQ(
-                    joinDesignators({list.begin(), list.end()}, refdesOrderOf(std::stoi(f[0]))),
-                    f[2]);
-            } else if (rule == "columns") {
-                try {
-                    const KeyColumns found = keyColumns(split(f[0], ','), split(f[1], '+'));
-                    std::string text;
-                    for (const std::size_t key : found.keys) {
-                        text += (text.empty() ? "" : "+") + std::to_string(key);
-                    }
-                    for (const auto column : {found.reference, found.quantity}) {
-                        text += " " + (column ? std::to_string(*column) : "-");
-                    }
-                    EXPECT_EQ(text, f[2]);
-                } catch (const Error& error) {
-                    EXPECT_EQ(errorMessage(error), f[2]);
-                }
-            } else if (rule == "exclude") {
-                EXPECT_EQ(exclusionOf(f[0], f[1]).values, split(f[2], ','));
-            } else if (rule == "html") {
-                const HtmlCellTemplate cell = htmlCellTemplate(std::stoi(f[0]), std::stoi(f[1]));
-                EXPECT_EQ(std::string(cell.opening) + "|" + std::string(cell.closing),
-                          f[2] + "|" + f[3]);
-            } else {
-                ADD_FAILURE() << "no such rule";
-            }
+// A case of reports.case: the report it writes against its golden file (VEXLO_UPDATE_GOLDEN=1
+// rewrites it), or its error with the old report kept.
+void matchesItsGoldenFile(const Strings& designLines, const test::GoldenCase& c) {
+    Strings all = designLines;
+    const Strings lines = test::sectionLines(c, "lines");
+    all.insert(all.end(), lines.begin(), lines.end());
+    std::map<std::string, std::string> k;
+    ReportRequest request;
+    const auto design = caseDesign(all, k, request);
+    test::TempDir dir, emptyFolder;
+    const std::string project = dir.path() + "/proj/", report = project + k["report"];
+    test::writeFile(report, "old\r\n");
+    fs::create_directories(project + "sch");
+    const ReportSource source{k.count("name") != 0 ? k["name"] : "amp", project + "sch/", project,
+                              design};
+    test::ViewerRecorder viewer;
+    if (k["show"] == "missing") {
+        ::setenv("PATH", emptyFolder.path().c_str(), 1);
+    }
+    WrittenReport written;
+    const auto attempt = [&] {
+        try {
+            written = ExporttoExcel(source, request);
+            return std::string();
+        } catch (const Error& failure) {
+            return replaced(errorMessage(failure), dir.path(), "$TMP");
+        }
+    };
+    std::string error;
+    if (k.count("readonly") != 0) {
+        // Permission bits do not stop root: the run is made as an ordinary user.
+        const bool folder = k["readonly"] == "folder";
+        fs::permissions(dir.path(), fs::perms::all);
+        fs::permissions(project, fs::perms(folder ? 0555 : 0777));
+        fs::permissions(report, fs::perms(folder ? 0777 : 0444));
+        const auto check = [&] { return attempt() == k["error"] ? 0 : 1; };
+        error = test::runUnprivileged(check) == 0 ? k["error"] : "another outcome";
+    } else {
+        error = attempt();
+    }
+    EXPECT_EQ(error, k["error"]);
+    EXPECT_EQ(test::listTree(project), (Strings{k["report"], "sch/"}));
+    if (k.count("golden") != 0) {
+        if (std::getenv("VEXLO_UPDATE_GOLDEN") != nullptr) {
+            test::writeFile(goldenDir + "/" + k["golden"], reportContent(report));
+        }
+        EXPECT_EQ(reportContent(report), test::readFile(goldenDir + "/" + k["golden"]));
+    } else {
+        EXPECT_EQ(test::readFile(report) == "old\r\n", !error.empty());
+    }
+    EXPECT_EQ(written.path + " " + std::to_string(written.rows),
+              error.empty() ? report + " " + k["rows"] : " 0");
+    const bool shown = k["show"] == "1" && error.empty();
+    EXPECT_EQ(viewer.shown(shown ? 1 : 0), shown ? Strings{report} : Strings{});
+}
+
+// Each case of reports.case is a test of Reports; "design NAME" blocks give the designs.
+std::pair<std::size_t, std::size_t> registerReportCases() {
+    std::map<std::string, Strings> designs;
+    std::vector<std::pair<std::string, test::GoldenCase>> runs;
+    for (const test::GoldenCase& c : test::loadCases("tests/report/reports.case")) {
+        const std::string head = test::key(c, "name");
+        if (head.starts_with("design ")) {
+            designs[head.substr(7)] = test::sectionLines(c, "lines");
+        } else {
+            runs.emplace_back(head, c);
         }
     }
-    EXPECT_EQ(rules.size(), 8U);
+    test::registerCases("Reports", "tests/report/reports.case", runs,
+                        [designs](const test::GoldenCase& c) {
+                            matchesItsGoldenFile(designs.at(test::key(c, "design")), c);
+                        });
+    return {designs.size(), runs.size()};
+}
+const auto reportCases = registerReportCases();
+
+TEST(Reports, CaseFileHoldsEveryCase) {
+    EXPECT_EQ(reportCases, std::pair(std::size_t{8}, std::size_t{77}));
+}
+
+// A rule of table.case over each of its lines.
+void followsTheCaseTable(const test::GoldenCase& c) {
+    const std::string rule = test::key(c, "name");
+    for (const std::string& line : test::sectionLines(c, "cases")) {
+        SCOPED_TRACE(line);
+        const Strings f = split(unescape(line), '|');
+        const auto both = [&f](auto compare) {
+            EXPECT_EQ(std::clamp(compare(f[0], f[1]), -1, 1), std::stoi(f[2]));
+            EXPECT_EQ(std::clamp(compare(f[1], f[0]), -1, 1), -std::stoi(f[2]));
+        };
+        if (rule == "number") {
+            EXPECT_EQ(readNumber(f[0]),
+                      f[1] == "-" ? std::nullopt : std::optional(std::stod(f[1])));
+        } else if (rule == "sort") {
+            both(compareSortKeys);
+        } else if (rule == "designator") {
+            both(compareDesignators);
+        } else if (rule == "merge") {
+            const bool merges = f[2] == "1";
+            EXPECT_EQ(std::pair(sameMergeKey(f[0], f[1]), sameMergeKey(f[1], f[0])),
+                      std::pair(merges, merges));
+        } else if (rule == "join") {
+            const Strings list = split(f[1], ',');
+            EXPECT_EQ(joinDesignators({list.begin(), list.end()}, refdesOrderOf(std::stoi(f[0]))),
+                      f[2]);
+        } else if (rule == "columns") {
+            try {
+                const KeyColumns found = keyColumns(split(f[0], ','), split(f[1], '+'));
+                std::string text;
+                for (const std::size_t key : found.keys) {
+                    text += (text.empty() ? "" : "+") + std::to_string(key);
+                }
+                for (const auto column : {found.reference, found.quantity}) {
+                    text += " " + (column ? std::to_string(*column) : "-");
+                }
+                EXPECT_EQ(text, f[2]);
+            } catch (const Error& error) {
+                EXPECT_EQ(errorMessage(error), f[2]);
+            }
+        } else if (rule == "exclude") {
+            EXPECT_EQ(exclusionOf(f[0], f[1]).values, split(f[2], ','));
+        } else if (rule == "html") {
+            const HtmlCellTemplate cell = htmlCellTemplate(std::stoi(f[0]), std::stoi(f[1]));
+            EXPECT_EQ(std::string(cell.opening) + "|" + std::string(cell.closing),
+                      f[2] + "|" + f[3]);
+        } else {
+            ADD_FAILURE() << "no such rule";
+        }
+    }
+}
+const std::vector tableRules = test::byName(test::loadCases("tests/report/table.case"));
+const bool tableRulesRegistered =
+    (test::registerCases("TableRules", "tests/report/table.case", tableRules, followsTheCaseTable),
+     true);
+
+TEST(TableRules, CaseFileHoldsEveryRule) {
+    EXPECT_EQ(tableRules.size(), 8U);
 }
 
 // Only attributes count, in any of the three collections, even empty ones; never "QTY".

@@ -50,10 +50,11 @@ std::string read(const std::string& path, const std::function<std::string()>& re
     }
 }
 
-TEST(SettingsFile, Cases) {
+// A section of settings.txt, its lines in turn.
+void settingsSection(const test::CaseSection& section) {
     std::unique_ptr<TempDir> dir;
     std::string path;
-    for (const auto& c : test::readCases("tests/settings/settings.txt")) {
+    for (const auto& c : section.lines) {
         SCOPED_TRACE("settings.txt:" + std::to_string(c.number));
         std::string result;
         Settings fields{5, 11, 12, 3, 1, 1, 1, 1, 2, 2, "/kept.xls", "Old", "X", 1, 1};
@@ -93,6 +94,12 @@ TEST(SettingsFile, Cases) {
         }
     }
 }
+const bool settingsCases =
+    (test::registerCases("SettingsFile", "tests/settings/settings.txt",
+                         test::caseSections("tests/settings/settings.txt",
+                                            {"int", "wide", "file", "nofile", "folder", "problem"}),
+                         settingsSection),
+     true);
 
 // A settings file that is there but may not be read fails, naming it, with the fields at their
 // defaults; a missing one gives the defaults alone.

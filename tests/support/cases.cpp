@@ -3,6 +3,7 @@
 #include <fnmatch.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <fstream>
 #include <iomanip>
 #include <sstream>
@@ -12,20 +13,27 @@
 
 namespace vexlo::test {
 
+namespace {
+
+// A case line: "verb argument => expected".
+CaseLine caseLine(int number, const std::string& line) {
+    const auto arrow = line.rfind(" =>");
+    const std::string left = line.substr(0, arrow);
+    const auto space = left.find(' ');
+    return {number, left.substr(0, space),
+            space == left.npos ? "" : unescape(left.substr(space + 1)),
+            arrow == line.npos ? "" : unescape(line.substr(arrow + 3 + (arrow + 3 < line.size())))};
+}
+
+}  // namespace
+
 std::vector<CaseLine> readCases(const std::string& file) {
     std::ifstream in(sourceDir() + "/" + file);
     std::vector<CaseLine> cases;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
         if (!line.empty() && line[0] != '#') {
-            const auto arrow = line.rfind(" =>");
-            const std::string left = line.substr(0, arrow);
-            const auto space = left.find(' ');
-            cases.push_back({number, left.substr(0, space),
-                             space == left.npos ? "" : unescape(left.substr(space + 1)),
-                             arrow == line.npos
-                                 ? ""
-                                 : unescape(line.substr(arrow + 3 + (arrow + 3 < line.size())))});
+            cases.push_back(caseLine(number, line));
         }
     }
     if (cases.size() <= 10) {
@@ -34,16 +42,71 @@ std::vector<CaseLine> readCases(const std::string& file) {
     return cases;
 }
 
-std::vector<GoldenCase> loadCases(const std::string& file) {
-    std::ifstream in(sourceDir() + "/" + file);
-    if (!in) {
-        ADD_FAILURE() << "cannot read the cases of " << sourceDir() << "/" << file;
+std::vector<std::pair<std::string, CaseSection>> caseSections(const std::string& file,
+                                                              const std::set<std::string>& fresh) {
+    std::ifstream in(casePath(file));
+    std::vector<std::pair<std::string, CaseSection>> sections;
+    std::vector<CaseLine> all;
+    std::string comment;  // the first line of the comment block read last, until a case line
+    bool inComment = false;
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (line.starts_with("#")) {
+            comment = inComment ? comment : line.substr(1);
+            inComment = true;
+        } else if (!line.empty()) {
+            const CaseLine c = caseLine(number, line);
+            if (sections.empty() ||
+                (!comment.empty() && (fresh.empty() || fresh.contains(c.verb)))) {
+                const auto clause =
+                    comment.find_first_of(".,;:(", comment.find_first_not_of(" \""));
+                sections.push_back({comment.substr(0, clause), {all, {}}});
+            }
+            sections.back().second.lines.push_back(c);
+            all.push_back(c);
+            comment.clear();
+            inComment = false;
+        } else {
+            inComment = false;
+        }
     }
+    return sections;
+}
+
+std::string casePath(const std::string& file) {
+    return sourceDir() + "/" + file;
+}
+
+std::vector<std::pair<std::string, GoldenCase>> byName(const std::vector<GoldenCase>& cases) {
+    std::vector<std::pair<std::string, GoldenCase>> named;
+    for (const GoldenCase& c : cases) {
+        named.emplace_back(c.at("name"), c);
+    }
+    return named;
+}
+
+std::string testName(const std::string& caseName) {
+    std::string name;
+    bool wordStart = true;
+    for (const unsigned char character : caseName) {
+        if (std::isalnum(character) != 0) {
+            name += wordStart ? char(std::toupper(character)) : char(character);
+        }
+        // An apostrophe stays inside its word ("the window's values": TheWindowsValues).
+        wordStart = std::isalnum(character) == 0 && (character != '\'' || name.empty());
+    }
+    return name.empty() ? "Unnamed" : name;
+}
+
+std::vector<GoldenCase> loadCases(const std::string& file) {
+    int number = 0;
+    std::ifstream in(casePath(file));
     std::vector<GoldenCase> cases;
     std::string* section = nullptr;
     for (std::string line; std::getline(in, line);) {
+        ++number;
         if (line.starts_with("=== ")) {
-            cases.push_back({{"name", line.substr(4)}});
+            cases.push_back({{"name", line.substr(4)}, {"@line", std::to_string(number)}});
             section = nullptr;
         } else if (line.starts_with("--- ")) {
             section = &cases.back()[line];

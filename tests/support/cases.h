@@ -8,14 +8,28 @@
 // Block cases: "=== NAME" starts a case, "KEY VALUE" lines set it up, "--- SECTION" starts a
 // section of the lines up to the next "---" or "===" line. "#" starts a comment outside
 // sections; "@/" stands for the case's folder where a driver gives one.
+#include <gtest/gtest.h>
+
 #include <map>
 #include <set>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace vexlo::test {
 
 using Lines = std::vector<std::string>;
+
+// The test a case file without cases gives: it fails, naming the file.
+class NoCases : public ::testing::Test {
+public:
+    explicit NoCases(std::string path) : path_(std::move(path)) {}
+    void TestBody() override { FAIL() << "no cases in " << path_; }
+
+private:
+    std::string path_;
+};
 
 struct CaseLine {
     int number;
@@ -24,10 +38,85 @@ struct CaseLine {
 // The line cases of a file under the source tree; throws when it holds ten or fewer.
 std::vector<CaseLine> readCases(const std::string& file);
 
-// The keys of a block case, its name under "name", and its sections under "--- SECTION".
+// The line cases of a section of a file, and those of the sections before it.
+struct CaseSection {
+    std::vector<CaseLine> before, lines;
+};
+// The sections of a line-case file under their names: a block of comment lines starts one,
+// named by the comment's first clause, when the case line after it has one of the `fresh` verbs
+// (any verb when none are given); the lines before the first such block are the first section's.
+std::vector<std::pair<std::string, CaseSection>> caseSections(const std::string& file,
+                                                              const std::set<std::string>& fresh);
+
+// The keys of a block case, its name under "name", its line in its file under "@line", and its
+// sections under "--- SECTION".
 using GoldenCase = std::map<std::string, std::string>;
-// The block cases of a file under the source tree.
+// The block cases of a file under the source tree; none when it cannot be read.
 std::vector<GoldenCase> loadCases(const std::string& file);
+
+// A test name made of a case's name: its words run together, each begun in capitals.
+std::string testName(const std::string& caseName);
+
+// The file's path under the source tree.
+std::string casePath(const std::string& file);
+// The line a case starts on.
+inline int caseLine(const GoldenCase& c) {
+    return std::stoi(c.at("@line"));
+}
+inline int caseLine(const CaseSection& section) {
+    return section.lines.at(0).number;
+}
+// Block cases under their names.
+std::vector<std::pair<std::string, GoldenCase>> byName(const std::vector<GoldenCase>& cases);
+
+// Registers each case as a test of `suite`, named after the case (a repeated name gets its
+// line), that runs `body` with the case's file and line traced on each failure; a body that
+// takes a Fixture& first gets the test's fixture. With no cases, a test named CasesRead fails.
+// Call before the tests run (e.g. from a namespace-scope initializer).
+template <typename Fixture = ::testing::Test, typename Case, typename Body>
+void registerCases(const std::string& suite, const std::string& file,
+                   const std::vector<std::pair<std::string, Case>>& cases, Body body) {
+    class CaseTest : public Fixture {
+    public:
+        CaseTest(std::string path, int line, std::string name, Case c, Body body)
+            : path_(std::move(path)),
+              line_(line),
+              name_(std::move(name)),
+              case_(std::move(c)),
+              body_(std::move(body)) {}
+        void TestBody() override {
+            const ::testing::ScopedTrace trace(path_.c_str(), line_, "the case \"" + name_ + "\"");
+            if constexpr (std::is_invocable_v<Body, Fixture&, const Case&>) {
+                body_(static_cast<Fixture&>(*this), case_);
+            } else {
+                body_(case_);
+            }
+        }
+
+    private:
+        std::string path_;
+        int line_;
+        std::string name_;
+        Case case_;
+        Body body_;
+    };
+    const std::string path = casePath(file);
+    std::set<std::string> names;
+    for (const auto& [name, c] : cases) {
+        const int line = caseLine(c);
+        std::string unique = testName(name);
+        if (!names.insert(unique).second) {
+            names.insert(unique += "AtLine" + std::to_string(line));
+        }
+        ::testing::RegisterTest(
+            suite.c_str(), unique.c_str(), nullptr, nullptr, path.c_str(), line,
+            [=]() -> Fixture* { return new CaseTest(path, line, name, c, body); });
+    }
+    if (cases.empty()) {
+        ::testing::RegisterTest(suite.c_str(), "CasesRead", nullptr, nullptr, path.c_str(), 1,
+                                [path]() -> ::testing::Test* { return new NoCases(path); });
+    }
+}
 
 // A key's value, or `otherwise` when the case has none.
 std::string key(const GoldenCase& c, const std::string& name, const char* otherwise = "");

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers for tests of real widgets.
 #include <QAbstractButton>
+#include <QAbstractItemModel>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -23,5 +24,9 @@ std::vector<std::string> mnemonics(const QWidget& window);
 // whether it is hidden, disabled, editable, read-only) and, when `geometry` is set, its place
 // and size in pixels.
 std::string layoutText(const QWidget& window, bool geometry);
+
+// Checks the model with QAbstractItemModelTester from now on, while it lives: at once and after
+// each change it signals. Each fault the tester finds fails the running test.
+void checkModel(QAbstractItemModel* model);
 
 }  // namespace vexlo::test

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemModelTester>
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTableView>
+#include <string_view>
 
 #include "qtsupport.h"
 
@@ -128,7 +130,29 @@ std::string vexlo::test::layoutText(const QWidget& window, bool geometry) {
     return text;
 }
 
+void vexlo::test::checkModel(QAbstractItemModel* model) {
+    // The tester warns in its category; main()'s message handler makes each warning a failure.
+    new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::Warning,
+                                 model);
+}
+
+namespace {
+
+QtMessageHandler qtHandler = nullptr;
+
+// A fault the item model tester finds fails the running test; every message goes on to Qt's.
+void failOnModelFaults(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtWarningMsg && context.category != nullptr &&
+        std::string_view(context.category) == "qt.modeltest") {
+        ADD_FAILURE() << "QAbstractItemModelTester: " << text.toStdString();
+    }
+    qtHandler(type, context, text);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    qtHandler = qInstallMessageHandler(failOnModelFaults);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }

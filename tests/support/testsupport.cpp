@@ -142,7 +142,7 @@ std::string buildDir() {
 
 std::string sourceDir() {
     const char* dir = std::getenv("VEXLO_SOURCE_DIR");
-    return dir != nullptr ? dir : fs::current_path().string();
+    return dir != nullptr ? dir : VEXLO_SOURCE_TREE;
 }
 
 int runUnprivileged(const std::function<int()>& check) {

@@ -79,6 +79,8 @@ std::string errorOf(const std::function<void()>& call);
 
 // The folder holding the built programs (VEXLO_BUILD_DIR from CTest, else the current one).
 std::string buildDir();
+// The source tree (VEXLO_SOURCE_DIR from CTest, else the one the tests were built from, as when
+// CTest lists them).
 std::string sourceDir();
 
 }  // namespace vexlo::test

@@ -130,9 +130,11 @@ ReportRun finished(QProcess& process) {
             process.readAllStandardError().toStdString()};
 }
 
-TEST(VexloReport, GoldenCasesAsTheProgram) {
-    runReportCases([](const GoldenCase& c, const sim::Design& design, const Lines& arguments,
-                      const std::string& folder) -> std::optional<ReportRun> {
+// Each case of report.case as a test of VexloReportAsTheProgram.
+const bool asTheProgram = registerReportCases(
+    "VexloReportAsTheProgram", true,
+    [](const GoldenCase& c, const sim::Design& design, const Lines& arguments,
+       const std::string& folder) -> std::optional<ReportRun> {
         const std::string tool = key(c, "tool", "sim");
         std::optional<RunningSimulator> simulator;
         std::optional<ScriptedTool> scripted;
@@ -154,7 +156,6 @@ TEST(VexloReport, GoldenCasesAsTheProgram) {
         }
         return run;
     });
-}
 
 // Each call of a "calls" section: "MEMBER [ARGUMENT] = what it returns or the Error".
 void expectCalls(const std::string& calls, std::unique_ptr<design::SchematicTool>& tool) {
@@ -248,45 +249,46 @@ TEST(VexloReport, SignalsAndAMovedFolderLeaveNoTemporary) {
 // it ends by itself; else it serves ("ready") until "stop" (SIGTERM by default), answering
 // "calls" and then "calls after stop"; "whole": the design file arrives byte for byte. "busy":
 // another simulator holds the name; "tree": the folder afterwards.
-TEST(Simulator, Cases) {
+void simulatorCase(const GoldenCase& c) {
     const fs::path home = fs::current_path();
-    for (const GoldenCase& c : loadCases("tests/tools/simulator.case")) {
-        SCOPED_TRACE(key(c, "name"));
-        const TempDir dir;
-        const std::string& at = dir.path();
-        fs::current_path(at);
-        files(c, "in", at, "\n");
-        auto busy = c.contains("busy")
-                        ? std::make_unique<RunningSimulator>(Lines{"--root", dir.file("busy")})
-                        : nullptr;
-        const Lines arguments = words(key(c, "args"), at);
-        if (c.contains("exit")) {
-            const SimulatorRun run = runSimulator(arguments);
-            EXPECT_EQ(run.exitStatus, std::stoi(key(c, "exit")));
-            expectOutput(c, "out", run.out, at);
-            expectOutput(c, "err", run.err, at);
-        } else {
-            RunningSimulator simulator(arguments);
-            EXPECT_EQ(simulator.readyLine(), substituted(key(c, "ready"), at));
-            std::unique_ptr<design::SchematicTool> tool = design::dbus::connectToTool();
-            expectCalls(text(c, "calls", at), tool);
-            if (c.contains("whole")) {
-                EXPECT_EQ(design::dbus::writeFlatStream(*tool->LoadGroupFlatten(designName(*tool))),
-                          sim::loadDesignFile(QString::fromStdString(arguments[0])).flatStream);
-            }
-            EXPECT_EQ(simulator.stop(std::stoi(key(c, "stop", "15"))), 0);
-            EXPECT_EQ(simulator.errorOutput(), "");
-            expectCalls(text(c, "calls after stop", at), tool);
+    const TempDir dir;
+    const std::string& at = dir.path();
+    fs::current_path(at);
+    files(c, "in", at, "\n");
+    auto busy = c.contains("busy")
+                    ? std::make_unique<RunningSimulator>(Lines{"--root", dir.file("busy")})
+                    : nullptr;
+    const Lines arguments = words(key(c, "args"), at);
+    if (c.contains("exit")) {
+        const SimulatorRun run = runSimulator(arguments);
+        EXPECT_EQ(run.exitStatus, std::stoi(key(c, "exit")));
+        expectOutput(c, "out", run.out, at);
+        expectOutput(c, "err", run.err, at);
+    } else {
+        RunningSimulator simulator(arguments);
+        EXPECT_EQ(simulator.readyLine(), substituted(key(c, "ready"), at));
+        std::unique_ptr<design::SchematicTool> tool = design::dbus::connectToTool();
+        expectCalls(text(c, "calls", at), tool);
+        if (c.contains("whole")) {
+            EXPECT_EQ(design::dbus::writeFlatStream(*tool->LoadGroupFlatten(designName(*tool))),
+                      sim::loadDesignFile(QString::fromStdString(arguments[0])).flatStream);
         }
-        busy.reset();
-        // The simulator gave up its name on the bus.
-        EXPECT_THROW(design::dbus::connectToTool(), Error);
-        if (c.contains("--- tree")) {
-            EXPECT_EQ(listTree(at), words(text(c, "tree", at, " "), at));
-        }
-        fs::current_path(home);
+        EXPECT_EQ(simulator.stop(std::stoi(key(c, "stop", "15"))), 0);
+        EXPECT_EQ(simulator.errorOutput(), "");
+        expectCalls(text(c, "calls after stop", at), tool);
     }
+    busy.reset();
+    // The simulator gave up its name on the bus.
+    EXPECT_THROW(design::dbus::connectToTool(), Error);
+    if (c.contains("--- tree")) {
+        EXPECT_EQ(listTree(at), words(text(c, "tree", at, " "), at));
+    }
+    fs::current_path(home);
 }
+const bool simulatorCases =
+    (registerCases("Simulator", "tests/tools/simulator.case",
+                   byName(loadCases("tests/tools/simulator.case")), simulatorCase),
+     true);
 
 }  // namespace
 }  // namespace vexlo::test
