@@ -25,6 +25,40 @@ fi
 if grep -nP '[ \t]+$' "${texts[@]}" | head -5 | grep .; then
     echo "Trailing spaces found (above)"; status=1
 fi
+# CMake files keep CMake's layout. clang-format takes any file it is given for C++ and mangles a
+# CMake file ("#The D - Bus client", commands indented as continuation lines): format the C++
+# files alone (scripts/format.sh). Here a comment starts "# ", words keep their hyphens and
+# colons, and each command starts at its block's indentation (4 spaces a level).
+mapfile -t cmake_files < <(git ls-files -co --exclude-standard -- '*CMakeLists.txt' '*.cmake' |
+    grep -v '^build')
+if [ ${#cmake_files[@]} -gt 0 ] && awk '
+    FNR == 1 { depth = 0; blocks = 0 }
+    function fail(why) { print FILENAME ":" FNR ": " why ": " $0; bad = 1 }
+    {
+        line = $0
+        sub(/^[ ]*/, "", line)
+        indent = length($0) - length(line)
+        if (depth == 0 && line != "") {
+            word = tolower(line)
+            sub(/[ (].*/, "", word)
+            if (word ~ /^(end(if|foreach|function|macro|while)|else|elseif)$/) {
+                blocks -= word ~ /^end/ ? 1 : 0
+                expected = (blocks - (word ~ /^else/ ? 1 : 0)) * 4
+            } else {
+                expected = blocks * 4
+            }
+            if (indent != expected) fail("indented " indent " spaces, not " expected)
+            if (word ~ /^(if|foreach|function|macro|while)$/) blocks++
+        }
+        if (line ~ /^#[^ #\[]/ || line ~ /^#.*[A-Za-z] [-:] [a-z]/) fail("a mangled comment")
+        code = line
+        sub(/^#.*/, "", code)
+        sub(/[ ]#[^"]*$/, "", code)
+        depth += gsub(/\(/, "(", code) - gsub(/\)/, ")", code)
+    }
+    END { exit bad }' "${cmake_files[@]}" | head -5 | grep .; then
+    echo "CMake files laid out as clang-format leaves them (above): never run it on them"; status=1
+fi
 # The core: a folder per layer, none of them with Qt, none reaching up into a front end, a window
 # or a folder that needs Qt.
 core_folders=(src/common src/design src/saved src/settings src/workbook src/report src/operations)

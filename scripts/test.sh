@@ -12,7 +12,7 @@ echo "== Running every test on a private session bus"
 export QT_QPA_PLATFORM=offscreen
 (cd "$root/build" && dbus-run-session -- ctest --output-on-failure --timeout 600 -j"$jobs")
 
-core_tests=(common_test design_test operations_test saved_test settings_test
+core_tests=(common_test design_test dbus_test operations_test saved_test settings_test
             report_test workbook_test cli_test designfile_test)
 "$root/scripts/build.sh" asan "${core_tests[@]}"
 echo "== Running the core's unit tests under the address and undefined-behaviour sanitizers"
