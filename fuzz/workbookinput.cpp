@@ -116,7 +116,7 @@ void exerciseWorkbook(const std::string& path) {
         }
         sheet.setValue(2, 2, "007");
         sheet.setValue(2, 3, "1.5");
-        sheet.applyStyle({1, 1, 3, 3}, {true, false, 12.0, HorizontalAlignment::Center});
+        sheet.applyStyle({1, 1, 3, 3}, {true, false, 12.0, HorizontalAlignment::Center, {}});
         sheet.autoFitColumns({1, 1, 3, 3});
         sheet.unmergeCells({1, 1, 3, 3});
         sheet.deleteRow(1);

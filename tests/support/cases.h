@@ -10,6 +10,7 @@
 // sections; "@/" stands for the case's folder where a driver gives one.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -20,16 +21,6 @@
 namespace vexlo::test {
 
 using Lines = std::vector<std::string>;
-
-// The test a case file without cases gives: it fails, naming the file.
-class NoCases : public ::testing::Test {
-public:
-    explicit NoCases(std::string path) : path_(std::move(path)) {}
-    void TestBody() override { FAIL() << "no cases in " << path_; }
-
-private:
-    std::string path_;
-};
 
 struct CaseLine {
     int number;
@@ -76,31 +67,18 @@ std::vector<std::pair<std::string, GoldenCase>> byName(const std::vector<GoldenC
 template <typename Fixture = ::testing::Test, typename Case, typename Body>
 void registerCases(const std::string& suite, const std::string& file,
                    const std::vector<std::pair<std::string, Case>>& cases, Body body) {
-    class CaseTest : public Fixture {
-    public:
-        CaseTest(std::string path, int line, std::string name, Case c, Body body)
-            : path_(std::move(path)),
-              line_(line),
-              name_(std::move(name)),
-              case_(std::move(c)),
-              body_(std::move(body)) {}
-        void TestBody() override {
-            const ::testing::ScopedTrace trace(path_.c_str(), line_, "the case \"" + name_ + "\"");
-            if constexpr (std::is_invocable_v<Body, Fixture&, const Case&>) {
-                body_(static_cast<Fixture&>(*this), case_);
-            } else {
-                body_(case_);
-            }
-        }
-
-    private:
-        std::string path_;
-        int line_;
-        std::string name_;
-        Case case_;
-        Body body_;
+    struct CaseTest : Fixture {
+        std::function<void(Fixture&)> run;
+        void TestBody() override { run(*this); }
     };
-    const std::string path = casePath(file);
+    const auto add = [&suite, path = casePath(file)](const std::string& name, int line, auto run) {
+        ::testing::RegisterTest(suite.c_str(), name.c_str(), nullptr, nullptr, path.c_str(), line,
+                                [=]() -> Fixture* {
+                                    auto* test = new CaseTest;
+                                    test->run = [=](Fixture& fixture) { run(fixture, path); };
+                                    return test;
+                                });
+    };
     std::set<std::string> names;
     for (const auto& [name, c] : cases) {
         const int line = caseLine(c);
@@ -108,13 +86,18 @@ void registerCases(const std::string& suite, const std::string& file,
         if (!names.insert(unique).second) {
             names.insert(unique += "AtLine" + std::to_string(line));
         }
-        ::testing::RegisterTest(
-            suite.c_str(), unique.c_str(), nullptr, nullptr, path.c_str(), line,
-            [=]() -> Fixture* { return new CaseTest(path, line, name, c, body); });
+        add(unique, line, [=, name = name, c = c](Fixture& fixture, const std::string& path) {
+            const ::testing::ScopedTrace trace(path.c_str(), line, "the case \"" + name + "\"");
+            if constexpr (std::is_invocable_v<Body, Fixture&, const Case&>) {
+                body(fixture, c);
+            } else {
+                body(c);
+            }
+        });
     }
     if (cases.empty()) {
-        ::testing::RegisterTest(suite.c_str(), "CasesRead", nullptr, nullptr, path.c_str(), 1,
-                                [path]() -> ::testing::Test* { return new NoCases(path); });
+        add("CasesRead", 1,
+            [](Fixture&, const std::string& path) { FAIL() << "no cases in " << path; });
     }
 }
 
