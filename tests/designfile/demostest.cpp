@@ -2,10 +2,12 @@
 // designators it yields are those of the footprints on the project's own board.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <map>
 #include <set>
+#include <sstream>
 
+#include "cases.h"
 #include "designfile/designfile.h"
 #include "designfile/sexpr.h"
 #include "testsupport.h"
@@ -86,42 +88,69 @@ std::vector<std::string> projects() {
     return found;
 }
 
-TEST(KicadDemos, DesignatorsMatchTheBoards) {
+// A line of demos.golden, "NAME: what was read", is the case of the demo project NAME: its
+// components, designators, what was read and the files, and the designators of its board.
+void matchesItsBoard(const test::CaseLine& c) {
     ASSERT_TRUE(fs::is_directory(demos)) << "the tests need Debian's kicad-demos installed";
-    // Where the board disagrees with its schematic. KiCad's BOM follows the schematic, and so
-    // does Vexlo: ecc83-pp's four mounting holes are excluded from the BOM on the board only.
-    const std::map<std::string, std::set<std::string>> onlyInSchematic = {
-        {"ecc83-pp", {"P5", "P6", "P7", "P8"}}};
-    std::string summary;
-    for (const std::string& project : projects()) {
-        const std::string name = fs::path(project).stem().string();
-        SCOPED_TRACE(name);
-        const LoadedDesign design = readDesignFile(project);
-        std::set<std::string> designators;
-        for (const design::Component& component : design.flattened.components) {
-            designators.emplace(component.Refdes);
-        }
-        // Then the files read, which the window watches, from the project's folder.
-        std::string files;
-        for (const std::string& file : design.files) {
-            files +=
-                " " + fs::path(file).lexically_relative(fs::path(project).parent_path()).string();
-        }
-        summary += name + ": " + std::to_string(design.flattened.components.size()) +
-                   " components, " + std::to_string(designators.size()) + " designators; " +
-                   design.summary + ";" + files + "\n";
-        fs::path board(project);
-        board.replace_extension(".kicad_pcb");
-        if (!fs::exists(board)) {
-            continue;
-        }
+    const std::vector<std::string> all = projects();
+    const auto named = std::ranges::find_if(
+        all, [&c](const std::string& project) { return fs::path(project).stem() == c.verb; });
+    ASSERT_NE(named, all.end()) << "no demo project " << c.verb;
+    const std::string project = *named;
+    const LoadedDesign design = readDesignFile(project);
+    std::set<std::string> designators;
+    for (const design::Component& component : design.flattened.components) {
+        designators.emplace(component.Refdes);
+    }
+    // Then the files read, which the window watches, from the project's folder.
+    std::string files;
+    for (const std::string& file : design.files) {
+        files += " " + fs::path(file).lexically_relative(fs::path(project).parent_path()).string();
+    }
+    EXPECT_EQ(c.verb + ": " + std::to_string(design.flattened.components.size()) + " components, " +
+                  std::to_string(designators.size()) + " designators; " + design.summary + ";" +
+                  files,
+              c.argument);
+    fs::path board(project);
+    board.replace_extension(".kicad_pcb");
+    if (fs::exists(board)) {
         std::set<std::string> expected = boardDesignators(board.string());
-        if (onlyInSchematic.contains(name)) {
-            expected.insert(onlyInSchematic.at(name).begin(), onlyInSchematic.at(name).end());
+        // Where the board disagrees with its schematic. KiCad's BOM follows the schematic, and
+        // so does Vexlo: ecc83-pp's four mounting holes are excluded from the BOM on the board
+        // only.
+        if (c.verb == "ecc83-pp") {
+            expected.insert({"P5", "P6", "P7", "P8"});
         }
         EXPECT_EQ(designators, expected);
     }
-    EXPECT_EQ(summary, test::readFile(test::sourceDir() + "/tests/designfile/demos.golden"));
+}
+
+// The golden file's lines, each under its project's name.
+std::vector<std::pair<std::string, test::CaseLine>> goldenLines() {
+    std::istringstream in(test::readFile(test::sourceDir() + "/tests/designfile/demos.golden"));
+    std::vector<std::pair<std::string, test::CaseLine>> lines;
+    int number = 0;
+    for (std::string line; std::getline(in, line);) {
+        const std::string name = line.substr(0, line.find(':'));
+        lines.push_back({name, {++number, name, line, ""}});
+    }
+    return lines;
+}
+const bool demoCases = (test::registerCases("KicadDemo", "tests/designfile/demos.golden",
+                                            goldenLines(), matchesItsBoard),
+                        true);
+
+// Every demo project has its line, in the order of their paths.
+TEST(KicadDemos, EachHasItsLine) {
+    ASSERT_TRUE(fs::is_directory(demos)) << "the tests need Debian's kicad-demos installed";
+    std::vector<std::string> names, golden;
+    for (const std::string& project : projects()) {
+        names.push_back(fs::path(project).stem().string());
+    }
+    for (const auto& [name, line] : goldenLines()) {
+        golden.push_back(name);
+    }
+    EXPECT_EQ(names, golden);
 }
 
 }  // namespace

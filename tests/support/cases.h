@@ -54,6 +54,9 @@ std::string casePath(const std::string& file);
 inline int caseLine(const GoldenCase& c) {
     return std::stoi(c.at("@line"));
 }
+inline int caseLine(const CaseLine& c) {
+    return c.number;
+}
 inline int caseLine(const CaseSection& section) {
     return section.lines.at(0).number;
 }
