@@ -5,6 +5,7 @@
 
 #include "common/characters.h"
 #include "common/error.h"
+#include "common/textfile.h"
 #include "operations/operations.h"
 
 namespace vexlo::cli {
@@ -260,33 +261,11 @@ struct Run {
     std::ostream& out;
     std::ostream& err;
     settings::Settings settings;
-    operations::Session* old = nullptr;  // --compare: the older revision
-    bool changed = false;                // a comparison found a change
-    bool mixed = false;                  // a report merged parts that differ
+    std::optional<operations::Comparison> comparison;  // --compare: what changed is written
+    bool changed = false;                              // a comparison found a change
+    bool mixed = false;                                // a report merged parts that differ
 
-    // The open design's name in a comparison's title: its file, or the tool's document.
-    std::string newName() {
-        return command.design.empty() ? session.source().designName : command.design;
-    }
-
-    report::WrittenComparison compare(const report::ReportRequest& request) {
-        const auto written = operations::writeComparison(session, *old, command.compare, newName(),
-                                                         request, command.compareAll);
-        changed = changed || written.counts.any();
-        return written;
-    }
-
-    void printSummary(const std::string& name, const report::ChangeCounts& counts) {
-        err << printable(operations::comparisonSummary(name, counts)) << '\n';
-    }
-
-    // The line that names a written report's merged rows that join parts that differ.
-    void printMixed(const std::string& name, const report::WrittenReport& written) {
-        if (!written.mixed.empty()) {
-            mixed = true;
-            err << printable(name + ": " + operations::mixedRowsNote(written.mixed)) << '\n';
-        }
-    }
+    std::string selectionFile() { return session.dataFile(saved::selectionFileName); }
 
     report::ReportRequest baseRequest(report::ReportTimings* timings) const {
         report::ReportRequest request;
@@ -297,51 +276,57 @@ struct Run {
         return request;
     }
 
-    void printTimings(const report::ReportTimings& timings) {
-        if (command.timings) {
-            err << "timings: fetch " << timings.fetchSeconds << " s, table " << timings.tableSeconds
-                << " s, write " << timings.writeSeconds << " s\n";
-        }
-    }
-
     void printPath(const std::string& path) {
         if (!path.empty()) {
             out << printable(path) << '\n' << std::flush;
         }
     }
 
-    // One report, or its comparison, under the name given (none: the design's); its path
-    // printed, or its failure told. False when it failed.
-    bool report(const report::ReportRequest& request, const std::string& name) {
-        // Asked once the report has fetched the design, so that the fetch is timed with it.
-        const auto named = [&] { return name.empty() ? session.source().designName : name; };
-        try {
-            if (old != nullptr) {
-                const auto written = compare(request);
-                printPath(written.path);
-                printSummary(named(), written.counts);
-                return true;
+    // A written entry's path, then on err what changed, or its merged rows that join parts
+    // that differ and its timings; a failure told instead. The tool gone ends the run with its
+    // status. False when it failed.
+    bool print(const operations::BatchEntry& entry, const std::string& name,
+               const report::ReportTimings& timings) {
+        if (entry.failure) {
+            if (entry.failure->number == errc::ToolNotRunning) {
+                throw *entry.failure;  // no report can follow: the run ends with the tool's status
             }
-            const report::WrittenReport written = operations::writeReport(session, request);
-            printPath(written.path);
-            printMixed(named(), written);
-            printTimings(*request.timings);
-            return true;
-        } catch (const std::exception& failure) {
-            const Error error = asError(failure);
-            if (error.number == errc::ToolNotRunning) {
-                throw error;  // no report can follow: the run ends with the tool's status
-            }
-            err << "vexlo-report: " << printable(errorMessage(error)) << '\n';
+            err << "vexlo-report: " << printable(errorMessage(*entry.failure)) << '\n';
             return false;
         }
+        printPath(entry.report.path);
+        if (entry.changes) {
+            changed = changed || entry.changes->any();
+            err << printable(operations::comparisonSummary(name, *entry.changes)) << '\n';
+            return true;
+        }
+        if (!entry.report.mixed.empty()) {
+            mixed = true;
+            err << printable(name + ": " + operations::mixedRowsNote(entry.report.mixed)) << '\n';
+        }
+        if (command.timings) {
+            err << "timings: fetch " << timings.fetchSeconds << " s, table " << timings.tableSeconds
+                << " s, write " << timings.writeSeconds << " s\n";
+        }
+        return true;
+    }
+
+    // One report, or its comparison, under the name given (none: the design's). False when it
+    // failed.
+    bool report(const report::ReportRequest& request, const std::string& name) {
+        operations::BatchEntry entry;
+        operations::writeEntry(session, request, comparison ? &*comparison : nullptr, entry);
+        // Asked once the report has fetched the design, so that the fetch is timed with it.
+        return print(entry, name.empty() && !entry.failure ? session.source().designName : name,
+                     *request.timings);
     }
 
     // Unlike the window, which reports an unknown name with the lists emptied, a script is
     // told of the typo and gets no report.
     int selection() {
-        const auto selection = operations::findSelection(session, command.selection);
-        if (!selection) {
+        const auto selection = saved::loadSelectionFromFile(selectionFile(), command.selection,
+                                                            saved::Reading::Strict);
+        if (selection->sections == 0) {
             err << "vexlo-report: no saved selection named " << printable(command.selection)
                 << '\n';
             return exitReportFailed;
@@ -354,39 +339,16 @@ struct Run {
     }
 
     int all() {
-        const auto names = operations::selectionNames(session);
+        const auto names = *saved::readSelectionNames(selectionFile(), saved::Reading::Strict);
         bool allWritten = true;
         report::ReportTimings timings;
-        operations::BatchWriter comparison;
-        if (old != nullptr) {
-            comparison = [this](const report::ReportRequest& request,
-                                operations::BatchEntry& entry) {
-                const auto written = compare(request);
-                entry.report.path = written.path;
-                entry.changes = written.counts;
-            };
-        }
         operations::reportAll(
             session, names, baseRequest(&timings),
             [&](const operations::BatchEntry& entry) {
-                if (entry.failure) {
-                    if (entry.failure->number == errc::ToolNotRunning) {
-                        throw *entry.failure;
-                    }
-                    err << "vexlo-report: " << printable(errorMessage(*entry.failure)) << '\n';
-                    allWritten = false;
-                    return;
-                }
-                printPath(entry.report.path);
-                if (old != nullptr) {
-                    printSummary(entry.name, entry.changes);
-                    return;
-                }
-                printMixed(entry.name, entry.report);
-                printTimings(timings);
+                allWritten = print(entry, entry.name, timings) && allWritten;
                 timings = {};
             },
-            comparison);
+            comparison ? &*comparison : nullptr);
         return allWritten ? exitSuccess : exitReportFailed;
     }
 
@@ -396,9 +358,9 @@ struct Run {
         if (!report(request, "")) {
             return exitReportFailed;
         }
-        for (const std::string& name : operations::emptyColumns(session, request.columns)) {
-            err << "vexlo-report: warning: no component carries the attribute \"" << printable(name)
-                << "\"; its column is empty\n";
+        for (const std::string& warning :
+             operations::emptyColumnWarnings(session, request.columns)) {
+            err << "vexlo-report: " << printable(warning) << '\n';
         }
         return exitSuccess;
     }
@@ -418,7 +380,7 @@ struct Run {
         report::ReportTimings timings;
         const int status = adHoc(
             operations::defaultBomRequest(baseRequest(&timings), command.refdesOrder.has_value()));
-        if (!operations::hasSelectionFile(session)) {
+        if (!fileExists(selectionFile())) {
             return status;
         }
         const int selections = all();
@@ -426,7 +388,8 @@ struct Run {
     }
 
     int list() {
-        for (const auto& name : operations::selectionNames(session)) {
+        const auto names = saved::readSelectionNames(selectionFile(), saved::Reading::Strict);
+        for (const auto& name : *names) {
             out << printable(name) << '\n';
         }
         return exitSuccess;
@@ -471,10 +434,11 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
         }
         tool = command.design.empty() ? connect()
                                       : operations::openDesignFile(command.design, command.variant);
-    } catch (const operations::BadDesign& failure) {
-        err << "vexlo-report: " << printable(failure.what()) << '\n';
-        return exitUsage;
     } catch (const Error& failure) {
+        if (failure.number == errc::BadDesignFile) {
+            err << "vexlo-report: " << printable(failure.description) << '\n';
+            return exitUsage;
+        }
         err << "vexlo-report: "
             << (failure.number == errc::NoSessionBus ? operations::noSessionBusMessage
                                                      : operations::toolNotRunningMessage)
@@ -483,9 +447,11 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
     }
     operations::Session session(*tool);
     std::optional<operations::Session> oldSession;
-    Run run{command, session, out, err, {}};
+    Run run{command, session, out, err, {}, {}};
     if (oldTool) {
-        run.old = &oldSession.emplace(*oldTool);
+        // The open design is named in the title by its file, or by the tool's document.
+        run.comparison = operations::Comparison{&oldSession.emplace(*oldTool), command.compare,
+                                                command.design, command.compareAll};
     }
     try {
         switch (command.mode) {

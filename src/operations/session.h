@@ -16,7 +16,10 @@ namespace vexlo::operations {
 // and the flattened design (for the reports). A fetch that failed fails again without asking.
 class Session final {
 public:
-    explicit Session(design::SchematicTool& tool) : tool_(tool) {}
+    explicit Session(design::SchematicTool& tool) : tool_(&tool) {}
+    // Attaches to the tool through the connector when the tool is first asked something, so
+    // that an action refused before it needs the tool asks nothing.
+    explicit Session(design::ToolConnector connect) : connect_(std::move(connect)) {}
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -34,8 +37,15 @@ public:
     // Seconds the fetch of the design took, 0 before it.
     double fetchSeconds() const noexcept { return fetchSeconds_; }
 
+    // Whether the tool was attached to (always, for a session made on a tool).
+    bool attached() const noexcept { return tool_ != nullptr; }
+    // The tool, attached to now when it was not yet.
+    design::SchematicTool& tool();
+
 private:
-    design::SchematicTool& tool_;
+    design::ToolConnector connect_;
+    std::unique_ptr<design::SchematicTool> owned_;
+    design::SchematicTool* tool_ = nullptr;
     std::optional<std::string> project_;
     std::optional<report::ReportSource> source_;
     std::optional<Error> sourceFailure_;
