@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "design/schematictool.h"
+#include "design/flatdesign.h"
 #include "designfile/designerror.h"
 
 namespace vexlo::designfile {

@@ -198,6 +198,19 @@ TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
     EXPECT_EQ(unreadable.failure->number, 75);
 }
 
+// Delete Choice says from its one read of the file whether a section carried the name.
+TEST(Choices, DeleteTellsWhetherTheNameExisted) {
+    Project project;
+    Session session(project.tool);
+    const DeleteOutcome deleted = deleteChoice(session, "Bad");
+    EXPECT_EQ(std::tuple(deleted.status, deleted.existed, *deleted.names),
+              std::tuple("Selection \"Bad\" deleted", true, Strings{"Board", "Plain", "Worse"}));
+    const DeleteOutcome unknown = deleteChoice(session, "Bad");
+    EXPECT_EQ(std::tuple(unknown.status, unknown.existed, *unknown.names),
+              std::tuple("There is no saved selection named Bad.", false,
+                         Strings{"Board", "Plain", "Worse"}));
+}
+
 TEST(Requests, CompressNeedsAKeyAndAddsQtyAndStatusLinesCount) {
     EXPECT_EQ(reportStatus({"/p/a.csv", 1, {}, {}}), "Report written: /p/a.csv (1 row)");
     EXPECT_EQ(reportStatus({"/p/a.csv", 0, {}, {}}), "Report written: /p/a.csv (0 rows)");
