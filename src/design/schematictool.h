@@ -34,6 +34,13 @@ public:
     virtual std::string ActiveViewDocumentName() = 0;
     // ActiveDocument, then Path: the document's directory, ending with a separator.
     virtual std::string ActiveDocumentPath() = 0;
+    // D, the name the design's reports and LoadGroup go by: by the naming rules of
+    // design/toolnames.h from ActiveViewDocumentName. A name too short throws BadDesignName.
+    // A tool over a design file that names it gives it as it is.
+    virtual std::string DesignName();
+    // F, the folder the reports go in, ending with "/": by the naming rules from
+    // ActiveDocumentPath, or as a design file names it.
+    virtual std::string OutputFolder();
     // NorrendoSession, LoadGroup with the design name, then Flatten.
     virtual std::shared_ptr<const FlattenedDesign> LoadGroupFlatten(
         const std::string& designName) = 0;
@@ -41,8 +48,5 @@ public:
 
 // Attaches to the running tool; throws Error ToolNotRunning when none runs.
 using ToolConnector = std::function<std::unique_ptr<SchematicTool>()>;
-
-// The design name: the active view's document name less its last two characters.
-std::string designName(SchematicTool& tool);
 
 }  // namespace vexlo::design

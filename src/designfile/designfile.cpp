@@ -62,7 +62,7 @@ LoadedDesign readKicad(const KicadProject& project, const std::string& path,
         // A project of a board alone: KiCad opens it with an empty schematic.
         LoadedDesign empty;
         empty.project = folder;
-        empty.document = Document{file.stem().string() + ".1", folder + "././"};
+        empty.document = Document{file.stem().string(), folder};
         empty.summary = "KiCad project without a schematic";
         return empty;
     }
@@ -108,6 +108,13 @@ LoadedDesign readDesign(const std::string& path, const std::filesystem::path& fi
 }
 
 }  // namespace
+
+design::ToolDocument toolDocumentOf(const OpenDocument& document) {
+    if (const auto* names = std::get_if<Document>(&document)) {
+        return design::toolDocumentOf(names->designName, names->outputFolder);
+    }
+    return std::get<design::ToolDocument>(document);
+}
 
 LoadedDesign readDesignFile(const std::string& path, const ReadOptions& options) {
     const std::filesystem::path file = std::filesystem::absolute(path).lexically_normal();

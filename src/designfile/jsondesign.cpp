@@ -166,8 +166,9 @@ LoadedDesign parseJsonDesign(std::string_view bytes, const std::string& baseFold
         const QJsonObject object = document.toObject();
         const QString where = QStringLiteral("document");
         checkKeys(object, where, {"name", "path"});
-        design.document =
-            Document{text(object, "name", where), resolve(text(object, "path", where), baseFolder)};
+        // As the schematic tool would answer: the reports' names follow by its naming rules.
+        design.document = design::ToolDocument{text(object, "name", where),
+                                               resolve(text(object, "path", where), baseFolder)};
     }
     addComponents(root, design.flattened);
     design.summary = "JSON design";

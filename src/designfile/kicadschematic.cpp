@@ -857,7 +857,7 @@ LoadedDesign readKicadSchematic(const KicadProject& project, const std::string& 
 
     LoadedDesign loaded;
     loaded.project = folder;
-    loaded.document = Document{designName + ".1", folder + "././"};
+    loaded.document = Document{designName, folder};
     loaded.flattened = std::move(flattener.design);
     loaded.files = std::move(flattener.sheetFiles);
     loaded.summary = "KiCad schematic " + std::to_string(flattener.newestVersion) + ", " +

@@ -27,7 +27,7 @@ const std::string& Session::projectFolder() {
 
 const std::string& Session::designName() {
     if (designName_.empty()) {
-        designName_ = design::designName(tool());
+        designName_ = tool().DesignName();
     }
     return designName_;
 }
@@ -51,8 +51,7 @@ const report::ReportSource& Session::source() {
         try {
             report::ReportSource source;
             source.designName = designName();
-            source.documentPath = tool().ActiveDocumentPath();
-            source.outputFolder = report::outputFolderOf(source.documentPath);
+            source.outputFolder = tool().OutputFolder();
             source.design = design();
             source_ = std::move(source);
         } catch (const Error& failure) {

@@ -27,12 +27,12 @@ public:
     std::string dataFile(const std::string& fileName);
     // The tool's project folder.
     const std::string& projectFolder();
-    // D: the active view's document name less its last two characters.
+    // D: the tool's design name.
     const std::string& designName();
     // The flattened design of the active view's document.
     std::shared_ptr<const design::FlattenedDesign> design();
-    // D, P, F and the flattened design. A document name under two characters or a document path
-    // under four fail before the design is loaded.
+    // D, F and the flattened design. A design name or an output folder the tool cannot give
+    // fails before the design is loaded.
     const report::ReportSource& source();
     // Seconds the fetch of the design took, 0 before it.
     double fetchSeconds() const noexcept { return fetchSeconds_; }

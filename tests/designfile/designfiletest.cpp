@@ -46,8 +46,13 @@ std::string pairs(const design::AttributeCollection& collection, const char* fir
 // The design as the cases write it: the tool's names, what was read, a line a component.
 std::string dump(const LoadedDesign& design) {
     std::string out = "project " + design.project + "\n";
-    out += design.document ? "document " + design.document->name + " " + design.document->path
-                           : std::string("document none");
+    // A KiCad design's names; a JSON design's as the tool would answer.
+    const auto* names = design.document ? std::get_if<Document>(&*design.document) : nullptr;
+    const auto tool =
+        design.document ? std::optional(toolDocumentOf(*design.document)) : std::nullopt;
+    out += names != nullptr ? "document " + names->designName + " " + names->outputFolder
+           : tool           ? "document " + tool->name + " " + tool->path
+                            : std::string("document none");
     out += "\nsummary " + design.summary + "\n";
     for (const design::Component& component : design.flattened.components) {
         out += escaped(component.Refdes) + pairs(component.Attributes, " | ", " | ") + " ||" +

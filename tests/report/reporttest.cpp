@@ -118,8 +118,7 @@ TEST(Reports, MatchTheirGoldenFilesAndErrors) {
         const std::string project = dir.path() + "/proj/", report = project + k["report"];
         test::writeFile(report, "old\r\n");
         fs::create_directories(project + "sch");
-        const ReportSource source{k.count("name") != 0 ? k["name"] : "amp", project + "sch/",
-                                  project, design};
+        const ReportSource source{k.count("name") != 0 ? k["name"] : "amp", project, design};
         test::ViewerRecorder viewer;
         if (k["show"] == "missing") {
             ::setenv("PATH", emptyFolder.path().c_str(), 1);

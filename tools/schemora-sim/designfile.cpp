@@ -14,7 +14,9 @@ namespace {
 Design served(designfile::LoadedDesign loaded) {
     Design design;
     design.project = std::move(loaded.project);
-    design.document = std::move(loaded.document);
+    if (loaded.document) {
+        design.document = designfile::toolDocumentOf(*loaded.document);
+    }
     design.componentCount = static_cast<std::uint32_t>(loaded.flattened.components.size());
     design.flatStream = design::dbus::writeFlatStream(loaded.flattened);
     design.summary = std::move(loaded.summary);
