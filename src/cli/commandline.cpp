@@ -111,7 +111,8 @@ int parseFormat(const std::string& text) {
     static const char* const names[] = {"excel", "text", "html", "csv"};
     const int format = choiceIndex(text, names);
     if (format < 0) {
-        throw UsageError{"unknown format \"" + text + "\" (use excel, text, html or csv)"};
+        throw Error(errc::BadCommandLine,
+                    "unknown format \"" + text + "\" (use excel, text, html or csv)");
     }
     return format;
 }
@@ -120,8 +121,8 @@ int parseRefdesOrder(const std::string& text) {
     static const char* const names[] = {"found", "natural", "ranges"};
     const int order = choiceIndex(text, names);
     if (order < 0) {
-        throw UsageError{"unknown designator order \"" + text +
-                         "\" (use found, natural or ranges)"};
+        throw Error(errc::BadCommandLine,
+                    "unknown designator order \"" + text + "\" (use found, natural or ranges)");
     }
     return order;
 }
@@ -129,14 +130,16 @@ int parseRefdesOrder(const std::string& text) {
 std::pair<std::string, std::string> parseExclusion(const std::string& text) {
     const auto equals = text.find('=');
     if (equals == std::string::npos || equals == 0) {
-        throw UsageError{"option --exclude needs NAME=VALUES, not \"" + text + "\""};
+        throw Error(errc::BadCommandLine,
+                    "option --exclude needs NAME=VALUES, not \"" + text + "\"");
     }
     return {text.substr(0, equals), text.substr(equals + 1)};
 }
 
 void setMode(Command& command, Mode mode, const std::string& option) {
     if (command.mode != Mode::Help && command.mode != mode) {
-        throw UsageError{"option " + option + " cannot be combined with another mode"};
+        throw Error(errc::BadCommandLine,
+                    "option " + option + " cannot be combined with another mode");
     }
     command.mode = mode;
 }
@@ -150,7 +153,7 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
         const std::string& option = arguments[i];
         auto value = [&]() -> const std::string& {
             if (i + 1 >= arguments.size()) {
-                throw UsageError{"option " + option + " needs a value"};
+                throw Error(errc::BadCommandLine, "option " + option + " needs a value");
             }
             return arguments[++i];
         };
@@ -177,10 +180,10 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
             setMode(command, Mode::Columns, option);
             command.keys.push_back(value());
             if (command.keys.back() == "QTY") {
-                throw UsageError{
-                    "option --key cannot be \"QTY\": it counts the parts of each "
-                    "merged row; give the attributes that tell parts apart, such as "
-                    "--key Value --key Footprint"};
+                throw Error(errc::BadCommandLine,
+                            "option --key cannot be \"QTY\": it counts the parts of each "
+                            "merged row; give the attributes that tell parts apart, such as "
+                            "--key Value --key Footprint");
             }
         } else if (option == "--format") {
             command.format = parseFormat(value());
@@ -193,25 +196,25 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (option == "--output") {
             command.output = value();
             if (command.output.empty() || command.output.ends_with('/')) {
-                throw UsageError{
-                    "option --output needs a file name without its extension, not "
-                    "\"" +
-                    command.output + "\""};
+                throw Error(errc::BadCommandLine,
+                            "option --output needs a file name without its extension, not "
+                            "\"" +
+                                command.output + "\"");
             }
         } else if (option == "--design") {
             command.design = value();
             if (command.design.empty()) {
-                throw UsageError{"option --design needs a file name"};
+                throw Error(errc::BadCommandLine, "option --design needs a file name");
             }
         } else if (option == "--variant") {
             command.variant = value();
             if (command.variant.empty()) {
-                throw UsageError{"option --variant needs a variant name"};
+                throw Error(errc::BadCommandLine, "option --variant needs a variant name");
             }
         } else if (option == "--compare") {
             command.compare = value();
             if (command.compare.empty()) {
-                throw UsageError{"option --compare needs a file name"};
+                throw Error(errc::BadCommandLine, "option --compare needs a file name");
             }
         } else if (option == "--compare-all") {
             command.compareAll = true;
@@ -224,31 +227,33 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (option == "--timings") {
             command.timings = true;
         } else {
-            throw UsageError{"unknown argument \"" + option + "\""};
+            throw Error(errc::BadCommandLine, "unknown argument \"" + option + "\"");
         }
     }
     if (help) {
         command.mode = Mode::Help;
     } else if (command.mode == Mode::Help) {
-        throw UsageError{
-            "no mode given (--all, --selection, --column, --bom, --list or --attributes)"};
+        throw Error(errc::BadCommandLine,
+                    "no mode given (--all, --selection, --column, --bom, --list or --attributes)");
     } else if (command.compress &&
                (command.keys.empty() ||
                 std::find(command.keys.begin(), command.keys.end(), "") != command.keys.end())) {
-        throw UsageError{"option --compress needs --key NAME"};
+        throw Error(errc::BadCommandLine, "option --compress needs --key NAME");
     } else if (!command.keys.empty() && !command.compress) {
-        throw UsageError{"option --key needs --compress"};
+        throw Error(errc::BadCommandLine, "option --key needs --compress");
     } else if (!command.variant.empty() && command.design.empty()) {
-        throw UsageError{"option --variant needs --design FILE"};
+        throw Error(errc::BadCommandLine, "option --variant needs --design FILE");
     } else if (command.compare.empty() && (command.compareAll || command.failOnChange)) {
-        throw UsageError{std::string("option ") +
-                         (command.compareAll ? "--compare-all" : "--fail-on-change") +
-                         " needs --compare OLD"};
+        throw Error(errc::BadCommandLine,
+                    std::string("option ") +
+                        (command.compareAll ? "--compare-all" : "--fail-on-change") +
+                        " needs --compare OLD");
     } else if ((!command.compare.empty() || !command.output.empty()) &&
                (command.mode == Mode::List || command.mode == Mode::Attributes)) {
-        throw UsageError{
-            std::string("option ") + (command.compare.empty() ? "--output" : "--compare") +
-            " cannot be combined with " + (command.mode == Mode::List ? "--list" : "--attributes")};
+        throw Error(errc::BadCommandLine,
+                    std::string("option ") + (command.compare.empty() ? "--output" : "--compare") +
+                        " cannot be combined with " +
+                        (command.mode == Mode::List ? "--list" : "--attributes"));
     }
     return command;
 }
@@ -436,7 +441,7 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
                                       : operations::openDesignFile(command.design, command.variant);
     } catch (const Error& failure) {
         if (failure.number == errc::BadDesignFile) {
-            err << "vexlo-report: " << printable(failure.description) << '\n';
+            err << "vexlo-report: " << printable(failure.message()) << '\n';
             return exitUsage;
         }
         err << "vexlo-report: "

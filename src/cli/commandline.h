@@ -34,12 +34,8 @@ struct Command {
     bool failOnMixed = false;   // --fail-on-mixed
 };
 
-// A command line that cannot be understood; the text says why.
-struct UsageError {
-    std::string message;
-};
-
-// Reads the arguments (without the program name). Throws UsageError.
+// Reads the arguments (without the program name). A command line that cannot be understood
+// throws Error BadCommandLine, its text saying why.
 Command parseCommandLine(const std::vector<std::string>& arguments);
 
 extern const char* const helpText;

@@ -89,8 +89,12 @@ LoadedDesign readDesign(const std::string& path, const std::filesystem::path& fi
             refuseVariant(path, options);
             try {
                 return parseJsonDesign(bytes, file.parent_path().string());
-            } catch (const DesignError& error) {
-                fail(path, error.what());
+            } catch (const Error& error) {
+                if (error.number != errc::BadDesignFile) {
+                    throw;
+                }
+                // The place in the JSON, within the file.
+                throw error.within(error.context.empty() ? path : path + ": " + error.context);
             }
         case Format::Sexpr:
             if (const std::string head = sexprHead(bytes);
@@ -122,8 +126,11 @@ LoadedDesign readDesignFile(const std::string& path, const ReadOptions& options)
     try {
         loaded = readDesign(path, file, options);
     } catch (const Error& error) {
+        if (error.number == errc::BadDesignFile) {
+            throw;
+        }
         // Past a limit every design keeps to, whatever its format (a value too long).
-        fail(path, error.description);
+        fail(path, error.message());
     }
     if (std::find(loaded.files.begin(), loaded.files.end(), file.string()) == loaded.files.end()) {
         loaded.files.insert(loaded.files.begin(), file.string());

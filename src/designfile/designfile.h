@@ -41,8 +41,8 @@ struct ReadOptions {
 };
 
 // Reads a design file of any format the program knows, told apart by its content: our JSON
-// design, a KiCad schematic or project, or KiCad's XML netlist. Throws DesignError naming the
-// file (and line and column where one applies) when it cannot be read or used.
+// design, a KiCad schematic or project, or KiCad's XML netlist. Throws Error BadDesignFile naming
+// the file (and line and column where one applies) when it cannot be read or used.
 LoadedDesign readDesignFile(const std::string& path, const ReadOptions& options = {});
 
 }  // namespace vexlo::designfile

@@ -26,8 +26,7 @@ QString element(const QString& where, qsizetype index) {
 }
 
 [[noreturn]] void failIn(const QString& where, const QString& problem) {
-    throw DesignError(
-        (where.isEmpty() ? problem : where + QLatin1String(": ") + problem).toStdString());
+    throw Error(errc::BadDesignFile, problem.toStdString(), where.toStdString());
 }
 
 // Refuses keys the format does not have: a misspelt key must not quietly empty a design.

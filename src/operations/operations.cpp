@@ -22,7 +22,7 @@ std::string notShownNote(const report::Shown& shown) {
 }
 
 struct Advice {
-    int number;
+    errc::Number number;
     const char* text;
 };
 
@@ -73,7 +73,8 @@ const Advice advices[] = {
     {errc::PermissionDenied, fileAdvice},
     {errc::PathFileAccess, fileAdvice},
     {errc::PathNotFound, fileAdvice},
-    {7, "Close other programs, or report the design in smaller parts, then try again."},
+    {errc::OutOfMemory,
+     "Close other programs, or report the design in smaller parts, then try again."},
 };
 
 }  // namespace
@@ -88,7 +89,7 @@ std::string adviceFor(const Error& failure) {
 }
 
 std::string failureMessage(const Error& failure) {
-    return adviceFor(failure) + "\n\n" + failure.description + "\n\n(Error " +
+    return adviceFor(failure) + "\n\n" + failure.message() + "\n\n(Error " +
            std::to_string(failure.number) + ")";
 }
 
@@ -100,7 +101,7 @@ std::string attachFailureMessage(const Error& failure) {
 }
 
 std::string failureStatus(const Error& failure) {
-    return failure.number == errc::ToolCallAbandoned ? failure.description : errorMessage(failure);
+    return failure.number == errc::ToolCallAbandoned ? failure.message() : errorMessage(failure);
 }
 
 void loadSettings(Session& session, settings::Settings& fields) {
@@ -195,12 +196,8 @@ std::string formatName(int format) {
 
 std::unique_ptr<design::SchematicTool> openDesignFile(const std::string& path,
                                                       const std::string& variant) {
-    try {
-        return std::make_unique<designfile::DesignFileTool>(
-            designfile::readDesignFile(path, {variant}));
-    } catch (const designfile::DesignError& failure) {
-        throw Error(errc::BadDesignFile, failure.what());
-    }
+    return std::make_unique<designfile::DesignFileTool>(
+        designfile::readDesignFile(path, {variant}));
 }
 
 report::ReportRequest defaultBomRequest(report::ReportRequest base, bool keepOrder) {

@@ -153,7 +153,7 @@ TEST(Characters, AsciiCaseAndBlanks) {
 }
 
 TEST(Common, ErrorMessages) {
-    EXPECT_EQ(errorMessage(asError(Error(429, "gone"))), "Error 429: gone");
+    EXPECT_EQ(errorMessage(asError(Error(errc::ToolNotRunning, "gone"))), "Error 429: gone");
     EXPECT_EQ(errorMessage(asError(std::out_of_range("9"))), "Error 51: Internal error: 9");
     EXPECT_EQ(errorMessage(asError(std::bad_alloc())), "Error 7: Out of memory");
 }

@@ -32,7 +32,7 @@ Design loadDesignFile(const QString& path, const std::string& variant) {
 Design loadSampleBoard(const QString& root) {
     QFile resource(QStringLiteral(":/sampleboard.json"));
     if (!resource.open(QIODevice::ReadOnly)) {
-        throw DesignError("the built-in sample board is missing");
+        throw Error(errc::BadDesignFile, "the built-in sample board is missing");
     }
     const QString base = QDir::cleanPath(QDir(root).absolutePath());
     const QByteArray json = resource.readAll();
@@ -46,7 +46,8 @@ Design loadSampleBoard(const QString& root) {
     }
     for (const std::string& folder : folders) {
         if (!QDir().mkpath(QString::fromStdString(folder))) {
-            throw DesignError("cannot create the sample board's folder \"" + folder + "\"");
+            throw Error(errc::BadDesignFile,
+                        "cannot create the sample board's folder \"" + folder + "\"");
         }
     }
     return design;

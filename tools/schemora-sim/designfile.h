@@ -9,8 +9,6 @@
 
 namespace vexlo::sim {
 
-using designfile::DesignError;
-
 // A design as the simulator serves it. The components are kept only as the finished stream,
 // which is all a flatten call sends: the read design is dropped once the stream is built.
 struct Design {
