@@ -106,31 +106,33 @@ int choiceIndex(const std::string& text, const char* const (&names)[count]) {
     return -1;
 }
 
-int parseFormat(const std::string& text) {
+report::Format parseFormat(const std::string& text) {
     static const char* const names[] = {"excel", "text", "html", "csv"};
     const int format = choiceIndex(text, names);
     if (format < 0) {
         throw UsageError{"unknown format \"" + text + "\" (use excel, text, html or csv)"};
     }
-    return format;
+    return static_cast<report::Format>(format);
 }
 
-int parseRefdesOrder(const std::string& text) {
+report::RefdesOrder parseRefdesOrder(const std::string& text) {
     static const char* const names[] = {"found", "natural", "ranges"};
+    const report::RefdesOrder orders[] = {
+        report::RefdesOrder::AsFound, report::RefdesOrder::Natural, report::RefdesOrder::Ranges};
     const int order = choiceIndex(text, names);
     if (order < 0) {
         throw UsageError{"unknown designator order \"" + text +
                          "\" (use found, natural or ranges)"};
     }
-    return order;
+    return orders[order];
 }
 
-std::pair<std::string, std::string> parseExclusion(const std::string& text) {
+report::Exclusion parseExclusion(const std::string& text) {
     const auto equals = text.find('=');
     if (equals == std::string::npos || equals == 0) {
         throw UsageError{"option --exclude needs NAME=VALUES, not \"" + text + "\""};
     }
-    return {text.substr(0, equals), text.substr(equals + 1)};
+    return report::exclusionOf(text.substr(0, equals), std::string_view(text).substr(equals + 1));
 }
 
 void setMode(Command& command, Mode mode, const std::string& option) {
@@ -259,7 +261,7 @@ struct Run {
     operations::Session& session;
     std::ostream& out;
     std::ostream& err;
-    settings::Settings settings;
+    report::ReportOptions options;
     operations::Session* old = nullptr;  // --compare: the older revision
     bool changed = false;                // a comparison found a change
     bool mixed = false;                  // a report merged parts that differ
@@ -290,7 +292,7 @@ struct Run {
 
     report::ReportRequest baseRequest(report::ReportTimings* timings) const {
         report::ReportRequest request;
-        request.settings = settings;
+        request.options = options;
         request.showReport = command.open;
         request.timings = timings;
         request.outputBase = command.output;
@@ -407,7 +409,7 @@ struct Run {
         report::ReportTimings timings;
         report::ReportRequest request = baseRequest(&timings);
         request.columns = operations::columnList(command.columns, command.compress);
-        request.compress = command.compress ? 1 : 0;
+        request.compress = command.compress;
         request.keys = command.keys;
         return adHoc(request);
     }
@@ -440,20 +442,19 @@ struct Run {
     }
 };
 
-// The settings the command line overrides for this run.
-void applyOverrides(const Command& command, settings::Settings& settings) {
+// The options the command line overrides for this run.
+void applyOverrides(const Command& command, report::ReportOptions& options) {
     if (command.format) {
-        settings.Export_File_Format = static_cast<std::int16_t>(*command.format);
+        options.format = *command.format;
     }
     if (command.exclude) {
-        settings.Exclude_Attribute = command.exclude->first;
-        settings.Exclude_Values = command.exclude->second;
+        options.exclusion = *command.exclude;
     }
     if (command.refdesOrder) {
-        settings.Refdes_Order = static_cast<std::int16_t>(*command.refdesOrder);
+        options.order = *command.refdesOrder;
     }
     if (command.xlsx) {
-        settings.Workbook_Xlsx = 1;
+        options.xlsx = true;
     }
 }
 
@@ -497,8 +498,10 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
                 break;
         }
         // Only the reports use the settings: a file that cannot be read fails them.
-        operations::loadSettings(session, run.settings);
-        applyOverrides(command, run.settings);
+        settings::Settings fields;
+        operations::loadSettings(session, fields);
+        run.options = settings::reportOptions(fields);
+        applyOverrides(command, run.options);
         int status = exitSuccess;
         switch (command.mode) {
             case Mode::All:

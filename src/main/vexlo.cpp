@@ -545,9 +545,9 @@ std::string Vexlo::showAttributes(operations::Session& session, operations::Desi
 report::ReportRequest Vexlo::reportRequest() const {
     report::ReportRequest request;
     request.columns = toStd(columns_->columns());
-    request.compress = chkCompress->isChecked() ? 1 : 0;
+    request.compress = chkCompress->isChecked();
     request.keys = toStd(columns_->keys());
-    request.settings = options_;
+    request.options = settings::reportOptions(options_);
     return request;
 }
 
@@ -725,7 +725,7 @@ std::unique_ptr<preview::PreviewWindow> Vexlo::makePreview() {
     const auto failure = runGuarded(true, [this, &shown, &format] {
         requireSettings();
         const report::ReportRequest current = reportRequest();
-        format = current.settings.Export_File_Format;
+        format = static_cast<int>(current.options.format);
         auto tool = connectTool();
         operations::Session session(*tool);
         shown = std::make_shared<const operations::Preview>(

@@ -264,9 +264,9 @@ std::unique_ptr<design::SchematicTool> openDesignFile(const std::string& path,
 report::ReportRequest defaultBomRequest(report::ReportRequest base, bool keepOrder) {
     base.keys = {"Value", "Footprint", "DNP"};
     base.columns = columnList({"REFDES", "Value", "Footprint", "DNP"}, true);
-    base.compress = 1;
+    base.compress = true;
     if (!keepOrder) {
-        base.settings.Refdes_Order = 2;  // natural order with ranges
+        base.options.order = report::RefdesOrder::Ranges;
     }
     return base;
 }
@@ -283,13 +283,13 @@ std::vector<std::string> columnList(std::vector<std::string> columns, bool compr
 }
 
 bool lacksKey(const report::ReportRequest& request) {
-    return request.compress == 1 && request.keys.empty();
+    return request.compress && request.keys.empty();
 }
 
 report::ReportRequest selectionRequest(const saved::LoadedSelection& selection,
                                        const std::string& name, report::ReportRequest base) {
     base.columns = selection.columns;
-    base.compress = selection.compress ? 1 : 0;
+    base.compress = selection.compress;
     base.keys = selection.keys;
     base.choiceSuffix = "_" + name;
     return base;

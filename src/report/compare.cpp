@@ -32,14 +32,13 @@ struct Side {
 };
 
 Side sideOf(const design::FlattenedDesign& design, const ReportRequest& request) {
-    const settings::Settings& settings = request.settings;
-    const RefdesOrder order = refdesOrderOf(settings.Refdes_Order);
+    const RefdesOrder order = request.options.order;
     TableRules rules;
-    rules.exclusion = exclusionOf(settings.Exclude_Attribute, settings.Exclude_Values);
-    rules.naturalOrder = order != RefdesOrder::AsFound && request.compress != 1;
+    rules.exclusion = request.options.exclusion;
+    rules.naturalOrder = order != RefdesOrder::AsFound && !request.compress;
     rules.designators = true;
     Side side{buildTable(design, request.columns, rules), {}, {}};
-    if (request.compress != 1) {
+    if (!request.compress) {
         for (const std::string_view designator : side.table.designators) {
             side.designators.push_back({designator});
         }
@@ -228,8 +227,8 @@ std::string countsText(const ChangeCounts& counts) {
 
 Comparison compareRevisions(const Revision& old, const Revision& now, const ReportRequest& request,
                             bool keepSame) {
-    const bool compressed = request.compress == 1;
-    const RefdesOrder order = refdesOrderOf(request.settings.Refdes_Order);
+    const bool compressed = request.compress;
+    const RefdesOrder order = request.options.order;
     const Side oldSide = sideOf(*old.design, request);
     const Side newSide = sideOf(*now.design, request);
     const auto partner = pairRows(oldSide, newSide, compressed);
@@ -384,17 +383,17 @@ void writeHtmlComparison(const Comparison& comparison, const ReportStyle& style,
     sink(html);
 }
 
-void writeComparisonFile(const Comparison& comparison, const settings::Settings& settings,
+void writeComparisonFile(const Comparison& comparison, const ReportOptions& options,
                          const std::string& path) {
     AtomicFile file(path);
     const ReportSink sink = [&file](std::string_view bytes) { file.write(bytes); };
-    switch (settings.Export_File_Format) {
-        case FormatText:
+    switch (options.format) {
+        case Format::Text:
             sink(comparison.title + "\r\n");
             writeTextReport(withChangeColumn(comparison), sink);
             break;
-        case FormatHtml:
-            writeHtmlComparison(comparison, reportStyleOf(settings), sink);
+        case Format::Html:
+            writeHtmlComparison(comparison, options.layout.style, sink);
             break;
         default: {
             std::string line;
@@ -411,17 +410,17 @@ void writeComparisonFile(const Comparison& comparison, const settings::Settings&
 WrittenComparison ExportComparison(const ReportSource& source, const Revision& old,
                                    const std::string& newName, const ReportRequest& request,
                                    bool keepSame) {
-    const int format = request.settings.Export_File_Format;
+    const Format format = request.options.format;
     checkFormat(format);
     ReportRequest named = request;
     named.choiceSuffix += "_changes";
     const std::string path = reportPath(source, named);
     const Comparison comparison =
         compareRevisions(old, {newName, source.design}, request, keepSame);
-    if (format == FormatWorkbook) {
-        writeComparisonWorkbook(comparison, workbookLayoutOf(request.settings), path);
+    if (format == Format::Workbook) {
+        writeComparisonWorkbook(comparison, request.options.layout, path);
     } else {
-        writeComparisonFile(comparison, request.settings, path);
+        writeComparisonFile(comparison, request.options, path);
     }
     return {path, comparison.counts, showWritten(request, path)};
 }

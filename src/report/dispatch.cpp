@@ -26,12 +26,12 @@ void addSeconds(const ReportRequest& request, double ReportTimings::*phase,
     }
 }
 
-const char* extensionOf(const settings::Settings& settings) {
+const char* extensionOf(const ReportOptions& options) {
     static const char* const extensions[] = {".xls", ".txt", ".html", ".csv"};
-    if (settings.Export_File_Format == FormatWorkbook && settings.Workbook_Xlsx == 1) {
+    if (options.format == Format::Workbook && options.xlsx) {
         return ".xlsx";
     }
-    return extensions[settings.Export_File_Format];
+    return extensions[static_cast<int>(options.format)];
 }
 
 // The table of the request, grouped by the key when compressing: sorted, and merged on the
@@ -40,34 +40,32 @@ const char* extensionOf(const settings::Settings& settings) {
 // compressing it orders the rows.
 Table tableFor(const ReportSource& source, const ReportRequest& request, bool onSheet,
                std::optional<Grouping>& grouping) {
-    const settings::Settings& settings = request.settings;
-    const RefdesOrder order = refdesOrderOf(settings.Refdes_Order);
+    const RefdesOrder order = request.options.order;
     TableRules rules;
-    rules.exclusion = exclusionOf(settings.Exclude_Attribute, settings.Exclude_Values);
-    rules.naturalOrder = order != RefdesOrder::AsFound && request.compress != 1;
+    rules.exclusion = request.options.exclusion;
+    rules.naturalOrder = order != RefdesOrder::AsFound && !request.compress;
     // A merged row that joins differing parts names them as its reference column lists them;
     // without that column, by the designators the table keeps for it.
-    rules.designators = request.compress == 1 &&
-                        std::find(request.columns.begin(), request.columns.end(), "REFDES") ==
-                            request.columns.end();
+    rules.designators =
+        request.compress && std::find(request.columns.begin(), request.columns.end(), "REFDES") ==
+                                request.columns.end();
     Table table = buildTable(*source.design, request.columns, rules);
-    if (request.compress == 1) {
+    if (request.compress) {
         grouping = onSheet ? groupByKey(table, request.keys, order)
                            : compressTable(table, request.keys, order);
     }
     return table;
 }
 
-void writeTableFile(const Table& table, const settings::Settings& settings,
-                    const std::string& path) {
+void writeTableFile(const Table& table, const ReportOptions& options, const std::string& path) {
     AtomicFile file(path);
     const ReportSink sink = [&file](std::string_view bytes) { file.write(bytes); };
-    switch (settings.Export_File_Format) {
-        case FormatText:
+    switch (options.format) {
+        case Format::Text:
             writeTextReport(table, sink);
             break;
-        case FormatHtml:
-            writeHtmlReport(table, reportStyleOf(settings), sink);
+        case Format::Html:
+            writeHtmlReport(table, options.layout.style, sink);
             break;
         default:
             writeCsvReport(table, sink);
@@ -89,8 +87,8 @@ Table reportTable(const ReportSource& source, const ReportRequest& request,
 }
 
 std::string reportPath(const ReportSource& source, const ReportRequest& request) {
-    checkFormat(request.settings.Export_File_Format);
-    return source.reportFile(request.choiceSuffix, extensionOf(request.settings),
+    checkFormat(request.options.format);
+    return source.reportFile(request.choiceSuffix, extensionOf(request.options),
                              request.outputBase);
 }
 
@@ -101,14 +99,14 @@ Error quantityKeyError() {
 }
 
 void checkRequest(const ReportRequest& request) {
-    checkFormat(request.settings.Export_File_Format);
+    checkFormat(request.options.format);
     const std::vector<std::string>& columns = request.columns;
     if (columns.empty()) {
         throw Error(errc::NoReportColumns,
                     "A report needs at least one column: choose the attributes to report (in the "
                     "column list, the saved selection or with --column) and write it again");
     }
-    if (request.compress != 1) {
+    if (!request.compress) {
         return;
     }
     if (std::find(request.keys.begin(), request.keys.end(), "QTY") != request.keys.end()) {
@@ -122,33 +120,34 @@ void checkRequest(const ReportRequest& request) {
     }
 }
 
-void checkFormat(int format) {
-    if (format < FormatWorkbook || format > FormatCsv) {
+void checkFormat(Format format) {
+    const int number = static_cast<int>(format);
+    if (number < static_cast<int>(Format::Workbook) || number > static_cast<int>(Format::Csv)) {
         throw Error(errc::NoWriterForFormat,
-                    "The output format " + std::to_string(format) +
+                    "The output format " + std::to_string(number) +
                         " has no report writer (0 Excel, 1 Text, 2 HTML, 3 CSV); choose one under "
                         "Options, Output Format");
     }
 }
 
 WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& request) {
-    const int format = request.settings.Export_File_Format;
+    const Format format = request.options.format;
     checkRequest(request);
     const std::string path = reportPath(source, request);
     auto start = Clock::now();
     std::optional<Grouping> grouping;
-    Table table = tableFor(source, request, format == FormatWorkbook, grouping);
+    Table table = tableFor(source, request, format == Format::Workbook, grouping);
     addSeconds(request, &ReportTimings::tableSeconds, start);
     // The workbook merges on the sheet: one row per run.
     const std::size_t rows =
-        format == FormatWorkbook && grouping ? grouping->starts.size() : table.rowCount();
+        format == Format::Workbook && grouping ? grouping->starts.size() : table.rowCount();
 
     start = Clock::now();
-    if (format == FormatWorkbook) {
+    if (format == Format::Workbook) {
         FillClipboard(std::move(table), grouping, source.design->Components("").size(),
-                      workbookLayoutOf(request.settings), path);
+                      request.options.layout, path);
     } else {
-        writeTableFile(table, request.settings, path);
+        writeTableFile(table, request.options, path);
     }
     addSeconds(request, &ReportTimings::writeSeconds, start);
 
@@ -166,7 +165,7 @@ Shown showWritten(const ReportRequest& request, const std::string& path) {
     shown.notStarted = shown.viewer == nullptr;
     // Only the text report counts a viewer that does not start as a failure; the report is
     // written either way.
-    if (shown.notStarted && request.settings.Export_File_Format == FormatText) {
+    if (shown.notStarted && request.options.format == Format::Text) {
         throw Error(errc::ViewerNotStarted, "The report was written to \"" + path +
                                                 "\", but no viewer could be started to show it "
                                                 "(xdg-open was not found or failed)");

@@ -27,11 +27,11 @@ struct WrittenReport {
 };
 
 // Keeps its old name; no spreadsheet application is involved: writes the report of the source's
-// design in the format of request.settings.Export_File_Format, as F + D + choiceSuffix +
-// extension (".xls", or ".xlsx" with Workbook_Xlsx 1; ".txt", ".html", ".csv"). The run is
-// design -> table (parts left out by the exclusion settings; rows in natural designator order
-// when Refdes_Order asks for it and not compressing) -> (sorted by the key, stably, and merged
-// with the reference lists in the Refdes_Order when request.compress is 1) -> the format's
+// design in the format of request.options, as F + D + choiceSuffix + extension (".xls", or
+// ".xlsx" when the options ask for it; ".txt", ".html", ".csv"). The run is design -> table
+// (parts left out by the options' exclusion; rows in natural designator order when the options'
+// order asks for it and not compressing) -> (sorted by the key, stably, and merged with the
+// reference lists in the options' order when request.compress) -> the format's
 // writer -> the file, replaced atomically -> the viewer when request.showReport. Failures throw
 // vexlo::Error; nothing but the report itself is ever written.
 WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& request);
@@ -51,7 +51,7 @@ std::string reportPath(const ReportSource& source, const ReportRequest& request)
 Shown showWritten(const ReportRequest& request, const std::string& path);
 
 // A format without a writer fails with NoWriterForFormat before anything is asked or written.
-void checkFormat(int format);
+void checkFormat(Format format);
 
 // Refuses, before anything is asked or written, a request whose report could not be trusted: a
 // format without a writer, no column at all (NoReportColumns), a compressed report without its

@@ -2,14 +2,14 @@
 
 namespace vexlo::report {
 
-HtmlCellTemplate htmlCellTemplate(int valueBold, int valueItalic) noexcept {
-    if (valueBold == 1 && valueItalic == 0) {
-        return {"<TD><B><P ALIGN='CENTER'><FONT STYLE='font-size:", "</FONT></P></B></TD>"};
-    }
-    if (valueBold == 1 && valueItalic == 1) {
+HtmlCellTemplate htmlCellTemplate(bool bold, bool italic) noexcept {
+    if (bold && italic) {
         return {"<TD><B><I><P ALIGN='CENTER'><FONT STYLE='font-size:", "</FONT></P></B></I></TD>"};
     }
-    if (valueBold == 0 && valueItalic == 1) {
+    if (bold) {
+        return {"<TD><B><P ALIGN='CENTER'><FONT STYLE='font-size:", "</FONT></P></B></TD>"};
+    }
+    if (italic) {
         return {"<TD><I><P ALIGN='CENTER'><FONT STYLE='font-size:", "</FONT></P></I></TD>"};
     }
     return {"<TD><P ALIGN='CENTER'><FONT STYLE='font-size:", "</FONT></P></TD>"};

@@ -19,7 +19,7 @@ struct HtmlCellTemplate {
 
 inline constexpr std::string_view htmlFontSizeEnd = "pt'>";
 
-HtmlCellTemplate htmlCellTemplate(int valueBold, int valueItalic) noexcept;
+HtmlCellTemplate htmlCellTemplate(bool bold, bool italic) noexcept;
 
 // "&", "<" and ">" as entities; everything else as it is.
 std::string escapeHtml(std::string_view text);

@@ -3,13 +3,25 @@
 #include <string>
 #include <vector>
 
+#include "report/designtable.h"
+#include "report/reportstyle.h"
 #include "report/table.h"
-#include "settings/settings.h"
 
 namespace vexlo::report {
 
-// Output formats of Export_File_Format.
-enum ExportFormat : int { FormatWorkbook = 0, FormatText = 1, FormatHtml = 2, FormatCsv = 3 };
+// The output formats, numbered as the settings file and --format number them. A number that
+// names no format is kept as it is, so that the report can name it when it refuses it.
+enum class Format : int { Workbook = 0, Text = 1, Html = 2, Csv = 3 };
+
+// How the reports of a run are written, built once by a front end from the settings file, the
+// Options window or the command line.
+struct ReportOptions {
+    Format format = Format::Workbook;
+    bool xlsx = false;                         // the workbook report named ".xlsx", not ".xls"
+    RefdesOrder order = RefdesOrder::AsFound;  // designators in merged rows; rows uncompressed
+    Exclusion exclusion;                       // the parts left out
+    WorkbookLayout layout;                     // styles (the HTML report's too), start, template
+};
 
 // Where one report's time went: fetching the design from the tool, building the table, and
 // writing the report file. Filled when a request asks for it.
@@ -22,13 +34,13 @@ struct ReportTimings {
 // Everything one report is asked for, by the window or the command line.
 struct ReportRequest {
     std::vector<std::string> columns;  // the column names, left to right
-    int compress = 0;                  // rows are grouped by the keys only when 1
+    bool compress = false;             // rows are grouped by the keys
     Keys keys;                         // the key columns' names, in order; none = no key
     std::string choiceSuffix;          // "" or "_" followed by a saved selection's name
     // "": the report is named F + D + choiceSuffix + extension, beside the design; else the path
     // it is named from instead of F + D (vexlo-report --output, KiCad's %O).
     std::string outputBase;
-    settings::Settings settings;       // fonts, format, template, exclusion, designator order
+    ReportOptions options;
     bool showReport = true;            // hand the written report to xdg-open
     ReportTimings* timings = nullptr;  // when set, the run's phases are timed into it
 };

@@ -54,25 +54,23 @@ Block blockFor(int startRow, std::size_t componentCount, std::size_t columnCount
     return block;
 }
 
-HorizontalAlignment alignmentOf(int code) {
-    switch (code) {
-        case 0:
+HorizontalAlignment alignmentOf(Alignment alignment) {
+    switch (alignment) {
+        case Alignment::Left:
             return HorizontalAlignment::Left;
-        case 1:
+        case Alignment::Center:
             return HorizontalAlignment::Center;
         default:
             return HorizontalAlignment::Right;
     }
 }
 
-// The format of a range from its options. Only the flag pairs (1, 0), (1, 1) and (0, 1) switch
-// bold or italic on; any other pair leaves both off.
-CellStyleChange rangeStyle(int boldFlag, int italicFlag, int fontSize, int alignment) {
+CellStyleChange rangeStyle(const CellStyle& cells) {
     CellStyleChange change;
-    change.bold = boldFlag == 1 && (italicFlag == 0 || italicFlag == 1);
-    change.italic = italicFlag == 1 && (boldFlag == 0 || boldFlag == 1);
-    change.size = fontSize;
-    change.alignment = alignmentOf(alignment);
+    change.bold = cells.bold;
+    change.italic = cells.italic;
+    change.size = cells.fontSize;
+    change.alignment = alignmentOf(cells.alignment);
     return change;
 }
 
@@ -93,8 +91,7 @@ void formatBlock(Worksheet& sheet, const CellRange& values, const CellRange& hea
                  const ReportStyle& style) {
     for (const auto& [range, cells] :
          {std::pair{values, style.values}, std::pair{header, style.header}}) {
-        sheet.applyStyle(range,
-                         rangeStyle(cells.bold, cells.italic, cells.fontSize, cells.alignment));
+        sheet.applyStyle(range, rangeStyle(cells));
     }
 }
 
@@ -225,8 +222,10 @@ void writeComparisonWorkbook(const Comparison& comparison, const WorkbookLayout&
     });
     const ReportStyle& style = layout.style;
     formatBlock(sheet, block.values(), block.header(), style);
-    CellStyleChange title = rangeStyle(1, 0, style.header.fontSize, 0);
-    title.alignment.reset();
+    CellStyleChange title;
+    title.bold = true;
+    title.italic = false;
+    title.size = style.header.fontSize;
     sheet.applyStyle({layout.startRow, 1, layout.startRow, 1}, title);
     const int width = static_cast<int>(table.width());
     for (std::size_t row = 0; row < table.rowCount(); ++row) {
