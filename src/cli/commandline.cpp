@@ -9,7 +9,9 @@
 
 namespace vexlo::cli {
 
-const char* const helpText = R"(Usage: vexlo-report MODE [OPTION...]
+namespace {
+
+const char* const helpPage = R"(Usage: vexlo-report MODE [OPTION...]
 
 Writes bills of materials of the design open in the running schematic tool, as the Vexlo
 window writes them, and prints the full path of each report written, one a line.
@@ -35,7 +37,7 @@ Modes (exactly one):
   --version             print the program's name and version
 
 Settings for this run (otherwise the settings file "vexlosettings.qzv" decides):
-  --format FORMAT       excel, text, html or csv, in any letter case (or 0 to 3)
+  --format FORMAT       $FORMATS, in any letter case (or 0 to $LAST)
   --exclude NAME=VALUES leave out the parts whose attribute NAME holds one of the values
                         separated by "," (letter case and blanks around ignored), such as
                         --exclude Fitted=DNP,NF
@@ -92,6 +94,18 @@ Exit status:
   5  with --fail-on-mixed: every report was written and a merged row joins parts that differ
 )";
 
+}  // namespace
+
+std::string helpText() {
+    std::string text = helpPage;
+    const auto replace = [&text](std::string_view field, const std::string& value) {
+        text.replace(text.find(field), field.size(), value);
+    };
+    replace("$FORMATS", report::formatArguments());
+    replace("$LAST", std::to_string(report::writers().size() - 1));
+    return text;
+}
+
 namespace {
 
 // The index of a value among names (any letter case) or its number; -1 when neither.
@@ -107,12 +121,14 @@ int choiceIndex(const std::string& text, const char* const (&names)[count]) {
 }
 
 report::Format parseFormat(const std::string& text) {
-    static const char* const names[] = {"excel", "text", "html", "csv"};
-    const int format = choiceIndex(text, names);
-    if (format < 0) {
-        throw UsageError{"unknown format \"" + text + "\" (use excel, text, html or csv)"};
+    const std::string lower = lowerAscii(text);
+    const auto writers = report::writers();
+    for (std::size_t number = 0; number < writers.size(); ++number) {
+        if (lower == writers[number]->argument() || text == std::to_string(number)) {
+            return static_cast<report::Format>(number);
+        }
     }
-    return static_cast<report::Format>(format);
+    throw UsageError{"unknown format \"" + text + "\" (use " + report::formatArguments() + ")"};
 }
 
 report::RefdesOrder parseRefdesOrder(const std::string& text) {
@@ -461,7 +477,7 @@ void applyOverrides(const Command& command, report::ReportOptions& options) {
 int runReports(const Command& command, const design::ToolConnector& connect, std::ostream& out,
                std::ostream& err) {
     if (command.mode == Mode::Help) {
-        out << helpText;
+        out << helpText();
         return exitSuccess;
     }
     std::unique_ptr<design::SchematicTool> tool, oldTool;

@@ -43,7 +43,8 @@ struct UsageError {
 // Reads the arguments (without the program name). Throws UsageError.
 Command parseCommandLine(const std::vector<std::string>& arguments);
 
-extern const char* const helpText;
+// The --help page, its formats taken from the writers.
+std::string helpText();
 
 // Exit statuses.
 constexpr int exitSuccess = 0;

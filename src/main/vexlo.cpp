@@ -737,13 +737,17 @@ std::unique_ptr<preview::PreviewWindow> Vexlo::makePreview() {
         return nullptr;
     }
     const QString formatName = toQt(operations::formatName(format));
-    return std::make_unique<preview::PreviewWindow>(
-        shown, formatName,
-        [this] {
-            btnReport_Click();
-            return lblStatus->text();
-        },
-        this);
+    // Writes the table the preview shows, telling it as Create Report tells its report.
+    const auto write = [this, shown] {
+        runReport([&shown]() -> ReportOutcome {
+            const report::WrittenReport written = operations::writePreview(*shown);
+            return {operations::reportStatus(written) +
+                        operations::emptyColumnsNote(shown->emptyColumns),
+                    written.shown};
+        });
+        return lblStatus->text();
+    };
+    return std::make_unique<preview::PreviewWindow>(shown, formatName, write, this);
 }
 
 void Vexlo::btnPreview_Click() {

@@ -220,10 +220,18 @@ std::string mixedRowsNote(const std::vector<report::MixedRow>& mixed) {
 Preview previewReport(Session& session, const report::ReportRequest& request) {
     report::checkRequest(request);
     const report::ReportSource& source = session.source();
-    Preview preview{source.design, {}, report::reportPath(source, request), {}, {}};
+    Preview preview{source.design, {}, report::reportPath(source, request), {}, {}, request};
+    preview.request.timings = nullptr;
     preview.table = report::reportTable(source, request, &preview.mixed);
     preview.emptyColumns = emptyColumns(session, request.columns);
     return preview;
+}
+
+report::WrittenReport writePreview(const Preview& preview) {
+    report::WrittenReport written =
+        report::writeTable(preview.table, preview.request, preview.path);
+    written.mixed = preview.mixed;
+    return written;
 }
 
 std::vector<std::string> readSelectionLines(Session& session) {
@@ -247,8 +255,8 @@ std::string selectionFile(Session& session) {
 }
 
 std::string formatName(int format) {
-    const auto& items = settings::fileFormatItems;
-    return format >= 0 && static_cast<std::size_t>(format) < items.size() ? items[format] : "";
+    const report::Writer* writer = report::writerOf(static_cast<report::Format>(format));
+    return writer != nullptr ? std::string(writer->name()) : "";
 }
 
 std::unique_ptr<design::SchematicTool> openDesignFile(const std::string& path,

@@ -107,15 +107,20 @@ std::string mixedRowsNote(const std::vector<report::MixedRow>& mixed);
 // A report as the preview shows it: the table its file would hold and where the file would go.
 struct Preview {
     std::shared_ptr<const design::FlattenedDesign> design;  // the texts the table views
-    report::Table table;
+    report::ReportTable table;
     std::string path;
     std::vector<std::string> emptyColumns;
     std::vector<report::MixedRow> mixed;  // the merged rows that join parts that differ
+    report::ReportRequest request;        // what the preview was made for
 };
 
 // The preview of a request: the report's run without writing anything. A format without a
 // writer fails before the design is fetched.
 Preview previewReport(Session& session, const report::ReportRequest& request);
+
+// The preview's table written as its report, to its path, and shown as its request asks: the
+// report as the preview shows it, even if the design has changed since.
+report::WrittenReport writePreview(const Preview& preview);
 
 // The saved-selection file's lines for a strict reader; a file that is missing or cannot be
 // read whole throws with the reason.

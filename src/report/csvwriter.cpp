@@ -1,8 +1,33 @@
 #include "report/csvwriter.h"
 
+#include "report/compare.h"
 #include "report/csvline.h"
 
 namespace vexlo::report {
+
+namespace {
+
+class CsvWriter final : public Writer {
+public:
+    std::string_view name() const noexcept override { return "CSV"; }
+    std::string_view argument() const noexcept override { return "csv"; }
+    std::string extension(const ReportOptions&) const override { return ".csv"; }
+    void writeTable(const ReportTable& table, const ReportOptions&,
+                    const std::string& path) const override {
+        writeAtomically(path, [&table](const ReportSink& sink) { writeCsvReport(table, sink); });
+    }
+    void writeComparison(const Comparison& comparison, const ReportOptions&,
+                         const std::string& path) const override {
+        writeAtomically(path, [&comparison](const ReportSink& sink) {
+            std::string line;
+            appendCsvField(line, comparison.title);
+            sink(line + "\r\n");
+            writeCsvReport(withChangeColumn(comparison), sink);
+        });
+    }
+};
+
+}  // namespace
 
 void writeCsvReport(const Table& table, const ReportSink& sink) {
     std::string csv;
@@ -17,6 +42,11 @@ void writeCsvReport(const Table& table, const ReportSink& sink) {
         passFullSlice(csv, sink);
     });
     sink(csv);
+}
+
+const Writer& csvWriter() {
+    static const CsvWriter writer;
+    return writer;
 }
 
 }  // namespace vexlo::report

@@ -5,12 +5,8 @@
 #include <optional>
 
 #include "common/error.h"
-#include "common/textfile.h"
 #include "common/viewer.h"
-#include "report/csvwriter.h"
 #include "report/designtable.h"
-#include "report/htmlwriter.h"
-#include "report/textwriter.h"
 #include "report/workbookreport.h"
 
 namespace vexlo::report {
@@ -26,20 +22,11 @@ void addSeconds(const ReportRequest& request, double ReportTimings::*phase,
     }
 }
 
-const char* extensionOf(const ReportOptions& options) {
-    static const char* const extensions[] = {".xls", ".txt", ".html", ".csv"};
-    if (options.format == Format::Workbook && options.xlsx) {
-        return ".xlsx";
-    }
-    return extensions[static_cast<int>(options.format)];
-}
-
-// The table of the request, grouped by the key when compressing: sorted, and merged on the
-// table unless the workbook merges it on its sheet (onSheet). The key sort is stable over the
-// rows as found, so the natural order only reorders the merged reference lists; without
-// compressing it orders the rows.
-Table tableFor(const ReportSource& source, const ReportRequest& request, bool onSheet,
-               std::optional<Grouping>& grouping) {
+// The table of the request, sorted by the key and merged when compressing. The key sort is
+// stable over the rows as found, so the natural order only reorders the merged reference lists;
+// without compressing it orders the rows.
+ReportTable tableFor(const ReportSource& source, const ReportRequest& request,
+                     std::vector<MixedRow>* mixed) {
     const RefdesOrder order = request.options.order;
     TableRules rules;
     rules.exclusion = request.options.exclusion;
@@ -50,45 +37,48 @@ Table tableFor(const ReportSource& source, const ReportRequest& request, bool on
         request.compress && std::find(request.columns.begin(), request.columns.end(), "REFDES") ==
                                 request.columns.end();
     Table table = buildTable(*source.design, request.columns, rules);
+    std::optional<Grouping> grouping;
     if (request.compress) {
-        grouping = onSheet ? groupByKey(table, request.keys, order)
-                           : compressTable(table, request.keys, order);
+        grouping = groupByKey(table, request.keys, order);
     }
-    return table;
-}
-
-void writeTableFile(const Table& table, const ReportOptions& options, const std::string& path) {
-    AtomicFile file(path);
-    const ReportSink sink = [&file](std::string_view bytes) { file.write(bytes); };
-    switch (options.format) {
-        case Format::Text:
-            writeTextReport(table, sink);
-            break;
-        case Format::Html:
-            writeHtmlReport(table, options.layout.style, sink);
-            break;
-        default:
-            writeCsvReport(table, sink);
+    ReportTable merged =
+        reportTableOf(std::move(table), grouping, source.design->Components("").size());
+    if (mixed != nullptr && grouping) {
+        *mixed = std::move(grouping->mixed);
     }
-    file.commit();
+    return merged;
 }
 
 }  // namespace
 
-Table reportTable(const ReportSource& source, const ReportRequest& request,
-                  std::vector<MixedRow>* mixed) {
-    checkRequest(request);
-    std::optional<Grouping> grouping;
-    Table table = tableFor(source, request, false, grouping);
-    if (mixed != nullptr && grouping) {
-        *mixed = std::move(grouping->mixed);
+ReportTable reportTableOf(Table table, const std::optional<Grouping>& grouping,
+                          std::size_t componentCount) {
+    ReportTable merged;
+    merged.componentCount = componentCount;
+    if (grouping) {
+        const std::vector<std::size_t>& starts = grouping->starts;
+        std::vector<std::size_t> lengths(starts.size());
+        for (std::size_t run = 0; run < starts.size(); ++run) {
+            const std::size_t end = run + 1 < starts.size() ? starts[run + 1] : table.rowCount();
+            lengths[run] = end - starts[run];
+        }
+        merged.runLengths = std::move(lengths);
+        merged.widestBeforeMerge = widestUnderEmptyHeaders(table);
+        mergeRuns(table, starts, grouping->columns, grouping->references);
     }
-    return table;
+    static_cast<Table&>(merged) = std::move(table);
+    return merged;
+}
+
+ReportTable reportTable(const ReportSource& source, const ReportRequest& request,
+                        std::vector<MixedRow>* mixed) {
+    checkRequest(request);
+    return tableFor(source, request, mixed);
 }
 
 std::string reportPath(const ReportSource& source, const ReportRequest& request) {
-    checkFormat(request.options.format);
-    return source.reportFile(request.choiceSuffix, extensionOf(request.options),
+    const Writer& writer = checkFormat(request.options.format);
+    return source.reportFile(request.choiceSuffix, writer.extension(request.options),
                              request.outputBase);
 }
 
@@ -120,40 +110,40 @@ void checkRequest(const ReportRequest& request) {
     }
 }
 
-void checkFormat(Format format) {
-    const int number = static_cast<int>(format);
-    if (number < static_cast<int>(Format::Workbook) || number > static_cast<int>(Format::Csv)) {
-        throw Error(errc::NoWriterForFormat,
-                    "The output format " + std::to_string(number) +
-                        " has no report writer (0 Excel, 1 Text, 2 HTML, 3 CSV); choose one under "
-                        "Options, Output Format");
+const Writer& checkFormat(Format format) {
+    const Writer* writer = writerOf(format);
+    if (writer == nullptr) {
+        throw Error(errc::NoWriterForFormat, "The output format " +
+                                                 std::to_string(static_cast<int>(format)) +
+                                                 " has no report writer (" + numberedFormats() +
+                                                 "); choose one under Options, Output Format");
     }
+    return *writer;
+}
+
+WrittenReport writeTable(const ReportTable& table, const ReportRequest& request,
+                         const std::string& path) {
+    const Writer& writer = checkFormat(request.options.format);
+    const auto start = Clock::now();
+    writer.writeTable(table, request.options, path);
+    addSeconds(request, &ReportTimings::writeSeconds, start);
+    WrittenReport written;
+    written.path = path;
+    written.rows = table.rowCount();
+    written.shown = showWritten(request, path);
+    return written;
 }
 
 WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& request) {
-    const Format format = request.options.format;
     checkRequest(request);
     const std::string path = reportPath(source, request);
-    auto start = Clock::now();
-    std::optional<Grouping> grouping;
-    Table table = tableFor(source, request, format == Format::Workbook, grouping);
+    const auto start = Clock::now();
+    std::vector<MixedRow> mixed;
+    const ReportTable table = tableFor(source, request, &mixed);
     addSeconds(request, &ReportTimings::tableSeconds, start);
-    // The workbook merges on the sheet: one row per run.
-    const std::size_t rows =
-        format == Format::Workbook && grouping ? grouping->starts.size() : table.rowCount();
-
-    start = Clock::now();
-    if (format == Format::Workbook) {
-        FillClipboard(std::move(table), grouping, source.design->Components("").size(),
-                      request.options.layout, path);
-    } else {
-        writeTableFile(table, request.options, path);
-    }
-    addSeconds(request, &ReportTimings::writeSeconds, start);
-
-    Shown shown = showWritten(request, path);
-    return {path, rows, grouping ? std::move(grouping->mixed) : std::vector<MixedRow>(),
-            std::move(shown)};
+    WrittenReport written = writeTable(table, request, path);
+    written.mixed = std::move(mixed);
+    return written;
 }
 
 Shown showWritten(const ReportRequest& request, const std::string& path) {
@@ -163,9 +153,9 @@ Shown showWritten(const ReportRequest& request, const std::string& path) {
     }
     shown.viewer = openForUser(path);
     shown.notStarted = shown.viewer == nullptr;
-    // Only the text report counts a viewer that does not start as a failure; the report is
-    // written either way.
-    if (shown.notStarted && request.options.format == Format::Text) {
+    // Only some formats count a viewer that does not start as a failure; the report is written
+    // either way.
+    if (shown.notStarted && checkFormat(request.options.format).needsViewer()) {
         throw Error(errc::ViewerNotStarted, "The report was written to \"" + path +
                                                 "\", but no viewer could be started to show it "
                                                 "(xdg-open was not found or failed)");

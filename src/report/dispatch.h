@@ -1,13 +1,16 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "common/error.h"
 #include "common/viewer.h"
 #include "report/reportsource.h"
 #include "report/request.h"
 #include "report/table.h"
+#include "report/writer.h"
 
 namespace vexlo::report {
 
@@ -37,21 +40,32 @@ struct WrittenReport {
 WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& request);
 
 // The table as the report of the request would hold it, with nothing written or shown: the same
-// run as ExporttoExcel's up to the writer, and a compressed workbook's runs merged as its sheet
-// merges them; its merged rows that join parts that differ into mixed when given. The table
-// views the source's design, which must outlive it.
-Table reportTable(const ReportSource& source, const ReportRequest& request,
-                  std::vector<MixedRow>* mixed = nullptr);
+// run as ExporttoExcel's up to the writer; its merged rows that join parts that differ into mixed
+// when given. The table views the source's design, which must outlive it.
+ReportTable reportTable(const ReportSource& source, const ReportRequest& request,
+                        std::vector<MixedRow>* mixed = nullptr);
+
+// A table and its grouping (none: not compressed) as a writer takes them: the runs merged, with
+// their lengths and the widest texts the merge removes beside them.
+ReportTable reportTableOf(Table table, const std::optional<Grouping>& grouping,
+                          std::size_t componentCount);
+
+// Writes a report's table to path in the request's format, timed into the request's timings,
+// then shows it as showWritten does.
+WrittenReport writeTable(const ReportTable& table, const ReportRequest& request,
+                         const std::string& path);
 
 // The path ExporttoExcel writes the request's report to.
 std::string reportPath(const ReportSource& source, const ReportRequest& request);
 
 // Hands a written report to the viewer when the request asks to show it. A viewer that does not
-// start fails the text report only (ViewerNotStarted); the file stays written either way.
+// start fails the report of a format that needs it (ViewerNotStarted); the file stays written
+// either way.
 Shown showWritten(const ReportRequest& request, const std::string& path);
 
-// A format without a writer fails with NoWriterForFormat before anything is asked or written.
-void checkFormat(Format format);
+// The writer of a format; a format without one fails with NoWriterForFormat before anything is
+// asked or written.
+const Writer& checkFormat(Format format);
 
 // Refuses, before anything is asked or written, a request whose report could not be trusted: a
 // format without a writer, no column at all (NoReportColumns), a compressed report without its

@@ -2,6 +2,7 @@
 
 #include "report/reportsink.h"
 #include "report/table.h"
+#include "report/writer.h"
 
 namespace vexlo::report {
 
@@ -9,5 +10,9 @@ namespace vexlo::report {
 // characters wider than its longest entry (counted in characters), every line padded to its
 // last column's width and ended by CR LF.
 void writeTextReport(const Table& table, const ReportSink& sink);
+
+// The text format: ".txt"; a comparison as its title line, then its table with the "Change"
+// column. A viewer that cannot be started fails its report.
+const Writer& textWriter();
 
 }  // namespace vexlo::report

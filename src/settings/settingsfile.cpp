@@ -8,6 +8,7 @@
 #include "common/characters.h"
 #include "common/error.h"
 #include "common/textfile.h"
+#include "report/writer.h"
 
 namespace vexlo::settings {
 
@@ -78,7 +79,7 @@ constexpr int lastItem(std::size_t items) {
 }
 
 // In the order "Save" writes them.
-constexpr Key keys[] = {
+const Key keys[] = {
     {"Excel_Start", nullptr, &Settings::Excel_Start, nullptr, &SettingsText::Excel_Start, nullptr,
      0, 0, 1},
     {"Header_Font_Size", &Settings::Header_Font_Size, nullptr, nullptr,
@@ -99,7 +100,7 @@ constexpr Key keys[] = {
     {"Align_Value", &Settings::Align_Value, nullptr, nullptr, nullptr, &SettingsText::Align_Value,
      -1, lastItem(alignmentItems.size())},
     {"Export_File_Format", &Settings::Export_File_Format, nullptr, nullptr, nullptr,
-     &SettingsText::Export_File_Format, -1, lastItem(fileFormatItems.size())},
+     &SettingsText::Export_File_Format, -1, lastItem(report::writers().size())},
     {"Excel_File_Start", nullptr, nullptr, &Settings::Excel_File_Start,
      &SettingsText::Excel_File_Start, nullptr, 0, 0, 0, false},
     {"Exclude_Attribute", nullptr, nullptr, &Settings::Exclude_Attribute,
@@ -194,6 +195,14 @@ bool isWholeNumberUpTo(const std::string& text, long highest) {
 }
 
 }  // namespace
+
+std::vector<std::string_view> fileFormatItems() {
+    std::vector<std::string_view> items;
+    for (const report::Writer* writer : report::writers()) {
+        items.push_back(writer->name());
+    }
+    return items;
+}
 
 std::optional<std::int16_t> settingsInteger(std::string_view value) {
     const auto number = settingsNumber(value, -32768, 32767);

@@ -16,9 +16,10 @@ inline constexpr const char* settingsFileName = "vexlosettings.qzv";
 
 // The items of the alignment and output-format boxes; a value is an index into these.
 inline constexpr std::array<const char*, 3> alignmentItems{"Left", "Center", "Right"};
-inline constexpr std::array<const char*, 4> fileFormatItems{"Excel", "Text", "HTML", "CSV"};
 inline constexpr std::array<const char*, 3> refdesOrderItems{"As found", "Natural order",
                                                              "Natural order with ranges"};
+// The output formats' items, one a writer in the order of their numbers.
+std::vector<std::string_view> fileFormatItems();
 
 // A settings value as a 16-bit integer. A number is plain decimal: an optional "+" or "-", digits,
 // optionally "." and more digits (at least one digit in all), with blanks (spaces, tabs) allowed

@@ -465,7 +465,8 @@ TEST(GroupedWorkbook, IsTheOneOfWritingEveryRowAndDeletingTheMerged) {
         Grouping grouping;
         modelGroupedWorkbook(grouped(grouping), grouping, components, layout,
                              dir.file("model.xlsx"));
-        FillClipboard(grouped(grouping), grouping, components, layout, dir.file("report.xlsx"));
+        FillClipboard(reportTableOf(grouped(grouping), grouping, components), layout,
+                      dir.file("report.xlsx"));
         ASSERT_EQ(reportContent(dir.file("report.xlsx")), reportContent(dir.file("model.xlsx")));
     }
 }
@@ -486,7 +487,8 @@ TEST(GroupedWorkbook, OfMoreComponentsThanSheetRows) {
     const test::TempDir dir;
     WorkbookLayout layout;
     layout.style.values.fontSize = layout.style.header.fontSize = 10;
-    FillClipboard(std::move(table), grouping, parts + 5, layout, dir.file("big.xlsx"));
+    FillClipboard(reportTableOf(std::move(table), grouping, parts + 5), layout,
+                  dir.file("big.xlsx"));
     workbook::Workbook book = workbook::Workbook::open(dir.file("big.xlsx"));
     const workbook::Worksheet& sheet = book.firstSheet();
     EXPECT_EQ(sheet.lastRow(), 1 + 10 + 5 + 1);  // header, keys, the parts left out, the empty row
