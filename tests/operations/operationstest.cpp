@@ -316,7 +316,11 @@ TEST(Preview, IsTheReportsTableAndWritesNothing) {
         }
         // Merged for the workbook as its sheet merges, as for every other format.
         EXPECT_EQ(cells, "R1, R2;10k;2;;R3;1k;1;;");
+        // The preview writes the report Create Report writes, byte for byte.
+        EXPECT_EQ(writePreview(preview).rows, preview.table.rowCount());
+        const std::string previewed = test::readFile(preview.path);
         EXPECT_EQ(writeReport(session, request).rows, preview.table.rowCount());
+        EXPECT_EQ(test::readFile(preview.path), previewed);
     }
     request.options.format = report::Format{9};
     EXPECT_THROW(previewReport(session, request), Error);
