@@ -21,7 +21,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "common/twips.h"
 #include "main/statusline.h"
 #include "main/toolwait.h"
 #include "operations/designsource.h"
@@ -30,6 +29,7 @@
 #include "preview/previewwindow.h"
 #include "selection/droplist.h"
 #include "widgets/place.h"
+#include "widgets/twips.h"
 
 namespace vexlo {
 

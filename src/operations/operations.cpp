@@ -6,7 +6,7 @@
 #include "common/textfile.h"
 #include "design/harvest.h"
 #include "designfile/filetool.h"
-#include "report/designtable.h"
+#include "report/table/designtable.h"
 #include "settings/settingsfile.h"
 
 namespace vexlo::operations {

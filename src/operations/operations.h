@@ -9,9 +9,9 @@
 
 #include "common/error.h"
 #include "operations/session.h"
-#include "report/compare.h"
-#include "report/dispatch.h"
-#include "report/request.h"
+#include "report/compare/compare.h"
+#include "report/options/request.h"
+#include "report/run/dispatch.h"
 #include "saved/selectionfile.h"
 #include "settings/settings.h"
 

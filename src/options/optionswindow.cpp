@@ -11,8 +11,8 @@
 
 #include "common/error.h"
 #include "common/textfile.h"
-#include "common/twips.h"
 #include "widgets/place.h"
+#include "widgets/twips.h"
 
 namespace vexlo::options {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "report/request.h"
+#include "report/options/request.h"
 
 namespace vexlo::settings {
 

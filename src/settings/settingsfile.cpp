@@ -8,7 +8,7 @@
 #include "common/characters.h"
 #include "common/error.h"
 #include "common/textfile.h"
-#include "report/writer.h"
+#include "report/writers/writer.h"
 
 namespace vexlo::settings {
 

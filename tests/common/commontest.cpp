@@ -13,7 +13,7 @@
 #include "common/characters.h"
 #include "common/error.h"
 #include "common/textfile.h"
-#include "common/viewer.h"
+#include "report/run/viewer.h"
 #include "testsupport.h"
 
 namespace vexlo {

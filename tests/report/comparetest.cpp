@@ -9,8 +9,8 @@
 #include <set>
 
 #include "faketool.h"
-#include "report/compare.h"
-#include "report/workbookreport.h"
+#include "report/compare/compare.h"
+#include "report/writers/workbookreport.h"
 #include "testsupport.h"
 #include "workbook/workbook.h"
 

@@ -1,4 +1,4 @@
-#include "report/workbookreport.h"
+#include "report/writers/workbookreport.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,13 +1,13 @@
-#include "report/dispatch.h"
+#include "report/run/dispatch.h"
 
 #include <algorithm>
 #include <chrono>
 #include <optional>
 
 #include "common/error.h"
-#include "common/viewer.h"
-#include "report/designtable.h"
-#include "report/workbookreport.h"
+#include "report/run/viewer.h"
+#include "report/table/designtable.h"
+#include "report/writers/workbookreport.h"
 
 namespace vexlo::report {
 
@@ -144,6 +144,19 @@ WrittenReport ExporttoExcel(const ReportSource& source, const ReportRequest& req
     WrittenReport written = writeTable(table, request, path);
     written.mixed = std::move(mixed);
     return written;
+}
+
+WrittenComparison ExportComparison(const ReportSource& source, const Revision& old,
+                                   const std::string& newName, const ReportRequest& request,
+                                   bool keepSame) {
+    const Writer& writer = checkFormat(request.options.format);
+    ReportRequest named = request;
+    named.choiceSuffix += "_changes";
+    const std::string path = reportPath(source, named);
+    const Comparison comparison =
+        compareRevisions(old, {newName, source.design}, request, keepSame);
+    writer.writeComparison(comparison, request.options, path);
+    return {path, comparison.counts, showWritten(request, path)};
 }
 
 Shown showWritten(const ReportRequest& request, const std::string& path) {

@@ -1,9 +1,9 @@
-#include "report/textwriter.h"
+#include "report/writers/textwriter.h"
 
 #include <algorithm>
 
 #include "common/characters.h"
-#include "report/compare.h"
+#include "report/compare/compare.h"
 
 namespace vexlo::report {
 

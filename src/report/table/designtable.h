@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "design/schematictool.h"
-#include "report/table.h"
+#include "report/table/table.h"
 
 namespace vexlo::report {
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "report/compare.h"
-#include "report/reportstyle.h"
-#include "report/table.h"
-#include "report/writer.h"
+#include "report/compare/compare.h"
+#include "report/options/reportstyle.h"
+#include "report/table/table.h"
+#include "report/writers/writer.h"
 
 namespace vexlo::report {
 

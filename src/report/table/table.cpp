@@ -1,4 +1,4 @@
-#include "report/table.h"
+#include "report/table/table.h"
 
 #include <algorithm>
 #include <array>

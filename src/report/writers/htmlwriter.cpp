@@ -1,8 +1,8 @@
-#include "report/htmlwriter.h"
+#include "report/writers/htmlwriter.h"
 
 #include <optional>
 
-#include "report/compare.h"
+#include "report/compare/compare.h"
 
 namespace vexlo::report {
 

@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "common/error.h"
-#include "common/viewer.h"
-#include "report/reportsource.h"
-#include "report/request.h"
-#include "report/table.h"
-#include "report/writer.h"
+#include "report/compare/compare.h"
+#include "report/options/request.h"
+#include "report/run/reportsource.h"
+#include "report/run/viewer.h"
+#include "report/table/table.h"
+#include "report/writers/writer.h"
 
 namespace vexlo::report {
 
@@ -72,6 +73,23 @@ const Writer& checkFormat(Format format);
 // "QTY" column (NoQuantityColumn) and "QTY" as a key (QuantityAsKey). Each message says what to
 // do.
 void checkRequest(const ReportRequest& request);
+
+// A comparison as written: its path and its counts.
+struct WrittenComparison {
+    std::string path;
+    ChangeCounts counts;
+    Shown shown;
+};
+
+// Writes the comparison of the old revision with the source's design, named like the request's
+// report with "_changes" before the extension and written as atomically as a report, in the
+// request's format: the workbook and HTML mark added rows green, removed rows red and the changed
+// cells yellow, with the title above the table; text and comma-separated values print the title
+// as their first line and the "Change" column. Shown to the user when the request asks, as a
+// report is. Failures throw vexlo::Error.
+WrittenComparison ExportComparison(const ReportSource& source, const Revision& old,
+                                   const std::string& newName, const ReportRequest& request,
+                                   bool keepSame);
 
 // QuantityAsKey's failure, also for a front end that refuses "QTY" as it is chosen.
 Error quantityKeyError();

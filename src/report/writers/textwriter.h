@@ -1,8 +1,8 @@
 #pragma once
 
-#include "report/reportsink.h"
-#include "report/table.h"
-#include "report/writer.h"
+#include "report/table/table.h"
+#include "report/writers/reportsink.h"
+#include "report/writers/writer.h"
 
 namespace vexlo::report {
 

@@ -3,10 +3,10 @@
 #include <string>
 #include <string_view>
 
-#include "report/reportsink.h"
-#include "report/reportstyle.h"
-#include "report/table.h"
-#include "report/writer.h"
+#include "report/options/reportstyle.h"
+#include "report/table/table.h"
+#include "report/writers/reportsink.h"
+#include "report/writers/writer.h"
 
 namespace vexlo::report {
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "report/designtable.h"
-#include "report/reportstyle.h"
-#include "report/table.h"
+#include "report/options/reportstyle.h"
+#include "report/table/designtable.h"
+#include "report/table/table.h"
 
 namespace vexlo::report {
 

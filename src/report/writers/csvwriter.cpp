@@ -1,7 +1,7 @@
-#include "report/csvwriter.h"
+#include "report/writers/csvwriter.h"
 
-#include "report/compare.h"
-#include "report/csvline.h"
+#include "report/compare/compare.h"
+#include "report/writers/csvline.h"
 
 namespace vexlo::report {
 

@@ -1,4 +1,4 @@
-#include "report/compare.h"
+#include "report/compare/compare.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,8 +8,7 @@
 #include <unordered_set>
 
 #include "common/error.h"
-#include "report/designtable.h"
-#include "report/dispatch.h"
+#include "report/table/designtable.h"
 
 namespace vexlo::report {
 
@@ -331,19 +330,6 @@ Table withChangeColumn(const Comparison& comparison) {
         marked.cells.insert(marked.cells.end(), cells.begin(), cells.end());
     }
     return marked;
-}
-
-WrittenComparison ExportComparison(const ReportSource& source, const Revision& old,
-                                   const std::string& newName, const ReportRequest& request,
-                                   bool keepSame) {
-    const Writer& writer = checkFormat(request.options.format);
-    ReportRequest named = request;
-    named.choiceSuffix += "_changes";
-    const std::string path = reportPath(source, named);
-    const Comparison comparison =
-        compareRevisions(old, {newName, source.design}, request, keepSame);
-    writer.writeComparison(comparison, request.options, path);
-    return {path, comparison.counts, showWritten(request, path)};
 }
 
 }  // namespace vexlo::report

@@ -1,11 +1,11 @@
-#include "report/writer.h"
+#include "report/writers/writer.h"
 
 #include "common/textfile.h"
-#include "report/csvwriter.h"
-#include "report/htmlwriter.h"
-#include "report/reportsink.h"
-#include "report/textwriter.h"
-#include "report/workbookreport.h"
+#include "report/writers/csvwriter.h"
+#include "report/writers/htmlwriter.h"
+#include "report/writers/reportsink.h"
+#include "report/writers/textwriter.h"
+#include "report/writers/workbookreport.h"
 
 namespace vexlo::report {
 

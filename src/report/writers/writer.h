@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "report/request.h"
-#include "report/table.h"
+#include "report/options/request.h"
+#include "report/table/table.h"
 
 namespace vexlo::report {
 
