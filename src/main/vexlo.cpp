@@ -102,7 +102,7 @@ void Vexlo::createControls() {
     setObjectName(QStringLiteral("Vexlo"));
     setWindowTitle(QStringLiteral("Vexlo - check each report against the design before ordering"));
     // The status line adds its height below the controls' area of 6945.
-    setFixedSize(twipsToPixels(7440), twipsToPixels(6945 + statusHeight));
+    setFixedSize(widgets::twipsToPixels(7440), widgets::twipsToPixels(6945 + statusHeight));
     // The layout was drawn for a small 8-point face; larger default fonts clip the button captions.
     QFont face = font();
     face.setPointSizeF(7.5);
@@ -281,7 +281,7 @@ void Vexlo::runReport(const std::function<ReportOutcome()>& operation) {
     }
 }
 
-void Vexlo::watchViewer(const std::shared_ptr<ViewerRun>& viewer) {
+void Vexlo::watchViewer(const std::shared_ptr<report::ViewerRun>& viewer) {
     if (!viewer) {
         return;
     }

@@ -149,7 +149,8 @@ Form1::Form1(std::function<std::string()> settingsPath, std::function<std::strin
       fileDialog_(openFileDialog) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Options"));
-    setFixedSize(twipsToPixels(7620), twipsToPixels(billFrameTop + billFrameHeight + 120));
+    setFixedSize(widgets::twipsToPixels(7620),
+                 widgets::twipsToPixels(billFrameTop + billFrameHeight + 120));
     // The layout was drawn for a small 8-point face; larger default fonts clip the captions.
     QFont face = font();
     face.setPointSizeF(7.5);
