@@ -26,9 +26,7 @@ struct Side {
 
 Side sideOf(const design::FlattenedDesign& design, const ReportRequest& request) {
     const RefdesOrder order = request.options.order;
-    TableRules rules;
-    rules.exclusion = request.options.exclusion;
-    rules.naturalOrder = order != RefdesOrder::AsFound && !request.compress;
+    TableRules rules = tableRulesOf(request);
     rules.designators = true;
     Side side{buildTable(design, request.columns, rules), {}, {}};
     if (!request.compress) {

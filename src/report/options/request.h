@@ -45,4 +45,14 @@ struct ReportRequest {
     ReportTimings* timings = nullptr;  // when set, the run's phases are timed into it
 };
 
+// The rules a request's table is built by: its exclusion, and its rows in natural designator order
+// when its order asks for it and it does not compress (merged rows order their reference lists
+// instead).
+inline TableRules tableRulesOf(const ReportRequest& request) {
+    TableRules rules;
+    rules.exclusion = request.options.exclusion;
+    rules.naturalOrder = request.options.order != RefdesOrder::AsFound && !request.compress;
+    return rules;
+}
+
 }  // namespace vexlo::report

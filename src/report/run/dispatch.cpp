@@ -28,9 +28,7 @@ void addSeconds(const ReportRequest& request, double ReportTimings::*phase,
 ReportTable tableFor(const ReportSource& source, const ReportRequest& request,
                      std::vector<MixedRow>* mixed) {
     const RefdesOrder order = request.options.order;
-    TableRules rules;
-    rules.exclusion = request.options.exclusion;
-    rules.naturalOrder = order != RefdesOrder::AsFound && !request.compress;
+    TableRules rules = tableRulesOf(request);
     // A merged row that joins differing parts names them as its reference column lists them;
     // without that column, by the designators the table keeps for it.
     rules.designators =
