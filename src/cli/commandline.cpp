@@ -10,7 +10,9 @@
 
 namespace vexlo::cli {
 
-const char* const helpText = R"(Usage: vexlo-report MODE [OPTION...]
+namespace {
+
+const char* const helpPage = R"(Usage: vexlo-report MODE [OPTION...]
 
 Writes bills of materials of the design open in the running schematic tool, as the Vexlo
 window writes them, and prints the full path of each report written, one a line.
@@ -36,7 +38,7 @@ Modes (exactly one):
   --version             print the program's name and version
 
 Settings for this run (otherwise the settings file "vexlosettings.qzv" decides):
-  --format FORMAT       excel, text, html or csv, in any letter case (or 0 to 3)
+  --format FORMAT       $FORMATS, in any letter case (or 0 to $LAST)
   --exclude NAME=VALUES leave out the parts whose attribute NAME holds one of the values
                         separated by "," (letter case and blanks around ignored), such as
                         --exclude Fitted=DNP,NF
@@ -93,6 +95,18 @@ Exit status:
   5  with --fail-on-mixed: every report was written and a merged row joins parts that differ
 )";
 
+}  // namespace
+
+std::string helpText() {
+    std::string text = helpPage;
+    const auto replace = [&text](std::string_view field, const std::string& value) {
+        text.replace(text.find(field), field.size(), value);
+    };
+    replace("$FORMATS", report::formatArguments());
+    replace("$LAST", std::to_string(report::writers().size() - 1));
+    return text;
+}
+
 namespace {
 
 // The index of a value among names (any letter case) or its number; -1 when neither.
@@ -107,33 +121,37 @@ int choiceIndex(const std::string& text, const char* const (&names)[count]) {
     return -1;
 }
 
-int parseFormat(const std::string& text) {
-    static const char* const names[] = {"excel", "text", "html", "csv"};
-    const int format = choiceIndex(text, names);
-    if (format < 0) {
-        throw Error(errc::BadCommandLine,
-                    "unknown format \"" + text + "\" (use excel, text, html or csv)");
+report::Format parseFormat(const std::string& text) {
+    const std::string lower = lowerAscii(text);
+    const auto writers = report::writers();
+    for (std::size_t number = 0; number < writers.size(); ++number) {
+        if (lower == writers[number]->argument() || text == std::to_string(number)) {
+            return static_cast<report::Format>(number);
+        }
     }
-    return format;
+    throw Error(errc::BadCommandLine,
+                "unknown format \"" + text + "\" (use " + report::formatArguments() + ")");
 }
 
-int parseRefdesOrder(const std::string& text) {
+report::RefdesOrder parseRefdesOrder(const std::string& text) {
     static const char* const names[] = {"found", "natural", "ranges"};
+    const report::RefdesOrder orders[] = {
+        report::RefdesOrder::AsFound, report::RefdesOrder::Natural, report::RefdesOrder::Ranges};
     const int order = choiceIndex(text, names);
     if (order < 0) {
         throw Error(errc::BadCommandLine,
                     "unknown designator order \"" + text + "\" (use found, natural or ranges)");
     }
-    return order;
+    return orders[order];
 }
 
-std::pair<std::string, std::string> parseExclusion(const std::string& text) {
+report::Exclusion parseExclusion(const std::string& text) {
     const auto equals = text.find('=');
     if (equals == std::string::npos || equals == 0) {
         throw Error(errc::BadCommandLine,
                     "option --exclude needs NAME=VALUES, not \"" + text + "\"");
     }
-    return {text.substr(0, equals), text.substr(equals + 1)};
+    return report::exclusionOf(text.substr(0, equals), std::string_view(text).substr(equals + 1));
 }
 
 void setMode(Command& command, Mode mode, const std::string& option) {
@@ -265,7 +283,7 @@ struct Run {
     operations::Session& session;
     std::ostream& out;
     std::ostream& err;
-    settings::Settings settings;
+    report::ReportOptions options;
     std::optional<operations::Comparison> comparison;  // --compare: what changed is written
     bool changed = false;                              // a comparison found a change
     bool mixed = false;                                // a report merged parts that differ
@@ -274,7 +292,7 @@ struct Run {
 
     report::ReportRequest baseRequest(report::ReportTimings* timings) const {
         report::ReportRequest request;
-        request.settings = settings;
+        request.options = options;
         request.showReport = command.open;
         request.timings = timings;
         request.outputBase = command.output;
@@ -374,7 +392,7 @@ struct Run {
         report::ReportTimings timings;
         report::ReportRequest request = baseRequest(&timings);
         request.columns = operations::columnList(command.columns, command.compress);
-        request.compress = command.compress ? 1 : 0;
+        request.compress = command.compress;
         request.keys = command.keys;
         return adHoc(request);
     }
@@ -408,27 +426,26 @@ struct Run {
     }
 };
 
-// The settings the command line overrides for this run.
-void applyOverrides(const Command& command, settings::Settings& settings) {
+// The options the command line overrides for this run.
+void applyOverrides(const Command& command, report::ReportOptions& options) {
     if (command.format) {
-        settings.Export_File_Format = static_cast<std::int16_t>(*command.format);
+        options.format = *command.format;
     }
     if (command.exclude) {
-        settings.Exclude_Attribute = command.exclude->first;
-        settings.Exclude_Values = command.exclude->second;
+        options.exclusion = *command.exclude;
     }
     if (command.refdesOrder) {
-        settings.Refdes_Order = static_cast<std::int16_t>(*command.refdesOrder);
+        options.order = *command.refdesOrder;
     }
     if (command.xlsx) {
-        settings.Workbook_Xlsx = 1;
+        options.xlsx = true;
     }
 }
 
 int runReports(const Command& command, const design::ToolConnector& connect, std::ostream& out,
                std::ostream& err) {
     if (command.mode == Mode::Help) {
-        out << helpText;
+        out << helpText();
         return exitSuccess;
     }
     std::unique_ptr<design::SchematicTool> tool, oldTool;
@@ -468,8 +485,10 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
                 break;
         }
         // Only the reports use the settings: a file that cannot be read fails them.
-        operations::loadSettings(session, run.settings);
-        applyOverrides(command, run.settings);
+        settings::Settings fields;
+        operations::loadSettings(session, fields);
+        run.options = settings::reportOptions(fields);
+        applyOverrides(command, run.options);
         int status = exitSuccess;
         switch (command.mode) {
             case Mode::All:

@@ -21,7 +21,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "common/twips.h"
 #include "main/statusline.h"
 #include "main/toolwait.h"
 #include "operations/designsource.h"
@@ -30,6 +29,7 @@
 #include "preview/previewwindow.h"
 #include "selection/droplist.h"
 #include "widgets/place.h"
+#include "widgets/twips.h"
 
 namespace vexlo {
 
@@ -102,7 +102,7 @@ void Vexlo::createControls() {
     setObjectName(QStringLiteral("Vexlo"));
     setWindowTitle(QStringLiteral("Vexlo - check each report against the design before ordering"));
     // The status line adds its height below the controls' area of 6945.
-    setFixedSize(twipsToPixels(7440), twipsToPixels(6945 + statusHeight));
+    setFixedSize(widgets::twipsToPixels(7440), widgets::twipsToPixels(6945 + statusHeight));
     // The layout was drawn for a small 8-point face; larger default fonts clip the button captions.
     QFont face = font();
     face.setPointSizeF(7.5);
@@ -299,7 +299,7 @@ operations::Session Vexlo::session() {
     return operations::Session([this] { return connectTool(); });
 }
 
-void Vexlo::watchViewer(const std::shared_ptr<ViewerRun>& viewer) {
+void Vexlo::watchViewer(const std::shared_ptr<report::ViewerRun>& viewer) {
     if (!viewer) {
         return;
     }
@@ -563,9 +563,9 @@ std::string Vexlo::showAttributes(operations::Session& session, operations::Desi
 report::ReportRequest Vexlo::reportRequest() const {
     report::ReportRequest request;
     request.columns = toStd(columns_->columns());
-    request.compress = chkCompress->isChecked() ? 1 : 0;
+    request.compress = chkCompress->isChecked();
     request.keys = toStd(columns_->keys());
-    request.settings = options_;
+    request.options = settings::reportOptions(options_);
     return request;
 }
 
@@ -671,7 +671,7 @@ std::unique_ptr<preview::PreviewWindow> Vexlo::makePreview() {
     const auto failure = runGuarded(true, [this, &shown, &format] {
         requireSettings();
         const report::ReportRequest current = reportRequest();
-        format = current.settings.Export_File_Format;
+        format = static_cast<int>(current.options.format);
         auto tool = connectTool();
         operations::Session session(*tool);
         shown = std::make_shared<const operations::Preview>(
@@ -683,13 +683,12 @@ std::unique_ptr<preview::PreviewWindow> Vexlo::makePreview() {
         return nullptr;
     }
     const QString formatName = toQt(operations::formatName(format));
-    return std::make_unique<preview::PreviewWindow>(
-        shown, formatName,
-        [this] {
-            btnReport_Click();
-            return lblStatus->text();
-        },
-        this);
+    // Writes the table the preview shows, telling it as Create Report tells its report.
+    const auto write = [this, shown] {
+        runReport([&shown] { return operations::writePreviewReport(*shown); });
+        return lblStatus->text();
+    };
+    return std::make_unique<preview::PreviewWindow>(shown, formatName, write, this);
 }
 
 void Vexlo::btnPreview_Click() {

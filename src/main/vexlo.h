@@ -116,7 +116,7 @@ private:
     operations::Session session();
     // Adds to the status line, while it still tells of that report, that the viewer could not
     // show it.
-    void watchViewer(const std::shared_ptr<ViewerRun>& viewer);
+    void watchViewer(const std::shared_ptr<report::ViewerRun>& viewer);
     // Attaches to the tool anew: the running one, or the design file read afresh.
     std::unique_ptr<design::SchematicTool> connectTool();
     // Reads the attribute names into the attribute list; the first read also shows the list.

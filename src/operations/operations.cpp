@@ -6,7 +6,7 @@
 #include "common/textfile.h"
 #include "design/harvest.h"
 #include "designfile/filetool.h"
-#include "report/designtable.h"
+#include "report/table/designtable.h"
 #include "settings/settingsfile.h"
 
 namespace vexlo::operations {
@@ -183,15 +183,23 @@ std::string mixedRowsNote(const std::vector<report::MixedRow>& mixed) {
 Preview previewReport(Session& session, const report::ReportRequest& request) {
     report::checkRequest(request);
     const report::ReportSource& source = session.source();
-    Preview preview{source.design, {}, report::reportPath(source, request), {}, {}};
+    Preview preview{source.design, {}, report::reportPath(source, request), {}, {}, request};
+    preview.request.timings = nullptr;
     preview.table = report::reportTable(source, request, &preview.mixed);
     preview.emptyColumns = report::columnsNoComponentCarries(*session.design(), request.columns);
     return preview;
 }
 
+report::WrittenReport writePreview(const Preview& preview) {
+    report::WrittenReport written =
+        report::writeTable(preview.table, preview.request, preview.path);
+    written.mixed = preview.mixed;
+    return written;
+}
+
 std::string formatName(int format) {
-    const auto& items = settings::fileFormatItems;
-    return format >= 0 && static_cast<std::size_t>(format) < items.size() ? items[format] : "";
+    const report::Writer* writer = report::writerOf(static_cast<report::Format>(format));
+    return writer != nullptr ? std::string(writer->name()) : "";
 }
 
 std::unique_ptr<design::SchematicTool> openDesignFile(const std::string& path,
@@ -203,9 +211,9 @@ std::unique_ptr<design::SchematicTool> openDesignFile(const std::string& path,
 report::ReportRequest defaultBomRequest(report::ReportRequest base, bool keepOrder) {
     base.keys = {"Value", "Footprint", "DNP"};
     base.columns = columnList({"REFDES", "Value", "Footprint", "DNP"}, true);
-    base.compress = 1;
+    base.compress = true;
     if (!keepOrder) {
-        base.settings.Refdes_Order = 2;  // natural order with ranges
+        base.options.order = report::RefdesOrder::Ranges;
     }
     return base;
 }
@@ -218,13 +226,13 @@ std::vector<std::string> columnList(std::vector<std::string> columns, bool compr
 }
 
 bool lacksKey(const report::ReportRequest& request) {
-    return request.compress == 1 && request.keys.empty();
+    return request.compress && request.keys.empty();
 }
 
 report::ReportRequest selectionRequest(const saved::LoadedSelection& selection,
                                        const std::string& name, report::ReportRequest base) {
     base.columns = selection.columns;
-    base.compress = selection.compress ? 1 : 0;
+    base.compress = selection.compress;
     base.keys = selection.keys;
     base.choiceSuffix = "_" + name;
     return base;
@@ -390,6 +398,18 @@ Outcome createReport(Session& session, const report::ReportRequest& request) {
     }
     try {
         reportColumns(session, request, outcome);
+    } catch (const std::exception& failure) {
+        fail(outcome, failure);
+    }
+    return outcome;
+}
+
+Outcome writePreviewReport(const Preview& preview) {
+    Outcome outcome;
+    try {
+        const report::WrittenReport written = writePreview(preview);
+        outcome.status = reportStatus(written) + emptyColumnsNote(preview.emptyColumns);
+        outcome.reports.push_back(written);
     } catch (const std::exception& failure) {
         fail(outcome, failure);
     }

@@ -9,9 +9,9 @@
 
 #include "common/error.h"
 #include "operations/session.h"
-#include "report/compare.h"
-#include "report/dispatch.h"
-#include "report/request.h"
+#include "report/compare/compare.h"
+#include "report/options/request.h"
+#include "report/run/dispatch.h"
 #include "saved/selectionfile.h"
 #include "settings/settings.h"
 
@@ -86,15 +86,20 @@ std::string mixedRowsNote(const std::vector<report::MixedRow>& mixed);
 // A report as the preview shows it: the table its file would hold and where the file would go.
 struct Preview {
     std::shared_ptr<const design::FlattenedDesign> design;  // the texts the table views
-    report::Table table;
+    report::ReportTable table;
     std::string path;
     std::vector<std::string> emptyColumns;
     std::vector<report::MixedRow> mixed;  // the merged rows that join parts that differ
+    report::ReportRequest request;        // what the preview was made for
 };
 
 // The preview of a request: the report's run without writing anything. A format without a
 // writer fails before the design is fetched.
 Preview previewReport(Session& session, const report::ReportRequest& request);
+
+// The preview's table written as its report, to its path, and shown as its request asks: the
+// report as the preview shows it, even if the design has changed since.
+report::WrittenReport writePreview(const Preview& preview);
 
 // The name of an output format's item in the Options window ("CSV"); "" for a format without a
 // writer.
@@ -225,6 +230,10 @@ Outcome failedOutcome(const Error& failure);
 // Create Report: the lists' report, and the columns no part carries. Refused, with nothing
 // asked of the tool, when compressing without a key.
 Outcome createReport(Session& session, const report::ReportRequest& request);
+
+// The Preview's Write Report: the table it shows written, told as Create Report tells its
+// report.
+Outcome writePreviewReport(const Preview& preview);
 
 // Load Choices' outcome, and the selection the lists then show.
 struct ChoiceOutcome : Outcome {

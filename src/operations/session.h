@@ -6,7 +6,7 @@
 
 #include "common/error.h"
 #include "design/schematictool.h"
-#include "report/reportsource.h"
+#include "report/run/reportsource.h"
 
 namespace vexlo::operations {
 

@@ -32,7 +32,7 @@ struct Project {
                         "Export_File_Format=3\r\nValue_Bold=1\r\n");
         base.columns = {"Value"};
         base.showReport = false;
-        base.settings.Export_File_Format = report::FormatCsv;
+        base.options.format = report::Format::Csv;
     }
 
     test::TempDir folder;
@@ -110,7 +110,7 @@ TEST(Session, FailuresAreKeptAndNotAskedAgain) {
         {[](Project& p) { p.tool.vanishOnLoad = true; }, 3,
          "Error 429: The schematic tool is not running (it closed before answering "
          "LoadGroupFlatten)"},
-        {[](Project& p) { p.base.settings.Export_File_Format = 7; }, 0,
+        {[](Project& p) { p.base.options.format = report::Format{7}; }, 0,
          "Error 1012: The output format 7 has no report writer (0 Excel, 1 Text, 2 HTML, 3 CSV); "
          "choose one under Options, Output Format"}};
     for (const auto& [spoil, calls, message] : cases) {
@@ -229,14 +229,14 @@ TEST(Requests, CompressNeedsAKeyAndAddsQtyAndStatusLinesCount) {
     EXPECT_EQ(columnList({"A", "B"}, false), (Strings{"A", "B"}));
     EXPECT_EQ(columnList({"A", "B"}, true), (Strings{"A", "B", "QTY"}));
     report::ReportRequest request;
-    const auto lacks = [&](int compress, const Strings& keys) {
+    const auto lacks = [&](bool compress, const Strings& keys) {
         request.compress = compress;
         request.keys = keys;
         return lacksKey(request);
     };
-    EXPECT_EQ((std::vector<bool>{lacks(1, {}), lacks(1, {"V"}), lacks(1, {"V", "F"}), lacks(0, {}),
-                                 lacks(2, {})}),
-              (std::vector<bool>{true, false, false, false, false}));
+    EXPECT_EQ((std::vector<bool>{lacks(true, {}), lacks(true, {"V"}), lacks(true, {"V", "F"}),
+                                 lacks(false, {})}),
+              (std::vector<bool>{true, false, false, false}));
 }
 
 // A report's merged rows of differing parts: the first few named by their keys and the
@@ -319,14 +319,14 @@ TEST(Preview, IsTheReportsTableAndWritesNothing) {
                                                     "Board", saved::Reading::Strict);
     report::ReportRequest request = selectionRequest(*board, "Board", project.base);
     request.columns.push_back("Tol");
-    request.settings.Excel_Start = 1;
-    for (const int format : {report::FormatWorkbook, report::FormatCsv}) {
-        request.settings.Export_File_Format = static_cast<std::int16_t>(format);
+    for (const report::Format format : {report::Format::Workbook, report::Format::Csv}) {
+        request.options.format = format;
         const auto files = project.folder.listing();
         const Preview preview = previewReport(session, request);
         EXPECT_EQ(project.folder.listing(), files);
-        EXPECT_EQ(preview.path, project.folder.file(format == report::FormatCsv ? "amp_Board.csv"
-                                                                                : "amp_Board.xls"));
+        EXPECT_EQ(
+            preview.path,
+            project.folder.file(format == report::Format::Csv ? "amp_Board.csv" : "amp_Board.xls"));
         EXPECT_EQ(preview.emptyColumns, Strings{"Tol"});
         EXPECT_EQ(preview.design, session.design());
         std::string cells;
@@ -337,9 +337,13 @@ TEST(Preview, IsTheReportsTableAndWritesNothing) {
         }
         // Merged for the workbook as its sheet merges, as for every other format.
         EXPECT_EQ(cells, "R1, R2;10k;2;;R3;1k;1;;");
+        // The preview writes the report Create Report writes, byte for byte.
+        EXPECT_EQ(writePreview(preview).rows, preview.table.rowCount());
+        const std::string previewed = test::readFile(preview.path);
         EXPECT_EQ(writeReport(session, request).rows, preview.table.rowCount());
+        EXPECT_EQ(test::readFile(preview.path), previewed);
     }
-    request.settings.Export_File_Format = 9;
+    request.options.format = report::Format{9};
     EXPECT_THROW(previewReport(session, request), Error);
 }
 

@@ -1,4 +1,4 @@
-#include "report/reportsource.h"
+#include "report/run/reportsource.h"
 
 #include "common/characters.h"
 #include "common/error.h"
