@@ -42,7 +42,7 @@ int main(int argc, char* argv[]) {
         for (int run = 0; run < runs; ++run) {
             seconds.push_back(secondsToRead(argv[1], components, summary));
         }
-    } catch (const vexlo::designfile::DesignError& error) {
+    } catch (const vexlo::Error& error) {
         std::cerr << "kicad_read_bench: " << error.what() << '\n';
         return 1;
     }

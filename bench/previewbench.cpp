@@ -33,11 +33,11 @@ struct Figures {
 Figures openPreview(vexlo::operations::Session& session, bool compress) {
     vexlo::report::ReportRequest request;
     request.columns = {"REFDES", "Part Number", "Value", "Footprint", "Description"};
-    request.settings.Export_File_Format = vexlo::report::FormatCsv;
-    request.settings.Refdes_Order = 2;
+    request.options.format = vexlo::report::Format::Csv;
+    request.options.order = vexlo::report::RefdesOrder::Ranges;
     if (compress) {
         request.columns.emplace_back("QTY");
-        request.compress = 1;
+        request.compress = true;
         request.keys = {"Part Number"};
     }
     Figures figures;

@@ -19,8 +19,8 @@
 
 #include "dbus/flatstream.h"
 #include "generatedpart.h"
-#include "report/csvwriter.h"
-#include "report/designtable.h"
+#include "report/table/designtable.h"
+#include "report/writers/csvwriter.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "dbus/flatstream.h"
-#include "report/csvwriter.h"
-#include "report/designtable.h"
+#include "report/table/designtable.h"
+#include "report/writers/csvwriter.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "report/csvline.h"
+#include "report/writers/csvline.h"
 
 namespace {
 

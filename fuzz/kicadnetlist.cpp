@@ -1,7 +1,8 @@
 // KiCad's XML netlist as any tool or a broken disk may leave it, read by the design reader.
-// DesignError is the answer to bad input; anything else escaping, a crash or a sanitizer report
-// is a failure. Every part read keeps KiCad's marks in the attributes the program derives: its
-// designator in "Reference" and "REFDES", "DNP" either "DNP" or empty, whatever fields it holds.
+// Error BadDesignFile is the answer to bad input; anything else escaping, a crash or a sanitizer
+// report is a failure. Every part read keeps KiCad's marks in the attributes the program derives:
+// its designator in "Reference" and "REFDES", "DNP" either "DNP" or empty, whatever fields it
+// holds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -42,7 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const vexlo::design::Component& component : design.flattened.components) {
             checkPart(component);
         }
-    } catch (const vexlo::designfile::DesignError&) {
+    } catch (const vexlo::Error& error) {
+        if (error.number != vexlo::errc::BadDesignFile) {
+            throw;
+        }
     }
     return 0;
 }

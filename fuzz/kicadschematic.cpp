@@ -1,8 +1,8 @@
 // A KiCad design as any editor or a broken disk may leave it, read by the design reader. The
 // input holds up to five parts, each ended by a line "---": the root sheet (root.kicad_sch), two
 // sheets it may use (a.kicad_sch, b.kicad_sch), the project file (root.kicad_pro, left out when
-// the part is empty) and the name of a variant to apply. DesignError is the answer to bad input;
-// anything else escaping, a crash or a sanitizer report is a failure.
+// the part is empty) and the name of a variant to apply. Error BadDesignFile is the answer to bad
+// input; anything else escaping, a crash or a sanitizer report is a failure.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -122,7 +122,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const vexlo::designfile::LoadedDesign design =
             vexlo::designfile::readDesignFile((folder() / partFiles[0]).string(), options);
         touch(design);
-    } catch (const vexlo::designfile::DesignError&) {
+    } catch (const vexlo::Error& error) {
+        if (error.number != vexlo::errc::BadDesignFile) {
+            throw;
+        }
     }
     return 0;
 }

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "report/table.h"
+#include "report/table/table.h"
 #include "workbook/cellnumber.h"
 
 namespace {

@@ -57,7 +57,10 @@ std::optional<std::size_t> walkedEnd(std::string_view text) {
             }
         }
         return reader.offset();
-    } catch (const vexlo::designfile::DesignError&) {
+    } catch (const vexlo::Error& error) {
+        if (error.number != vexlo::errc::BadDesignFile) {
+            throw;
+        }
         return std::nullopt;
     }
 }
@@ -68,7 +71,10 @@ std::optional<std::size_t> skippedEnd(std::string_view text) {
         reader.top();
         reader.skip();
         return reader.offset();
-    } catch (const vexlo::designfile::DesignError&) {
+    } catch (const vexlo::Error& error) {
+        if (error.number != vexlo::errc::BadDesignFile) {
+            throw;
+        }
         return std::nullopt;
     }
 }

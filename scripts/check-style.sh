@@ -70,6 +70,18 @@ if [ -n "$core" ] &&
     grep -nE '#include *"(main|cli|options|preview|selection|dbus)/' $core | head -5 | grep .; then
     echo "The core includes a front end or a Qt folder (above)"; status=1
 fi
+# The report's rooms, each built on the ones before it and none on a later one; the report takes
+# typed options, never the settings file or the other data files.
+report_rooms=(report/table report/options report/compare report/writers report/run)
+for i in "${!report_rooms[@]}"; do
+    files=$(git ls-files -co --exclude-standard -- "src/${report_rooms[$i]}" | grep -E '\.(h|cpp)$')
+    later=$(printf '|%s' "${report_rooms[@]:$((i + 1))}")
+    if [ -n "$files" ] &&
+        grep -nE "#include *\"(settings|saved|operations${later})/" $files | head -5 | grep .; then
+        echo "src/${report_rooms[$i]} includes a later room of the report or a data file (above)"
+        status=1
+    fi
+done
 # The design reader (Qt Core inside, none in its headers) is opened by the operations alone.
 if [ -n "$core" ] && grep -nE '#include *"designfile/' $core | grep -v '^src/operations/' |
     head -5 | grep .; then

@@ -5,11 +5,14 @@
 
 #include "common/characters.h"
 #include "common/error.h"
+#include "common/textfile.h"
 #include "operations/operations.h"
 
 namespace vexlo::cli {
 
-const char* const helpText = R"(Usage: vexlo-report MODE [OPTION...]
+namespace {
+
+const char* const helpPage = R"(Usage: vexlo-report MODE [OPTION...]
 
 Writes bills of materials of the design open in the running schematic tool, as the Vexlo
 window writes them, and prints the full path of each report written, one a line.
@@ -35,7 +38,7 @@ Modes (exactly one):
   --version             print the program's name and version
 
 Settings for this run (otherwise the settings file "vexlosettings.qzv" decides):
-  --format FORMAT       excel, text, html or csv, in any letter case (or 0 to 3)
+  --format FORMAT       $FORMATS, in any letter case (or 0 to $LAST)
   --exclude NAME=VALUES leave out the parts whose attribute NAME holds one of the values
                         separated by "," (letter case and blanks around ignored), such as
                         --exclude Fitted=DNP,NF
@@ -92,6 +95,18 @@ Exit status:
   5  with --fail-on-mixed: every report was written and a merged row joins parts that differ
 )";
 
+}  // namespace
+
+std::string helpText() {
+    std::string text = helpPage;
+    const auto replace = [&text](std::string_view field, const std::string& value) {
+        text.replace(text.find(field), field.size(), value);
+    };
+    replace("$FORMATS", report::formatArguments());
+    replace("$LAST", std::to_string(report::writers().size() - 1));
+    return text;
+}
+
 namespace {
 
 // The index of a value among names (any letter case) or its number; -1 when neither.
@@ -106,36 +121,43 @@ int choiceIndex(const std::string& text, const char* const (&names)[count]) {
     return -1;
 }
 
-int parseFormat(const std::string& text) {
-    static const char* const names[] = {"excel", "text", "html", "csv"};
-    const int format = choiceIndex(text, names);
-    if (format < 0) {
-        throw UsageError{"unknown format \"" + text + "\" (use excel, text, html or csv)"};
+report::Format parseFormat(const std::string& text) {
+    const std::string lower = lowerAscii(text);
+    const auto writers = report::writers();
+    for (std::size_t number = 0; number < writers.size(); ++number) {
+        if (lower == writers[number]->argument() || text == std::to_string(number)) {
+            return static_cast<report::Format>(number);
+        }
     }
-    return format;
+    throw Error(errc::BadCommandLine,
+                "unknown format \"" + text + "\" (use " + report::formatArguments() + ")");
 }
 
-int parseRefdesOrder(const std::string& text) {
+report::RefdesOrder parseRefdesOrder(const std::string& text) {
     static const char* const names[] = {"found", "natural", "ranges"};
+    const report::RefdesOrder orders[] = {
+        report::RefdesOrder::AsFound, report::RefdesOrder::Natural, report::RefdesOrder::Ranges};
     const int order = choiceIndex(text, names);
     if (order < 0) {
-        throw UsageError{"unknown designator order \"" + text +
-                         "\" (use found, natural or ranges)"};
+        throw Error(errc::BadCommandLine,
+                    "unknown designator order \"" + text + "\" (use found, natural or ranges)");
     }
-    return order;
+    return orders[order];
 }
 
-std::pair<std::string, std::string> parseExclusion(const std::string& text) {
+report::Exclusion parseExclusion(const std::string& text) {
     const auto equals = text.find('=');
     if (equals == std::string::npos || equals == 0) {
-        throw UsageError{"option --exclude needs NAME=VALUES, not \"" + text + "\""};
+        throw Error(errc::BadCommandLine,
+                    "option --exclude needs NAME=VALUES, not \"" + text + "\"");
     }
-    return {text.substr(0, equals), text.substr(equals + 1)};
+    return report::exclusionOf(text.substr(0, equals), std::string_view(text).substr(equals + 1));
 }
 
 void setMode(Command& command, Mode mode, const std::string& option) {
     if (command.mode != Mode::Help && command.mode != mode) {
-        throw UsageError{"option " + option + " cannot be combined with another mode"};
+        throw Error(errc::BadCommandLine,
+                    "option " + option + " cannot be combined with another mode");
     }
     command.mode = mode;
 }
@@ -149,7 +171,7 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
         const std::string& option = arguments[i];
         auto value = [&]() -> const std::string& {
             if (i + 1 >= arguments.size()) {
-                throw UsageError{"option " + option + " needs a value"};
+                throw Error(errc::BadCommandLine, "option " + option + " needs a value");
             }
             return arguments[++i];
         };
@@ -176,10 +198,10 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
             setMode(command, Mode::Columns, option);
             command.keys.push_back(value());
             if (command.keys.back() == "QTY") {
-                throw UsageError{
-                    "option --key cannot be \"QTY\": it counts the parts of each "
-                    "merged row; give the attributes that tell parts apart, such as "
-                    "--key Value --key Footprint"};
+                throw Error(errc::BadCommandLine,
+                            "option --key cannot be \"QTY\": it counts the parts of each "
+                            "merged row; give the attributes that tell parts apart, such as "
+                            "--key Value --key Footprint");
             }
         } else if (option == "--format") {
             command.format = parseFormat(value());
@@ -192,25 +214,25 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (option == "--output") {
             command.output = value();
             if (command.output.empty() || command.output.ends_with('/')) {
-                throw UsageError{
-                    "option --output needs a file name without its extension, not "
-                    "\"" +
-                    command.output + "\""};
+                throw Error(errc::BadCommandLine,
+                            "option --output needs a file name without its extension, not "
+                            "\"" +
+                                command.output + "\"");
             }
         } else if (option == "--design") {
             command.design = value();
             if (command.design.empty()) {
-                throw UsageError{"option --design needs a file name"};
+                throw Error(errc::BadCommandLine, "option --design needs a file name");
             }
         } else if (option == "--variant") {
             command.variant = value();
             if (command.variant.empty()) {
-                throw UsageError{"option --variant needs a variant name"};
+                throw Error(errc::BadCommandLine, "option --variant needs a variant name");
             }
         } else if (option == "--compare") {
             command.compare = value();
             if (command.compare.empty()) {
-                throw UsageError{"option --compare needs a file name"};
+                throw Error(errc::BadCommandLine, "option --compare needs a file name");
             }
         } else if (option == "--compare-all") {
             command.compareAll = true;
@@ -223,31 +245,33 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (option == "--timings") {
             command.timings = true;
         } else {
-            throw UsageError{"unknown argument \"" + option + "\""};
+            throw Error(errc::BadCommandLine, "unknown argument \"" + option + "\"");
         }
     }
     if (help) {
         command.mode = Mode::Help;
     } else if (command.mode == Mode::Help) {
-        throw UsageError{
-            "no mode given (--all, --selection, --column, --bom, --list or --attributes)"};
+        throw Error(errc::BadCommandLine,
+                    "no mode given (--all, --selection, --column, --bom, --list or --attributes)");
     } else if (command.compress &&
                (command.keys.empty() ||
                 std::find(command.keys.begin(), command.keys.end(), "") != command.keys.end())) {
-        throw UsageError{"option --compress needs --key NAME"};
+        throw Error(errc::BadCommandLine, "option --compress needs --key NAME");
     } else if (!command.keys.empty() && !command.compress) {
-        throw UsageError{"option --key needs --compress"};
+        throw Error(errc::BadCommandLine, "option --key needs --compress");
     } else if (!command.variant.empty() && command.design.empty()) {
-        throw UsageError{"option --variant needs --design FILE"};
+        throw Error(errc::BadCommandLine, "option --variant needs --design FILE");
     } else if (command.compare.empty() && (command.compareAll || command.failOnChange)) {
-        throw UsageError{std::string("option ") +
-                         (command.compareAll ? "--compare-all" : "--fail-on-change") +
-                         " needs --compare OLD"};
+        throw Error(errc::BadCommandLine,
+                    std::string("option ") +
+                        (command.compareAll ? "--compare-all" : "--fail-on-change") +
+                        " needs --compare OLD");
     } else if ((!command.compare.empty() || !command.output.empty()) &&
                (command.mode == Mode::List || command.mode == Mode::Attributes)) {
-        throw UsageError{
-            std::string("option ") + (command.compare.empty() ? "--output" : "--compare") +
-            " cannot be combined with " + (command.mode == Mode::List ? "--list" : "--attributes")};
+        throw Error(errc::BadCommandLine,
+                    std::string("option ") + (command.compare.empty() ? "--output" : "--compare") +
+                        " cannot be combined with " +
+                        (command.mode == Mode::List ? "--list" : "--attributes"));
     }
     return command;
 }
@@ -259,49 +283,20 @@ struct Run {
     operations::Session& session;
     std::ostream& out;
     std::ostream& err;
-    settings::Settings settings;
-    operations::Session* old = nullptr;  // --compare: the older revision
-    bool changed = false;                // a comparison found a change
-    bool mixed = false;                  // a report merged parts that differ
+    report::ReportOptions options;
+    std::optional<operations::Comparison> comparison;  // --compare: what changed is written
+    bool changed = false;                              // a comparison found a change
+    bool mixed = false;                                // a report merged parts that differ
 
-    // The open design's name in a comparison's title: its file, or the tool's document.
-    std::string newName() {
-        return command.design.empty() ? session.source().designName : command.design;
-    }
-
-    report::WrittenComparison compare(const report::ReportRequest& request) {
-        const auto written = operations::writeComparison(session, *old, command.compare, newName(),
-                                                         request, command.compareAll);
-        changed = changed || written.counts.any();
-        return written;
-    }
-
-    void printSummary(const std::string& name, const report::ChangeCounts& counts) {
-        err << printable(operations::comparisonSummary(name, counts)) << '\n';
-    }
-
-    // The line that names a written report's merged rows that join parts that differ.
-    void printMixed(const std::string& name, const report::WrittenReport& written) {
-        if (!written.mixed.empty()) {
-            mixed = true;
-            err << printable(name + ": " + operations::mixedRowsNote(written.mixed)) << '\n';
-        }
-    }
+    std::string selectionFile() { return session.dataFile(saved::selectionFileName); }
 
     report::ReportRequest baseRequest(report::ReportTimings* timings) const {
         report::ReportRequest request;
-        request.settings = settings;
+        request.options = options;
         request.showReport = command.open;
         request.timings = timings;
         request.outputBase = command.output;
         return request;
-    }
-
-    void printTimings(const report::ReportTimings& timings) {
-        if (command.timings) {
-            err << "timings: fetch " << timings.fetchSeconds << " s, table " << timings.tableSeconds
-                << " s, write " << timings.writeSeconds << " s\n";
-        }
     }
 
     void printPath(const std::string& path) {
@@ -310,38 +305,51 @@ struct Run {
         }
     }
 
-    // One report, or its comparison, under the name given (none: the design's); its path
-    // printed, or its failure told. False when it failed.
-    bool report(const report::ReportRequest& request, const std::string& name) {
-        // Asked once the report has fetched the design, so that the fetch is timed with it.
-        const auto named = [&] { return name.empty() ? session.source().designName : name; };
-        try {
-            if (old != nullptr) {
-                const auto written = compare(request);
-                printPath(written.path);
-                printSummary(named(), written.counts);
-                return true;
+    // A written entry's path, then on err what changed, or its merged rows that join parts
+    // that differ and its timings; a failure told instead. The tool gone ends the run with its
+    // status. False when it failed.
+    bool print(const operations::BatchEntry& entry, const std::string& name,
+               const report::ReportTimings& timings) {
+        if (entry.failure) {
+            if (entry.failure->number == errc::ToolNotRunning) {
+                throw *entry.failure;  // no report can follow: the run ends with the tool's status
             }
-            const report::WrittenReport written = operations::writeReport(session, request);
-            printPath(written.path);
-            printMixed(named(), written);
-            printTimings(*request.timings);
-            return true;
-        } catch (const std::exception& failure) {
-            const Error error = asError(failure);
-            if (error.number == errc::ToolNotRunning) {
-                throw error;  // no report can follow: the run ends with the tool's status
-            }
-            err << "vexlo-report: " << printable(errorMessage(error)) << '\n';
+            err << "vexlo-report: " << printable(errorMessage(*entry.failure)) << '\n';
             return false;
         }
+        printPath(entry.report.path);
+        if (entry.changes) {
+            changed = changed || entry.changes->any();
+            err << printable(operations::comparisonSummary(name, *entry.changes)) << '\n';
+            return true;
+        }
+        if (!entry.report.mixed.empty()) {
+            mixed = true;
+            err << printable(name + ": " + operations::mixedRowsNote(entry.report.mixed)) << '\n';
+        }
+        if (command.timings) {
+            err << "timings: fetch " << timings.fetchSeconds << " s, table " << timings.tableSeconds
+                << " s, write " << timings.writeSeconds << " s\n";
+        }
+        return true;
+    }
+
+    // One report, or its comparison, under the name given (none: the design's). False when it
+    // failed.
+    bool report(const report::ReportRequest& request, const std::string& name) {
+        operations::BatchEntry entry;
+        operations::writeEntry(session, request, comparison ? &*comparison : nullptr, entry);
+        // Asked once the report has fetched the design, so that the fetch is timed with it.
+        return print(entry, name.empty() && !entry.failure ? session.source().designName : name,
+                     *request.timings);
     }
 
     // Unlike the window, which reports an unknown name with the lists emptied, a script is
     // told of the typo and gets no report.
     int selection() {
-        const auto selection = operations::findSelection(session, command.selection);
-        if (!selection) {
+        const auto selection = saved::loadSelectionFromFile(selectionFile(), command.selection,
+                                                            saved::Reading::Strict);
+        if (selection->sections == 0) {
             err << "vexlo-report: no saved selection named " << printable(command.selection)
                 << '\n';
             return exitReportFailed;
@@ -354,39 +362,16 @@ struct Run {
     }
 
     int all() {
-        const auto names = operations::selectionNames(session);
+        const auto names = *saved::readSelectionNames(selectionFile(), saved::Reading::Strict);
         bool allWritten = true;
         report::ReportTimings timings;
-        operations::BatchWriter comparison;
-        if (old != nullptr) {
-            comparison = [this](const report::ReportRequest& request,
-                                operations::BatchEntry& entry) {
-                const auto written = compare(request);
-                entry.report.path = written.path;
-                entry.changes = written.counts;
-            };
-        }
         operations::reportAll(
             session, names, baseRequest(&timings),
             [&](const operations::BatchEntry& entry) {
-                if (entry.failure) {
-                    if (entry.failure->number == errc::ToolNotRunning) {
-                        throw *entry.failure;
-                    }
-                    err << "vexlo-report: " << printable(errorMessage(*entry.failure)) << '\n';
-                    allWritten = false;
-                    return;
-                }
-                printPath(entry.report.path);
-                if (old != nullptr) {
-                    printSummary(entry.name, entry.changes);
-                    return;
-                }
-                printMixed(entry.name, entry.report);
-                printTimings(timings);
+                allWritten = print(entry, entry.name, timings) && allWritten;
                 timings = {};
             },
-            comparison);
+            comparison ? &*comparison : nullptr);
         return allWritten ? exitSuccess : exitReportFailed;
     }
 
@@ -396,9 +381,9 @@ struct Run {
         if (!report(request, "")) {
             return exitReportFailed;
         }
-        for (const std::string& name : operations::emptyColumns(session, request.columns)) {
-            err << "vexlo-report: warning: no component carries the attribute \"" << printable(name)
-                << "\"; its column is empty\n";
+        for (const std::string& warning :
+             operations::emptyColumnWarnings(session, request.columns)) {
+            err << "vexlo-report: " << printable(warning) << '\n';
         }
         return exitSuccess;
     }
@@ -407,7 +392,7 @@ struct Run {
         report::ReportTimings timings;
         report::ReportRequest request = baseRequest(&timings);
         request.columns = operations::columnList(command.columns, command.compress);
-        request.compress = command.compress ? 1 : 0;
+        request.compress = command.compress;
         request.keys = command.keys;
         return adHoc(request);
     }
@@ -418,7 +403,7 @@ struct Run {
         report::ReportTimings timings;
         const int status = adHoc(
             operations::defaultBomRequest(baseRequest(&timings), command.refdesOrder.has_value()));
-        if (!operations::hasSelectionFile(session)) {
+        if (!fileExists(selectionFile())) {
             return status;
         }
         const int selections = all();
@@ -426,7 +411,8 @@ struct Run {
     }
 
     int list() {
-        for (const auto& name : operations::selectionNames(session)) {
+        const auto names = saved::readSelectionNames(selectionFile(), saved::Reading::Strict);
+        for (const auto& name : *names) {
             out << printable(name) << '\n';
         }
         return exitSuccess;
@@ -440,27 +426,26 @@ struct Run {
     }
 };
 
-// The settings the command line overrides for this run.
-void applyOverrides(const Command& command, settings::Settings& settings) {
+// The options the command line overrides for this run.
+void applyOverrides(const Command& command, report::ReportOptions& options) {
     if (command.format) {
-        settings.Export_File_Format = static_cast<std::int16_t>(*command.format);
+        options.format = *command.format;
     }
     if (command.exclude) {
-        settings.Exclude_Attribute = command.exclude->first;
-        settings.Exclude_Values = command.exclude->second;
+        options.exclusion = *command.exclude;
     }
     if (command.refdesOrder) {
-        settings.Refdes_Order = static_cast<std::int16_t>(*command.refdesOrder);
+        options.order = *command.refdesOrder;
     }
     if (command.xlsx) {
-        settings.Workbook_Xlsx = 1;
+        options.xlsx = true;
     }
 }
 
 int runReports(const Command& command, const design::ToolConnector& connect, std::ostream& out,
                std::ostream& err) {
     if (command.mode == Mode::Help) {
-        out << helpText;
+        out << helpText();
         return exitSuccess;
     }
     std::unique_ptr<design::SchematicTool> tool, oldTool;
@@ -471,10 +456,11 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
         }
         tool = command.design.empty() ? connect()
                                       : operations::openDesignFile(command.design, command.variant);
-    } catch (const operations::BadDesign& failure) {
-        err << "vexlo-report: " << printable(failure.what()) << '\n';
-        return exitUsage;
     } catch (const Error& failure) {
+        if (failure.number == errc::BadDesignFile) {
+            err << "vexlo-report: " << printable(failure.message()) << '\n';
+            return exitUsage;
+        }
         err << "vexlo-report: "
             << (failure.number == errc::NoSessionBus ? operations::noSessionBusMessage
                                                      : operations::toolNotRunningMessage)
@@ -483,9 +469,11 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
     }
     operations::Session session(*tool);
     std::optional<operations::Session> oldSession;
-    Run run{command, session, out, err, {}};
+    Run run{command, session, out, err, {}, {}};
     if (oldTool) {
-        run.old = &oldSession.emplace(*oldTool);
+        // The open design is named in the title by its file, or by the tool's document.
+        run.comparison = operations::Comparison{&oldSession.emplace(*oldTool), command.compare,
+                                                command.design, command.compareAll};
     }
     try {
         switch (command.mode) {
@@ -497,8 +485,10 @@ int runReports(const Command& command, const design::ToolConnector& connect, std
                 break;
         }
         // Only the reports use the settings: a file that cannot be read fails them.
-        operations::loadSettings(session, run.settings);
-        applyOverrides(command, run.settings);
+        settings::Settings fields;
+        operations::loadSettings(session, fields);
+        run.options = settings::reportOptions(fields);
+        applyOverrides(command, run.options);
         int status = exitSuccess;
         switch (command.mode) {
             case Mode::All:

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "operations/operations.h"
 #include "operations/session.h"
 
 namespace vexlo::cli {
@@ -14,14 +15,14 @@ enum class Mode { Help, List, Attributes, All, Selection, Columns, Bom };
 // What one run of vexlo-report was asked to do.
 struct Command {
     Mode mode = Mode::Help;
-    std::string selection;             // --selection
-    std::vector<std::string> columns;  // --column, in order
-    bool compress = false;             // --compress
-    std::vector<std::string> keys;     // --key, in order
-    std::optional<int> format;         // --format, overriding the settings file
+    std::string selection;                 // --selection
+    std::vector<std::string> columns;      // --column, in order
+    bool compress = false;                 // --compress
+    std::vector<std::string> keys;         // --key, in order
+    std::optional<report::Format> format;  // --format, overriding the settings file
     // --exclude NAME=VALUES, --refdes-order and --xlsx, overriding the settings file
-    std::optional<std::pair<std::string, std::string>> exclude;
-    std::optional<int> refdesOrder;
+    std::optional<report::Exclusion> exclude;
+    std::optional<report::RefdesOrder> refdesOrder;
     bool xlsx = false;
     std::string output;         // --output: the base the reports are named from
     std::string design;         // --design: read this design file instead of asking the tool
@@ -34,15 +35,12 @@ struct Command {
     bool failOnMixed = false;   // --fail-on-mixed
 };
 
-// A command line that cannot be understood; the text says why.
-struct UsageError {
-    std::string message;
-};
-
-// Reads the arguments (without the program name). Throws UsageError.
+// Reads the arguments (without the program name). A command line that cannot be understood
+// throws Error BadCommandLine, its text saying why.
 Command parseCommandLine(const std::vector<std::string>& arguments);
 
-extern const char* const helpText;
+// The --help page, its formats taken from the writers.
+std::string helpText();
 
 // Exit statuses.
 constexpr int exitSuccess = 0;

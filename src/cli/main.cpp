@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/commandline.h"
+#include "common/error.h"
 #include "common/textfile.h"
 #include "common/version.h"
 #include "dbus/toolclient.h"
@@ -25,8 +26,8 @@ int main(int argc, char* argv[]) {
     vexlo::cli::Command command;
     try {
         command = vexlo::cli::parseCommandLine(arguments);
-    } catch (const vexlo::cli::UsageError& usage) {
-        std::cerr << "vexlo-report: " << usage.message << "\nTry 'vexlo-report --help'.\n";
+    } catch (const vexlo::Error& usage) {
+        std::cerr << "vexlo-report: " << usage.message() << "\nTry 'vexlo-report --help'.\n";
         return vexlo::cli::exitUsage;
     }
     const int status =

@@ -5,7 +5,7 @@
 namespace vexlo {
 
 std::string errorMessage(const Error& error) {
-    return "Error " + std::to_string(error.number) + ": " + error.description;
+    return "Error " + std::to_string(error.number) + ": " + error.message();
 }
 
 Error asError(const std::exception& failure) {
@@ -13,9 +13,9 @@ Error asError(const std::exception& failure) {
         return *own;
     }
     if (dynamic_cast<const std::bad_alloc*>(&failure) != nullptr) {
-        return Error(7, "Out of memory");
+        return Error(errc::OutOfMemory, "Out of memory");
     }
-    return Error(51, std::string("Internal error: ") + failure.what());
+    return Error(errc::InternalError, std::string("Internal error: ") + failure.what());
 }
 
 }  // namespace vexlo

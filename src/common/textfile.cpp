@@ -20,7 +20,7 @@ namespace vexlo {
 
 namespace {
 
-int errorNumberFor(int errnoValue) {
+errc::Number errorNumberFor(int errnoValue) {
     switch (errnoValue) {
         case ENOENT:
             return errc::FileNotFound;

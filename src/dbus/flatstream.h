@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "design/schematictool.h"
+#include "design/flatdesign.h"
 
 namespace vexlo::design::dbus {
 

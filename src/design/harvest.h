@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "design/schematictool.h"
+#include "design/flatdesign.h"
 
 namespace vexlo::design {
 

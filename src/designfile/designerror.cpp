@@ -20,18 +20,18 @@ void failAt(const std::string& path, std::string_view text, std::size_t offset,
     const std::size_t lineStart = before.rfind('\n');
     const std::size_t column =
         lineStart == std::string_view::npos ? before.size() + 1 : before.size() - lineStart;
-    throw DesignError(path + ": line " + std::to_string(line) + ", column " +
-                      std::to_string(column) + ": " + problem);
+    throw Error(errc::BadDesignFile, problem,
+                path + ": line " + std::to_string(line) + ", column " + std::to_string(column));
 }
 
 void fail(const std::string& path, const std::string& problem) {
-    throw DesignError(path + ": " + problem);
+    throw Error(errc::BadDesignFile, problem, path);
 }
 
 namespace {
 
 [[noreturn]] void cannotRead(const std::string& path, const std::string& reason) {
-    throw DesignError("cannot read design file " + inQuotes(path) + ": " + reason);
+    throw Error(errc::BadDesignFile, reason, "cannot read design file " + inQuotes(path));
 }
 
 }  // namespace

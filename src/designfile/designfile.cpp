@@ -62,7 +62,7 @@ LoadedDesign readKicad(const KicadProject& project, const std::string& path,
         // A project of a board alone: KiCad opens it with an empty schematic.
         LoadedDesign empty;
         empty.project = folder;
-        empty.document = Document{file.stem().string() + ".1", folder + "././"};
+        empty.document = Document{file.stem().string(), folder};
         empty.summary = "KiCad project without a schematic";
         return empty;
     }
@@ -89,8 +89,12 @@ LoadedDesign readDesign(const std::string& path, const std::filesystem::path& fi
             refuseVariant(path, options);
             try {
                 return parseJsonDesign(bytes, file.parent_path().string());
-            } catch (const DesignError& error) {
-                fail(path, error.what());
+            } catch (const Error& error) {
+                if (error.number != errc::BadDesignFile) {
+                    throw;
+                }
+                // The place in the JSON, within the file.
+                throw error.within(error.context.empty() ? path : path + ": " + error.context);
             }
         case Format::Sexpr:
             if (const std::string head = sexprHead(bytes);
@@ -109,14 +113,24 @@ LoadedDesign readDesign(const std::string& path, const std::filesystem::path& fi
 
 }  // namespace
 
+design::ToolDocument toolDocumentOf(const OpenDocument& document) {
+    if (const auto* names = std::get_if<Document>(&document)) {
+        return design::toolDocumentOf(names->designName, names->outputFolder);
+    }
+    return std::get<design::ToolDocument>(document);
+}
+
 LoadedDesign readDesignFile(const std::string& path, const ReadOptions& options) {
     const std::filesystem::path file = std::filesystem::absolute(path).lexically_normal();
     LoadedDesign loaded;
     try {
         loaded = readDesign(path, file, options);
     } catch (const Error& error) {
+        if (error.number == errc::BadDesignFile) {
+            throw;
+        }
         // Past a limit every design keeps to, whatever its format (a value too long).
-        fail(path, error.description);
+        fail(path, error.message());
     }
     if (std::find(loaded.files.begin(), loaded.files.end(), file.string()) == loaded.files.end()) {
         loaded.files.insert(loaded.files.begin(), file.string());

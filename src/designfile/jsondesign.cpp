@@ -26,8 +26,7 @@ QString element(const QString& where, qsizetype index) {
 }
 
 [[noreturn]] void failIn(const QString& where, const QString& problem) {
-    throw DesignError(
-        (where.isEmpty() ? problem : where + QLatin1String(": ") + problem).toStdString());
+    throw Error(errc::BadDesignFile, problem.toStdString(), where.toStdString());
 }
 
 // Refuses keys the format does not have: a misspelt key must not quietly empty a design.
@@ -166,8 +165,9 @@ LoadedDesign parseJsonDesign(std::string_view bytes, const std::string& baseFold
         const QJsonObject object = document.toObject();
         const QString where = QStringLiteral("document");
         checkKeys(object, where, {"name", "path"});
-        design.document =
-            Document{text(object, "name", where), resolve(text(object, "path", where), baseFolder)};
+        // As the schematic tool would answer: the reports' names follow by its naming rules.
+        design.document = design::ToolDocument{text(object, "name", where),
+                                               resolve(text(object, "path", where), baseFolder)};
     }
     addComponents(root, design.flattened);
     design.summary = "JSON design";

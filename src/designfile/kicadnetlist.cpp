@@ -287,11 +287,8 @@ LoadedDesign readKicadNetlist(const std::string& path, std::string_view bytes,
     LoadedDesign loaded;
     addComponents(loaded.flattened, root, path, bytes);
     loaded.project = folderOf(path);
-    // Names that the tool's conventions turn back into the design "amp" and its folder: the
-    // design name drops the document name's last two characters, the report folder the
-    // document path's last four.
-    const std::string designName = std::filesystem::path(path).stem().string();
-    loaded.document = Document{designName + ".1", loaded.project + "././"};
+    // The design is named after the netlist, its reports beside it.
+    loaded.document = Document{std::filesystem::path(path).stem().string(), loaded.project};
     loaded.summary = "KiCad netlist " + version;
     return loaded;
 }

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "design/schematictool.h"
+#include "design/flatdesign.h"
 
 namespace vexlo::designfile {
 
@@ -36,7 +36,7 @@ bool isUnannotated(std::string_view refdes) noexcept;
 class UnannotatedParts {
 public:
     void note(const std::string& refdes);
-    // Throws DesignError naming the first few when any was noted.
+    // Throws Error BadDesignFile naming the first few when any was noted.
     void refuse(const std::string& path) const;
 
 private:

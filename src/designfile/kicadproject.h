@@ -12,7 +12,8 @@ namespace vexlo::designfile {
 bool isKicadProject(std::string_view json);
 
 // What the project file at path says: its top-level sheets (in KiCad 10 projects, else the root
-// sheet of the project's name) and its variants. Throws DesignError for JSON it cannot read.
+// sheet of the project's name) and its variants. Throws Error BadDesignFile for JSON it cannot
+// read.
 KicadProject readKicadProject(const std::string& path, std::string_view json);
 
 // The project of a root sheet given on its own: the project file of the same name beside it

@@ -502,13 +502,13 @@ private:
         file->path = path;
         try {
             file->text = readFileBytes(path);
-        } catch (const DesignError& error) {
+        } catch (const Error& error) {
             if (parent == nullptr) {
                 throw;
             }
             failAt(parent->file->path, parent->file->text, offset,
                    "the sheet " + inQuotes(sheetName) + " refers to " + inQuotes(path) +
-                       ", which cannot be read: " + readFailureOf(error));
+                       ", which cannot be read: " + error.description);
         }
         sheetFiles.push_back(path);
         SheetParser(*file).parse();
@@ -516,13 +516,6 @@ private:
         noteVariants(*file);
         sortInstances(*file);
         return *files_.emplace(key, std::move(file)).first->second;
-    }
-
-    // Why readFileBytes could not read the file: what it said after the path.
-    static std::string readFailureOf(const DesignError& error) {
-        const std::string text = error.what();
-        const std::size_t colon = text.find("\": ");
-        return colon == std::string::npos ? text : text.substr(colon + 3);
     }
 
     void noteVariants(const SheetFile& file) {
@@ -857,7 +850,7 @@ LoadedDesign readKicadSchematic(const KicadProject& project, const std::string& 
 
     LoadedDesign loaded;
     loaded.project = folder;
-    loaded.document = Document{designName + ".1", folder + "././"};
+    loaded.document = Document{designName, folder};
     loaded.flattened = std::move(flattener.design);
     loaded.files = std::move(flattener.sheetFiles);
     loaded.summary = "KiCad schematic " + std::to_string(flattener.newestVersion) + ", " +

@@ -46,22 +46,23 @@ StartOptions parseStartArguments(const std::vector<std::string>& arguments) {
         const std::string& argument = arguments[i];
         if (argument == "--variant") {
             if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
-                throw UsageError("option --variant needs a variant name");
+                throw Error(errc::BadCommandLine, "option --variant needs a variant name");
             }
             start.variant = arguments[++i];
             variantGiven = true;
         } else if (argument.starts_with("-") && argument != "-") {
-            throw UsageError("unknown option \"" + argument + "\"");
+            throw Error(errc::BadCommandLine, "unknown option \"" + argument + "\"");
         } else if (!start.design.empty() || argument.empty()) {
-            throw UsageError(argument.empty()
-                                 ? "an empty design file name"
-                                 : "one design file at a time, not also \"" + argument + "\"");
+            throw Error(errc::BadCommandLine,
+                        argument.empty()
+                            ? "an empty design file name"
+                            : "one design file at a time, not also \"" + argument + "\"");
         } else {
             start.design = argument;
         }
     }
     if (variantGiven && start.design.empty()) {
-        throw UsageError("option --variant needs a design FILE");
+        throw Error(errc::BadCommandLine, "option --variant needs a design FILE");
     }
     return start;
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,12 +20,8 @@ struct StartOptions {
     std::string variant;
 };
 
-// A command line the program does not take: what is wrong with it.
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// vexlo's own arguments, once Qt has taken out its own: [--variant NAME] [FILE].
+// vexlo's own arguments, once Qt has taken out its own: [--variant NAME] [FILE]. A command line
+// the program does not take throws Error BadCommandLine saying what is wrong with it.
 StartOptions parseStartArguments(const std::vector<std::string>& arguments);
 
 // Exit status of a usage error or of a design file that cannot be read.

@@ -23,8 +23,8 @@ int main(int argc, char* argv[]) {
     vexlo::StartOptions start;
     try {
         start = vexlo::parseStartArguments(std::vector<std::string>(argv + 1, argv + argc));
-    } catch (const vexlo::UsageError& usage) {
-        std::cerr << "vexlo: " << usage.what() << "\nTry 'vexlo --help'.\n";
+    } catch (const vexlo::Error& usage) {
+        std::cerr << "vexlo: " << usage.message() << "\nTry 'vexlo --help'.\n";
         return vexlo::exitUsage;
     }
     return vexlo::runApplication(&vexlo::design::dbus::connectToTool, start);

@@ -21,7 +21,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "common/twips.h"
 #include "main/statusline.h"
 #include "main/toolwait.h"
 #include "operations/designsource.h"
@@ -30,6 +29,7 @@
 #include "preview/previewwindow.h"
 #include "selection/droplist.h"
 #include "widgets/place.h"
+#include "widgets/twips.h"
 
 namespace vexlo {
 
@@ -102,7 +102,7 @@ void Vexlo::createControls() {
     setObjectName(QStringLiteral("Vexlo"));
     setWindowTitle(QStringLiteral("Vexlo - check each report against the design before ordering"));
     // The status line adds its height below the controls' area of 6945.
-    setFixedSize(twipsToPixels(7440), twipsToPixels(6945 + statusHeight));
+    setFixedSize(widgets::twipsToPixels(7440), widgets::twipsToPixels(6945 + statusHeight));
     // The layout was drawn for a small 8-point face; larger default fonts clip the button captions.
     QFont face = font();
     face.setPointSizeF(7.5);
@@ -264,24 +264,42 @@ void Vexlo::requireSettings() {
     }
 }
 
-void Vexlo::runReport(const std::function<ReportOutcome()>& operation) {
-    ReportOutcome outcome;
-    const auto failure = runGuarded(true, [this, &outcome, &operation] {
-        requireSettings();
-        outcome = operation();
-    });
-    if (failure) {
-        setStatus(operations::failureStatus(*failure),
-                  settingsFailure_ ? Condition::Settings : Condition::None);
-    } else {
-        setStatus(outcome.status, outcome.status == operations::missingKeyMessage
-                                      ? Condition::MissingKey
-                                      : Condition::None);
-        watchViewer(outcome.shown.viewer);
+void Vexlo::runReport(const std::function<operations::Outcome()>& action) {
+    operations::Outcome outcome;
+    {
+        const WaitCursor wait;
+        try {
+            requireSettings();
+            outcome = action();
+        } catch (const std::exception& failure) {
+            outcome = operations::failedOutcome(asError(failure));
+        }
+    }
+    // A report is not written while the settings file cannot be read: the status line tells it
+    // until the file reads.
+    tell(outcome, settingsFailure_ ? Condition::Settings : Condition::None);
+}
+
+void Vexlo::tell(const operations::Outcome& outcome, Condition onFailure) {
+    for (const operations::Message& message : outcome.messages) {
+        showMessage(message.kind == operations::Message::Kind::Critical ? QMessageBox::Critical
+                                                                        : QMessageBox::Warning,
+                    toQt(message.text));
+    }
+    const Condition condition = outcome.failure      ? onFailure
+                                : outcome.keyMissing ? Condition::MissingKey
+                                                     : Condition::None;
+    setStatus(outcome.status, condition);
+    for (const report::WrittenReport& written : outcome.reports) {
+        watchViewer(written.shown.viewer);
     }
 }
 
-void Vexlo::watchViewer(const std::shared_ptr<ViewerRun>& viewer) {
+operations::Session Vexlo::session() {
+    return operations::Session([this] { return connectTool(); });
+}
+
+void Vexlo::watchViewer(const std::shared_ptr<report::ViewerRun>& viewer) {
     if (!viewer) {
         return;
     }
@@ -470,8 +488,8 @@ void Vexlo::fillSavedSelections(operations::Session& session) {
     std::string file;
     std::optional<std::vector<std::string>> names;
     try {
-        file = operations::selectionFile(session);
-        names = operations::listSelections(session);
+        file = session.dataFile(saved::selectionFileName);
+        names = saved::readSelectionNames(file);
     } catch (const Error&) {
         return;  // the tool is gone: the list stays as it was
     }
@@ -515,7 +533,9 @@ void Vexlo::readAttributes() {
 
 std::string Vexlo::showAttributes(operations::Session& session, operations::DesignLoad load) {
     const bool first = lstAttributes->isHidden();
-    const auto names = operations::attributeNames(session);
+    const operations::DesignRead read =
+        operations::readDesign(session, load, options_, toStd(columns_->columns()));
+    const std::vector<std::string>& names = read.attributeNames;
     // Nothing on the window changes until the whole design was read.
     attributeNames_.reset();
     for (const auto& name : names) {
@@ -537,39 +557,23 @@ std::string Vexlo::showAttributes(operations::Session& session, operations::Desi
         // The hidden button had the focus; the list it made room for takes it.
         lstAttributes->setFocus();
     }
-    return operations::designStatus(load, session, options_, names.size()) +
-           operations::emptyColumnsNote(
-               operations::emptyColumns(session, toStd(columns_->columns())));
+    return read.status;
 }
 
 report::ReportRequest Vexlo::reportRequest() const {
     report::ReportRequest request;
     request.columns = toStd(columns_->columns());
-    request.compress = chkCompress->isChecked() ? 1 : 0;
+    request.compress = chkCompress->isChecked();
     request.keys = toStd(columns_->keys());
-    request.settings = options_;
+    request.options = settings::reportOptions(options_);
     return request;
 }
 
 void Vexlo::btnReport_Click() {
-    bool keyMissing = false;
-    runReport([this, &keyMissing]() -> ReportOutcome {
-        const report::ReportRequest request = reportRequest();
-        if (operations::lacksKey(request)) {
-            keyMissing = true;
-            return std::string(operations::missingKeyMessage);
-        }
-        auto tool = connectTool();
-        operations::Session session(*tool);
-        const report::WrittenReport written = operations::writeReport(session, request);
-        return {
-            operations::reportStatus(written) +
-                operations::emptyColumnsNote(operations::emptyColumns(session, request.columns)),
-            written.shown};
+    runReport([this] {
+        auto session = this->session();
+        return operations::createReport(session, reportRequest());
     });
-    if (keyMissing) {
-        showMessage(QMessageBox::Warning, QString::fromLatin1(operations::missingKeyMessage));
-    }
 }
 
 void Vexlo::showSelection(const saved::LoadedSelection& selection) {
@@ -594,123 +598,65 @@ void Vexlo::showSelection(const saved::LoadedSelection& selection) {
 }
 
 void Vexlo::btnloadChoice_Click() {
-    std::string unknown;
-    runReport([this, &unknown]() -> ReportOutcome {
-        auto tool = connectTool();
-        operations::Session session(*tool);
-        const std::string name = toStd(cmbChoice->currentText());
-        const auto selection = operations::choiceToLoad(session, name);
-        // A name no saved selection carries, with or without their file, changes nothing and
-        // writes nothing.
-        if (!selection) {
-            unknown = operations::unknownSelectionMessage(name);
-            return unknown;
+    runReport([this]() -> operations::Outcome {
+        auto session = this->session();
+        const auto outcome =
+            operations::loadChoice(session, toStd(cmbChoice->currentText()), reportRequest());
+        if (outcome.selection) {
+            showSelection(*outcome.selection);
+            columns_->enableAfterLoad();
         }
-        showSelection(*selection);
-        columns_->enableAfterLoad();
-        const report::ReportRequest request =
-            operations::selectionRequest(*selection, name, reportRequest());
-        const report::WrittenReport written = operations::writeReport(session, request);
-        return {
-            operations::reportStatus(written) +
-                operations::emptyColumnsNote(operations::emptyColumns(session, request.columns)),
-            written.shown};
+        return outcome;
     });
-    if (!unknown.empty()) {
-        showMessage(QMessageBox::Warning, toQt(unknown));
-    }
 }
 
 void Vexlo::btnLoadAll_Click() {
-    std::vector<operations::BatchEntry> failed;
-    runReport([this, &failed]() -> ReportOutcome {
-        auto tool = connectTool();
-        operations::Session session(*tool);
+    runReport([this]() -> operations::Outcome {
+        auto session = this->session();
         std::vector<std::string> names;
         for (int index = 0; index < cmbChoice->count(); ++index) {
             names.push_back(toStd(cmbChoice->itemText(index)));
         }
-        std::size_t written = 0;
-        std::vector<std::string> reported;  // the columns of every report written
-        std::string mixed;                  // each report's merged rows of differing parts
-        operations::reportAll(
-            session, names, reportRequest(),
-            [this, &failed, &written, &reported, &mixed](const operations::BatchEntry& entry) {
-                if (entry.selection != nullptr) {
-                    showSelection(*entry.selection);
-                }
-                if (entry.failure) {
-                    failed.push_back(entry);
-                } else if (!entry.report.path.empty()) {
-                    ++written;
-                    reported.insert(reported.end(), entry.selection->columns.begin(),
-                                    entry.selection->columns.end());
-                    if (!entry.report.mixed.empty()) {
-                        mixed += "; " + entry.name + ": " +
-                                 operations::mixedRowsNote(entry.report.mixed);
-                    }
-                }
-            });
-        columns_->enableAfterLoad();
-        return operations::batchStatus(written, failed.size()) + mixed +
-               operations::emptyColumnsNote(operations::emptyColumns(session, reported));
+        const auto outcome = operations::loadAll(session, names, reportRequest(),
+                                                 [this](const operations::BatchEntry& entry) {
+                                                     if (entry.selection) {
+                                                         showSelection(*entry.selection);
+                                                     }
+                                                 });
+        if (!outcome.failure) {
+            columns_->enableAfterLoad();
+        }
+        return outcome;
     });
-    if (!failed.empty()) {
-        showMessage(QMessageBox::Critical, toQt(operations::batchFailureMessage(failed)));
-    }
 }
 
 void Vexlo::btnSaveAs_Click() {
-    const QString name = txtSaveAs->text();
-    if (name.isEmpty()) {
-        const char* const unnamed = "You need to give the report a name before saving it!";
-        showMessage(QMessageBox::Warning, QString::fromLatin1(unnamed));
-        setStatus(unnamed);
-        return;
+    auto session = this->session();
+    operations::Outcome outcome;
+    {
+        const WaitCursor wait;
+        outcome =
+            operations::saveSelection(session, toStd(txtSaveAs->text()), toStd(columns_->columns()),
+                                      chkCompress->isChecked(), toStd(columns_->keys()));
     }
-    int duplicates = 0;
-    std::unique_ptr<design::SchematicTool> tool;
-    const auto failure = runGuarded(true, [this, &name, &duplicates, &tool] {
-        tool = connectTool();
-        operations::Session session(*tool);
-        duplicates = operations::saveSelection(session, toStd(name), toStd(columns_->columns()),
-                                               chkCompress->isChecked(), toStd(columns_->keys()));
-    });
-    const char* const taken = "This Report Name already exists. Can not save as this name!";
-    for (int shown = 0; shown < duplicates; ++shown) {
-        showMessage(QMessageBox::Warning, QString::fromLatin1(taken));
-    }
-    setStatus(failure          ? operations::failureStatus(*failure)
-              : duplicates > 0 ? std::string(taken)
-                               : "Selection \"" + toStd(name) + "\" saved");
+    tell(outcome);
     // The list is filled again even after a failed save, from the file as it now stands.
-    if (tool) {
-        operations::Session session(*tool);
+    if (session.attached()) {
         fillSavedSelections(session);
     }
 }
 
 void Vexlo::btnDeleteChoice_Click() {
-    std::string status;
-    const auto failure = runGuarded(true, [this, &status] {
-        auto tool = connectTool();
-        operations::Session session(*tool);
-        const std::string name = toStd(cmbChoice->currentText());
-        const auto before = operations::listSelections(session);
-        const auto remaining = operations::deleteSelection(session, name);
-        if (!remaining) {
-            // Nothing could be read, so nothing was changed.
-            status = "No selection deleted: the saved selections cannot be read from \"" +
-                     operations::selectionFile(session) + "\"";
-            return;
-        }
-        setChoices(*remaining);
-        const bool known =
-            before && std::find(before->begin(), before->end(), name) != before->end();
-        status = known ? "Selection \"" + name + "\" deleted"
-                       : operations::unknownSelectionMessage(name);
-    });
-    setStatus(failure ? operations::failureStatus(*failure) : status);
+    operations::DeleteOutcome outcome;
+    {
+        const WaitCursor wait;
+        auto session = this->session();
+        outcome = operations::deleteChoice(session, toStd(cmbChoice->currentText()));
+    }
+    if (outcome.names) {
+        setChoices(*outcome.names);
+    }
+    tell(outcome);
 }
 
 std::unique_ptr<preview::PreviewWindow> Vexlo::makePreview() {
@@ -725,7 +671,7 @@ std::unique_ptr<preview::PreviewWindow> Vexlo::makePreview() {
     const auto failure = runGuarded(true, [this, &shown, &format] {
         requireSettings();
         const report::ReportRequest current = reportRequest();
-        format = current.settings.Export_File_Format;
+        format = static_cast<int>(current.options.format);
         auto tool = connectTool();
         operations::Session session(*tool);
         shown = std::make_shared<const operations::Preview>(
@@ -737,13 +683,12 @@ std::unique_ptr<preview::PreviewWindow> Vexlo::makePreview() {
         return nullptr;
     }
     const QString formatName = toQt(operations::formatName(format));
-    return std::make_unique<preview::PreviewWindow>(
-        shown, formatName,
-        [this] {
-            btnReport_Click();
-            return lblStatus->text();
-        },
-        this);
+    // Writes the table the preview shows, telling it as Create Report tells its report.
+    const auto write = [this, shown] {
+        runReport([&shown] { return operations::writePreviewReport(*shown); });
+        return lblStatus->text();
+    };
+    return std::make_unique<preview::PreviewWindow>(shown, formatName, write, this);
 }
 
 void Vexlo::btnPreview_Click() {
@@ -783,20 +728,9 @@ void Vexlo::btnCompare_Click() {
     if (older.empty()) {
         return;  // cancelled: nothing written, the status line as it was
     }
-    runReport([this, &older]() -> ReportOutcome {
-        const report::ReportRequest request = reportRequest();
-        std::unique_ptr<design::SchematicTool> oldTool;
-        try {
-            oldTool = operations::openDesignFile(older, {});
-        } catch (const operations::BadDesign& failure) {
-            throw Error(errc::BadDesignFile, failure.what());
-        }
-        auto tool = connectTool();
-        operations::Session session(*tool);
-        operations::Session old(*oldTool);
-        const report::WrittenComparison written = operations::writeComparison(
-            session, old, older, session.source().designName, request, false);
-        return {operations::comparisonStatus(written), written.shown};
+    runReport([this, &older] {
+        auto session = this->session();
+        return operations::compareWith(session, older, reportRequest());
     });
 }
 

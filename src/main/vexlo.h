@@ -104,19 +104,19 @@ private:
     // Runs one operation at the window's edge: hourglass while it runs, a failure shown as
     // "Error N: description", the program going on. Returns the failure.
     std::optional<Error> runGuarded(bool hourglass, const std::function<void()>& operation);
-    // What a report operation tells: the status line's text, and the viewer of its report.
-    struct ReportOutcome {
-        ReportOutcome(std::string text = {}, report::Shown viewer = {})
-            : status(std::move(text)), shown(std::move(viewer)) {}
-        std::string status;
-        report::Shown shown;
-    };
-    // Runs a report operation guarded; the status line then tells what the operation says
-    // happened, or its failure, and later whether the viewer could not show the report.
-    void runReport(const std::function<ReportOutcome()>& operation);
+    // Runs a report action with the hourglass, the settings read first; then tells its outcome,
+    // or its failure.
+    void runReport(const std::function<operations::Outcome()>& action);
+    // The status line's message, with the condition it tells of (none for a plain message).
+    enum class Condition { None, MissingKey, Settings };
+    // Shows what an action did: its message boxes, its status line (telling onFailure when the
+    // action failed), and later whether the viewer of a report could not show it.
+    void tell(const operations::Outcome& outcome, Condition onFailure = Condition::None);
+    // A session that attaches to the tool anew when the action first asks it something.
+    operations::Session session();
     // Adds to the status line, while it still tells of that report, that the viewer could not
     // show it.
-    void watchViewer(const std::shared_ptr<ViewerRun>& viewer);
+    void watchViewer(const std::shared_ptr<report::ViewerRun>& viewer);
     // Attaches to the tool anew: the running one, or the design file read afresh.
     std::unique_ptr<design::SchematicTool> connectTool();
     // Reads the attribute names into the attribute list; the first read also shows the list.
@@ -134,8 +134,6 @@ private:
     // A design file chosen in a file dialog that starts in the project folder; empty when the
     // user cancels.
     QString chooseDesignFile(const QString& title, const char* name);
-    // The status line's message, with the condition it tells of (none for a plain message).
-    enum class Condition { None, MissingKey, Settings };
     void setStatus(const std::string& message, Condition condition = Condition::None);
     // Clears the status line when the condition it tells of has ended.
     void clearEndedCondition();

@@ -6,12 +6,7 @@
 namespace vexlo::operations {
 
 std::unique_ptr<design::SchematicTool> DesignFileSource::open() {
-    designfile::LoadedDesign loaded;
-    try {
-        loaded = designfile::readDesignFile(path_, {variant_});
-    } catch (const designfile::DesignError& failure) {
-        throw Error(errc::BadDesignFile, failure.what());
-    }
+    designfile::LoadedDesign loaded = designfile::readDesignFile(path_, {variant_});
     // Stamped once read: a save while the design is read shows as a change afterwards only
     // when it lands after the read, which is when the design read is the older one.
     files_ = loaded.files;

@@ -6,7 +6,7 @@
 #include "common/textfile.h"
 #include "design/harvest.h"
 #include "designfile/filetool.h"
-#include "report/designtable.h"
+#include "report/table/designtable.h"
 #include "settings/settingsfile.h"
 
 namespace vexlo::operations {
@@ -22,7 +22,7 @@ std::string notShownNote(const report::Shown& shown) {
 }
 
 struct Advice {
-    int number;
+    errc::Number number;
     const char* text;
 };
 
@@ -73,7 +73,8 @@ const Advice advices[] = {
     {errc::PermissionDenied, fileAdvice},
     {errc::PathFileAccess, fileAdvice},
     {errc::PathNotFound, fileAdvice},
-    {7, "Close other programs, or report the design in smaller parts, then try again."},
+    {errc::OutOfMemory,
+     "Close other programs, or report the design in smaller parts, then try again."},
 };
 
 }  // namespace
@@ -88,7 +89,7 @@ std::string adviceFor(const Error& failure) {
 }
 
 std::string failureMessage(const Error& failure) {
-    return adviceFor(failure) + "\n\n" + failure.description + "\n\n(Error " +
+    return adviceFor(failure) + "\n\n" + failure.message() + "\n\n(Error " +
            std::to_string(failure.number) + ")";
 }
 
@@ -100,49 +101,15 @@ std::string attachFailureMessage(const Error& failure) {
 }
 
 std::string failureStatus(const Error& failure) {
-    return failure.number == errc::ToolCallAbandoned ? failure.description : errorMessage(failure);
+    return failure.number == errc::ToolCallAbandoned ? failure.message() : errorMessage(failure);
 }
 
 void loadSettings(Session& session, settings::Settings& fields) {
     settings::SetOptions(session.dataFile(settings::settingsFileName), fields);
 }
 
-std::optional<std::vector<std::string>> listSelections(Session& session) {
-    return saved::readSelectionNames(session.dataFile(saved::selectionFileName));
-}
-
 std::string unknownSelectionMessage(const std::string& name) {
     return "There is no saved selection named " + name + ".";
-}
-
-std::optional<saved::LoadedSelection> choiceToLoad(Session& session, const std::string& name) {
-    const std::string path = session.dataFile(saved::selectionFileName);
-    TextLines read = readTextLines(path);
-    if (!read.opened && read.errorNumber == ENOENT) {
-        return std::nullopt;
-    }
-    if (!read.opened || !read.complete) {
-        read.lines = readTextLinesOrThrow(path);  // throws with the reason
-    }
-    if (saved::sectionCount(read.lines, name) == 0) {
-        return std::nullopt;
-    }
-    return saved::loadSelection(read.lines, name);
-}
-
-int saveSelection(Session& session, const std::string& name,
-                  const std::vector<std::string>& columns, bool compress,
-                  const report::Keys& keys) {
-    return saved::saveSelectionToFile(session.dataFile(saved::selectionFileName), name, columns,
-                                      compress, keys);
-}
-
-std::optional<std::vector<std::string>> deleteSelection(Session& session, const std::string& name) {
-    return saved::deleteSelectionFromFile(session.dataFile(saved::selectionFileName), name);
-}
-
-std::vector<std::string> attributeNames(Session& session) {
-    return design::harvestAttributeNames(*session.design());
 }
 
 std::string designStatus(DesignLoad load, Session& session, const settings::Settings& settings,
@@ -158,10 +125,6 @@ std::string designStatus(DesignLoad load, Session& session, const settings::Sett
         text += ", " + counted(attributeNames, "attribute name", "attribute names");
     }
     return text;
-}
-
-std::vector<std::string> emptyColumns(Session& session, const std::vector<std::string>& columns) {
-    return report::columnsNoComponentCarries(*session.design(), columns);
 }
 
 std::string emptyColumnsNote(const std::vector<std::string>& columns) {
@@ -220,59 +183,39 @@ std::string mixedRowsNote(const std::vector<report::MixedRow>& mixed) {
 Preview previewReport(Session& session, const report::ReportRequest& request) {
     report::checkRequest(request);
     const report::ReportSource& source = session.source();
-    Preview preview{source.design, {}, report::reportPath(source, request), {}, {}};
+    Preview preview{source.design, {}, report::reportPath(source, request), {}, {}, request};
+    preview.request.timings = nullptr;
     preview.table = report::reportTable(source, request, &preview.mixed);
-    preview.emptyColumns = emptyColumns(session, request.columns);
+    preview.emptyColumns = report::columnsNoComponentCarries(*session.design(), request.columns);
     return preview;
 }
 
-std::vector<std::string> readSelectionLines(Session& session) {
-    return readTextLinesOrThrow(session.dataFile(saved::selectionFileName));
-}
-
-std::vector<std::string> selectionNames(Session& session) {
-    return saved::selectionNames(readSelectionLines(session));
-}
-
-std::optional<saved::LoadedSelection> findSelection(Session& session, const std::string& name) {
-    const std::vector<std::string> lines = readSelectionLines(session);
-    if (saved::sectionCount(lines, name) == 0) {
-        return std::nullopt;
-    }
-    return saved::loadSelection(lines, name);
-}
-
-std::string selectionFile(Session& session) {
-    return session.dataFile(saved::selectionFileName);
+report::WrittenReport writePreview(const Preview& preview) {
+    report::WrittenReport written =
+        report::writeTable(preview.table, preview.request, preview.path);
+    written.mixed = preview.mixed;
+    return written;
 }
 
 std::string formatName(int format) {
-    const auto& items = settings::fileFormatItems;
-    return format >= 0 && static_cast<std::size_t>(format) < items.size() ? items[format] : "";
+    const report::Writer* writer = report::writerOf(static_cast<report::Format>(format));
+    return writer != nullptr ? std::string(writer->name()) : "";
 }
 
 std::unique_ptr<design::SchematicTool> openDesignFile(const std::string& path,
                                                       const std::string& variant) {
-    try {
-        return std::make_unique<designfile::DesignFileTool>(
-            designfile::readDesignFile(path, {variant}));
-    } catch (const designfile::DesignError& failure) {
-        throw BadDesign(failure.what());
-    }
+    return std::make_unique<designfile::DesignFileTool>(
+        designfile::readDesignFile(path, {variant}));
 }
 
 report::ReportRequest defaultBomRequest(report::ReportRequest base, bool keepOrder) {
     base.keys = {"Value", "Footprint", "DNP"};
     base.columns = columnList({"REFDES", "Value", "Footprint", "DNP"}, true);
-    base.compress = 1;
+    base.compress = true;
     if (!keepOrder) {
-        base.settings.Refdes_Order = 2;  // natural order with ranges
+        base.options.order = report::RefdesOrder::Ranges;
     }
     return base;
-}
-
-bool hasSelectionFile(Session& session) {
-    return fileExists(selectionFile(session));
 }
 
 std::vector<std::string> columnList(std::vector<std::string> columns, bool compress) {
@@ -283,13 +226,13 @@ std::vector<std::string> columnList(std::vector<std::string> columns, bool compr
 }
 
 bool lacksKey(const report::ReportRequest& request) {
-    return request.compress == 1 && request.keys.empty();
+    return request.compress && request.keys.empty();
 }
 
 report::ReportRequest selectionRequest(const saved::LoadedSelection& selection,
                                        const std::string& name, report::ReportRequest base) {
     base.columns = selection.columns;
-    base.compress = selection.compress ? 1 : 0;
+    base.compress = selection.compress;
     base.keys = selection.keys;
     base.choiceSuffix = "_" + name;
     return base;
@@ -305,12 +248,14 @@ report::WrittenReport writeReport(Session& session, const report::ReportRequest&
     return report::ExporttoExcel(source, request);
 }
 
-report::WrittenComparison writeComparison(Session& session, Session& old,
-                                          const std::string& oldName, const std::string& newName,
-                                          const report::ReportRequest& request, bool keepSame) {
+report::WrittenComparison writeComparison(Session& session, const Comparison& comparison,
+                                          const report::ReportRequest& request) {
+    // The design's own name is asked of the tool first, as the title needs it.
+    const std::string newName =
+        comparison.newName.empty() ? session.source().designName : comparison.newName;
     report::checkRequest(request);
-    const report::Revision older{oldName, old.design()};
-    return report::ExportComparison(session.source(), older, newName, request, keepSame);
+    const report::Revision older{comparison.oldName, comparison.old->design()};
+    return report::ExportComparison(session.source(), older, newName, request, comparison.keepSame);
 }
 
 std::string comparisonStatus(const report::WrittenComparison& written) {
@@ -322,35 +267,42 @@ std::string comparisonSummary(const std::string& name, const report::ChangeCount
     return name + ": " + report::countsText(counts);
 }
 
+void writeEntry(Session& session, const report::ReportRequest& request,
+                const Comparison* comparison, BatchEntry& entry) {
+    try {
+        if (comparison == nullptr) {
+            entry.report = writeReport(session, request);
+            return;
+        }
+        const report::WrittenComparison written = writeComparison(session, *comparison, request);
+        entry.report.path = written.path;
+        entry.report.shown = written.shown;
+        entry.changes = written.counts;
+    } catch (const std::exception& failure) {
+        entry.failure = asError(failure);
+    }
+}
+
 void reportAll(Session& session, const std::vector<std::string>& names,
                const report::ReportRequest& base,
-               const std::function<void(const BatchEntry&)>& done, const BatchWriter& write) {
+               const std::function<void(const BatchEntry&)>& done, const Comparison* comparison) {
     const std::string path = session.dataFile(saved::selectionFileName);
     for (const std::string& name : names) {
-        const TextLines read = readTextLines(path);
-        if (!read.opened || !read.complete) {
+        // Loaded anew for each: the file may have changed while the reports before were written.
+        auto selection = saved::loadSelectionFromFile(path, name, saved::Reading::Lenient);
+        if (!selection) {
             throw Error(errc::FileNotFound,
                         "Cannot read the saved selections from \"" + path + "\"");
         }
-        BatchEntry entry{name, nullptr, {}, {}, {}};
+        BatchEntry entry{name, {}, {}, {}, {}};
         // Removed from the file since the names were read: no report of no columns.
-        if (saved::sectionCount(read.lines, name) == 0) {
+        if (selection->sections == 0) {
             entry.failure = Error(errc::SelectionGone, "no saved selection named " + name);
             done(entry);
             continue;
         }
-        const saved::LoadedSelection selection = saved::loadSelection(read.lines, name);
-        entry.selection = &selection;
-        try {
-            const report::ReportRequest request = selectionRequest(selection, name, base);
-            if (write) {
-                write(request, entry);
-            } else {
-                entry.report = writeReport(session, request);
-            }
-        } catch (const std::exception& failure) {
-            entry.failure = asError(failure);
-        }
+        entry.selection = std::move(selection);
+        writeEntry(session, selectionRequest(*entry.selection, name, base), comparison, entry);
         done(entry);
     }
 }
@@ -383,6 +335,211 @@ std::string viewerNote(int exitStatus) {
 std::string batchStatus(std::size_t written, std::size_t failed) {
     return "Load All: " + counted(written, "report", "reports") + " written, " +
            std::to_string(failed) + " failed";
+}
+
+std::vector<std::string> emptyColumnWarnings(Session& session,
+                                             const std::vector<std::string>& columns) {
+    std::vector<std::string> warnings;
+    for (const std::string& column :
+         report::columnsNoComponentCarries(*session.design(), columns)) {
+        warnings.push_back("warning: no component carries the attribute \"" + column +
+                           "\"; its column is empty");
+    }
+    return warnings;
+}
+
+std::vector<std::string> attributeNames(Session& session) {
+    return design::harvestAttributeNames(*session.design());
+}
+
+Outcome failedOutcome(const Error& failure) {
+    Outcome outcome;
+    outcome.status = failureStatus(failure);
+    // The user who gave up a call knows; the status line tells where the action ended.
+    if (failure.number != errc::ToolCallAbandoned) {
+        outcome.messages.push_back({Message::Kind::Critical, failureMessage(failure)});
+    }
+    outcome.failure = failure;
+    return outcome;
+}
+
+namespace {
+
+// The action's failure made its outcome, what it told before kept.
+template <typename Result>
+void fail(Result& result, const std::exception& failure) {
+    Outcome failed = failedOutcome(asError(failure));
+    result.status = std::move(failed.status);
+    result.messages.insert(result.messages.begin(), failed.messages.begin(), failed.messages.end());
+    result.failure = std::move(failed.failure);
+}
+
+// The columns no part of the open design carries, as the status line adds them.
+std::string emptyColumnsNoteOf(Session& session, const std::vector<std::string>& columns) {
+    return emptyColumnsNote(report::columnsNoComponentCarries(*session.design(), columns));
+}
+
+// A report of the lists or of a saved selection, with the columns no part carries.
+void reportColumns(Session& session, const report::ReportRequest& request, Outcome& outcome) {
+    const report::WrittenReport written = writeReport(session, request);
+    outcome.status = reportStatus(written) + emptyColumnsNoteOf(session, request.columns);
+    outcome.reports.push_back(written);
+}
+
+}  // namespace
+
+Outcome createReport(Session& session, const report::ReportRequest& request) {
+    Outcome outcome;
+    if (lacksKey(request)) {
+        outcome.status = missingKeyMessage;
+        outcome.messages.push_back({Message::Kind::Warning, missingKeyMessage});
+        outcome.keyMissing = true;
+        return outcome;
+    }
+    try {
+        reportColumns(session, request, outcome);
+    } catch (const std::exception& failure) {
+        fail(outcome, failure);
+    }
+    return outcome;
+}
+
+Outcome writePreviewReport(const Preview& preview) {
+    Outcome outcome;
+    try {
+        const report::WrittenReport written = writePreview(preview);
+        outcome.status = reportStatus(written) + emptyColumnsNote(preview.emptyColumns);
+        outcome.reports.push_back(written);
+    } catch (const std::exception& failure) {
+        fail(outcome, failure);
+    }
+    return outcome;
+}
+
+ChoiceOutcome loadChoice(Session& session, const std::string& name,
+                         const report::ReportRequest& base) {
+    ChoiceOutcome outcome;
+    try {
+        auto selection = saved::loadSelectionFromFile(session.dataFile(saved::selectionFileName),
+                                                      name, saved::Reading::MissingIsEmpty);
+        // A name no saved selection carries, with or without their file, changes nothing and
+        // writes nothing.
+        if (selection->sections == 0) {
+            outcome.status = unknownSelectionMessage(name);
+            outcome.messages.push_back({Message::Kind::Warning, outcome.status});
+            return outcome;
+        }
+        outcome.selection = std::move(selection);
+        reportColumns(session, selectionRequest(*outcome.selection, name, base), outcome);
+    } catch (const std::exception& failure) {
+        fail(outcome, failure);
+    }
+    return outcome;
+}
+
+BatchOutcome loadAll(Session& session, const std::vector<std::string>& names,
+                     const report::ReportRequest& base,
+                     const std::function<void(const BatchEntry&)>& each) {
+    BatchOutcome outcome;
+    std::vector<BatchEntry> failed;
+    try {
+        std::vector<std::string> reported;  // the columns of every report written
+        std::string mixed;                  // each report's merged rows of differing parts
+        reportAll(session, names, base, [&](const BatchEntry& entry) {
+            outcome.entries.push_back(entry);
+            if (each) {
+                each(entry);
+            }
+            if (entry.failure) {
+                failed.push_back(entry);
+            } else if (!entry.report.path.empty()) {
+                outcome.reports.push_back(entry.report);
+                reported.insert(reported.end(), entry.selection->columns.begin(),
+                                entry.selection->columns.end());
+                if (!entry.report.mixed.empty()) {
+                    mixed += "; " + entry.name + ": " + mixedRowsNote(entry.report.mixed);
+                }
+            }
+        });
+        outcome.status = batchStatus(outcome.reports.size(), failed.size()) + mixed +
+                         emptyColumnsNoteOf(session, reported);
+    } catch (const std::exception& failure) {
+        fail(outcome, failure);
+    }
+    if (!failed.empty()) {
+        outcome.messages.push_back({Message::Kind::Critical, batchFailureMessage(failed)});
+    }
+    return outcome;
+}
+
+Outcome saveSelection(Session& session, const std::string& name,
+                      const std::vector<std::string>& columns, bool compress,
+                      const report::Keys& keys) {
+    Outcome outcome;
+    if (name.empty()) {
+        outcome.status = "You need to give the report a name before saving it!";
+        outcome.messages.push_back({Message::Kind::Warning, outcome.status});
+        return outcome;
+    }
+    try {
+        const int taken = saved::saveSelectionToFile(session.dataFile(saved::selectionFileName),
+                                                     name, columns, compress, keys);
+        outcome.status = taken > 0 ? "This Report Name already exists. Can not save as this name!"
+                                   : "Selection \"" + name + "\" saved";
+        // One message for each section that carries the name, as the program always told.
+        for (int shown = 0; shown < taken; ++shown) {
+            outcome.messages.push_back({Message::Kind::Warning, outcome.status});
+        }
+    } catch (const std::exception& failure) {
+        fail(outcome, failure);
+    }
+    return outcome;
+}
+
+DeleteOutcome deleteChoice(Session& session, const std::string& name) {
+    DeleteOutcome outcome;
+    try {
+        const std::string file = session.dataFile(saved::selectionFileName);
+        const auto deletion = saved::deleteSelectionFromFile(file, name);
+        if (!deletion) {
+            // Nothing could be read, so nothing was changed.
+            outcome.status =
+                "No selection deleted: the saved selections cannot be read from \"" + file + "\"";
+            return outcome;
+        }
+        outcome.names = deletion->names;
+        outcome.existed = deletion->sections > 0;
+        outcome.status =
+            outcome.existed ? "Selection \"" + name + "\" deleted" : unknownSelectionMessage(name);
+    } catch (const std::exception& failure) {
+        fail(outcome, failure);
+    }
+    return outcome;
+}
+
+DesignRead readDesign(Session& session, DesignLoad load, const settings::Settings& settings,
+                      const std::vector<std::string>& columns) {
+    DesignRead read;
+    read.attributeNames = attributeNames(session);
+    read.status = designStatus(load, session, settings, read.attributeNames.size()) +
+                  emptyColumnsNoteOf(session, columns);
+    return read;
+}
+
+Outcome compareWith(Session& session, const std::string& older,
+                    const report::ReportRequest& request) {
+    Outcome outcome;
+    try {
+        const auto oldTool = openDesignFile(older, {});
+        Session old(*oldTool);
+        const report::WrittenComparison written =
+            writeComparison(session, {&old, older, {}, false}, request);
+        outcome.status = comparisonStatus(written);
+        outcome.reports.push_back({written.path, 0, {}, written.shown});
+    } catch (const std::exception& failure) {
+        fail(outcome, failure);
+    }
+    return outcome;
 }
 
 }  // namespace vexlo::operations

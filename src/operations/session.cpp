@@ -6,20 +6,28 @@
 
 namespace vexlo::operations {
 
+design::SchematicTool& Session::tool() {
+    if (tool_ == nullptr) {
+        owned_ = connect_();
+        tool_ = owned_.get();
+    }
+    return *tool_;
+}
+
 std::string Session::dataFile(const std::string& fileName) {
     return locateDataFile(projectFolder(), fileName);
 }
 
 const std::string& Session::projectFolder() {
     if (!project_) {
-        project_ = tool_.CurrentProject();
+        project_ = tool().CurrentProject();
     }
     return *project_;
 }
 
 const std::string& Session::designName() {
     if (designName_.empty()) {
-        designName_ = design::designName(tool_);
+        designName_ = tool().DesignName();
     }
     return designName_;
 }
@@ -28,7 +36,7 @@ std::shared_ptr<const design::FlattenedDesign> Session::design() {
     if (!design_) {
         designName();
         const auto start = std::chrono::steady_clock::now();
-        design_ = tool_.LoadGroupFlatten(designName_);
+        design_ = tool().LoadGroupFlatten(designName_);
         fetchSeconds_ =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
@@ -43,8 +51,7 @@ const report::ReportSource& Session::source() {
         try {
             report::ReportSource source;
             source.designName = designName();
-            source.documentPath = tool_.ActiveDocumentPath();
-            source.outputFolder = report::outputFolderOf(source.documentPath);
+            source.outputFolder = tool().OutputFolder();
             source.design = design();
             source_ = std::move(source);
         } catch (const Error& failure) {

@@ -11,13 +11,12 @@
 
 #include "common/error.h"
 #include "common/textfile.h"
-#include "common/twips.h"
 #include "widgets/place.h"
+#include "widgets/twips.h"
 
 namespace vexlo::options {
 
 using settings::alignmentItems;
-using settings::fileFormatItems;
 using settings::refdesOrderItems;
 
 namespace {
@@ -67,14 +66,15 @@ QCheckBox* checkBox(QWidget* parent, const char* name, const char* caption, int 
 
 // Editable: typed text that matches no item leaves the box without an item index. Typed text
 // is never added to the items.
-template <std::size_t count>
-QComboBox* comboBox(QWidget* parent, const char* name, const std::array<const char*, count>& items,
-                    int left, int top, int width, int height) {
+template <typename Items>
+QComboBox* comboBox(QWidget* parent, const char* name, const Items& items, int left, int top,
+                    int width, int height) {
     auto* box = place<QComboBox>(parent, name, left, top, width, height);
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
-    for (const char* item : items) {
-        box->addItem(QString::fromLatin1(item));
+    for (const auto& item : items) {
+        const std::string_view text(item);
+        box->addItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     }
     return box;
 }
@@ -149,7 +149,8 @@ Form1::Form1(std::function<std::string()> settingsPath, std::function<std::strin
       fileDialog_(openFileDialog) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Options"));
-    setFixedSize(twipsToPixels(7620), twipsToPixels(billFrameTop + billFrameHeight + 120));
+    setFixedSize(widgets::twipsToPixels(7620),
+                 widgets::twipsToPixels(billFrameTop + billFrameHeight + 120));
     // The layout was drawn for a small 8-point face; larger default fonts clip the captions.
     QFont face = font();
     face.setPointSizeF(7.5);
@@ -179,7 +180,8 @@ void Form1::createControls() {
     AlignV = comboBox(Frame1, "AlignV", alignmentItems, 360, 1440, 1215, 315);
 
     label(this, "Label5", "Output Format", 5640, 360, 1215, 255);
-    ExportFileFormat = comboBox(this, "ExportFileFormat", fileFormatItems, 5400, 720, 1815, 315);
+    ExportFileFormat =
+        comboBox(this, "ExportFileFormat", settings::fileFormatItems(), 5400, 720, 1815, 315);
     label(this, "Label6", "Excel Line Start on", 5400, 1320, 1935, 255);
     ExcelStart = textBox(this, "ExcelStart", 5400, 1680, 1935, 375);
     label(this, "Label7", "Excel Template File", 840, 2040, 3375, 255);

@@ -3,7 +3,7 @@
 #include <QFont>
 #include <algorithm>
 
-#include "report/table.h"
+#include "report/table/table.h"
 
 namespace vexlo::preview {
 

@@ -14,13 +14,25 @@ namespace {
 const std::string headerMarker = "**";
 const std::string keyMarker = "==";
 
-// The file's lines for a rewrite. Only a file that is not there counts as empty: any other
-// failure to open or read it throws, so the rewrite can never drop lines it did not see.
-std::vector<std::string> readForRewrite(const std::string& path) {
+// The file's lines as the reading takes a file that is missing or cannot be read; whole: a
+// read that breaks off reads as none when lenient.
+std::optional<std::vector<std::string>> readLines(const std::string& path, Reading reading,
+                                                  bool whole) {
+    if (reading == Reading::Strict) {
+        return readTextLinesOrThrow(path);
+    }
     TextLines read = readTextLines(path);
+    if (reading == Reading::Lenient) {
+        if (!read.opened || (whole && !read.complete)) {
+            return std::nullopt;
+        }
+        return std::move(read.lines);
+    }
+    // Only a file that is not there counts as empty: a rewrite must never drop lines it did
+    // not see.
     if (!read.opened) {
         if (read.errorNumber == ENOENT) {
-            return {};
+            return std::vector<std::string>();
         }
         throwFileError(read.errorNumber, "open", path);
     }
@@ -181,12 +193,22 @@ std::vector<std::string> removeSelection(const std::vector<std::string>& lines,
     return keepLines.appended();
 }
 
-std::optional<std::vector<std::string>> readSelectionNames(const std::string& path) {
-    const TextLines read = readTextLines(path);
-    if (!read.opened) {
+std::optional<std::vector<std::string>> readSelectionNames(const std::string& path,
+                                                           Reading reading) {
+    const auto lines = readLines(path, reading, false);
+    if (!lines) {
         return std::nullopt;
     }
-    return selectionNames(read.lines);
+    return selectionNames(*lines);
+}
+
+std::optional<LoadedSelection> loadSelectionFromFile(const std::string& path,
+                                                     const std::string& name, Reading reading) {
+    const auto lines = readLines(path, reading, true);
+    if (!lines) {
+        return std::nullopt;
+    }
+    return loadSelection(*lines, name);
 }
 
 void checkSavable(const std::string& name, const std::vector<std::string>& columns, bool compress,
@@ -233,7 +255,7 @@ int saveSelectionToFile(const std::string& path, const std::string& name,
                         const std::vector<std::string>& columns, bool compress,
                         const std::vector<std::string>& keys) {
     checkSavable(name, columns, compress, keys);
-    const std::vector<std::string> lines = readForRewrite(path);
+    const std::vector<std::string> lines = *readLines(path, Reading::MissingIsEmpty, true);
     const int existing = sectionCount(lines, name);
     if (existing == 0) {
         writeTextLines(path, appendSelection(lines, name, columns, compress, keys));
@@ -241,24 +263,14 @@ int saveSelectionToFile(const std::string& path, const std::string& name,
     return existing;
 }
 
-std::optional<std::vector<std::string>> deleteSelectionFromFile(const std::string& path,
-                                                                const std::string& name) {
-    const TextLines read = readTextLines(path);
-    if (!read.opened || !read.complete) {
+std::optional<Deletion> deleteSelectionFromFile(const std::string& path, const std::string& name) {
+    const auto lines = readLines(path, Reading::Lenient, true);
+    if (!lines) {
         return std::nullopt;
     }
-    const std::vector<std::string> kept = removeSelection(read.lines, name);
+    const std::vector<std::string> kept = removeSelection(*lines, name);
     writeTextLines(path, kept);
-    return selectionNames(kept);
-}
-
-std::optional<LoadedSelection> loadSelectionFromFile(const std::string& path,
-                                                     const std::string& name) {
-    const TextLines read = readTextLines(path);
-    if (!read.opened || !read.complete) {
-        return std::nullopt;
-    }
-    return loadSelection(read.lines, name);
+    return Deletion{selectionNames(kept), sectionCount(*lines, name)};
 }
 
 }  // namespace vexlo::saved

@@ -59,12 +59,28 @@ std::vector<std::string> removeSelection(const std::vector<std::string>& lines,
 
 // --- The operations on the file itself ---
 
-// The reading operations below are guarded: a file that is missing or cannot be opened gives
-// nullopt. A path that is no regular file (a FIFO, a device, a folder) throws an Error saying so.
+// How a read takes a file that is missing or cannot be read. A path that is no regular file (a
+// FIFO, a device, a folder) throws an Error saying so whatever the reading.
+enum class Reading {
+    // Guarded: a file that cannot be opened reads as none (nullopt). The names keep those read
+    // before a read that breaks off; a selection needs the file read whole.
+    Lenient,
+    // A missing file reads as one without selections; one that is there but cannot be opened or
+    // read whole throws with the reason.
+    MissingIsEmpty,
+    // A file that is missing or cannot be read whole throws with the reason.
+    Strict,
+};
 
-// The names for the saved-selection list; nullopt when the file cannot be opened. A read that
-// breaks off gives the names read before it.
-std::optional<std::vector<std::string>> readSelectionNames(const std::string& path);
+// The names of the saved selections, in file order, repeats included.
+std::optional<std::vector<std::string>> readSelectionNames(const std::string& path,
+                                                           Reading reading = Reading::Lenient);
+
+// The selection of that name as loading puts it into the lists (no columns and sections 0 when
+// no section carries the name).
+std::optional<LoadedSelection> loadSelectionFromFile(const std::string& path,
+                                                     const std::string& name,
+                                                     Reading reading = Reading::Lenient);
 
 // Throws Error SelectionNotSavable naming the text when the selection would not read back as
 // it is: a line break in the name, a column or a key (when compress) would split its line, a
@@ -83,14 +99,16 @@ int saveSelectionToFile(const std::string& path, const std::string& name,
                         const std::vector<std::string>& columns, bool compress,
                         const std::vector<std::string>& keys);
 
-// Delete Choice's effect on the file: the names left, in file order. nullopt when the file
-// cannot be opened or read; then nothing is created or changed. Replaced atomically; a failed
-// write throws and leaves the old file as it was.
-std::optional<std::vector<std::string>> deleteSelectionFromFile(const std::string& path,
-                                                                const std::string& name);
+// What Delete Choice did to the file: the names left, in file order, and how many sections
+// carried the name (0: the name was unknown, and only empty lines went).
+struct Deletion {
+    std::vector<std::string> names;
+    int sections = 0;
+};
 
-// Load selection from the file; nullopt when it cannot be opened or read.
-std::optional<LoadedSelection> loadSelectionFromFile(const std::string& path,
-                                                     const std::string& name);
+// Delete Choice's effect on the file. nullopt when the file cannot be opened or read whole;
+// then nothing is created or changed. Replaced atomically; a failed write throws and leaves the
+// old file as it was.
+std::optional<Deletion> deleteSelectionFromFile(const std::string& path, const std::string& name);
 
 }  // namespace vexlo::saved

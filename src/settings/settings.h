@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "report/options/request.h"
+
 namespace vexlo::settings {
 
 // The option fields of the main window, named by their keys in the settings file. Everything
@@ -29,5 +31,16 @@ struct Settings {
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };
+
+// The report options the fields give: the only place their codes are read.
+report::ReportOptions reportOptions(const Settings& fields);
+
+// Refdes_Order's value: 1 Natural, 2 Ranges, anything else AsFound.
+report::RefdesOrder refdesOrderOf(int setting) noexcept;
+
+// A cell style from its fields: bold and italic as check states (0 off, 1 on, 2 grey), of which
+// only the pairs (1, 0), (1, 1) and (0, 1) switch bold or italic on and any other pair leaves
+// both off; an alignment index of 0 left, 1 centre and anything else right.
+report::CellStyle cellStyleOf(int fontSize, int bold, int italic, int alignment) noexcept;
 
 }  // namespace vexlo::settings

@@ -8,6 +8,7 @@
 #include "common/characters.h"
 #include "common/error.h"
 #include "common/textfile.h"
+#include "report/writers/writer.h"
 
 namespace vexlo::settings {
 
@@ -78,7 +79,7 @@ constexpr int lastItem(std::size_t items) {
 }
 
 // In the order "Save" writes them.
-constexpr Key keys[] = {
+const Key keys[] = {
     {"Excel_Start", nullptr, &Settings::Excel_Start, nullptr, &SettingsText::Excel_Start, nullptr,
      0, 0, 1},
     {"Header_Font_Size", &Settings::Header_Font_Size, nullptr, nullptr,
@@ -99,7 +100,7 @@ constexpr Key keys[] = {
     {"Align_Value", &Settings::Align_Value, nullptr, nullptr, nullptr, &SettingsText::Align_Value,
      -1, lastItem(alignmentItems.size())},
     {"Export_File_Format", &Settings::Export_File_Format, nullptr, nullptr, nullptr,
-     &SettingsText::Export_File_Format, -1, lastItem(fileFormatItems.size())},
+     &SettingsText::Export_File_Format, -1, lastItem(report::writers().size())},
     {"Excel_File_Start", nullptr, nullptr, &Settings::Excel_File_Start,
      &SettingsText::Excel_File_Start, nullptr, 0, 0, 0, false},
     {"Exclude_Attribute", nullptr, nullptr, &Settings::Exclude_Attribute,
@@ -122,6 +123,24 @@ const Key* findKey(std::string_view key) {
     return nullptr;
 }
 
+// How the reading takes a value its field refuses: the reports pass over it and read on; the
+// Options window ends its reading there, keeping what came before, as it always has.
+enum class Strictness { Lenient, Strict };
+
+// The one reading of the settings file's lines, in file order (a repeated key takes its last
+// value): each line of a known key is handed to take, which sets its field and says whether the
+// field took the value. A line without "=" or of an unknown key is passed over.
+template <typename Take>
+void readLines(const std::vector<std::string>& lines, Strictness strictness, Take&& take) {
+    for (const auto& line : lines) {
+        const auto split = splitLine(line);
+        const Key* entry = split ? findKey(split->key) : nullptr;
+        if (entry != nullptr && !take(*entry, split->value) && strictness == Strictness::Strict) {
+            return;
+        }
+    }
+}
+
 // A check state or item index from the file; false when the value is not one of first..last.
 bool setWindowInteger(std::string_view value, int first, int last, int& target) {
     const auto number = settingsInteger(value);
@@ -132,17 +151,33 @@ bool setWindowInteger(std::string_view value, int first, int last, int& target) 
     return true;
 }
 
-// One line of the window's reading; false when its value ends the reading.
-bool applyWindowLine(const KeyValue& line, SettingsText& values) {
-    const Key* entry = findKey(line.key);
-    if (entry == nullptr) {
+// One value of the window's reading; false when the window's control cannot show it.
+bool takeWindowValue(const Key& entry, std::string_view value, SettingsText& values) {
+    if (entry.windowText != nullptr) {
+        values.*entry.windowText = value;
         return true;
     }
-    if (entry->windowText != nullptr) {
-        values.*entry->windowText = line.value;
+    return setWindowInteger(value, entry.low, entry.high, values.*entry.windowNumber);
+}
+
+// One value of the reports' reading; false when it is no number for a number's field.
+bool takeField(const Key& entry, std::string_view value, Settings& fields) {
+    if (entry.text != nullptr) {
+        fields.*entry.text = value;
         return true;
     }
-    return setWindowInteger(line.value, entry->low, entry->high, values.*entry->windowNumber);
+    if (entry.wideNumber != nullptr) {
+        const auto number = settingsWideInteger(value);
+        if (number) {
+            fields.*entry.wideNumber = *number;
+        }
+        return number.has_value();
+    }
+    const auto number = settingsInteger(value);
+    if (number) {
+        fields.*entry.number = *number;
+    }
+    return number.has_value();
 }
 
 // A settings number rounded to an integer, if it is one from low to high.
@@ -195,6 +230,14 @@ bool isWholeNumberUpTo(const std::string& text, long highest) {
 
 }  // namespace
 
+std::vector<std::string_view> fileFormatItems() {
+    std::vector<std::string_view> items;
+    for (const report::Writer* writer : report::writers()) {
+        items.push_back(writer->name());
+    }
+    return items;
+}
+
 std::optional<std::int16_t> settingsInteger(std::string_view value) {
     const auto number = settingsNumber(value, -32768, 32767);
     return number ? std::optional<std::int16_t>(static_cast<std::int16_t>(*number)) : std::nullopt;
@@ -206,22 +249,9 @@ std::optional<std::int32_t> settingsWideInteger(std::string_view value) {
 }
 
 void applySettingsLines(const std::vector<std::string>& lines, Settings& fields) {
-    for (const auto& line : lines) {
-        const auto split = splitLine(line);
-        const Key* entry = split ? findKey(split->key) : nullptr;
-        if (entry == nullptr) {
-            continue;
-        }
-        if (entry->text != nullptr) {
-            fields.*entry->text = split->value;
-        } else if (entry->wideNumber != nullptr) {
-            if (const auto number = settingsWideInteger(split->value)) {
-                fields.*entry->wideNumber = *number;
-            }
-        } else if (const auto number = settingsInteger(split->value)) {
-            fields.*entry->number = *number;
-        }
-    }
+    readLines(lines, Strictness::Lenient, [&fields](const Key& entry, std::string_view value) {
+        return takeField(entry, value, fields);
+    });
 }
 
 void SetOptions(const std::string& path, Settings& fields) {
@@ -297,12 +327,9 @@ SettingsText initialWindowSettings() {
 }
 
 void applyWindowLines(const std::vector<std::string>& lines, SettingsText& values) {
-    for (const auto& line : lines) {
-        const auto split = splitLine(line);
-        if (split && !applyWindowLine(*split, values)) {
-            return;
-        }
-    }
+    readLines(lines, Strictness::Strict, [&values](const Key& entry, std::string_view value) {
+        return takeWindowValue(entry, value, values);
+    });
 }
 
 SettingsText readWindowSettings(const std::string& path) {

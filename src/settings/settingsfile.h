@@ -16,9 +16,10 @@ inline constexpr const char* settingsFileName = "vexlosettings.qzv";
 
 // The items of the alignment and output-format boxes; a value is an index into these.
 inline constexpr std::array<const char*, 3> alignmentItems{"Left", "Center", "Right"};
-inline constexpr std::array<const char*, 4> fileFormatItems{"Excel", "Text", "HTML", "CSV"};
 inline constexpr std::array<const char*, 3> refdesOrderItems{"As found", "Natural order",
                                                              "Natural order with ranges"};
+// The output formats' items, one a writer in the order of their numbers.
+std::vector<std::string_view> fileFormatItems();
 
 // A settings value as a 16-bit integer. A number is plain decimal: an optional "+" or "-", digits,
 // optionally "." and more digits (at least one digit in all), with blanks (spaces, tabs) allowed
@@ -29,10 +30,11 @@ std::optional<std::int16_t> settingsInteger(std::string_view value);
 // The same number read into 32 bits, for the start row.
 std::optional<std::int32_t> settingsWideInteger(std::string_view value);
 
-// The values of a settings file applied to fields, line by line in file order (a repeated key
-// takes its last value). Integer values are converted to 16 bits (the start row to 32) with a
-// half rounded to even; a line without "=", a value that is not a number or one outside those
-// bits is ignored.
+// The reports' reading of a settings file's lines into fields: the one reader of the lines (the
+// Options window's reading is the same, strict where this one is lenient), line by line in file
+// order (a repeated key takes its last value). Integer values are converted to 16 bits (the start
+// row to 32) with a half rounded to even; a line without "=", a value that is not a number or one
+// outside those bits is ignored.
 void applySettingsLines(const std::vector<std::string>& lines, Settings& fields);
 
 // Keeps its old name SetOptions: reads the settings file into the option fields, the file's
@@ -62,7 +64,8 @@ std::vector<std::string> settingsLines(const SettingsText& values);
 // first items chosen, no template.
 SettingsText initialWindowSettings();
 
-// The Options window's reading of the file's lines over values. Text-box keys and the template
+// The Options window's reading of the file's lines over values, by the reports' reader made
+// strict. Text-box keys and the template
 // take the value text as it is; check states must be 0, 1 or 2 and item indexes -1 (none) or an
 // index of the box's items. The first value that fails ends the reading at its line, keeping
 // what came before, as the window has always done; a line without "=" is passed over, as

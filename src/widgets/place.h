@@ -3,7 +3,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "common/twips.h"
+#include "widgets/twips.h"
 
 namespace vexlo::widgets {
 

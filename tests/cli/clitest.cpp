@@ -36,9 +36,10 @@ const bool inProcess = test::registerReportCases(
         try {
             const Command command = parseCommandLine(arguments);
             return test::ReportRun{runCommand(command, connect, out, err), out.str(), err.str()};
-        } catch (const UsageError& usage) {  // as main() reports it
+        } catch (const Error& usage) {  // as main() reports it
             return test::ReportRun{
-                exitUsage, "", "vexlo-report: " + usage.message + "\nTry 'vexlo-report --help'.\n"};
+                exitUsage, "",
+                "vexlo-report: " + usage.message() + "\nTry 'vexlo-report --help'.\n"};
         }
     });
 

@@ -13,7 +13,7 @@
 #include "common/characters.h"
 #include "common/error.h"
 #include "common/textfile.h"
-#include "common/viewer.h"
+#include "report/run/viewer.h"
 #include "testsupport.h"
 
 namespace vexlo {
@@ -153,7 +153,7 @@ TEST(Characters, AsciiCaseAndBlanks) {
 }
 
 TEST(Common, ErrorMessages) {
-    EXPECT_EQ(errorMessage(asError(Error(429, "gone"))), "Error 429: gone");
+    EXPECT_EQ(errorMessage(asError(Error(errc::ToolNotRunning, "gone"))), "Error 429: gone");
     EXPECT_EQ(errorMessage(asError(std::out_of_range("9"))), "Error 51: Internal error: 9");
     EXPECT_EQ(errorMessage(asError(std::bad_alloc())), "Error 7: Out of memory");
 }
@@ -163,7 +163,7 @@ TEST(Common, ErrorMessages) {
 TEST(Viewer, TellsHowXdgOpenEnded) {
     for (const int status : {0, 4}) {
         const test::ViewerRecorder viewer(status);
-        const auto run = openForUser("/tmp/a report.csv");
+        const auto run = report::openForUser("/tmp/a report.csv");
         ASSERT_NE(run, nullptr);
         std::optional<int> ended;
         for (int attempt = 0; attempt < 500 && !ended; ++attempt) {
@@ -183,7 +183,7 @@ TEST(Viewer, TellsHowXdgOpenEnded) {
                       static_cast<ssize_t>(std::strlen(told)));
             ::close(ends[1]);
         }
-        ViewerRun run(ends[0]);
+        report::ViewerRun run(ends[0]);
         EXPECT_EQ(run.exitStatus(), told == nullptr ? std::nullopt
                                     : *told == '\0' ? std::optional<int>(255)
                                                     : std::optional<int>(3));
@@ -194,7 +194,7 @@ TEST(Viewer, TellsHowXdgOpenEnded) {
     const test::TempDir empty;
     const std::string path = std::getenv("PATH");
     ::setenv("PATH", empty.path().c_str(), 1);
-    EXPECT_EQ(openForUser("/tmp/a.csv"), nullptr);
+    EXPECT_EQ(report::openForUser("/tmp/a.csv"), nullptr);
     ::setenv("PATH", path.c_str(), 1);
 }
 

@@ -203,7 +203,7 @@ TEST(DesignFileApplication, RefusesWhatIsNoDesign) {
         try {
             const StartOptions start = parseStartArguments(arguments);
             return start.design + "|" + start.variant;
-        } catch (const UsageError& usage) {
+        } catch (const Error& usage) {
             return std::string(usage.what());
         }
     };

@@ -47,7 +47,7 @@ TEST_F(MainWindow, StartUpListsTheSavedSelectionsAndAFailedLoadChangesNothing) {
     EXPECT_TRUE(w->lstAttributes->isHidden() && !w->btnLoad->isHidden());
     EXPECT_EQ(buttons(), "000000");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    for (const int number : {errc::ToolNotRunning, errc::NoSessionBus}) {
+    for (const errc::Number number : {errc::ToolNotRunning, errc::NoSessionBus}) {
         EXPECT_FALSE(open(
             [number]() -> std::unique_ptr<design::SchematicTool> { throw Error(number, "gone"); }));
     }

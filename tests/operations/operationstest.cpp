@@ -6,6 +6,7 @@
 #include <functional>
 #include <set>
 
+#include "common/textfile.h"
 #include "fakeproject.h"
 #include "operations/locator.h"
 
@@ -31,7 +32,7 @@ struct Project {
                         "Export_File_Format=3\r\nValue_Bold=1\r\n");
         base.columns = {"Value"};
         base.showReport = false;
-        base.settings.Export_File_Format = report::FormatCsv;
+        base.options.format = report::Format::Csv;
     }
 
     test::TempDir folder;
@@ -47,10 +48,10 @@ TEST(Session, AsksTheToolOnceForEachThing) {
     settings::Settings fields;
     loadSettings(session, fields);
     EXPECT_EQ(fields.Value_Bold, 1);
-    EXPECT_EQ(listSelections(session), (Strings{"Board", "Bad", "Plain", "Worse"}));
-    EXPECT_EQ(readSelectionLines(session).size(), 15u);
-    const auto selection = choiceToLoad(session, "Board");
-    ASSERT_TRUE(selection);
+    const std::string file = session.dataFile(saved::selectionFileName);
+    EXPECT_EQ(saved::readSelectionNames(file), (Strings{"Board", "Bad", "Plain", "Worse"}));
+    const auto selection = saved::loadSelectionFromFile(file, "Board", saved::Reading::Strict);
+    ASSERT_EQ(selection->sections, 1);
     EXPECT_EQ(project.tool.calls, 1);
     EXPECT_EQ(session.fetchSeconds(), 0);
 
@@ -109,7 +110,7 @@ TEST(Session, FailuresAreKeptAndNotAskedAgain) {
         {[](Project& p) { p.tool.vanishOnLoad = true; }, 3,
          "Error 429: The schematic tool is not running (it closed before answering "
          "LoadGroupFlatten)"},
-        {[](Project& p) { p.base.settings.Export_File_Format = 7; }, 0,
+        {[](Project& p) { p.base.options.format = report::Format{7}; }, 0,
          "Error 1012: The output format 7 has no report writer (0 Excel, 1 Text, 2 HTML, 3 CSV); "
          "choose one under Options, Output Format"}};
     for (const auto& [spoil, calls, message] : cases) {
@@ -128,22 +129,27 @@ TEST(Session, FailuresAreKeptAndNotAskedAgain) {
 }
 
 // Every selection is reported, loaded anew from the file; failures are told and the others
-// written; the design is fetched once for the batch. A file that cannot be read stops it.
+// written; the design is fetched once for the batch. A file that cannot be read stops it. The
+// entries kept own their selections.
 TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
     Project project;
     Session session(project.tool);
     ASSERT_NE(session.design(), nullptr);  // the design name is not asked again for the reports
+    const BatchOutcome outcome =
+        loadAll(session, {"Board", "Bad", "Plain", "Worse", "Board"}, project.base);
     std::vector<BatchEntry> failed;
     Strings reports;
-    reportAll(session, {"Board", "Bad", "Plain", "Worse", "Board"}, project.base,
-              [&](const BatchEntry& entry) {
-                  reports.push_back(entry.name + ": " + entry.selection->columns.front() + " " +
-                                    entry.report.path + " " + std::to_string(entry.report.rows));
-                  if (entry.failure) {
-                      failed.push_back(entry);
-                  }
-              });
+    for (const BatchEntry& entry : outcome.entries) {
+        reports.push_back(entry.name + ": " + entry.selection->columns.front() + " " +
+                          entry.report.path + " " + std::to_string(entry.report.rows));
+        if (entry.failure) {
+            failed.push_back(entry);
+        }
+    }
     const std::string path = project.folder.path();
+    EXPECT_EQ(outcome.status, "Load All: 3 reports written, 2 failed");
+    EXPECT_EQ(outcome.messages,
+              (std::vector<Message>{{Message::Kind::Critical, batchFailureMessage(failed)}}));
     EXPECT_EQ(reports, (Strings{"Board: REFDES " + path + "/amp_Board.csv 2", "Bad: Value  0",
                                 "Plain: Value " + path + "/amp_Plain.csv 3", "Worse: REFDES  0",
                                 "Board: REFDES " + path + "/amp_Board.csv 2"}));
@@ -162,7 +168,7 @@ TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
     // report of no columns written for it.
     std::vector<std::string> told;
     reportAll(session, {"Plain", "Bad", "Plain"}, project.base, [&](const BatchEntry& entry) {
-        told.push_back(entry.name + (entry.selection == nullptr ? " (gone)" : "") + ": " +
+        told.push_back(entry.name + (!entry.selection ? " (gone)" : "") + ": " +
                        (entry.failure ? errorMessage(*entry.failure) : entry.report.path));
         saved::deleteSelectionFromFile(path + "/vexloattributes.qzv", "Plain");
     });
@@ -176,15 +182,33 @@ TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
     EXPECT_EQ(
         failureOf([&] { reportAll(session, {"Board"}, project.base, [&](auto&) { FAIL(); }); }),
         "Error 53: Cannot read the saved selections from \"" + path + "/vexloattributes.qzv\"");
-    EXPECT_FALSE(listSelections(session));
-    EXPECT_FALSE(choiceToLoad(session, "Board"));
-    EXPECT_THROW(readSelectionLines(session), Error);
-    EXPECT_THROW(selectionNames(session), Error);
-    EXPECT_THROW(findSelection(session, "Board"), Error);
-    // One that is there but cannot be read is no unknown name: its reason is told.
-    std::filesystem::create_directory(path + "/vexloattributes.qzv");
-    EXPECT_EQ(failureOf([&] { choiceToLoad(session, "Board"); }).substr(0, 22),
-              "Error 75: Cannot read ");
+    const std::string file = path + "/vexloattributes.qzv";
+    EXPECT_FALSE(saved::readSelectionNames(file));
+    EXPECT_THROW(saved::readSelectionNames(file, saved::Reading::Strict), Error);
+    EXPECT_THROW(saved::loadSelectionFromFile(file, "Board", saved::Reading::Strict), Error);
+    // Load Choices takes a missing file as one without the name; one that is there but cannot
+    // be read is no unknown name: its reason is told.
+    const ChoiceOutcome unknown = loadChoice(session, "Board", project.base);
+    EXPECT_EQ(unknown.status, "There is no saved selection named Board.");
+    EXPECT_EQ(unknown.messages, (std::vector<Message>{{Message::Kind::Warning, unknown.status}}));
+    EXPECT_FALSE(unknown.selection);
+    std::filesystem::create_directory(file);
+    const ChoiceOutcome unreadable = loadChoice(session, "Board", project.base);
+    EXPECT_EQ(unreadable.status.substr(0, 22), "Error 75: Cannot read ");
+    EXPECT_EQ(unreadable.failure->number, 75);
+}
+
+// Delete Choice says from its one read of the file whether a section carried the name.
+TEST(Choices, DeleteTellsWhetherTheNameExisted) {
+    Project project;
+    Session session(project.tool);
+    const DeleteOutcome deleted = deleteChoice(session, "Bad");
+    EXPECT_EQ(std::tuple(deleted.status, deleted.existed, *deleted.names),
+              std::tuple("Selection \"Bad\" deleted", true, Strings{"Board", "Plain", "Worse"}));
+    const DeleteOutcome unknown = deleteChoice(session, "Bad");
+    EXPECT_EQ(std::tuple(unknown.status, unknown.existed, *unknown.names),
+              std::tuple("There is no saved selection named Bad.", false,
+                         Strings{"Board", "Plain", "Worse"}));
 }
 
 TEST(Requests, CompressNeedsAKeyAndAddsQtyAndStatusLinesCount) {
@@ -205,14 +229,14 @@ TEST(Requests, CompressNeedsAKeyAndAddsQtyAndStatusLinesCount) {
     EXPECT_EQ(columnList({"A", "B"}, false), (Strings{"A", "B"}));
     EXPECT_EQ(columnList({"A", "B"}, true), (Strings{"A", "B", "QTY"}));
     report::ReportRequest request;
-    const auto lacks = [&](int compress, const Strings& keys) {
+    const auto lacks = [&](bool compress, const Strings& keys) {
         request.compress = compress;
         request.keys = keys;
         return lacksKey(request);
     };
-    EXPECT_EQ((std::vector<bool>{lacks(1, {}), lacks(1, {"V"}), lacks(1, {"V", "F"}), lacks(0, {}),
-                                 lacks(2, {})}),
-              (std::vector<bool>{true, false, false, false, false}));
+    EXPECT_EQ((std::vector<bool>{lacks(true, {}), lacks(true, {"V"}), lacks(true, {"V", "F"}),
+                                 lacks(false, {})}),
+              (std::vector<bool>{true, false, false, false}));
 }
 
 // A report's merged rows of differing parts: the first few named by their keys and the
@@ -245,13 +269,15 @@ TEST(Requests, SeveralKeysReadBackAndFailAnOlderReader) {
     Project project;
     Session session(project.tool);
     const Strings columns = {"REFDES", "Value", "QTY"};
-    ASSERT_EQ(saveSelection(session, "Two", columns, true, {"Value", "REFDES"}), 0);
-    const auto loaded = findSelection(session, "Two");
-    ASSERT_TRUE(loaded);
+    EXPECT_EQ(saveSelection(session, "Two", columns, true, {"Value", "REFDES"}).status,
+              "Selection \"Two\" saved");
+    const std::string file = session.dataFile(saved::selectionFileName);
+    const auto loaded = saved::loadSelectionFromFile(file, "Two", saved::Reading::Strict);
+    ASSERT_EQ(loaded->sections, 1);
     EXPECT_EQ(loaded->keys, (Strings{"Value", "REFDES"}));
     std::string olderKey;  // the older reader: the key line of the section, whole
     bool inside = false;
-    for (const std::string& line : readSelectionLines(session)) {
+    for (const std::string& line : readTextLinesOrThrow(file)) {
         inside = line.starts_with("**") ? line == "** Two" : inside;
         olderKey = inside && line.starts_with("==") ? line.substr(2) : olderKey;
     }
@@ -276,36 +302,31 @@ TEST(Requests, SeveralKeysReadBackAndFailAnOlderReader) {
 TEST(Preview, IsTheReportsTableAndWritesNothing) {
     Project project;
     Session session(project.tool);
-    EXPECT_EQ(attributeNames(session), (Strings{"REFDES", "Value"}));
-    EXPECT_EQ(emptyColumns(session, {"Tol", "REFDES", "QTY", "Tol", "Part"}),
-              (Strings{"Tol", "Tol", "Part"}));
+    const DesignRead read =
+        readDesign(session, DesignLoad::Read, {}, {"Tol", "REFDES", "QTY", "Tol", "Part"});
+    EXPECT_EQ(read.attributeNames, (Strings{"REFDES", "Value"}));
+    EXPECT_EQ(read.status.substr(read.status.find(';')),
+              "; no part carries \"Tol\", \"Part\": their columns are empty");
     EXPECT_EQ(emptyColumnsNote({}), "");
     EXPECT_EQ(emptyColumnsNote({"Tol"}), "; no part carries \"Tol\": its column is empty");
     EXPECT_EQ(emptyColumnsNote({"Tol", "Part", "Tol"}),
               "; no part carries \"Tol\", \"Part\": their columns are empty");
     EXPECT_EQ(emptyColumnsNote({"Tol", "Tol"}), "; no part carries \"Tol\": its column is empty");
-    EXPECT_EQ(selectionNames(session), (Strings{"Board", "Bad", "Plain", "Worse"}));
-    EXPECT_EQ(findSelection(session, "Plain")->columns, Strings{"Value"});
-    EXPECT_FALSE(findSelection(session, "Nope"));
-    EXPECT_EQ(selectionFile(session), project.folder.file("vexloattributes.qzv"));
     EXPECT_EQ(formatName(0) + formatName(1) + formatName(2) + formatName(3) + formatName(4) +
                   formatName(-1),
               "ExcelTextHTMLCSV");
-    EXPECT_EQ(choiceToLoad(session, "Board")->sections, 1);
-    EXPECT_FALSE(choiceToLoad(session, "Nope"));
-    EXPECT_EQ(unknownSelectionMessage("Nope"), "There is no saved selection named Nope.");
-
-    report::ReportRequest request =
-        selectionRequest(*choiceToLoad(session, "Board"), "Board", project.base);
+    const auto board = saved::loadSelectionFromFile(session.dataFile(saved::selectionFileName),
+                                                    "Board", saved::Reading::Strict);
+    report::ReportRequest request = selectionRequest(*board, "Board", project.base);
     request.columns.push_back("Tol");
-    request.settings.Excel_Start = 1;
-    for (const int format : {report::FormatWorkbook, report::FormatCsv}) {
-        request.settings.Export_File_Format = static_cast<std::int16_t>(format);
+    for (const report::Format format : {report::Format::Workbook, report::Format::Csv}) {
+        request.options.format = format;
         const auto files = project.folder.listing();
         const Preview preview = previewReport(session, request);
         EXPECT_EQ(project.folder.listing(), files);
-        EXPECT_EQ(preview.path, project.folder.file(format == report::FormatCsv ? "amp_Board.csv"
-                                                                                : "amp_Board.xls"));
+        EXPECT_EQ(
+            preview.path,
+            project.folder.file(format == report::Format::Csv ? "amp_Board.csv" : "amp_Board.xls"));
         EXPECT_EQ(preview.emptyColumns, Strings{"Tol"});
         EXPECT_EQ(preview.design, session.design());
         std::string cells;
@@ -316,9 +337,13 @@ TEST(Preview, IsTheReportsTableAndWritesNothing) {
         }
         // Merged for the workbook as its sheet merges, as for every other format.
         EXPECT_EQ(cells, "R1, R2;10k;2;;R3;1k;1;;");
+        // The preview writes the report Create Report writes, byte for byte.
+        EXPECT_EQ(writePreview(preview).rows, preview.table.rowCount());
+        const std::string previewed = test::readFile(preview.path);
         EXPECT_EQ(writeReport(session, request).rows, preview.table.rowCount());
+        EXPECT_EQ(test::readFile(preview.path), previewed);
     }
-    request.settings.Export_File_Format = 9;
+    request.options.format = report::Format{9};
     EXPECT_THROW(previewReport(session, request), Error);
 }
 

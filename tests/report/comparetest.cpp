@@ -9,8 +9,8 @@
 #include <set>
 
 #include "faketool.h"
-#include "report/compare.h"
-#include "report/workbookreport.h"
+#include "report/compare/compare.h"
+#include "report/writers/workbookreport.h"
 #include "testsupport.h"
 #include "workbook/workbook.h"
 
@@ -264,7 +264,7 @@ TEST(CompareRevisions, AgreesWithAModelOnRandomRevisions) {
         const bool compress = round % 2 == 0, keepSame = round % 3 == 0;
         twoKeys = compress && round % 4 == 0;
         ReportRequest request;
-        request.compress = compress ? 1 : 0;
+        request.compress = compress;
         request.keys = twoKeys ? Strings{"Value", "Size"} : Strings{"Value"};
         request.columns = !compress ? Strings{"REFDES", "Value", "Note"}
                           : twoKeys ? Strings{"Note", "REFDES", "Value", "Size", "QTY"}

@@ -7,7 +7,7 @@
 
 #include "dbus/flatstream.h"
 #include "faketool.h"
-#include "report/designtable.h"
+#include "report/table/designtable.h"
 
 // Tables of random designs, whose names repeat and differ in case alone, against model code.
 namespace vexlo::report {

@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "designfile/designfile.h"
-#include "report/designtable.h"
-#include "report/table.h"
+#include "report/table/designtable.h"
+#include "report/table/table.h"
 #include "testsupport.h"
 
 namespace vexlo::report {

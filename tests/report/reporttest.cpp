@@ -12,12 +12,12 @@
 #include "cases.h"
 #include "common/error.h"
 #include "faketool.h"
-#include "report/csvwriter.h"
-#include "report/designtable.h"
-#include "report/dispatch.h"
-#include "report/htmlwriter.h"
-#include "report/textwriter.h"
-#include "report/workbookreport.h"
+#include "report/run/dispatch.h"
+#include "report/table/designtable.h"
+#include "report/writers/csvwriter.h"
+#include "report/writers/htmlwriter.h"
+#include "report/writers/textwriter.h"
+#include "report/writers/workbookreport.h"
 #include "settings/settingsfile.h"
 #include "testsupport.h"
 #include "workbook/package.h"
@@ -89,15 +89,17 @@ std::shared_ptr<const design::FlattenedDesign> caseDesign(const Strings& lines,
             settingsLines.push_back(replaced(line, "$GOLDEN", goldenDir));
         }
     }
-    request.settings.Excel_Start = 1;
-    request.settings.Header_Font_Size = request.settings.Value_Font_Size = 10;
-    settings::applySettingsLines(settingsLines, request.settings);
+    settings::Settings fields;
+    fields.Excel_Start = 1;
+    fields.Header_Font_Size = fields.Value_Font_Size = 10;
+    settings::applySettingsLines(settingsLines, fields);
+    request.options = settings::reportOptions(fields);
     request.columns = split(k["columns"], ',');
     for (int column = 1; column <= std::atoi(k["columncount"].c_str()); ++column) {
         request.columns.push_back("C" + std::to_string(column));
     }
     request.keys = split(k["key"], '+');
-    request.compress = std::atoi(k["compress"].c_str());
+    request.compress = k["compress"] == "1";  // as the window and the selection file say
     request.choiceSuffix = k["suffix"];
     request.showReport = k.count("show") != 0;
     return design;
@@ -116,8 +118,7 @@ void matchesItsGoldenFile(const Strings& designLines, const test::GoldenCase& c)
     const std::string project = dir.path() + "/proj/", report = project + k["report"];
     test::writeFile(report, "old\r\n");
     fs::create_directories(project + "sch");
-    const ReportSource source{k.count("name") != 0 ? k["name"] : "amp", project + "sch/", project,
-                              design};
+    const ReportSource source{k.count("name") != 0 ? k["name"] : "amp", project, design};
     test::ViewerRecorder viewer;
     if (k["show"] == "missing") {
         ::setenv("PATH", emptyFolder.path().c_str(), 1);
@@ -206,7 +207,8 @@ void followsTheCaseTable(const test::GoldenCase& c) {
                       std::pair(merges, merges));
         } else if (rule == "join") {
             const Strings list = split(f[1], ',');
-            EXPECT_EQ(joinDesignators({list.begin(), list.end()}, refdesOrderOf(std::stoi(f[0]))),
+            EXPECT_EQ(joinDesignators({list.begin(), list.end()},
+                                      settings::refdesOrderOf(std::stoi(f[0]))),
                       f[2]);
         } else if (rule == "columns") {
             try {
@@ -225,7 +227,8 @@ void followsTheCaseTable(const test::GoldenCase& c) {
         } else if (rule == "exclude") {
             EXPECT_EQ(exclusionOf(f[0], f[1]).values, split(f[2], ','));
         } else if (rule == "html") {
-            const HtmlCellTemplate cell = htmlCellTemplate(std::stoi(f[0]), std::stoi(f[1]));
+            const CellStyle style = settings::cellStyleOf(10, std::stoi(f[0]), std::stoi(f[1]), 0);
+            const HtmlCellTemplate cell = htmlCellTemplate(style.bold, style.italic);
             EXPECT_EQ(std::string(cell.opening) + "|" + std::string(cell.closing),
                       f[2] + "|" + f[3]);
         } else {
@@ -416,8 +419,8 @@ void modelGroupedWorkbook(Table table, const Grouping& grouping, std::size_t com
     });
     const auto style = [](const CellStyle& cells) {
         workbook::CellStyleChange change;
-        change.bold = cells.bold == 1;
-        change.italic = cells.italic == 1;
+        change.bold = cells.bold;
+        change.italic = cells.italic;
         change.size = cells.fontSize;
         change.alignment = workbook::HorizontalAlignment::Left;
         return change;
@@ -474,15 +477,15 @@ TEST(GroupedWorkbook, IsTheOneOfWritingEveryRowAndDeletingTheMerged) {
         };
         WorkbookLayout layout;
         layout.startRow = 1 + static_cast<int>(random() % 12);
-        layout.style.values = {static_cast<int>(8 + random() % 5), static_cast<int>(random() % 2),
-                               0, 0};
-        layout.style.header = {12, 1, static_cast<int>(random() % 2), 0};
+        layout.style.values = {static_cast<int>(8 + random() % 5), random() % 2 == 1, false};
+        layout.style.header = {12, true, random() % 2 == 1};
         layout.templatePath = random() % 2 == 0 ? "" : goldenDir + "/template.xlsx";
         const std::size_t components = rows + random() % 4;
         Grouping grouping;
         modelGroupedWorkbook(grouped(grouping), grouping, components, layout,
                              dir.file("model.xlsx"));
-        FillClipboard(grouped(grouping), grouping, components, layout, dir.file("report.xlsx"));
+        FillClipboard(reportTableOf(grouped(grouping), grouping, components), layout,
+                      dir.file("report.xlsx"));
         ASSERT_EQ(reportContent(dir.file("report.xlsx")), reportContent(dir.file("model.xlsx")));
     }
 }
@@ -503,7 +506,8 @@ TEST(GroupedWorkbook, OfMoreComponentsThanSheetRows) {
     const test::TempDir dir;
     WorkbookLayout layout;
     layout.style.values.fontSize = layout.style.header.fontSize = 10;
-    FillClipboard(std::move(table), grouping, parts + 5, layout, dir.file("big.xlsx"));
+    FillClipboard(reportTableOf(std::move(table), grouping, parts + 5), layout,
+                  dir.file("big.xlsx"));
     workbook::Workbook book = workbook::Workbook::open(dir.file("big.xlsx"));
     const workbook::Worksheet& sheet = book.firstSheet();
     EXPECT_EQ(sheet.lastRow(), 1 + 10 + 5 + 1);  // header, keys, the parts left out, the empty row
@@ -517,14 +521,15 @@ TEST(Writers, PassLargeReportsInSlices) {
     Table table;
     table.columns = table.header = {"Value"};
     table.cells.assign(5000, table.keep(std::string(1000, 'v')));
-    for (int format = FormatText; format <= FormatCsv; ++format) {
+    for (const Format format : {Format::Text, Format::Html, Format::Csv}) {
         std::vector<std::size_t> slices;
         const ReportSink sink = [&](std::string_view bytes) { slices.push_back(bytes.size()); };
-        format == FormatText   ? writeTextReport(table, sink)
-        : format == FormatHtml ? writeHtmlReport(table, ReportStyle{}, sink)
-                               : writeCsvReport(table, sink);
-        EXPECT_EQ(slices.size(), format == FormatHtml ? 6u : 5u);
-        EXPECT_TRUE(slices[0] >= 1 << 20 && slices[0] < (1 << 20) + 1200) << format;
+        format == Format::Text   ? writeTextReport(table, sink)
+        : format == Format::Html ? writeHtmlReport(table, ReportStyle{}, sink)
+                                 : writeCsvReport(table, sink);
+        EXPECT_EQ(slices.size(), format == Format::Html ? 6u : 5u);
+        EXPECT_TRUE(slices[0] >= 1 << 20 && slices[0] < (1 << 20) + 1200)
+            << static_cast<int>(format);
     }
 }
 

@@ -36,6 +36,11 @@ std::string keysShown(const Lines& keys) {
     return text;
 }
 
+// The names a delete left; "none" for a file it could not read.
+std::string listed(const std::optional<Deletion>& deletion) {
+    return listed(deletion ? std::optional(deletion->names) : std::nullopt);
+}
+
 std::string shown(const std::optional<LoadedSelection>& s) {
     return !s ? "none" : listed(s->columns) + (s->compress ? " ==" + keysShown(s->keys) : "");
 }

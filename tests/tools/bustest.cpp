@@ -270,7 +270,7 @@ void simulatorCase(const GoldenCase& c) {
         std::unique_ptr<design::SchematicTool> tool = design::dbus::connectToTool();
         expectCalls(text(c, "calls", at), tool);
         if (c.contains("whole")) {
-            EXPECT_EQ(design::dbus::writeFlatStream(*tool->LoadGroupFlatten(designName(*tool))),
+            EXPECT_EQ(design::dbus::writeFlatStream(*tool->LoadGroupFlatten(tool->DesignName())),
                       sim::loadDesignFile(QString::fromStdString(arguments[0])).flatStream);
         }
         EXPECT_EQ(simulator.stop(std::stoi(key(c, "stop", "15"))), 0);

@@ -14,7 +14,9 @@ namespace {
 Design served(designfile::LoadedDesign loaded) {
     Design design;
     design.project = std::move(loaded.project);
-    design.document = std::move(loaded.document);
+    if (loaded.document) {
+        design.document = designfile::toolDocumentOf(*loaded.document);
+    }
     design.componentCount = static_cast<std::uint32_t>(loaded.flattened.components.size());
     design.flatStream = design::dbus::writeFlatStream(loaded.flattened);
     design.summary = std::move(loaded.summary);
@@ -30,7 +32,7 @@ Design loadDesignFile(const QString& path, const std::string& variant) {
 Design loadSampleBoard(const QString& root) {
     QFile resource(QStringLiteral(":/sampleboard.json"));
     if (!resource.open(QIODevice::ReadOnly)) {
-        throw DesignError("the built-in sample board is missing");
+        throw Error(errc::BadDesignFile, "the built-in sample board is missing");
     }
     const QString base = QDir::cleanPath(QDir(root).absolutePath());
     const QByteArray json = resource.readAll();
@@ -44,7 +46,8 @@ Design loadSampleBoard(const QString& root) {
     }
     for (const std::string& folder : folders) {
         if (!QDir().mkpath(QString::fromStdString(folder))) {
-            throw DesignError("cannot create the sample board's folder \"" + folder + "\"");
+            throw Error(errc::BadDesignFile,
+                        "cannot create the sample board's folder \"" + folder + "\"");
         }
     }
     return design;

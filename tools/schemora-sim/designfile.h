@@ -9,14 +9,11 @@
 
 namespace vexlo::sim {
 
-using designfile::DesignError;
-using designfile::Document;
-
 // A design as the simulator serves it. The components are kept only as the finished stream,
 // which is all a flatten call sends: the read design is dropped once the stream is built.
 struct Design {
     std::string project;
-    std::optional<Document> document;  // none: no active view and no active document
+    std::optional<design::ToolDocument> document;  // none: no active view and no active document
     std::string flatStream;
     std::uint32_t componentCount = 0;
     std::string summary;  // what was read, for the ready line

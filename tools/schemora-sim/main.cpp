@@ -199,7 +199,7 @@ int main(int argc, char* argv[]) {
                      ? vexlo::sim::loadDesignFile(
                            *options->designFile, options->variant.value_or(QString()).toStdString())
                      : vexlo::sim::loadSampleBoard(options->root);
-    } catch (const vexlo::sim::DesignError& error) {
+    } catch (const vexlo::Error& error) {
         complain(QString::fromStdString(error.what()));
         return exitBadInput;
     }

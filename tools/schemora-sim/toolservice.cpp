@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "common/characters.h"
 #include "dbus/toolbus.h"
+#include "design/toolnames.h"
 
 namespace vexlo::sim {
 
@@ -77,7 +77,7 @@ QDBusUnixFileDescriptor ToolService::LoadGroupFlatten(const QString& designName)
         return {};
     }
     // The design name is the document name less its last two characters, not bytes.
-    const auto name = withoutLastCharacters(design_.document->name, 2);
+    const auto name = design::designNameOf(design_.document->name);
     if (!name || designName.toStdString() != *name) {
         sendErrorReply(QLatin1String(design::dbus::errorLoadGroupFailed),
                        QStringLiteral("LoadGroup: no design named \"%1\"").arg(designName));

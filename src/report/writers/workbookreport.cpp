@@ -1,4 +1,4 @@
-#include "report/workbookreport.h"
+#include "report/writers/workbookreport.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -54,25 +54,23 @@ Block blockFor(int startRow, std::size_t componentCount, std::size_t columnCount
     return block;
 }
 
-HorizontalAlignment alignmentOf(int code) {
-    switch (code) {
-        case 0:
+HorizontalAlignment alignmentOf(Alignment alignment) {
+    switch (alignment) {
+        case Alignment::Left:
             return HorizontalAlignment::Left;
-        case 1:
+        case Alignment::Center:
             return HorizontalAlignment::Center;
         default:
             return HorizontalAlignment::Right;
     }
 }
 
-// The format of a range from its options. Only the flag pairs (1, 0), (1, 1) and (0, 1) switch
-// bold or italic on; any other pair leaves both off.
-CellStyleChange rangeStyle(int boldFlag, int italicFlag, int fontSize, int alignment) {
+CellStyleChange rangeStyle(const CellStyle& cells) {
     CellStyleChange change;
-    change.bold = boldFlag == 1 && (italicFlag == 0 || italicFlag == 1);
-    change.italic = italicFlag == 1 && (boldFlag == 0 || boldFlag == 1);
-    change.size = fontSize;
-    change.alignment = alignmentOf(alignment);
+    change.bold = cells.bold;
+    change.italic = cells.italic;
+    change.size = cells.fontSize;
+    change.alignment = alignmentOf(cells.alignment);
     return change;
 }
 
@@ -93,8 +91,7 @@ void formatBlock(Worksheet& sheet, const CellRange& values, const CellRange& hea
                  const ReportStyle& style) {
     for (const auto& [range, cells] :
          {std::pair{values, style.values}, std::pair{header, style.header}}) {
-        sheet.applyStyle(range,
-                         rangeStyle(cells.bold, cells.italic, cells.fontSize, cells.alignment));
+        sheet.applyStyle(range, rangeStyle(cells));
     }
 }
 
@@ -113,26 +110,6 @@ void fillSheet(Worksheet& sheet, const Block& block, const Table& table, const R
     sheet.autoFitColumns(block.values());
 }
 
-// The widest cell text of each column whose header is empty (none for the others): the text
-// that autoFitWidth makes widest in any one font, as the fit counts code points.
-std::vector<std::string_view> widestUnderEmptyHeaders(const Table& table) {
-    std::vector<std::string_view> widest(table.width());
-    for (std::size_t column = 0; column < table.width(); ++column) {
-        if (!table.header[column].empty()) {
-            continue;
-        }
-        double width = 0;
-        for (std::size_t row = 0; row < table.rowCount(); ++row) {
-            const std::string_view text = table.cell(row, column);
-            if (const double fit = workbook::autoFitWidth(text, 11, false); fit > width) {
-                width = fit;
-                widest[column] = text;
-            }
-        }
-    }
-    return widest;
-}
-
 // The compressed report: the sheet receives each run's merged row directly. It ends as if a
 // row had been written for each of the design's components and the rows merged into their
 // run's first row deleted: the block of K + 2 rows is cleared, the sheet rows of the merged
@@ -143,48 +120,50 @@ std::vector<std::string_view> widestUnderEmptyHeaders(const Table& table) {
 //
 // A design of more components than the sheet has rows is written when its merged rows and the
 // empty row below them fit; the block's empty formatted rows then end at the sheet's last row.
-void fillGroupedSheet(Worksheet& sheet, int startRow, std::size_t componentCount, Table table,
-                      const Grouping& grouping, const ReportStyle& style) {
-    const std::vector<std::size_t>& starts = grouping.starts;
-    const std::size_t rowCount = table.rowCount();
-    const Block merged = blockFor(startRow, starts.size(), table.columns.size(), "merged rows");
+void fillGroupedSheet(Worksheet& sheet, int startRow, const ReportTable& table,
+                      const std::vector<std::size_t>& runLengths, const ReportStyle& style) {
+    std::size_t rowCount = 0;
+    for (const std::size_t length : runLengths) {
+        rowCount += length;
+    }
+    const Block merged = blockFor(startRow, runLengths.size(), table.columns.size(), "merged rows");
     const auto lastSheetRow = static_cast<std::uint64_t>(maxWorkbookRows);
-    const std::uint64_t fullLast = static_cast<std::uint64_t>(startRow) + componentCount + 1;
+    const std::uint64_t fullLast = static_cast<std::uint64_t>(startRow) + table.componentCount + 1;
     const int clearedLast = static_cast<int>(std::min(fullLast, lastSheetRow));
     const CellRange cleared{startRow, 1, clearedLast, merged.lastColumn};
     sheet.unmergeCells(cleared);
     sheet.clear(cleared);
     std::vector<int> deleted;
-    deleted.reserve(rowCount - starts.size());
-    for (std::size_t run = 0; run < starts.size(); ++run) {
-        const std::size_t next = run + 1 < starts.size() ? starts[run + 1] : rowCount;
-        for (std::size_t row = starts[run] + 1; row < next; ++row) {
+    deleted.reserve(rowCount - runLengths.size());
+    std::size_t first = 0;  // the run's first row in the unmerged table
+    for (const std::size_t length : runLengths) {
+        for (std::size_t row = first + 1; row < first + length; ++row) {
             const std::uint64_t sheetRow = static_cast<std::uint64_t>(startRow) + 1 + row;
             if (sheetRow <= lastSheetRow) {
                 deleted.push_back(static_cast<int>(sheetRow));
             }
         }
+        first += length;
     }
     sheet.deleteRows(std::move(deleted));
 
-    // Only a column without a header name can owe its width to a row that the merge removes.
-    const std::vector<std::string_view> widestBefore = widestUnderEmptyHeaders(table);
-    mergeRuns(table, starts, grouping.columns, grouping.references);
+    // Only a column without a header name can owe its width to a row that the merge removed.
     const std::vector<std::string_view> widestAfter = widestUnderEmptyHeaders(table);
     int sheetRow = startRow;
     forEachPrintedRow(table, [&](std::span<const std::string_view> row) {
         writeRow(sheet, sheetRow++, row, table.width());
     });
-    const std::uint64_t mergedLast = fullLast - (rowCount - starts.size());
+    const std::uint64_t mergedLast = fullLast - (rowCount - runLengths.size());
     const CellRange block{startRow, 1, static_cast<int>(std::min(mergedLast, lastSheetRow)),
                           merged.lastColumn};
     formatBlock(sheet, block, merged.header(), style);
     sheet.autoFitColumns(block);
     const workbook::CellFormat font = sheet.format(startRow + 1, 1);
-    for (std::size_t column = 0; column < widestBefore.size(); ++column) {
+    for (std::size_t column = 0; column < table.widestBeforeMerge.size(); ++column) {
         if (widestAfter[column].empty()) {
-            sheet.fitColumn(static_cast<int>(column) + 1,
-                            workbook::autoFitWidth(widestBefore[column], font.size, font.bold));
+            sheet.fitColumn(
+                static_cast<int>(column) + 1,
+                workbook::autoFitWidth(table.widestBeforeMerge[column], font.size, font.bold));
         }
     }
 }
@@ -225,8 +204,10 @@ void writeComparisonWorkbook(const Comparison& comparison, const WorkbookLayout&
     });
     const ReportStyle& style = layout.style;
     formatBlock(sheet, block.values(), block.header(), style);
-    CellStyleChange title = rangeStyle(1, 0, style.header.fontSize, 0);
-    title.alignment.reset();
+    CellStyleChange title;
+    title.bold = true;
+    title.italic = false;
+    title.size = style.header.fontSize;
     sheet.applyStyle({layout.startRow, 1, layout.startRow, 1}, title);
     const int width = static_cast<int>(table.width());
     for (std::size_t row = 0; row < table.rowCount(); ++row) {
@@ -258,17 +239,61 @@ void writeComparisonWorkbook(const Comparison& comparison, const WorkbookLayout&
     book.saveAs(path);
 }
 
-void FillClipboard(Table table, const std::optional<Grouping>& grouping, std::size_t componentCount,
-                   const WorkbookLayout& layout, const std::string& path) {
+void FillClipboard(const ReportTable& table, const WorkbookLayout& layout,
+                   const std::string& path) {
     workbook::Workbook book = openLayout(layout);
-    if (grouping) {
-        fillGroupedSheet(book.firstSheet(), layout.startRow, componentCount, std::move(table),
-                         *grouping, layout.style);
+    if (table.runLengths) {
+        fillGroupedSheet(book.firstSheet(), layout.startRow, table, *table.runLengths,
+                         layout.style);
     } else {
-        const Block block = blockFor(layout.startRow, componentCount, table.columns.size());
+        const Block block = blockFor(layout.startRow, table.componentCount, table.columns.size());
         fillSheet(book.firstSheet(), block, table, layout.style);
     }
     book.saveAs(path);
+}
+
+std::vector<std::string_view> widestUnderEmptyHeaders(const Table& table) {
+    std::vector<std::string_view> widest(table.width());
+    for (std::size_t column = 0; column < table.width(); ++column) {
+        if (!table.header[column].empty()) {
+            continue;
+        }
+        double width = 0;
+        for (std::size_t row = 0; row < table.rowCount(); ++row) {
+            const std::string_view text = table.cell(row, column);
+            if (const double fit = workbook::autoFitWidth(text, 11, false); fit > width) {
+                width = fit;
+                widest[column] = text;
+            }
+        }
+    }
+    return widest;
+}
+
+namespace {
+
+class WorkbookWriter final : public Writer {
+public:
+    std::string_view name() const noexcept override { return "Excel"; }
+    std::string_view argument() const noexcept override { return "excel"; }
+    std::string extension(const ReportOptions& options) const override {
+        return options.xlsx ? ".xlsx" : ".xls";
+    }
+    void writeTable(const ReportTable& table, const ReportOptions& options,
+                    const std::string& path) const override {
+        FillClipboard(table, options.layout, path);
+    }
+    void writeComparison(const Comparison& comparison, const ReportOptions& options,
+                         const std::string& path) const override {
+        writeComparisonWorkbook(comparison, options.layout, path);
+    }
+};
+
+}  // namespace
+
+const Writer& workbookWriter() {
+    static const WorkbookWriter writer;
+    return writer;
 }
 
 }  // namespace vexlo::report

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace vexlo {
+namespace vexlo::widgets {
 
 // Window layouts are given in twips; at 96 dpi a pixel is 15 twips (Qt scales for other
 // densities).
@@ -8,4 +8,4 @@ constexpr int twipsToPixels(int twips) noexcept {
     return twips >= 0 ? (twips + 7) / 15 : -((-twips + 7) / 15);
 }
 
-}  // namespace vexlo
+}  // namespace vexlo::widgets

@@ -1,4 +1,4 @@
-#include "report/compare.h"
+#include "report/compare/compare.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,14 +8,7 @@
 #include <unordered_set>
 
 #include "common/error.h"
-#include "common/textfile.h"
-#include "report/csvline.h"
-#include "report/csvwriter.h"
-#include "report/designtable.h"
-#include "report/dispatch.h"
-#include "report/htmlwriter.h"
-#include "report/textwriter.h"
-#include "report/workbookreport.h"
+#include "report/table/designtable.h"
 
 namespace vexlo::report {
 
@@ -32,14 +25,11 @@ struct Side {
 };
 
 Side sideOf(const design::FlattenedDesign& design, const ReportRequest& request) {
-    const settings::Settings& settings = request.settings;
-    const RefdesOrder order = refdesOrderOf(settings.Refdes_Order);
-    TableRules rules;
-    rules.exclusion = exclusionOf(settings.Exclude_Attribute, settings.Exclude_Values);
-    rules.naturalOrder = order != RefdesOrder::AsFound && request.compress != 1;
+    const RefdesOrder order = request.options.order;
+    TableRules rules = tableRulesOf(request);
     rules.designators = true;
     Side side{buildTable(design, request.columns, rules), {}, {}};
-    if (request.compress != 1) {
+    if (!request.compress) {
         for (const std::string_view designator : side.table.designators) {
             side.designators.push_back({designator});
         }
@@ -228,8 +218,8 @@ std::string countsText(const ChangeCounts& counts) {
 
 Comparison compareRevisions(const Revision& old, const Revision& now, const ReportRequest& request,
                             bool keepSame) {
-    const bool compressed = request.compress == 1;
-    const RefdesOrder order = refdesOrderOf(request.settings.Refdes_Order);
+    const bool compressed = request.compress;
+    const RefdesOrder order = request.options.order;
     const Side oldSide = sideOf(*old.design, request);
     const Side newSide = sideOf(*now.design, request);
     const auto partner = pairRows(oldSide, newSide, compressed);
@@ -338,92 +328,6 @@ Table withChangeColumn(const Comparison& comparison) {
         marked.cells.insert(marked.cells.end(), cells.begin(), cells.end());
     }
     return marked;
-}
-
-namespace {
-
-void writeHtmlComparison(const Comparison& comparison, const ReportStyle& style,
-                         const ReportSink& sink) {
-    const HtmlCellTemplate cell = htmlCellTemplate(style.values.bold, style.values.italic);
-    // The template opens with "<TD"; a changed cell adds its class there.
-    const std::string_view cellRest = cell.opening.substr(3);
-    const std::string fontSize = std::to_string(style.header.fontSize);
-    const std::string title = escapeHtml(comparison.title);
-    std::string html = "<HTML>\r\n<HEAD>\r\n<META charset=\"utf-8\">\r\n<TITLE>" + title +
-                       "</TITLE>\r\n<STYLE>\r\n"
-                       "tr.added td { background: #C6EFCE }\r\n"
-                       "tr.removed td { background: #FFC7CE }\r\n"
-                       "td.changed { background: #FFEB9C }\r\n"
-                       "</STYLE></HEAD>\r\n<BODY>\r\n<P>" +
-                       title + "</P>\r\n<TABLE BORDER CELLSPACING=1 CELLPADDING=9>\r\n";
-    const Table& table = comparison.table;
-    // A data row's cells are marked from its first cell's place in comparison.differs.
-    const auto writeRow = [&](std::span<const std::string_view> row, const char* rowClass,
-                              std::optional<std::size_t> firstCell) {
-        html += rowClass == nullptr ? std::string("<TR>\r\n")
-                                    : "<TR CLASS='" + std::string(rowClass) + "'>\r\n";
-        for (std::size_t column = 0; column < row.size(); ++column) {
-            html += "<TD";
-            html += firstCell && comparison.differs[*firstCell + column] ? " CLASS='changed'" : "";
-            html += cellRest;
-            html += fontSize;
-            html += htmlFontSizeEnd;
-            html += row[column].empty() ? std::string("-") : escapeHtml(row[column]);
-            html += cell.closing;
-            html += "\r\n";
-        }
-        html += "</TR>\r\n";
-        passFullSlice(html, sink);
-    };
-    const std::vector<std::string_view> header(table.header.begin(), table.header.end());
-    writeRow(header, nullptr, std::nullopt);
-    for (std::size_t row = 0; row < table.rowCount(); ++row) {
-        writeRow(table.row(row), changeName(comparison.changes[row]), row * table.width());
-    }
-    html += "</TABLE>\r\n</BODY>\r\n</HTML>\r\n";
-    sink(html);
-}
-
-void writeComparisonFile(const Comparison& comparison, const settings::Settings& settings,
-                         const std::string& path) {
-    AtomicFile file(path);
-    const ReportSink sink = [&file](std::string_view bytes) { file.write(bytes); };
-    switch (settings.Export_File_Format) {
-        case FormatText:
-            sink(comparison.title + "\r\n");
-            writeTextReport(withChangeColumn(comparison), sink);
-            break;
-        case FormatHtml:
-            writeHtmlComparison(comparison, reportStyleOf(settings), sink);
-            break;
-        default: {
-            std::string line;
-            appendCsvField(line, comparison.title);
-            sink(line + "\r\n");
-            writeCsvReport(withChangeColumn(comparison), sink);
-        }
-    }
-    file.commit();
-}
-
-}  // namespace
-
-WrittenComparison ExportComparison(const ReportSource& source, const Revision& old,
-                                   const std::string& newName, const ReportRequest& request,
-                                   bool keepSame) {
-    const int format = request.settings.Export_File_Format;
-    checkFormat(format);
-    ReportRequest named = request;
-    named.choiceSuffix += "_changes";
-    const std::string path = reportPath(source, named);
-    const Comparison comparison =
-        compareRevisions(old, {newName, source.design}, request, keepSame);
-    if (format == FormatWorkbook) {
-        writeComparisonWorkbook(comparison, workbookLayoutOf(request.settings), path);
-    } else {
-        writeComparisonFile(comparison, request.settings, path);
-    }
-    return {path, comparison.counts, showWritten(request, path)};
 }
 
 }  // namespace vexlo::report

@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "design/schematictool.h"
-#include "report/table.h"
+#include "report/table/table.h"
 
 namespace vexlo::report {
 
-// The parts a report leaves out (the settings Exclude_Attribute and Exclude_Values): those whose
+// The parts a report leaves out: those whose
 // value of the attribute, by design::attributeValue, is one of the values. Values are compared
 // with blanks (spaces, tabs) around them removed and ASCII letter case ignored.
 struct Exclusion {

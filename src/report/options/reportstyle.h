@@ -3,18 +3,18 @@
 #include <cstdint>
 #include <string>
 
-#include "settings/settings.h"
-
 namespace vexlo::report {
 
-// How one kind of cell is written, as the settings give it: a font size in points, bold and
-// italic as check states (0 off, 1 on, 2 grey: off) and an alignment index (0 left, 1 centre,
-// 2 right; anything else leaves the cell's own).
+// Where a workbook cell's text sits across it.
+enum class Alignment { Left, Center, Right };
+
+// How one kind of cell is written: a font size in points, bold, italic and the alignment (which
+// the HTML report leaves centred).
 struct CellStyle {
     int fontSize = 0;
-    int bold = 0;
-    int italic = 0;
-    int alignment = 0;
+    bool bold = false;
+    bool italic = false;
+    Alignment alignment = Alignment::Left;
 };
 
 // The styles of the header row and of the value rows.
@@ -29,8 +29,5 @@ struct WorkbookLayout {
     std::int32_t startRow = 1;  // the header's row, counted from 1
     std::string templatePath;   // "" for a blank workbook
 };
-
-ReportStyle reportStyleOf(const settings::Settings& settings);
-WorkbookLayout workbookLayoutOf(const settings::Settings& settings);
 
 }  // namespace vexlo::report

@@ -1,4 +1,4 @@
-#include "report/table.h"
+#include "report/table/table.h"
 
 #include <algorithm>
 #include <array>
@@ -472,17 +472,6 @@ std::vector<std::size_t> runStarts(const Table& table, const std::vector<std::si
         }
     }
     return starts;
-}
-
-RefdesOrder refdesOrderOf(int setting) noexcept {
-    switch (setting) {
-        case 1:
-            return RefdesOrder::Natural;
-        case 2:
-            return RefdesOrder::Ranges;
-        default:
-            return RefdesOrder::AsFound;
-    }
 }
 
 int compareDesignators(std::string_view left, std::string_view right) noexcept {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-namespace vexlo {
+namespace vexlo::report {
 
 // The viewer started for one file: xdg-open, run in the background and never waited for. It
 // tells its end through a pipe, so that a program that stays open can say when the viewer could
@@ -32,4 +32,4 @@ private:
 // None when xdg-open is not on PATH or cannot be started.
 std::shared_ptr<ViewerRun> openForUser(const std::string& path);
 
-}  // namespace vexlo
+}  // namespace vexlo::report

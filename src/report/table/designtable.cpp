@@ -1,4 +1,4 @@
-#include "report/designtable.h"
+#include "report/table/designtable.h"
 
 #include <algorithm>
 #include <array>

@@ -6,11 +6,9 @@
 #include <vector>
 
 #include "design/schematictool.h"
-#include "report/dispatch.h"
-#include "report/reportsource.h"
-#include "report/reportstyle.h"
-#include "report/request.h"
-#include "report/table.h"
+#include "report/options/reportstyle.h"
+#include "report/options/request.h"
+#include "report/table/table.h"
 
 // What changed between two revisions of a design: both tables built by the report's own run
 // (columns, exclusion, key, compress, designator order), then matched row by row.
@@ -69,22 +67,5 @@ Comparison compareRevisions(const Revision& old, const Revision& now, const Repo
 // The comparison's table with a first column "Change" naming each row's change, as the text and
 // comma-separated reports print it.
 Table withChangeColumn(const Comparison& comparison);
-
-// A comparison as written: its path and its counts.
-struct WrittenComparison {
-    std::string path;
-    ChangeCounts counts;
-    Shown shown;
-};
-
-// Writes the comparison of the old revision with the source's design, named like the request's
-// report with "_changes" before the extension and written as atomically as a report, in the
-// request's format: the workbook and HTML mark added rows green, removed rows red and the changed
-// cells yellow, with the title above the table; text and comma-separated values print the title
-// as their first line and the "Change" column. Shown to the user when the request asks, as a
-// report is. Failures throw vexlo::Error.
-WrittenComparison ExportComparison(const ReportSource& source, const Revision& old,
-                                   const std::string& newName, const ReportRequest& request,
-                                   bool keepSame);
 
 }  // namespace vexlo::report

@@ -17,4 +17,8 @@ inline void passFullSlice(std::string& buffer, const ReportSink& sink) {
     }
 }
 
+// A file written through a sink and replaced atomically once write returns: a failure leaves
+// what the path held as it was.
+void writeAtomically(const std::string& path, const std::function<void(const ReportSink&)>& write);
+
 }  // namespace vexlo::report

@@ -101,12 +101,9 @@ void sortRows(Table& table, const std::vector<std::size_t>& keyColumns);
 // one key column this is sameMergeKey.
 std::vector<std::size_t> runStarts(const Table& table, const std::vector<std::size_t>& keyColumns);
 
-// How reference designators are ordered (the setting Refdes_Order): as the design has them, in
-// natural order, or in natural order with runs written as ranges.
+// How reference designators are ordered: as the design has them, in natural order, or in
+// natural order with runs written as ranges.
 enum class RefdesOrder { AsFound, Natural, Ranges };
-
-// Refdes_Order's value: 1 Natural, 2 Ranges, anything else AsFound.
-RefdesOrder refdesOrderOf(int setting) noexcept;
 
 // The natural order of two designators: the leading non-digit prefix compared with ASCII letter
 // case ignored, then the digits after it by their value (no digits before any), then the rest

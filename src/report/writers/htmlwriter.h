@@ -3,9 +3,10 @@
 #include <string>
 #include <string_view>
 
-#include "report/reportsink.h"
-#include "report/reportstyle.h"
-#include "report/table.h"
+#include "report/options/reportstyle.h"
+#include "report/table/table.h"
+#include "report/writers/reportsink.h"
+#include "report/writers/writer.h"
 
 namespace vexlo::report {
 
@@ -19,7 +20,7 @@ struct HtmlCellTemplate {
 
 inline constexpr std::string_view htmlFontSizeEnd = "pt'>";
 
-HtmlCellTemplate htmlCellTemplate(int valueBold, int valueItalic) noexcept;
+HtmlCellTemplate htmlCellTemplate(bool bold, bool italic) noexcept;
 
 // "&", "<" and ">" as entities; everything else as it is.
 std::string escapeHtml(std::string_view text);
@@ -29,5 +30,9 @@ std::string escapeHtml(std::string_view text);
 // cell shown as "-", every cell centred in the header's font size and bold or italic as the
 // value rows are; lines ended by CR LF.
 void writeHtmlReport(const Table& table, const ReportStyle& style, const ReportSink& sink);
+
+// The HTML format: ".html"; a comparison as the report's table with the title above it and a
+// "Change" column, added rows green, removed rows red and the changed cells yellow.
+const Writer& htmlWriter();
 
 }  // namespace vexlo::report

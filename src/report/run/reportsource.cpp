@@ -1,4 +1,4 @@
-#include "report/reportsource.h"
+#include "report/run/reportsource.h"
 
 #include "common/characters.h"
 #include "common/error.h"
@@ -39,26 +39,6 @@ std::string ReportSource::reportFile(std::string_view choiceSuffix, std::string_
     path += choiceSuffix;
     path += extension;
     return path;
-}
-
-std::string outputFolderOf(const std::string& documentPath) {
-    // A relative path would write into whatever folder the program runs in, and one without its
-    // "/" would put the design name after a cut-off folder name.
-    if (!documentPath.starts_with('/') || !documentPath.ends_with('/')) {
-        throw Error(errc::BadDocumentPath,
-                    "The document path \"" + documentPath +
-                        "\" is not an absolute folder ending with \"/\": the schematic tool "
-                        "must name the document's folder in full");
-    }
-    // Four characters off an absolute folder leave its "/" at least: "" would be relative.
-    auto folder = withoutLastCharacters(documentPath, 4);
-    if (!folder || folder->empty()) {
-        throw Error(errc::BadDocumentPath,
-                    "The document path \"" + documentPath +
-                        "\" is too short to give an output folder (it needs at least five "
-                        "characters)");
-    }
-    return std::move(*folder);
 }
 
 }  // namespace vexlo::report

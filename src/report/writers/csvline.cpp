@@ -1,4 +1,4 @@
-#include "report/csvline.h"
+#include "report/writers/csvline.h"
 
 namespace vexlo::report {
 

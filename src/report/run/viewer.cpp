@@ -9,7 +9,7 @@
 
 extern char** environ;
 
-namespace vexlo {
+namespace vexlo::report {
 
 namespace {
 
@@ -94,4 +94,4 @@ std::shared_ptr<ViewerRun> openForUser(const std::string& path) {
     return started ? run : nullptr;
 }
 
-}  // namespace vexlo
+}  // namespace vexlo::report
