@@ -325,6 +325,10 @@ TEST_F(Preview, SortsFiltersMarksEmptyColumnsAndWritesTheReport) {
         EXPECT_EQ(window.findChild<QLabel*>("lblWritten")->text().toStdString(),
                   "Report written: " + project.file("board.csv") + " (7 rows)" +
                       "; no part carries \"Colour\": its column is empty");
+        // Close closes the Preview.
+        click(window.btnClose);
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(window.result(), QDialog::Rejected);
     });
     EXPECT_EQ(status(), "Report written: " + project.file("board.csv") +
                             " (7 rows); no part carries \"Colour\": its column is empty");
