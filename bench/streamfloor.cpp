@@ -22,7 +22,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-namespace bus = vexlo::design::dbus;
+namespace bus = vexlo::dbus;
 
 QDBusMessage call(const char* member, const QList<QVariant>& arguments) {
     QDBusMessage message = QDBusMessage::createMethodCall(

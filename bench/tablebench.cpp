@@ -46,7 +46,7 @@ long peakMegabytes() {
 }
 
 // Component number `index`, as bench/generatedesign.cpp writes it for the simulator.
-void addComponent(vexlo::design::dbus::FlatStreamWriter& writer, std::size_t index) {
+void addComponent(vexlo::dbus::FlatStreamWriter& writer, std::size_t index) {
     const vexlo::bench::GeneratedPart part = vexlo::bench::generatedPart(index);
     const auto attributes = [](const vexlo::bench::Pairs& pairs) {
         std::vector<Attribute> made;
@@ -77,7 +77,7 @@ int main(int argc, char* argv[]) {
     // The stream as the tool hands it over: bytes the design keeps alive and views.
     std::shared_ptr<const std::string> stream;
     {
-        vexlo::design::dbus::FlatStreamWriter writer;
+        vexlo::dbus::FlatStreamWriter writer;
         for (std::size_t index = 0; index < count; ++index) {
             addComponent(writer, index);
         }
@@ -86,8 +86,7 @@ int main(int argc, char* argv[]) {
     const double before = residentMegabytes();
     try {
         auto start = Clock::now();
-        const vexlo::design::FlattenedDesign design =
-            vexlo::design::dbus::readFlatStream(*stream, stream);
+        const vexlo::design::FlattenedDesign design = vexlo::dbus::readFlatStream(*stream, stream);
         const double read = since(start);
         const double designBytes =
             (residentMegabytes() - before) * 1e6 / static_cast<double>(count);

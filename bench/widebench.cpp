@@ -45,7 +45,7 @@ int main(int argc, char* argv[]) {
     for (std::size_t index = 0; index < attributes; ++index) {
         columns.push_back(attributeName(index));
     }
-    vexlo::design::dbus::FlatStreamWriter writer;
+    vexlo::dbus::FlatStreamWriter writer;
     for (std::size_t component = 0; component < components; ++component) {
         std::vector<vexlo::design::Attribute> pairs;
         for (std::size_t index = 0; index < attributes; ++index) {
@@ -57,7 +57,7 @@ int main(int argc, char* argv[]) {
     const std::string stream = writer.finish();
     try {
         auto start = Clock::now();
-        const vexlo::design::FlattenedDesign design = vexlo::design::dbus::readFlatStream(stream);
+        const vexlo::design::FlattenedDesign design = vexlo::dbus::readFlatStream(stream);
         const double read = since(start);
         start = Clock::now();
         const std::size_t missing =

@@ -11,8 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     try {
-        const vexlo::design::FlattenedDesign design = vexlo::design::dbus::readFlatStream(bytes);
-        if (vexlo::design::dbus::writeFlatStream(design) != bytes) {
+        const vexlo::design::FlattenedDesign design = vexlo::dbus::readFlatStream(bytes);
+        if (vexlo::dbus::writeFlatStream(design) != bytes) {
             std::abort();
         }
     } catch (const vexlo::Error&) {

@@ -31,7 +31,7 @@ int main(int argc, char* argv[]) {
         return vexlo::cli::exitUsage;
     }
     const int status =
-        vexlo::cli::runCommand(command, &vexlo::design::dbus::connectToTool, std::cout, std::cerr);
+        vexlo::cli::runCommand(command, &vexlo::dbus::connectToTool, std::cout, std::cerr);
     // Ends here: QtDBus's own thread may still be handing over a late message from the bus, which
     // would meet Qt's types half torn down on a normal exit and complain on stderr.
     std::cout.flush();

@@ -5,7 +5,7 @@
 
 #include "common/error.h"
 
-namespace vexlo::design::dbus {
+namespace vexlo::dbus {
 
 namespace {
 
@@ -168,7 +168,7 @@ std::size_t checkedPairCount(std::string_view bytes, std::uint32_t maxComponents
     for (std::uint32_t index = 0; index < count; ++index) {
         const ComponentCounts component = readComponent(
             reader, [](std::string_view refdes, std::string_view name, std::string_view value) {
-                checkValueLength(name, value.size(), refdes);
+                design::checkValueLength(name, value.size(), refdes);
             });
         pairs += std::size_t{component.counts[0]} + component.counts[1] + component.counts[2];
     }
@@ -215,9 +215,10 @@ void FlatStreamWriter::putPairs(std::size_t count, const Pairs& pairs) {
     }
 }
 
-void FlatStreamWriter::addComponent(std::string_view refdes, const std::vector<Attribute>& oats,
-                                    const std::vector<Attribute>& attributes,
-                                    const std::vector<Attribute>& symbol) {
+void FlatStreamWriter::addComponent(std::string_view refdes,
+                                    const std::vector<design::Attribute>& oats,
+                                    const std::vector<design::Attribute>& attributes,
+                                    const std::vector<design::Attribute>& symbol) {
     putString(refdes);
     putPairs(oats.size(), oats);
     putPairs(attributes.size(), attributes);
@@ -225,9 +226,9 @@ void FlatStreamWriter::addComponent(std::string_view refdes, const std::vector<A
     ++count_;
 }
 
-void FlatStreamWriter::addComponent(const Component& component) {
+void FlatStreamWriter::addComponent(const design::Component& component) {
     putString(component.Refdes);
-    for (const AttributeCollection* pairs :
+    for (const design::AttributeCollection* pairs :
          {&component.OATList, &component.Attributes, &component.Symbol.Attributes}) {
         putPairs(static_cast<std::size_t>(pairs->Count()), *pairs);
     }
@@ -242,18 +243,18 @@ std::string FlatStreamWriter::finish() {
     return finished;
 }
 
-std::string writeFlatStream(const FlattenedDesign& design) {
+std::string writeFlatStream(const design::FlattenedDesign& design) {
     FlatStreamWriter writer;
-    for (const Component& component : design.components) {
+    for (const design::Component& component : design.components) {
         writer.addComponent(component);
     }
     return writer.finish();
 }
 
-FlattenedDesign readFlatStream(std::string_view bytes, std::shared_ptr<const void> owner,
-                               std::uint32_t maxComponents) {
+design::FlattenedDesign readFlatStream(std::string_view bytes, std::shared_ptr<const void> owner,
+                                       std::uint32_t maxComponents) {
     const std::size_t pairs = checkedPairCount(bytes, maxComponents);
-    auto storage = std::make_shared<DesignStorage>();
+    auto storage = std::make_shared<design::DesignStorage>();
     if (owner) {
         storage->keepAlive(std::move(owner));
     } else {
@@ -262,17 +263,17 @@ FlattenedDesign readFlatStream(std::string_view bytes, std::shared_ptr<const voi
     storage->reserve(pairs);
     StreamReader reader(bytes);
     const std::uint32_t count = readHeader(reader, bytes.size(), maxComponents);
-    FlattenedDesign design;
+    design::FlattenedDesign design;
     design.components.reserve(count);
     // The names at each place of the previous component: components of a kind repeat them.
-    std::vector<NameId> previousNames;
+    std::vector<design::NameId> previousNames;
     for (std::uint32_t index = 0; index < count; ++index) {
         const std::size_t first = storage->entryCount();
         std::size_t place = 0;
         const ComponentCounts component = readComponent(
             reader, [&](std::string_view, std::string_view name, std::string_view value) {
                 if (place == previousNames.size()) {
-                    previousNames.push_back(noName);
+                    previousNames.push_back(design::noName);
                 }
                 previousNames[place] = storage->intern(name, previousNames[place]);
                 storage->add(previousNames[place++], value);
@@ -284,4 +285,4 @@ FlattenedDesign readFlatStream(std::string_view bytes, std::shared_ptr<const voi
     return design;
 }
 
-}  // namespace vexlo::design::dbus
+}  // namespace vexlo::dbus

@@ -8,7 +8,7 @@
 
 #include "design/flatdesign.h"
 
-namespace vexlo::design::dbus {
+namespace vexlo::dbus {
 
 // The most bytes a design's stream may hold, 2 GiB: room for the most components a design may
 // have at over 400 bytes each, and a bound on what a reader maps.
@@ -28,10 +28,10 @@ class FlatStreamWriter {
 public:
     FlatStreamWriter();
 
-    void addComponent(std::string_view refdes, const std::vector<Attribute>& oats,
-                      const std::vector<Attribute>& attributes,
-                      const std::vector<Attribute>& symbol);
-    void addComponent(const Component& component);
+    void addComponent(std::string_view refdes, const std::vector<design::Attribute>& oats,
+                      const std::vector<design::Attribute>& attributes,
+                      const std::vector<design::Attribute>& symbol);
+    void addComponent(const design::Component& component);
     std::uint32_t componentCount() const noexcept { return count_; }
     // The finished stream; the writer starts anew afterwards.
     std::string finish();
@@ -46,7 +46,7 @@ private:
     std::uint32_t count_ = 0;
 };
 
-std::string writeFlatStream(const FlattenedDesign& design);
+std::string writeFlatStream(const design::FlattenedDesign& design);
 
 // Parses a whole stream. A truncated or corrupt stream throws Error ToolCallFailed saying what
 // is wrong and where; nothing is trusted before it is checked against the bytes that are there,
@@ -59,13 +59,14 @@ std::string writeFlatStream(const FlattenedDesign& design);
 // A design of more than maxComponents components, or a stream of more than maxStreamBytes,
 // throws Error DesignTooLarge before any component is read, and so does a value longer than
 // design::maxValueBytes.
-FlattenedDesign readFlatStream(std::string_view bytes, std::shared_ptr<const void> owner = {},
-                               std::uint32_t maxComponents = maxDesignComponents);
+design::FlattenedDesign readFlatStream(std::string_view bytes,
+                                       std::shared_ptr<const void> owner = {},
+                                       std::uint32_t maxComponents = design::maxDesignComponents);
 
 // Checks the header (the first bytes of a stream of streamSize bytes) against that size and the
 // limits, so that a stream can be refused before it is mapped or read; returns its component
 // count. Throws Error as readFlatStream does.
 std::uint32_t checkStreamHeader(std::string_view header, std::uint64_t streamSize,
-                                std::uint32_t maxComponents = maxDesignComponents);
+                                std::uint32_t maxComponents = design::maxDesignComponents);
 
-}  // namespace vexlo::design::dbus
+}  // namespace vexlo::dbus

@@ -1,7 +1,7 @@
 #pragma once
 
 // The schematic tool's presence on the session bus, shared by the client and the simulator.
-namespace vexlo::design::dbus {
+namespace vexlo::dbus {
 
 constexpr const char* serviceName = "Quillion.Application";
 constexpr const char* objectPath = "/Quillion/Application";
@@ -12,4 +12,4 @@ constexpr const char* errorNoActiveDocument = "Quillion.Error.NoActiveDocument";
 constexpr const char* errorLoadGroupFailed = "Quillion.Error.LoadGroupFailed";
 constexpr const char* errorFlattenFailed = "Quillion.Error.FlattenFailed";
 
-}  // namespace vexlo::design::dbus
+}  // namespace vexlo::dbus

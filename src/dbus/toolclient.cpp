@@ -23,7 +23,7 @@
 #include "dbus/flatstream.h"
 #include "dbus/toolbus.h"
 
-namespace vexlo::design::dbus {
+namespace vexlo::dbus {
 
 int callTimeoutMs() {
     const char* seconds = std::getenv("VEXLO_TOOL_TIMEOUT");
@@ -148,17 +148,18 @@ private:
     std::size_t size_ = 0;
 };
 
-class ToolClient final : public SchematicTool {
+class ToolClient final : public design::SchematicTool {
 public:
     explicit ToolClient(QDBusConnection bus) : bus_(std::move(bus)) {}
 
-    void waitWith(CallWait* wait) override { wait_ = wait; }
+    void waitWith(design::CallWait* wait) override { wait_ = wait; }
 
     std::string CurrentProject() override { return callForText("CurrentProject"); }
     std::string ActiveViewDocumentName() override { return callForText("ActiveViewDocumentName"); }
     std::string ActiveDocumentPath() override { return callForText("ActiveDocumentPath"); }
 
-    std::shared_ptr<const FlattenedDesign> LoadGroupFlatten(const std::string& name) override {
+    std::shared_ptr<const design::FlattenedDesign> LoadGroupFlatten(
+        const std::string& name) override {
         const QVariant answer = call("LoadGroupFlatten", {QString::fromStdString(name)}, "h");
         const auto descriptor = qvariant_cast<QDBusUnixFileDescriptor>(answer);
         if (!descriptor.isValid()) {
@@ -167,7 +168,8 @@ public:
         }
         auto stream = std::make_shared<const MappedStream>(descriptor.fileDescriptor());
         const std::string_view bytes = stream->bytes();
-        return std::make_shared<const FlattenedDesign>(readFlatStream(bytes, std::move(stream)));
+        return std::make_shared<const design::FlattenedDesign>(
+            readFlatStream(bytes, std::move(stream)));
     }
 
 private:
@@ -214,13 +216,13 @@ private:
     }
 
     QDBusConnection bus_;
-    CallWait* wait_ = nullptr;
+    design::CallWait* wait_ = nullptr;
     std::string abandoned_;  // the call the user gave up, if any
 };
 
 }  // namespace
 
-std::unique_ptr<SchematicTool> connectToTool() {
+std::unique_ptr<design::SchematicTool> connectToTool() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         throw Error(errc::NoSessionBus,
@@ -238,4 +240,4 @@ std::unique_ptr<SchematicTool> connectToTool() {
     return std::make_unique<ToolClient>(std::move(bus));
 }
 
-}  // namespace vexlo::design::dbus
+}  // namespace vexlo::dbus

@@ -11,7 +11,7 @@
 // QApplication) before the first call is recommended but not required. The session bus is the
 // one DBUS_SESSION_BUS_ADDRESS names when the process first touches it; later changes of the
 // variable are not seen.
-namespace vexlo::design::dbus {
+namespace vexlo::dbus {
 
 // How long a call waits for the tool's answer, in milliseconds: 120 seconds, long enough for the
 // tool to flatten a design of a few hundred thousand components, or the whole seconds from 1 to
@@ -22,6 +22,6 @@ int callTimeoutMs();
 // NoSessionBus when there is no session bus to look on. The tool is never started. The object
 // answers each member with one call; the flattened design arrives in one piece and is answered from
 // memory.
-std::unique_ptr<SchematicTool> connectToTool();
+std::unique_ptr<design::SchematicTool> connectToTool();
 
-}  // namespace vexlo::design::dbus
+}  // namespace vexlo::dbus

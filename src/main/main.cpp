@@ -27,5 +27,5 @@ int main(int argc, char* argv[]) {
         std::cerr << "vexlo: " << usage.message() << "\nTry 'vexlo --help'.\n";
         return vexlo::exitUsage;
     }
-    return vexlo::runApplication(&vexlo::design::dbus::connectToTool, start);
+    return vexlo::runApplication(&vexlo::dbus::connectToTool, start);
 }

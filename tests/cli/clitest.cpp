@@ -24,7 +24,7 @@ const bool inProcess = test::registerReportCases(
         fake.project = design.project;
         fake.documentName = design.document ? std::optional(design.document->name) : std::nullopt;
         fake.documentPath = design.document ? std::optional(design.document->path) : std::nullopt;
-        *fake.design = design::dbus::readFlatStream(design.flatStream);
+        *fake.design = dbus::readFlatStream(design.flatStream);
         fake.vanishOnLoad = tool == "vanish";
         const auto connect = [&]() -> std::unique_ptr<design::SchematicTool> {
             if (tool == "none" || tool == "nobus") {

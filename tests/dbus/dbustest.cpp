@@ -12,8 +12,10 @@
 #include "faketool.h"
 #include "testsupport.h"
 
-namespace vexlo::design::dbus {
+namespace vexlo::dbus {
 namespace {
+
+using namespace design;  // the model the stream carries
 
 using test::errorOf;
 
@@ -170,4 +172,4 @@ TEST(ToolClient, CallTimeoutFromTheEnvironment) {
 }
 
 }  // namespace
-}  // namespace vexlo::design::dbus
+}  // namespace vexlo::dbus

@@ -39,7 +39,7 @@ const auto* const privateBus = ::testing::AddGlobalTestEnvironment(new test::Pri
 std::string windowReport(const std::string& project, const std::string& report) {
     test::RunningSimulator simulator({project});
     const test::ViewerRecorder viewer;
-    Vexlo window(&design::dbus::connectToTool);
+    Vexlo window(&dbus::connectToTool);
     window.showMessage = [](auto, const QString& text) { ADD_FAILURE() << text.toStdString(); };
     EXPECT_TRUE(window.Form_Load());
     window.show();
@@ -126,7 +126,7 @@ TEST(WindowOnKicadDesigns, ChangesFromAnOlderRevision) {
 
     test::RunningSimulator simulator({dir.file("new/complex_hierarchy.kicad_pro")});
     const test::ViewerRecorder viewer;
-    Vexlo window(&design::dbus::connectToTool);
+    Vexlo window(&dbus::connectToTool);
     window.showMessage = [](auto, const QString& text) { ADD_FAILURE() << text.toStdString(); };
     ASSERT_TRUE(window.Form_Load());
     window.show();
@@ -166,7 +166,7 @@ TEST(WindowOnKicadDesigns, ChangesFromAnOlderRevision) {
     std::ostringstream out, err;
     const auto command = cli::parseCommandLine({"--compare", old, "--column", "Value", "--column",
                                                 "REFDES", "--compress", "--key", "Value"});
-    EXPECT_EQ(cli::runCommand(command, &design::dbus::connectToTool, out, err), 0) << err.str();
+    EXPECT_EQ(cli::runCommand(command, &dbus::connectToTool, out, err), 0) << err.str();
     EXPECT_EQ(out.str(), changes + "\n");
     EXPECT_EQ(err.str(), "complex_hierarchy: 0 added, 1 removed, 1 changed\n");
     EXPECT_EQ(test::readFile(changes), fromWindow);
@@ -176,8 +176,8 @@ TEST(WindowOnKicadDesigns, ChangesFromAnOlderRevision) {
 class StalledTool final : public QDBusVirtualObject {
 public:
     StalledTool() {
-        bus_.registerVirtualObject(design::dbus::objectPath, this);
-        bus_.registerService(design::dbus::serviceName);
+        bus_.registerVirtualObject(dbus::objectPath, this);
+        bus_.registerService(dbus::serviceName);
     }
     ~StalledTool() override { QDBusConnection::disconnectFromBus(bus_.name()); }
     QString introspect(const QString&) const override { return {}; }
@@ -195,7 +195,7 @@ private:
 // no other action start, and gives the call up on Esc; VEXLO_TOOL_TIMEOUT still ends the wait.
 TEST(WindowOnAStalledTool, WaitsVisiblyAndGivesUpOnEscape) {
     StalledTool tool;
-    Vexlo window(&design::dbus::connectToTool);
+    Vexlo window(&dbus::connectToTool);
     std::vector<std::string> told;
     window.showMessage = [&](auto, const QString& text) { told.push_back(text.toStdString()); };
     const auto status = [&] { return window.lblStatus->text().toStdString(); };

@@ -60,7 +60,7 @@ design::FlattenedDesign built(const std::vector<ModelComponent>& model, unsigned
         }
         design.add(c.refdes, views[0], views[1], views[2]);
     }
-    return way == 2 ? design::dbus::readFlatStream(design::dbus::writeFlatStream(design)) : design;
+    return way == 2 ? dbus::readFlatStream(dbus::writeFlatStream(design)) : design;
 }
 
 void expectCollectionsAgree(const design::Component& component, const ModelComponent& c,

@@ -38,8 +38,8 @@ class ScriptedTool final : public QDBusVirtualObject {
 public:
     ScriptedTool(const sim::Design& design, std::string fault)
         : design_(design), fault_(std::move(fault)) {
-        bus_.registerVirtualObject(design::dbus::objectPath, this);
-        bus_.registerService(design::dbus::serviceName);
+        bus_.registerVirtualObject(dbus::objectPath, this);
+        bus_.registerService(dbus::serviceName);
     }
     ~ScriptedTool() override { QDBusConnection::disconnectFromBus(bus_.name()); }
 
@@ -56,7 +56,7 @@ public:
         if (member == "CurrentProject" && fault_ == "mistyped") {
             answer = 7;
         } else if (member == "LoadGroupFlatten" && fault_ == "vanish") {
-            bus_.unregisterService(design::dbus::serviceName);
+            bus_.unregisterService(dbus::serviceName);
             return true;
         } else if (member == "LoadGroupFlatten") {
             const int fd = fault_ == "folder"
@@ -166,7 +166,7 @@ void expectCalls(const std::string& calls, std::unique_ptr<design::SchematicTool
         std::string result;
         try {
             if (call[0] == "connect") {
-                tool = design::dbus::connectToTool();
+                tool = dbus::connectToTool();
             } else if (call[0] == "LoadGroupFlatten") {
                 result =
                     std::to_string(tool->LoadGroupFlatten(call.at(1))->Count()) + " components";
@@ -267,10 +267,10 @@ void simulatorCase(const GoldenCase& c) {
     } else {
         RunningSimulator simulator(arguments);
         EXPECT_EQ(simulator.readyLine(), substituted(key(c, "ready"), at));
-        std::unique_ptr<design::SchematicTool> tool = design::dbus::connectToTool();
+        std::unique_ptr<design::SchematicTool> tool = dbus::connectToTool();
         expectCalls(text(c, "calls", at), tool);
         if (c.contains("whole")) {
-            EXPECT_EQ(design::dbus::writeFlatStream(*tool->LoadGroupFlatten(tool->DesignName())),
+            EXPECT_EQ(dbus::writeFlatStream(*tool->LoadGroupFlatten(tool->DesignName())),
                       sim::loadDesignFile(QString::fromStdString(arguments[0])).flatStream);
         }
         EXPECT_EQ(simulator.stop(std::stoi(key(c, "stop", "15"))), 0);
@@ -279,7 +279,7 @@ void simulatorCase(const GoldenCase& c) {
     }
     busy.reset();
     // The simulator gave up its name on the bus.
-    EXPECT_THROW(design::dbus::connectToTool(), Error);
+    EXPECT_THROW(dbus::connectToTool(), Error);
     if (c.contains("--- tree")) {
         EXPECT_EQ(listTree(at), words(text(c, "tree", at, " "), at));
     }

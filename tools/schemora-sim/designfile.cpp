@@ -18,7 +18,7 @@ Design served(designfile::LoadedDesign loaded) {
         design.document = designfile::toolDocumentOf(*loaded.document);
     }
     design.componentCount = static_cast<std::uint32_t>(loaded.flattened.components.size());
-    design.flatStream = design::dbus::writeFlatStream(loaded.flattened);
+    design.flatStream = dbus::writeFlatStream(loaded.flattened);
     design.summary = std::move(loaded.summary);
     return design;
 }

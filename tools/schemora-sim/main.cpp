@@ -123,7 +123,7 @@ QString readyLine(const vexlo::sim::Design& design) {
             : QStringLiteral("no document");
     const QString read = QString::fromStdString(design.summary);
     return QStringLiteral("schemora-sim: ready: %1 serving %2 (project %3, %4 components; %5)")
-        .arg(QLatin1String(vexlo::design::dbus::serviceName), served,
+        .arg(QLatin1String(vexlo::dbus::serviceName), served,
              QString::fromStdString(design.project))
         .arg(design.componentCount)
         .arg(read);
@@ -136,8 +136,8 @@ int serve(vexlo::sim::Design design, QCoreApplication& application) {
         complain(QStringLiteral("no D-Bus session bus: %1").arg(bus.lastError().message()));
         return exitBusRefused;
     }
-    const QString serviceName = QLatin1String(vexlo::design::dbus::serviceName);
-    const QString objectPath = QLatin1String(vexlo::design::dbus::objectPath);
+    const QString serviceName = QLatin1String(vexlo::dbus::serviceName);
+    const QString objectPath = QLatin1String(vexlo::dbus::objectPath);
     const QString line = readyLine(design);
     vexlo::sim::ToolService service(std::move(design));
     if (!bus.registerObject(objectPath, &service, QDBusConnection::ExportAllSlots)) {

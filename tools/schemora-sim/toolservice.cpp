@@ -55,7 +55,7 @@ bool ToolService::hasDocument(const char* what) {
     if (design_.document) {
         return true;
     }
-    sendErrorReply(QLatin1String(design::dbus::errorNoActiveDocument),
+    sendErrorReply(QLatin1String(dbus::errorNoActiveDocument),
                    QStringLiteral("The schematic tool has no active %1").arg(QLatin1String(what)));
     return false;
 }
@@ -79,13 +79,13 @@ QDBusUnixFileDescriptor ToolService::LoadGroupFlatten(const QString& designName)
     // The design name is the document name less its last two characters, not bytes.
     const auto name = design::designNameOf(design_.document->name);
     if (!name || designName.toStdString() != *name) {
-        sendErrorReply(QLatin1String(design::dbus::errorLoadGroupFailed),
+        sendErrorReply(QLatin1String(dbus::errorLoadGroupFailed),
                        QStringLiteral("LoadGroup: no design named \"%1\"").arg(designName));
         return {};
     }
     const int fd = sealedMemoryFile(design_.flatStream);
     if (fd < 0) {
-        sendErrorReply(QLatin1String(design::dbus::errorFlattenFailed),
+        sendErrorReply(QLatin1String(dbus::errorFlattenFailed),
                        QStringLiteral("Flatten: the design cannot be handed over: %1")
                            .arg(QString::fromLocal8Bit(std::strerror(errno))));
         return {};
