@@ -72,6 +72,18 @@ manpages() {
         expect_equal "$page: the options of --help (first) and of its manual page" \
             "$("$usr/bin/$page" --help | long_options)" "$(page_before_examples "$page" | long_options)"
     done
+    # The report formats come from the program's list of writers: --help names them, and the
+    # manual page and the completion must name the same, in the same order.
+    local formats
+    formats="$("$usr/bin/vexlo-report" --help | sed -n 's/^ *--format FORMAT *\(.*\), in any.*/\1/p' |
+        sed 's/,* or /, /; s/, /\n/g')"
+    [ -n "$formats" ] || fail "vexlo-report --help names no formats"
+    expect_equal "the formats of --help (first) and of vexlo-report.1" "$formats" \
+        "$(page_before_examples vexlo-report | sed -n '/^\.BI --format/,/^\.TP/s/^\.B //p')"
+    expect_equal "the formats of --help (first) and of the completion" "$formats" \
+        "$(bash --norc --noprofile -c 'source "$0" && COMP_WORDS=(vexlo-report --format "")
+            COMP_CWORD=2 && _vexlo_report && printf "%s\n" "${COMPREPLY[@]}"' \
+            "$usr/share/bash-completion/completions/vexlo-report")"
 }
 
 version() {
