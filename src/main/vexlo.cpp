@@ -367,10 +367,10 @@ bool Vexlo::openDesign(const std::string& path, const std::string& variant) {
         connector_ = [source] { return source->open(); };
         operations::Session session(*tool);
         followProject(session);
-        status =
-            lstAttributes->isHidden()
-                ? operations::designStatus(operations::DesignLoad::Opened, session, options_, 0)
-                : showAttributes(session, operations::DesignLoad::Read);
+        status = lstAttributes->isHidden()
+                     ? operations::designStatus(operations::DesignLoad::Opened, session,
+                                                settings::reportOptions(options_).exclusion, 0)
+                     : showAttributes(session, operations::DesignLoad::Read);
         fillSavedSelections(session);
     });
     watchDesign();
@@ -533,8 +533,8 @@ void Vexlo::readAttributes() {
 
 std::string Vexlo::showAttributes(operations::Session& session, operations::DesignLoad load) {
     const bool first = lstAttributes->isHidden();
-    const operations::DesignRead read =
-        operations::readDesign(session, load, options_, toStd(columns_->columns()));
+    const operations::DesignRead read = operations::readDesign(
+        session, load, settings::reportOptions(options_).exclusion, toStd(columns_->columns()));
     const std::vector<std::string>& names = read.attributeNames;
     // Nothing on the window changes until the whole design was read.
     attributeNames_.reset();

@@ -112,10 +112,10 @@ std::string unknownSelectionMessage(const std::string& name) {
     return "There is no saved selection named " + name + ".";
 }
 
-std::string designStatus(DesignLoad load, Session& session, const settings::Settings& settings,
+std::string designStatus(DesignLoad load, Session& session, const report::Exclusion& exclusion,
                          std::size_t attributeNames) {
     report::TableRules rules;
-    rules.exclusion = report::exclusionOf(settings.Exclude_Attribute, settings.Exclude_Values);
+    rules.exclusion = exclusion;
     const std::size_t parts = report::buildTable(*session.design(), {}, rules).rowCount();
     static const char* const verbs[] = {"Design read: ", "Design read again: ", "Design opened: "};
     std::string text = verbs[static_cast<int>(load)] + session.designName() + " in " +
@@ -517,11 +517,11 @@ DeleteOutcome deleteChoice(Session& session, const std::string& name) {
     return outcome;
 }
 
-DesignRead readDesign(Session& session, DesignLoad load, const settings::Settings& settings,
+DesignRead readDesign(Session& session, DesignLoad load, const report::Exclusion& exclusion,
                       const std::vector<std::string>& columns) {
     DesignRead read;
     read.attributeNames = attributeNames(session);
-    read.status = designStatus(load, session, settings, read.attributeNames.size()) +
+    read.status = designStatus(load, session, exclusion, read.attributeNames.size()) +
                   emptyColumnsNoteOf(session, columns);
     return read;
 }

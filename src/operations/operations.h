@@ -65,10 +65,10 @@ std::string unknownSelectionMessage(const std::string& name);
 enum class DesignLoad { Read, ReadAgain, Opened };
 
 // What the status line says after a load: the design, its project folder and its parts in the
-// BOM (one a designator, less the parts the settings leave out), then, but for Opened, the
+// BOM (one a designator, less the parts `exclusion` leaves out), then, but for Opened, the
 // attribute names: "Design read: amp in /home/ann/amp/, 42 parts in the BOM, 57 attribute names",
 // "Design read again: ...", "Design opened: amp in /home/ann/amp/, 42 parts in the BOM".
-std::string designStatus(DesignLoad load, Session& session, const settings::Settings& settings,
+std::string designStatus(DesignLoad load, Session& session, const report::Exclusion& exclusion,
                          std::size_t attributeNames);
 
 // What the status line says when a file of the open design changed on disk.
@@ -281,7 +281,7 @@ struct DesignRead {
     std::string status;
 };
 
-DesignRead readDesign(Session& session, DesignLoad load, const settings::Settings& settings,
+DesignRead readDesign(Session& session, DesignLoad load, const report::Exclusion& exclusion,
                       const std::vector<std::string>& columns);
 
 // Compare With an Older Revision: what changed from the design file `older` to the open
