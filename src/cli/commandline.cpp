@@ -26,7 +26,8 @@ Modes (exactly one):
       [--compress       writes it; --compress merges the rows whose values are equal in every
        --key NAME ...]  key column NAME (repeat --key for several keys, in order: --key Value
                         --key Footprint) and appends the "QTY" column, as checking "Compress"
-                        does; each of the two needs the other, and "QTY" is no key
+                        does, unless a --column names it; each of the two needs the other, and
+                        "QTY" is no key
   --bom                 a bill of materials for KiCad's Generate BOM dialog, whatever the project
                         holds: REFDES, Value, Footprint, DNP and QTY, merged by Value, Footprint
                         and DNP, the designators in natural order with ranges (unless

@@ -219,7 +219,7 @@ report::ReportRequest defaultBomRequest(report::ReportRequest base, bool keepOrd
 }
 
 std::vector<std::string> columnList(std::vector<std::string> columns, bool compress) {
-    if (compress) {
+    if (compress && std::find(columns.begin(), columns.end(), "QTY") == columns.end()) {
         columns.emplace_back("QTY");
     }
     return columns;

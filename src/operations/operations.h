@@ -117,7 +117,8 @@ std::unique_ptr<design::SchematicTool> openDesignFile(const std::string& path,
 // designators in natural order with ranges unless the base's order was chosen (keepOrder).
 report::ReportRequest defaultBomRequest(report::ReportRequest base, bool keepOrder);
 
-// A column list as the Compress box leaves it: "QTY" appended when compressing.
+// A column list as the Compress box leaves it: "QTY" appended when compressing, unless the list
+// names it already (one quantity column, where the list puts it: a second would count 1 a row).
 std::vector<std::string> columnList(std::vector<std::string> columns, bool compress);
 
 // Create Report's guard: compressing needs a key.
