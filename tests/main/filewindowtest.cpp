@@ -20,6 +20,7 @@
 #include "main/statusline.h"
 #include "main/vexlo.h"
 #include "operations/operations.h"
+#include "qtsupport.h"
 #include "selection/droplist.h"
 #include "testsupport.h"
 
@@ -180,19 +181,12 @@ TEST_F(DesignFileWindow, OpensOtherDesignsAndRefusesOthers) {
 TEST(DesignFileApplication, RefusesWhatIsNoDesign) {
     const test::TempDir dir;
     test::writeFile(dir.file("notes.txt"), "to do\n");
-    std::string told;
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            told = box->text().toStdString();
-            box->accept();
-        }
-    });
-    answer.start(10);
     const auto noTool = []() -> std::unique_ptr<design::SchematicTool> {
         throw Error(errc::ToolNotRunning, "not running");
     };
-    EXPECT_EQ(runApplication(noTool, {dir.file("notes.txt"), ""}), exitUsage);
+    const std::string told = test::messageOf([&] {
+        EXPECT_EQ(runApplication(noTool, {dir.file("notes.txt"), ""}), exitUsage);
+    });
     EXPECT_EQ(told.substr(told.find("\n\n") + 2, dir.path().size()), dir.path());
     EXPECT_TRUE(std::ranges::none_of(QApplication::topLevelWidgets(), [](QWidget* window) {
         return qobject_cast<Vexlo*>(window) != nullptr && window->isVisible();
