@@ -19,6 +19,7 @@
 #include "main/application.h"
 #include "main/statusline.h"
 #include "main/vexlo.h"
+#include "mainwindowfixture.h"
 #include "operations/operations.h"
 #include "qtsupport.h"
 #include "selection/droplist.h"
@@ -107,12 +108,7 @@ TEST_F(DesignFileWindow, WorksOnTheFileAsItIsSaved) {
 
     // KiCad saves the root sheet with a value changed: the window says so, and the next report
     // and F5 read the file as saved.
-    const std::string root = dir.file("complex_hierarchy/complex_hierarchy.kicad_sch");
-    std::string text = test::readFile(root);
-    const std::string c8 = R"((reference "C8") (unit 1) (value "820pF"))";
-    ASSERT_NE(text.find(c8), std::string::npos);
-    text.replace(text.find(c8), c8.size(), R"((reference "C8") (unit 1) (value "1nF"))");
-    test::writeFile(root, text);
+    ASSERT_TRUE(test::setC8To1nF(dir.file("complex_hierarchy/complex_hierarchy.kicad_sch")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return status() == operations::designChangedMessage; }));
     QTest::mouseClick(w->btnReport, Qt::LeftButton);
     EXPECT_NE(test::readFile(report).find("C8,1nF\r\n"), std::string::npos);
