@@ -19,7 +19,9 @@
 #include "main/application.h"
 #include "main/statusline.h"
 #include "main/vexlo.h"
+#include "mainwindowfixture.h"
 #include "operations/operations.h"
+#include "qtsupport.h"
 #include "selection/droplist.h"
 #include "testsupport.h"
 
@@ -106,12 +108,7 @@ TEST_F(DesignFileWindow, WorksOnTheFileAsItIsSaved) {
 
     // KiCad saves the root sheet with a value changed: the window says so, and the next report
     // and F5 read the file as saved.
-    const std::string root = dir.file("complex_hierarchy/complex_hierarchy.kicad_sch");
-    std::string text = test::readFile(root);
-    const std::string c8 = R"((reference "C8") (unit 1) (value "820pF"))";
-    ASSERT_NE(text.find(c8), std::string::npos);
-    text.replace(text.find(c8), c8.size(), R"((reference "C8") (unit 1) (value "1nF"))");
-    test::writeFile(root, text);
+    ASSERT_TRUE(test::setC8To1nF(dir.file("complex_hierarchy/complex_hierarchy.kicad_sch")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return status() == operations::designChangedMessage; }));
     QTest::mouseClick(w->btnReport, Qt::LeftButton);
     EXPECT_NE(test::readFile(report).find("C8,1nF\r\n"), std::string::npos);
@@ -180,19 +177,12 @@ TEST_F(DesignFileWindow, OpensOtherDesignsAndRefusesOthers) {
 TEST(DesignFileApplication, RefusesWhatIsNoDesign) {
     const test::TempDir dir;
     test::writeFile(dir.file("notes.txt"), "to do\n");
-    std::string told;
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            told = box->text().toStdString();
-            box->accept();
-        }
-    });
-    answer.start(10);
     const auto noTool = []() -> std::unique_ptr<design::SchematicTool> {
         throw Error(errc::ToolNotRunning, "not running");
     };
-    EXPECT_EQ(runApplication(noTool, {dir.file("notes.txt"), ""}), exitUsage);
+    const std::string told = test::messageOf([&] {
+        EXPECT_EQ(runApplication(noTool, {dir.file("notes.txt"), ""}), exitUsage);
+    });
     EXPECT_EQ(told.substr(told.find("\n\n") + 2, dir.path().size()), dir.path());
     EXPECT_TRUE(std::ranges::none_of(QApplication::topLevelWidgets(), [](QWidget* window) {
         return qobject_cast<Vexlo*>(window) != nullptr && window->isVisible();

@@ -23,6 +23,7 @@
 #include "dbus/toolclient.h"
 #include "main/statusline.h"
 #include "main/vexlo.h"
+#include "mainwindowfixture.h"
 #include "operations/operations.h"
 #include "selection/droplist.h"
 #include "simulator.h"
@@ -114,12 +115,7 @@ TEST(WindowOnKicadDesigns, ChangesFromAnOlderRevision) {
     const fs::path demo = "/usr/share/kicad/demos/complex_hierarchy";
     fs::copy(demo, dir.file("new"), fs::copy_options::recursive);
     fs::copy(demo, dir.file("old"), fs::copy_options::recursive);
-    const std::string root = dir.file("old/complex_hierarchy.kicad_sch");
-    std::string text = test::readFile(root);
-    const std::string c8 = R"((reference "C8") (unit 1) (value "820pF"))";
-    ASSERT_NE(text.find(c8), std::string::npos);
-    text.replace(text.find(c8), c8.size(), R"((reference "C8") (unit 1) (value "1nF"))");
-    test::writeFile(root, text);
+    ASSERT_TRUE(test::setC8To1nF(dir.file("old/complex_hierarchy.kicad_sch")));
     const std::string old = dir.file("old/complex_hierarchy.kicad_pro");
     test::writeFile(dir.file("new/vexlosettings.qzv"), test::crlf({"Export_File_Format=3"}));
     const std::string changes = dir.file("new/complex_hierarchy_changes.csv");

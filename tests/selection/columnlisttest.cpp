@@ -92,6 +92,10 @@ private:
         } else if (c.verb == "choose") {
             w->cmbChoice->setCurrentIndex(
                 w->cmbChoice->findText(QString::fromStdString(c.argument)));
+        } else if (c.verb == "edit") {  // a name written into the box
+            w->cmbChoice->setEditText(QString::fromStdString(c.argument));
+        } else if (c.verb == "unsaved") {
+            std::filesystem::remove(project.file("vexloattributes.qzv"));
         } else if (c.verb == "typechoice") {  // a name typed into the box, then Return
             QTest::keyClicks(w->cmbChoice->lineEdit(), QString::fromStdString(c.argument));
             QTest::keyClick(w->cmbChoice->lineEdit(), Qt::Key_Return);

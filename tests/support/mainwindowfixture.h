@@ -133,4 +133,17 @@ protected:
     std::string icons;  // each message's icon: C critical, W warning
 };
 
+// Saves KiCad's complex_hierarchy demo root sheet with C8 at 1nF, not 820pF, as KiCad would;
+// false when the sheet has no such C8.
+inline bool setC8To1nF(const std::string& rootSheet) {
+    std::string text = readFile(rootSheet);
+    const std::string c8 = R"((reference "C8") (unit 1) (value "820pF"))";
+    const std::size_t at = text.find(c8);
+    if (at != std::string::npos) {
+        writeFile(rootSheet,
+                  text.replace(at, c8.size(), R"((reference "C8") (unit 1) (value "1nF"))"));
+    }
+    return at != std::string::npos;
+}
+
 }  // namespace vexlo::test

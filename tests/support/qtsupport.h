@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,9 @@ std::string layoutText(const QWidget& window, bool geometry);
 // Checks the model with QAbstractItemModelTester from now on, while it lives: at once and after
 // each change it signals. Each fault the tester finds fails the running test.
 void checkModel(QAbstractItemModel* model);
+
+// Runs the action, answering each message box it opens with OK: each box as "C title: text" (its
+// icon: C critical, W warning, I information), "|" between; "" for none.
+std::string messageOf(const std::function<void()>& action);
 
 }  // namespace vexlo::test

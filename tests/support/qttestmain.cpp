@@ -13,9 +13,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
 #include <QTableView>
+#include <QTimer>
 #include <string_view>
 
 #include "qtsupport.h"
@@ -134,6 +136,27 @@ void vexlo::test::checkModel(QAbstractItemModel* model) {
     // The tester warns in its category; main()'s message handler makes each warning a failure.
     new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::Warning,
                                  model);
+}
+
+std::string vexlo::test::messageOf(const std::function<void()>& action) {
+    std::string seen;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&seen] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box != nullptr && box->standardButtons() == QMessageBox::Ok) {
+            const QMessageBox::Icon icon = box->icon();
+            seen += std::string(seen.empty() ? "" : "|") +
+                    (icon == QMessageBox::Critical      ? 'C'
+                     : icon == QMessageBox::Warning     ? 'W'
+                     : icon == QMessageBox::Information ? 'I'
+                                                        : '?') +
+                    " " + (box->windowTitle() + ": " + box->text()).toStdString();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    timer.start(10);
+    action();
+    return seen;
 }
 
 namespace {
