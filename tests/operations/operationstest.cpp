@@ -6,7 +6,6 @@
 #include <functional>
 #include <set>
 
-#include "common/textfile.h"
 #include "fakeproject.h"
 #include "operations/locator.h"
 
@@ -198,45 +197,11 @@ TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
     EXPECT_EQ(unreadable.failure->number, 75);
 }
 
-// Delete Choice says from its one read of the file whether a section carried the name.
-TEST(Choices, DeleteTellsWhetherTheNameExisted) {
-    Project project;
-    Session session(project.tool);
-    const DeleteOutcome deleted = deleteChoice(session, "Bad");
-    EXPECT_EQ(std::tuple(deleted.status, deleted.existed, *deleted.names),
-              std::tuple("Selection \"Bad\" deleted", true, Strings{"Board", "Plain", "Worse"}));
-    const DeleteOutcome unknown = deleteChoice(session, "Bad");
-    EXPECT_EQ(std::tuple(unknown.status, unknown.existed, *unknown.names),
-              std::tuple("There is no saved selection named Bad.", false,
-                         Strings{"Board", "Plain", "Worse"}));
-}
-
-TEST(Requests, CompressNeedsAKeyAndAddsQtyAndStatusLinesCount) {
-    EXPECT_EQ(reportStatus({"/p/a.csv", 1, {}, {}}), "Report written: /p/a.csv (1 row)");
-    EXPECT_EQ(reportStatus({"/p/a.csv", 0, {}, {}}), "Report written: /p/a.csv (0 rows)");
-    EXPECT_EQ(batchStatus(1, 0), "Load All: 1 report written, 0 failed");
-    EXPECT_EQ(batchStatus(2, 1), "Load All: 2 reports written, 1 failed");
-    report::WrittenReport unseen{"/p/a.csv", 2, {}, {nullptr, true}};
-    EXPECT_EQ(reportStatus(unseen),
-              "Report written: /p/a.csv (2 rows); no viewer could be "
-              "started: xdg-open is not on PATH");
-    EXPECT_EQ(viewerNote(0) + "|" + viewerNote(4),
-              "|; the viewer could not show it: xdg-open ended with status 4");
-    // Failures are told by what to do first, the number last.
+// Failures are told by what to do first, the number last.
+TEST(Requests, FailuresAreToldByWhatToDoFirst) {
     EXPECT_EQ(failureMessage(Error(errc::BadStartRow, "Row 0")),
               "Set the start row under Options to 1 or more.\n\nRow 0\n\n(Error 1007)");
     EXPECT_EQ(adviceFor(Error(errc::ToolCallAbandoned, "")).substr(0, 10), "Try again;");
-    EXPECT_EQ(columnList({"A", "B"}, false), (Strings{"A", "B"}));
-    EXPECT_EQ(columnList({"A", "B"}, true), (Strings{"A", "B", "QTY"}));
-    report::ReportRequest request;
-    const auto lacks = [&](bool compress, const Strings& keys) {
-        request.compress = compress;
-        request.keys = keys;
-        return lacksKey(request);
-    };
-    EXPECT_EQ((std::vector<bool>{lacks(true, {}), lacks(true, {"V"}), lacks(true, {"V", "F"}),
-                                 lacks(false, {})}),
-              (std::vector<bool>{true, false, false, false}));
 }
 
 // A report's merged rows of differing parts: the first few named by their keys and the
@@ -262,41 +227,6 @@ TEST(Requests, MixedRowsAreNamedWithTheColumnsToAddToTheKey) {
               "Footprint differs (R11, R21 | RV1, RV2); add Footprint to the key");
 }
 
-// A selection of several keys round-trips through the file; an older program, which takes the
-// last key line's whole text as one key, fails the report naming that text and writes nothing,
-// instead of merging by fewer keys.
-TEST(Requests, SeveralKeysReadBackAndFailAnOlderReader) {
-    Project project;
-    Session session(project.tool);
-    const Strings columns = {"REFDES", "Value", "QTY"};
-    EXPECT_EQ(saveSelection(session, "Two", columns, true, {"Value", "REFDES"}).status,
-              "Selection \"Two\" saved");
-    const std::string file = session.dataFile(saved::selectionFileName);
-    const auto loaded = saved::loadSelectionFromFile(file, "Two", saved::Reading::Strict);
-    ASSERT_EQ(loaded->sections, 1);
-    EXPECT_EQ(loaded->keys, (Strings{"Value", "REFDES"}));
-    std::string olderKey;  // the older reader: the key line of the section, whole
-    bool inside = false;
-    for (const std::string& line : readTextLinesOrThrow(file)) {
-        inside = line.starts_with("**") ? line == "** Two" : inside;
-        olderKey = inside && line.starts_with("==") ? line.substr(2) : olderKey;
-    }
-    report::ReportRequest older = selectionRequest(*loaded, "Two", project.base);
-    older.keys = {olderKey};
-    const auto files = project.folder.listing();
-    EXPECT_EQ(failureOf([&] { writeReport(session, older); }),
-              "Error 1004: Cannot compress the report by the key \"Value\tREFDES\": no report "
-              "column has that name");
-    EXPECT_EQ(project.folder.listing(), files);
-    const report::WrittenReport written =
-        writeReport(session, selectionRequest(*loaded, "Two", project.base));
-    EXPECT_EQ(test::readFile(written.path),
-              "REFDES,Value,QTY\r\nR1,10k,1\r\nR2,10k,1\r\nR3,1k,1\r\n");
-}
-
-// The project folder first, then the search list's folders in order, split at every ":" with
-// nothing trimmed and an empty entry the root; else the project. The path looked up in the
-// project folder is the one returned.
 // The preview is the report's table with nothing written; the attribute names, the columns no
 // part carries and the saved selections' sections, as the window shows them.
 TEST(Preview, IsTheReportsTableAndWritesNothing) {
@@ -347,6 +277,9 @@ TEST(Preview, IsTheReportsTableAndWritesNothing) {
     EXPECT_THROW(previewReport(session, request), Error);
 }
 
+// The project folder first, then the search list's folders in order, split at every ":" with
+// nothing trimmed and an empty entry the root; else the project. The path looked up in the
+// project folder is the one returned.
 TEST(Locator, FindsTheDataFile) {
     const std::vector<std::tuple<std::string, std::set<std::string>, std::string>> cases = {
         {"", {}, "/proj/s.qzv"},
