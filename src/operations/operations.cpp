@@ -508,9 +508,8 @@ DeleteOutcome deleteChoice(Session& session, const std::string& name) {
             return outcome;
         }
         outcome.names = deletion->names;
-        outcome.existed = deletion->sections > 0;
-        outcome.status =
-            outcome.existed ? "Selection \"" + name + "\" deleted" : unknownSelectionMessage(name);
+        outcome.status = deletion->sections > 0 ? "Selection \"" + name + "\" deleted"
+                                                : unknownSelectionMessage(name);
     } catch (const std::exception& failure) {
         fail(outcome, failure);
     }

@@ -270,7 +270,6 @@ Outcome saveSelection(Session& session, const std::string& name,
 // then was not changed.
 struct DeleteOutcome : Outcome {
     std::optional<std::vector<std::string>> names;
-    bool existed = false;  // a section carried the name
 };
 
 DeleteOutcome deleteChoice(Session& session, const std::string& name);
