@@ -43,54 +43,6 @@ const bool inProcess = test::registerReportCases(
         }
     });
 
-// One report of the design file, read and removed, and its warnings.
-std::pair<std::string, std::string> reportOf(const std::string& design,
-                                             std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"--design", design});
-    std::ostringstream out, err;
-    EXPECT_EQ(runCommand(parseCommandLine(arguments), {}, out, err), exitSuccess) << err.str();
-    const std::string path = out.str().substr(0, out.str().find('\n'));
-    std::string bytes = test::readFile(path);
-    std::filesystem::remove(path);
-    return {bytes, err.str()};
-}
-
-// The netlists KiCad wrote for three of its demo projects give the reports of the projects,
-// byte for byte, in every format, flat and compressed, in both designator orders.
-TEST(VexloReport, AKicadNetlistReportsAsItsProject) {
-    const std::vector<std::string> columns{
-        "--column", "Reference", "--column", "REFDES",    "--column", "Value",
-        "--column", "Footprint", "--column", "Datasheet", "--column", "Description",
-        "--column", "DNP",       "--column", "Sheetpath", "--column", "Champ4"};
-    for (const std::string name : {"complex_hierarchy", "video", "pic_programmer"}) {
-        SCOPED_TRACE(name);
-        const test::TempDir dir;
-        std::filesystem::copy("/usr/share/kicad/demos/" + name, dir.path(),
-                              std::filesystem::copy_options::recursive);
-        std::filesystem::copy_file(
-            test::sourceDir() + "/tests/designfile/data/kicad6-netlists/" + name + ".xml",
-            dir.file(name + ".xml"));
-        for (const char* format : {"excel", "text", "html", "csv"}) {
-            for (const char* order : {"natural", "found"}) {
-                for (const bool compress : {false, true}) {
-                    std::vector<std::string> arguments = columns;
-                    arguments.insert(arguments.end(),
-                                     {"--format", format, "--refdes-order", order});
-                    if (compress) {
-                        arguments.insert(arguments.end(),
-                                         {"--compress", "--key", "Value", "--key", "Footprint"});
-                    }
-                    const auto fromNetlist = reportOf(dir.file(name + ".xml"), arguments);
-                    const auto fromProject = reportOf(dir.file(name + ".kicad_pro"), arguments);
-                    EXPECT_TRUE(fromNetlist.first == fromProject.first)
-                        << format << " " << order << " " << compress;
-                    EXPECT_EQ(fromNetlist.second, fromProject.second);
-                }
-            }
-        }
-    }
-}
-
 // The README's one command line for KiCad's Generate BOM dialog, with %I and %O as KiCad gives
 // them, the words after the program's name.
 std::vector<std::string> readmeBomLine(const std::string& netlist, const std::string& base) {

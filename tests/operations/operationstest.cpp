@@ -75,16 +75,6 @@ TEST(Session, AsksTheToolOnceForEachThing) {
     }
 }
 
-// The error message of an action that must fail.
-std::string failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return errorMessage(error);
-    }
-    return "no error";
-}
-
 // A failed fetch fails again with the same error without asking the tool again; a format
 // without a writer fails before anything is asked. Nothing is written.
 TEST(Session, FailuresAreKeptAndNotAskedAgain) {
@@ -118,7 +108,7 @@ TEST(Session, FailuresAreKeptAndNotAskedAgain) {
         spoil(project);
         Session session(project.tool);
         for (int attempt = 0; attempt < 2; ++attempt) {
-            EXPECT_EQ(failureOf([&] { writeReport(session, project.base); }), message);
+            EXPECT_EQ(test::errorOf([&] { writeReport(session, project.base); }), message);
         }
         EXPECT_EQ(project.tool.calls, calls);
         EXPECT_EQ(project.tool.loadCount, 0);
@@ -179,7 +169,7 @@ TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
     // Without the file the batch stops before any report.
     std::filesystem::remove(path + "/vexloattributes.qzv");
     EXPECT_EQ(
-        failureOf([&] { reportAll(session, {"Board"}, project.base, [&](auto&) { FAIL(); }); }),
+        test::errorOf([&] { reportAll(session, {"Board"}, project.base, [&](auto&) { FAIL(); }); }),
         "Error 53: Cannot read the saved selections from \"" + path + "/vexloattributes.qzv\"");
     const std::string file = path + "/vexloattributes.qzv";
     EXPECT_FALSE(saved::readSelectionNames(file));
@@ -202,29 +192,6 @@ TEST(Requests, FailuresAreToldByWhatToDoFirst) {
     EXPECT_EQ(failureMessage(Error(errc::BadStartRow, "Row 0")),
               "Set the start row under Options to 1 or more.\n\nRow 0\n\n(Error 1007)");
     EXPECT_EQ(adviceFor(Error(errc::ToolCallAbandoned, "")).substr(0, 10), "Try again;");
-}
-
-// A report's merged rows of differing parts: the first few named by their keys and the
-// designators of each value, the rest counted, and the columns to add to the key.
-TEST(Requests, MixedRowsAreNamedWithTheColumnsToAddToTheKey) {
-    using report::MixedRow;
-    const MixedRow pots{0, {2}, "4,7K", {{"Footprint", {"R11, R21", "RV1, RV2"}}}};
-    EXPECT_EQ(mixedRowsNote({}), "");
-    EXPECT_EQ(mixedRowsNote({pots}),
-              "1 merged row joins parts that differ: 4,7K: Footprint differs (R11, R21 | RV1, "
-              "RV2); add Footprint to the key");
-    const MixedRow caps{1,
-                        {1, 2},
-                        "22uF + \"\"",
-                        {{"Description", {"C51", "C52", "L4"}}, {"Footprint", {"C51, L4", "C52"}}}};
-    const MixedRow more{2, {3}, "x", {}};
-    EXPECT_EQ(mixedRowsNote({caps, pots, more, more}),
-              "4 merged rows join parts that differ: 22uF + \"\": Description differs (C51 | "
-              "C52 | L4), Footprint differs (C51, L4 | C52); 4,7K: Footprint differs (R11, R21 | "
-              "RV1, RV2); and 2 more; add Description, Footprint to the key");
-    EXPECT_EQ(reportStatus({"/p/a.csv", 3, {pots}, {}}),
-              "Report written: /p/a.csv (3 rows); 1 merged row joins parts that differ: 4,7K: "
-              "Footprint differs (R11, R21 | RV1, RV2); add Footprint to the key");
 }
 
 // The preview is the report's table with nothing written; the attribute names, the columns no

@@ -220,10 +220,14 @@ TEST_F(Preview, ShadesTheMergedRowsOfPartsThatDiffer) {
     EXPECT_EQ(shades(1), "4 rows in the CSV report PROJECT/board.csv\n10\nMCU, 64 pin\nRC-1K\n");
     shades(2);
     click(w->btnReport);
-    EXPECT_EQ(status(), "Report written: " + project.file("board.csv") +
-                            " (1 row); 1 merged row joins parts that differ: yes: Part Number "
-                            "differs (R10, R2, R3, R1 | C1 | D1 | U1); add Part Number to the key");
+    const std::string written =
+        "Report written: " + project.file("board.csv") +
+        " (1 row); 1 merged row joins parts that differ: yes: Part Number differs (R10, R2, R3, "
+        "R1 | C1 | D1 | U1); add Part Number to the key";
+    EXPECT_EQ(status(), written);
     EXPECT_EQ(w->lblStatus->toolTip().toStdString(), status());
+    inPreview([&](preview::PreviewWindow& window) { click(window.btnWrite); });
+    EXPECT_EQ(status(), written);  // written from the Preview, it says the same
 }
 
 // The Preview opens inside the screen's available area, frame and buttons included; the entry

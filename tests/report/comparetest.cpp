@@ -8,6 +8,7 @@
 #include <random>
 #include <set>
 
+#include "compressmodel.h"
 #include "faketool.h"
 #include "report/compare/compare.h"
 #include "report/writers/workbookreport.h"
@@ -32,21 +33,6 @@ Strings keysOf(const Part& part) {
     return twoKeys ? Strings{part.value, part.size} : Strings{part.value};
 }
 
-// Whether two parts' keys merge: each key the same text or numbers of one value, and not all of
-// the first's keys empty.
-bool sameKeys(const Part& a, const Part& b) {
-    const Strings left = keysOf(a), right = keysOf(b);
-    bool keyless = true;
-    for (std::size_t key = 0; key < left.size(); ++key) {
-        keyless = keyless && left[key].empty();
-        const auto l = readNumber(left[key]), r = readNumber(right[key]);
-        if (left[key] != right[key] && !(l && r && *l == *r)) {
-            return false;
-        }
-    }
-    return !keyless;
-}
-
 // The first part of each designator, in design order, as the report keeps them.
 std::vector<Part> firstOfEach(const std::vector<Part>& parts) {
     std::vector<Part> kept;
@@ -65,24 +51,11 @@ struct Group {
     Strings refdes;
 };
 
-std::vector<Group> groups(std::vector<Part> parts) {
-    parts = firstOfEach(parts);
-    std::stable_sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) {
-        const Strings left = keysOf(a), right = keysOf(b);
-        for (std::size_t key = 0; key < left.size(); ++key) {
-            if (const int order = compareSortKeys(left[key], right[key])) {
-                return order < 0;
-            }
-        }
-        return false;
-    });
+std::vector<Group> groups(const std::vector<Part>& parts) {
     std::vector<Group> merged;
-    for (const Part& part : parts) {
-        if (!merged.empty() && sameKeys(merged.back().first, part)) {
-            merged.back().refdes.push_back(part.refdes);
-        } else {
-            merged.push_back({part, {part.refdes}});
-        }
+    for (const std::vector<Part>& group : model::groups(firstOfEach(parts), keysOf)) {
+        merged.push_back({group.front(), {}});
+        std::ranges::transform(group, std::back_inserter(merged.back().refdes), &Part::refdes);
     }
     return merged;
 }
@@ -144,7 +117,7 @@ std::vector<Strings> compressedModel(const std::vector<Part>& old, const std::ve
             const bool keyless = std::ranges::all_of(keys, &std::string::empty);
             const bool same = keyless
                                   ? keys == candidateKeys && candidate.refdes == group.first.refdes
-                                  : sameKeys(candidate, group.first);
+                                  : model::joins(candidateKeys, keys);
             if (!paired[i] && same) {
                 paired[i] = true;
                 partner = &before[i];
