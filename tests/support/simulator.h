@@ -1,9 +1,9 @@
 #pragma once
 
-#include <sys/types.h>
-
+#include <QProcess>
 #include <chrono>
 #include <csignal>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +16,14 @@
 // schemora-sim on it. Every process started here ends with its owner, and also when the test
 // program itself dies (the children get SIGKILL or SIGTERM from the kernel then).
 namespace vexlo::test {
+
+// A program started with stdin on /dev/null, stdout read here and stderr in a file; the kernel
+// sends it `deathSignal` when this process ends.
+std::unique_ptr<QProcess> startChild(const std::vector<std::string>& command,
+                                     const std::string& stderrPath, int deathSignal);
+// Sends the signal and waits for the end (SIGKILL once `grace` is over): the exit status, or
+// 128 + n after signal n.
+int stopChild(QProcess& child, int signal, std::chrono::milliseconds grace);
 
 // A dbus-daemon of its own, whose address is put in DBUS_SESSION_BUS_ADDRESS for this process
 // and the processes it starts; the destructor stops the daemon and restores the variable.
@@ -35,24 +43,22 @@ public:
 
 private:
     TempDir dir_;
-    pid_t pid_ = -1;
+    std::unique_ptr<QProcess> daemon_;
     std::string address_;
-    std::optional<std::string> oldAddress_;
+    std::optional<QByteArray> oldAddress_;
 };
 
 // One PrivateBus for the whole test program, for main() or
 // ::testing::AddGlobalTestEnvironment(new PrivateBusEnvironment).
 class PrivateBusEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override { bus_.emplace(); }
+    void TearDown() override { bus_.reset(); }
 
 private:
     std::optional<PrivateBus> bus_;
 };
 
-// The built simulator: buildDir() + "/tools/schemora-sim/schemora-sim".
-std::string simulatorPath();
 // A schemora-sim serving on the session bus for the object's lifetime. The constructor returns
 // once the simulator printed its ready line, and throws std::runtime_error (with what the
 // simulator wrote on stderr) when it ends or stays silent instead. The destructor stops it with
@@ -61,7 +67,7 @@ class RunningSimulator {
 public:
     explicit RunningSimulator(std::vector<std::string> arguments = {},
                               std::chrono::milliseconds readyTimeout = std::chrono::seconds(30));
-    ~RunningSimulator();
+    ~RunningSimulator() { stop(SIGTERM); }
     RunningSimulator(const RunningSimulator&) = delete;
     RunningSimulator& operator=(const RunningSimulator&) = delete;
 
@@ -69,12 +75,11 @@ public:
     // Sends the signal and waits for the end: the exit status, or 128 + n after signal n.
     int stop(int signal = SIGTERM);
     // What the simulator wrote on stderr so far.
-    std::string errorOutput() const;
+    std::string errorOutput() const { return readFile(dir_.file("stderr.log")); }
 
 private:
     TempDir dir_;
-    pid_t pid_ = -1;
-    int stdoutFd_ = -1;
+    std::unique_ptr<QProcess> process_;
     std::optional<int> exitStatus_;
     std::string readyLine_;
 };
