@@ -29,7 +29,7 @@ using Lines = std::vector<std::string>;
 
 TEST(TextFile, LinesAsTheCasesSay) {
     TempDir dir;
-    const auto cases = test::readCases("tests/common/textlines.txt");
+    const auto cases = test::caseSections("tests/common/textlines.txt", {}).at(0).second.lines;
     for (const test::CaseLine& c : cases) {
         SCOPED_TRACE("line " + std::to_string(c.number));
         Lines expected;

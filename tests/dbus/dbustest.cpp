@@ -18,14 +18,7 @@ namespace {
 using namespace design;  // the model the stream carries
 
 using test::errorOf;
-
-std::string le(std::uint64_t value, int bytes = 4) {
-    std::string out;
-    for (int i = 0; i < bytes; ++i) {
-        out += static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-    return out;
-}
+using test::le;
 
 // A stream from raw parts, its size field made to match.
 std::string stream(std::uint32_t count, const std::string& body, std::uint32_t version = 1) {

@@ -78,31 +78,32 @@ int stopChild(QProcess& child, int signal, std::chrono::milliseconds grace) {
     return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : 128 + child.exitCode();
 }
 
-PrivateBus::PrivateBus() {
-    writeFile(dir_.file("bus.conf"),
-              QString::asprintf(busConfig, dir_.file("bus").c_str()).toStdString());
+void PrivateBusEnvironment::SetUp() {
+    const TempDir& dir = dir_.emplace();
+    writeFile(dir.file("bus.conf"),
+              QString::asprintf(busConfig, dir.file("bus").c_str()).toStdString());
     daemon_ = startChild({"dbus-daemon", "--nofork", "--nopidfile",
-                          "--config-file=" + dir_.file("bus.conf"), "--print-address"},
-                         dir_.file("daemon.log"), SIGKILL);
+                          "--config-file=" + dir.file("bus.conf"), "--print-address"},
+                         dir.file("daemon.log"), SIGKILL);
     const auto line = firstLine(*daemon_, std::chrono::seconds(10));
     if (!line || line->empty()) {
         stopChild(*daemon_, SIGKILL, std::chrono::seconds(1));
-        throw std::runtime_error("dbus-daemon did not start: " + readFile(dir_.file("daemon.log")));
+        throw std::runtime_error("dbus-daemon did not start: " + readFile(dir.file("daemon.log")));
     }
-    address_ = *line;
     if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS")) {
         oldAddress_ = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     }
-    qputenv("DBUS_SESSION_BUS_ADDRESS", QByteArray::fromStdString(address_));
+    qputenv("DBUS_SESSION_BUS_ADDRESS", QByteArray::fromStdString(*line));
 }
 
-PrivateBus::~PrivateBus() {
+void PrivateBusEnvironment::TearDown() {
     stopChild(*daemon_, SIGTERM, std::chrono::seconds(5));
     if (oldAddress_) {
         qputenv("DBUS_SESSION_BUS_ADDRESS", *oldAddress_);
     } else {
         qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     }
+    dir_.reset();
 }
 
 RunningSimulator::RunningSimulator(std::vector<std::string> arguments,

@@ -25,38 +25,23 @@ std::unique_ptr<QProcess> startChild(const std::vector<std::string>& command,
 // 128 + n after signal n.
 int stopChild(QProcess& child, int signal, std::chrono::milliseconds grace);
 
-// A dbus-daemon of its own, whose address is put in DBUS_SESSION_BUS_ADDRESS for this process
-// and the processes it starts; the destructor stops the daemon and restores the variable.
+// A dbus-daemon of its own for the whole test program, for main() or
+// ::testing::AddGlobalTestEnvironment(new PrivateBusEnvironment). Its address is put in
+// DBUS_SESSION_BUS_ADDRESS for this process and the processes it starts; TearDown stops the
+// daemon and restores the variable.
 //
 // QtDBus connects to the session bus once per process, on the first use of
-// QDBusConnection::sessionBus(), and keeps that connection: create the PrivateBus before
-// anything in the process touches the session bus, and keep one for the whole test program
-// (a ::testing::Environment, see PrivateBusEnvironment), not one per test.
-class PrivateBus {
-public:
-    PrivateBus();
-    ~PrivateBus();
-    PrivateBus(const PrivateBus&) = delete;
-    PrivateBus& operator=(const PrivateBus&) = delete;
-
-    const std::string& address() const noexcept { return address_; }
-
-private:
-    TempDir dir_;
-    std::unique_ptr<QProcess> daemon_;
-    std::string address_;
-    std::optional<QByteArray> oldAddress_;
-};
-
-// One PrivateBus for the whole test program, for main() or
-// ::testing::AddGlobalTestEnvironment(new PrivateBusEnvironment).
+// QDBusConnection::sessionBus(), and keeps that connection: nothing in the process may touch the
+// session bus before SetUp, and one daemon serves every test.
 class PrivateBusEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { bus_.emplace(); }
-    void TearDown() override { bus_.reset(); }
+    void SetUp() override;
+    void TearDown() override;
 
 private:
-    std::optional<PrivateBus> bus_;
+    std::optional<TempDir> dir_;
+    std::unique_ptr<QProcess> daemon_;
+    std::optional<QByteArray> oldAddress_;
 };
 
 // A schemora-sim serving on the session bus for the object's lifetime. The constructor returns

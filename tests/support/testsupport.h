@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -70,6 +71,9 @@ private:
     TempDir dir_;
     std::string oldPath_;
 };
+
+// A number as its `bytes` lowest bytes, the lowest first (the flattened design's byte order).
+std::string le(std::uint64_t value, int bytes = 4);
 
 // C escapes as the bytes they stand for: \r \n \t \0 \\ and \xHH.
 std::string unescape(const std::string& text);

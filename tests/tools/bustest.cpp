@@ -77,14 +77,6 @@ public:
     }
 
 private:
-    static std::string le(std::uint64_t value, int bytes) {
-        std::string out;
-        for (int i = 0; i < bytes; ++i) {
-            out += static_cast<char>((value >> (8 * i)) & 0xFF);
-        }
-        return out;
-    }
-
     // The stream's first bytes at the start of a file of the stream's size: the rest reads as
     // zeros, the value's bytes and the symbol's attribute count among them.
     void writeSparseStream(int fd) const {
