@@ -140,18 +140,5 @@ const bool demoCases = (test::registerCases("KicadDemo", "tests/designfile/demos
                                             goldenLines(), matchesItsBoard),
                         true);
 
-// Every demo project has its line, in the order of their paths.
-TEST(KicadDemos, EachHasItsLine) {
-    ASSERT_TRUE(fs::is_directory(demos)) << "the tests need Debian's kicad-demos installed";
-    std::vector<std::string> names, golden;
-    for (const std::string& project : projects()) {
-        names.push_back(fs::path(project).stem().string());
-    }
-    for (const auto& [name, line] : goldenLines()) {
-        golden.push_back(name);
-    }
-    EXPECT_EQ(names, golden);
-}
-
 }  // namespace
 }  // namespace vexlo::designfile
