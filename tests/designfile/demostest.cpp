@@ -31,24 +31,20 @@ struct Footprint {
 
 Footprint footprint(SexprReader& reader) {
     Footprint found;
-    Item item;
-    while (reader.next(item)) {
+    for (Item item; reader.next(item);) {
         if (item.kind != Kind::List) {
             continue;
         }
-        if (item.raw == "path") {
-            found.fromSchematic = true;
-        } else if (item.raw == "attr") {
+        if (item.raw == "attr") {
             for (Item flag; reader.next(flag);) {
                 found.inBom = found.inBom && flag.raw != "exclude_from_bom";
             }
             continue;
-        } else if (item.raw == "fp_text" || item.raw == "property") {
-            const std::string kind = reader.nextValue("a kind");
-            const std::string text = reader.nextValue("a text");
-            if (kind == "reference" || kind == "Reference") {
-                found.reference = text;
-            }
+        }
+        found.fromSchematic = found.fromSchematic || item.raw == "path";
+        if (item.raw == "fp_text" || item.raw == "property") {
+            const std::string kind = reader.nextValue("a kind"), text = reader.nextValue("a text");
+            found.reference = kind == "reference" || kind == "Reference" ? text : found.reference;
         }
         reader.skip();
     }
