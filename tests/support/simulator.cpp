@@ -128,19 +128,16 @@ int RunningSimulator::stop(int signal) {
     return *exitStatus_;
 }
 
-SimulatorRun runSimulator(const std::vector<std::string>& arguments,
-                          std::chrono::milliseconds timeout) {
+ProgramRun runSimulator(const std::vector<std::string>& arguments,
+                        std::chrono::milliseconds timeout) {
     const TempDir dir;
     std::vector<std::string> command{simulatorPath()};
     command.insert(command.end(), arguments.begin(), arguments.end());
     const auto child = startChild(command, dir.file("stderr.log"), SIGKILL);
     // Still running after the time-out means it did not refuse: it is stopped, and says so.
     child->waitForFinished(static_cast<int>(timeout.count()));
-    SimulatorRun run;
-    run.exitStatus = stopChild(*child, SIGKILL, std::chrono::seconds(10));
-    run.out = child->readAllStandardOutput().toStdString();
-    run.err = readFile(dir.file("stderr.log"));
-    return run;
+    const int status = stopChild(*child, SIGKILL, std::chrono::seconds(10));
+    return {status, child->readAllStandardOutput().toStdString(), readFile(dir.file("stderr.log"))};
 }
 
 }  // namespace vexlo::test

@@ -70,12 +70,7 @@ private:
 };
 
 // A simulator run that ends by itself (refusals, --help).
-struct SimulatorRun {
-    int exitStatus = -1;
-    std::string out;
-    std::string err;
-};
-SimulatorRun runSimulator(const std::vector<std::string>& arguments,
-                          std::chrono::milliseconds timeout = std::chrono::seconds(30));
+ProgramRun runSimulator(const std::vector<std::string>& arguments,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
 }  // namespace vexlo::test

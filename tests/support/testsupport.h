@@ -31,6 +31,12 @@ private:
     std::string path_;
 };
 
+// A program's exit status and what it wrote on stdout and stderr.
+struct ProgramRun {
+    int status = -1;
+    std::string out, err;
+};
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 // Lines joined with CR LF after each.

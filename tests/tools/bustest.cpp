@@ -248,8 +248,8 @@ void simulatorCase(const GoldenCase& c) {
                     : nullptr;
     const Lines arguments = words(key(c, "args"), at);
     if (c.contains("exit")) {
-        const SimulatorRun run = runSimulator(arguments);
-        EXPECT_EQ(run.exitStatus, std::stoi(key(c, "exit")));
+        const ProgramRun run = runSimulator(arguments);
+        EXPECT_EQ(run.status, std::stoi(key(c, "exit")));
         expectOutput(c, "out", run.out, at);
         expectOutput(c, "err", run.err, at);
     } else {
