@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
-#include <memory>
 #include <random>
 #include <set>
 
-#include "common/error.h"
 #include "design/harvest.h"
 #include "faketool.h"
-#include "testsupport.h"
 
 namespace vexlo::design {
 namespace {

@@ -10,25 +10,13 @@
 namespace vexlo::designfile {
 namespace {
 
+// Line ends, TABs and backslashes as C escapes.
 std::string escaped(std::string_view text) {
     std::string out;
     for (const char c : text) {
-        switch (c) {
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            default:
-                out += c;
-        }
+        const auto special = std::string_view("\n\r\t\\").find(c);
+        out += special == std::string_view::npos ? std::string(1, c)
+                                                 : std::string("\\") + "nrt\\"[special];
     }
     return out;
 }
@@ -152,9 +140,8 @@ std::string writeHierarchy(const test::TempDir& dir, int levels, int uses, int s
 TEST(DesignFile, HierarchiesPastTheirBoundsAreRefused) {
     const std::string tooMany =
         "line 3, column 1: the sheet \"s1\" (\"/s0/s1/s1/s0/s0/s0/s0/s1/s1/s0/s1/s0/s0/s1/s1/\") "
-        "is "
-        "one sheet instance more than the 100000 a hierarchy may hold: a sheet used more than "
-        "once on each of many levels multiplies them";
+        "is one sheet instance more than the 100000 a hierarchy may hold: a sheet used more "
+        "than once on each of many levels multiplies them";
     const std::string tooDeep = "line 2, column 1: the sheet \"s0\" (\"" + [] {
         std::string path = "/";
         for (int level = 0; level < 100; ++level) {
@@ -165,8 +152,7 @@ TEST(DesignFile, HierarchiesPastTheirBoundsAreRefused) {
     const std::string tooLarge =
         "line 2, column 1: the sheet \"s0\" (\"/s1/s1/s1/s1/s1/s0/s1/s0/s0/s0/s0/\") places 2500 "
         "symbols, past the 5000000 placed symbols a design may hold (units, power symbols and "
-        "parts "
-        "left out counted)";
+        "parts left out counted)";
     for (const auto& [levels, uses, symbols, file, expected] :
          std::vector<std::tuple<int, int, int, std::string, std::string>>{
              {17, 2, 0, "l14", tooMany},

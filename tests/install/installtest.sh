@@ -65,9 +65,7 @@ manpages() {
         [ -z "$warnings" ] || fail "$page.1 renders with warnings: $warnings"
         expect_equal "$page.1's header" ".TH ${page^^} 1 \"\" \"Vexlo $version\" \"User Commands\"" \
             "$(zcat "$usr/share/man/man1/$page.1.gz" | head -n 1 | sed 's/\\-/-/g')"
-    done
-    # --help answers with success, and it and the manual page name the same options.
-    for page in vexlo vexlo-report schemora-sim; do
+        # --help answers with success, and it and the manual page name the same options.
         "$usr/bin/$page" --help >/dev/null || fail "$page --help exits with status $?"
         expect_equal "$page: the options of --help (first) and of its manual page" \
             "$("$usr/bin/$page" --help | long_options)" "$(page_before_examples "$page" | long_options)"

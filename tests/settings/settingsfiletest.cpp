@@ -50,15 +50,45 @@ std::string read(const std::string& path, const std::function<std::string()>& re
     }
 }
 
+// What a line gives: a number read, a settings file read or the problem "Save" names.
+std::string result(const test::CaseLine& c, const std::string& path) {
+    Settings fields{5, 11, 12, 3, 1, 1, 1, 1, 2, 2, "/kept.xls", "Old", "X", 1, 1};
+    if (c.verb == "int") {
+        return shown(settingsInteger(c.argument));
+    } else if (c.verb == "wide") {
+        return shown(settingsWideInteger(c.argument));
+    } else if (c.verb == "options") {
+        std::string result = read(path, [&] {
+            SetOptions(path, fields);
+            return std::string();
+        });
+        const std::string values = shown(linesOf(fields));  // the defaults also after an error
+        return result + (result.empty() || values.empty() ? values : "; " + values);
+    } else if (c.verb == "window") {
+        return read(path, [&] { return shown(settingsLines(readWindowSettings(path))); });
+    }
+    EXPECT_EQ(c.verb, "problem");
+    SettingsText values = initialWindowSettings();
+    const auto bar = c.argument.find('|'), bar2 = c.argument.rfind('|');
+    values.Header_Font_Size = c.argument.substr(0, bar);
+    values.Value_Font_Size = c.argument.substr(bar + 1, bar2 - bar - 1);
+    values.Excel_Start = c.argument.substr(bar2 + 1);
+    return settingsTextProblem(values);
+}
+
 // A section of settings.txt, its lines in turn.
 void settingsSection(const test::CaseSection& section) {
     std::unique_ptr<TempDir> dir;
     std::string path;
+    bool unprivileged = false;  // the file's mode keeps others from reading it
     for (const auto& c : section.lines) {
         SCOPED_TRACE("settings.txt:" + std::to_string(c.number));
-        std::string result;
-        Settings fields{5, 11, 12, 3, 1, 1, 1, 1, 2, 2, "/kept.xls", "Old", "X", 1, 1};
-        if (c.verb == "file" || c.verb == "nofile" || c.verb == "folder") {
+        if (c.verb == "mode") {
+            ::chmod(dir->path().c_str(), 0777);
+            ::chmod(path.c_str(), std::stoi(c.argument, nullptr, 8));
+            unprivileged = true;
+            continue;
+        } else if (c.verb == "file" || c.verb == "nofile" || c.verb == "folder") {
             dir = std::make_unique<TempDir>();
             path = dir->file(settingsFileName);
             if (c.verb != "nofile") {
@@ -66,29 +96,17 @@ void settingsSection(const test::CaseSection& section) {
                                  : (void)std::filesystem::create_directory(path);
             }
             continue;
-        } else if (c.verb == "int") {
-            result = shown(settingsInteger(c.argument));
-        } else if (c.verb == "wide") {
-            result = shown(settingsWideInteger(c.argument));
-        } else if (c.verb == "options") {
-            result = read(path, [&] {
-                SetOptions(path, fields);
-                return std::string();
-            });
-            const std::string values = shown(linesOf(fields));  // the defaults also after an error
-            result += result.empty() || values.empty() ? values : "; " + values;
-        } else if (c.verb == "window") {
-            result = read(path, [&] { return shown(settingsLines(readWindowSettings(path))); });
-        } else {
-            ASSERT_EQ(c.verb, "problem");
-            SettingsText values = initialWindowSettings();
-            const auto bar = c.argument.find('|'), bar2 = c.argument.rfind('|');
-            values.Header_Font_Size = c.argument.substr(0, bar);
-            values.Value_Font_Size = c.argument.substr(bar + 1, bar2 - bar - 1);
-            values.Excel_Start = c.argument.substr(bar2 + 1);
-            result = settingsTextProblem(values);
         }
-        EXPECT_EQ(result, c.expected) << c.verb << " " << c.argument;
+        if (unprivileged) {  // as an ordinary user, whom the mode stops
+            EXPECT_EQ(test::runUnprivileged([&] {
+                          const std::string got = result(c, path);
+                          std::fprintf(stderr, "%s\n", got.c_str());  // shown when it is wrong
+                          return got == c.expected ? 0 : 1;
+                      }),
+                      0);
+        } else {
+            EXPECT_EQ(result(c, path), c.expected) << c.verb << " " << c.argument;
+        }
         if (dir) {  // reading never writes
             EXPECT_EQ(dir->listing().size(), std::filesystem::exists(path) ? 1u : 0u);
         }
@@ -100,36 +118,6 @@ const bool settingsCases =
                                             {"int", "wide", "file", "nofile", "folder", "problem"}),
                          settingsSection),
      true);
-
-// A settings file that is there but may not be read fails, naming it, with the fields at their
-// defaults; a missing one gives the defaults alone.
-TEST(SettingsFile, UnreadableFileFailsAMissingOneGivesTheDefaults) {
-    TempDir dir;
-    const std::string path = dir.file(settingsFileName);
-    test::writeFile(path, "Export_File_Format=3\r\n");
-    ::chmod(path.c_str(), 0);
-    const int status = test::runUnprivileged([&] {
-        Settings fields;
-        fields.Excel_Start = 5;
-        fields.Export_File_Format = 3;
-        try {
-            SetOptions(path, fields);
-        } catch (const Error& error) {
-            std::fprintf(stderr, "%s\n", errorMessage(error).c_str());
-            const bool named =
-                errorMessage(error) == "Error 70: Cannot read \"" + path + "\": Permission denied";
-            return named && fields.Export_File_Format == 0 && fields.Excel_Start == 1 ? 0 : 2;
-        }
-        return 1;
-    });
-    EXPECT_EQ(status, 0);
-    Settings fields;
-    fields.Export_File_Format = 3;
-    fields.Header_Font_Size = 11;
-    SetOptions(dir.file("absent/" + std::string(settingsFileName)), fields);
-    EXPECT_EQ(fields.Export_File_Format, 0);
-    EXPECT_EQ(fields.Header_Font_Size, 10);
-}
 
 // What "Save" writes, the window and start-up read back as it was saved.
 TEST(SettingsFile, RandomSavesReadBack) {

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iomanip>
 #include <sstream>
-#include <stdexcept>
 
 #include "testsupport.h"
 
@@ -26,21 +25,6 @@ CaseLine caseLine(int number, const std::string& line) {
 }
 
 }  // namespace
-
-std::vector<CaseLine> readCases(const std::string& file) {
-    std::ifstream in(sourceDir() + "/" + file);
-    std::vector<CaseLine> cases;
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        if (!line.empty() && line[0] != '#') {
-            cases.push_back(caseLine(number, line));
-        }
-    }
-    if (cases.size() <= 10) {
-        throw std::runtime_error("no cases in " + file);
-    }
-    return cases;
-}
 
 std::vector<std::pair<std::string, CaseSection>> caseSections(const std::string& file,
                                                               const std::set<std::string>& fresh) {

@@ -26,9 +26,6 @@ struct CaseLine {
     int number;
     std::string verb, argument, expected;
 };
-// The line cases of a file under the source tree; throws when it holds ten or fewer.
-std::vector<CaseLine> readCases(const std::string& file);
-
 // The line cases of a section of a file, and those of the sections before it.
 struct CaseSection {
     std::vector<CaseLine> before, lines;

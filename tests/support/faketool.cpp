@@ -64,7 +64,6 @@ std::shared_ptr<const FlattenedDesign> FakeTool::LoadGroupFlatten(const std::str
 
 ToolConnector FakeTool::connector() {
     return [this]() -> std::unique_ptr<SchematicTool> {
-        ++attaches;
         return std::make_unique<FakeToolView>(*this);
     };
 }

@@ -17,7 +17,6 @@ public:
     int loadCount = 0;
     bool vanishOnLoad = false;  // the tool closes while flattening
     int calls = 0;              // members answered, of every kind
-    int attaches = 0;           // views handed out by the connector
 
     std::string CurrentProject() override;
     std::string ActiveViewDocumentName() override;

@@ -37,10 +37,7 @@ inline std::string sheetText(const std::string& path) {
     return text;
 }
 
-struct ReportRun {
-    int status = -1;
-    std::string out, err;
-};
+using ReportRun = ProgramRun;
 // Runs vexlo-report against the case's tool serving the design.
 using ReportDriver = std::function<std::optional<ReportRun>(
     const GoldenCase&, const sim::Design&, const Lines& arguments, const std::string& folder)>;

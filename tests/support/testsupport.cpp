@@ -160,6 +160,14 @@ int runUnprivileged(const std::function<int()>& check) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 126;
 }
 
+std::string le(std::uint64_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) {
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+    return out;
+}
+
 std::string unescape(const std::string& text) {
     std::string bytes;
     for (std::size_t i = 0; i < text.size(); ++i) {

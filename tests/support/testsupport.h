@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -28,6 +29,12 @@ public:
 
 private:
     std::string path_;
+};
+
+// A program's exit status and what it wrote on stdout and stderr.
+struct ProgramRun {
+    int status = -1;
+    std::string out, err;
 };
 
 std::string readFile(const std::string& path);
@@ -70,6 +77,9 @@ private:
     TempDir dir_;
     std::string oldPath_;
 };
+
+// A number as its `bytes` lowest bytes, the lowest first (the flattened design's byte order).
+std::string le(std::uint64_t value, int bytes = 4);
 
 // C escapes as the bytes they stand for: \r \n \t \0 \\ and \xHH.
 std::string unescape(const std::string& text);

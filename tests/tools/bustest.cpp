@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/mman.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -78,14 +77,6 @@ public:
     }
 
 private:
-    static std::string le(std::uint64_t value, int bytes) {
-        std::string out;
-        for (int i = 0; i < bytes; ++i) {
-            out += static_cast<char>((value >> (8 * i)) & 0xFF);
-        }
-        return out;
-    }
-
     // The stream's first bytes at the start of a file of the stream's size: the rest reads as
     // zeros, the value's bytes and the symbol's attribute count among them.
     void writeSparseStream(int fd) const {
@@ -183,8 +174,9 @@ void expectCalls(const std::string& calls, std::unique_ptr<design::SchematicTool
 }
 
 // A large design's text report, written by the real vexlo-report from the real simulator; act
-// is called once the report's temporary appears beside it, and the run's wait status given.
-int interruptedReport(const std::string& folder, const std::function<void(pid_t)>& act) {
+// is called once the report's temporary appears beside it. The run, ended.
+std::unique_ptr<QProcess> interruptedReport(const std::string& folder,
+                                            const std::function<void(QProcess&)>& act) {
     std::string json = R"({"project": "amp/", "document": {"name": "amp.1", "path": "amp/sch/"},
  "components": [)";
     for (int part = 1; part <= 300000; ++part) {
@@ -196,13 +188,9 @@ int interruptedReport(const std::string& folder, const std::function<void(pid_t)
     const RunningSimulator simulator({folder + "/design.json"});
     const int watch = ::inotify_init1(IN_CLOEXEC);
     ::inotify_add_watch(watch, (folder + "/amp").c_str(), IN_CREATE);
-    const std::string program = buildDir() + "/src/cli/vexlo-report";
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::execl(program.c_str(), program.c_str(), "--column", "REFDES", "--column", "Value",
-                "--format", "text", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    auto run = startChild({buildDir() + "/src/cli/vexlo-report", "--column", "REFDES", "--column",
+                           "Value", "--format", "text"},
+                          folder + "/stderr.log", SIGKILL);
     alignas(inotify_event) char events[4096];
     for (bool seen = false; !seen;) {
         const ssize_t got = ::read(watch, events, sizeof events);
@@ -212,11 +200,10 @@ int interruptedReport(const std::string& folder, const std::function<void(pid_t)
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
         }
     }
-    act(child);
+    act(*run);
     ::close(watch);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return status;
+    run->waitForFinished(-1);
+    return run;
 }
 
 // A stop signal while a report is written removes its temporary and ends the run with that
@@ -227,20 +214,21 @@ TEST(VexloReport, SignalsAndAMovedFolderLeaveNoTemporary) {
         // A run that finished before the signal came proves nothing: it is tried again.
         for (int attempt = 0; attempt < 5; ++attempt) {
             const TempDir dir;
-            const int status =
-                interruptedReport(dir.path(), [signal](pid_t child) { ::kill(child, signal); });
-            if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+            const auto run = interruptedReport(
+                dir.path(), [signal](QProcess& report) { ::kill(report.processId(), signal); });
+            if (run->exitStatus() == QProcess::NormalExit && run->exitCode() == 0) {
                 continue;
             }
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+            EXPECT_EQ(run->exitStatus(), QProcess::CrashExit);
+            EXPECT_EQ(run->exitCode(), signal);
             EXPECT_EQ(listTree(dir.file("amp")), (Lines{"sch/"}));
             break;
         }
     }
     const TempDir dir;
-    const int status = interruptedReport(
-        dir.path(), [&dir](pid_t) { fs::rename(dir.file("amp"), dir.file("moved")); });
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const auto run = interruptedReport(
+        dir.path(), [&dir](QProcess&) { fs::rename(dir.file("amp"), dir.file("moved")); });
+    EXPECT_EQ(std::pair(run->exitStatus(), run->exitCode()), std::pair(QProcess::NormalExit, 0));
     EXPECT_EQ(listTree(dir.file("moved")), (Lines{"amp.txt", "sch/"}));
     EXPECT_EQ(readFile(dir.file("moved/amp.txt")).substr(0, 6), "REFDES");
 }
@@ -260,8 +248,8 @@ void simulatorCase(const GoldenCase& c) {
                     : nullptr;
     const Lines arguments = words(key(c, "args"), at);
     if (c.contains("exit")) {
-        const SimulatorRun run = runSimulator(arguments);
-        EXPECT_EQ(run.exitStatus, std::stoi(key(c, "exit")));
+        const ProgramRun run = runSimulator(arguments);
+        EXPECT_EQ(run.status, std::stoi(key(c, "exit")));
         expectOutput(c, "out", run.out, at);
         expectOutput(c, "err", run.err, at);
     } else {
