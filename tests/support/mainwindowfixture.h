@@ -9,27 +9,37 @@
 #include <QComboBox>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
+#include <filesystem>
+#include <map>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cases.h"
 #include "fakeproject.h"
 #include "faketool.h"
 #include "main/statusline.h"
 #include "main/vexlo.h"
+#include "qtsupport.h"
 #include "selection/droplist.h"
 #include "testsupport.h"
 
 namespace vexlo::test {
 
 class MainWindow : public ::testing::Test {
-protected:
+public:
     MainWindow() {
         test::serveProjectIn(tool, project, "board");
         test::writeFile(project.file("vexlosettings.qzv"), crlf({"Export_File_Format=3"}));
@@ -131,6 +141,266 @@ protected:
     std::unique_ptr<Vexlo> w;
     std::vector<std::string> messages;
     std::string icons;  // each message's icon: C critical, W warning
+};
+
+// The main window worked from a script of user actions and the states they lead to (the column
+// list's columnlist.txt, the window's window.txt: their header comments give the verbs). A line
+// "verb argument => expected" acts and then checks what the window shows: the text a showing verb
+// names, or after an action the state line (Add ... Move Down enabled, the columns, the key).
+class WindowScript : public MainWindow {
+public:
+    ~WindowScript() override {
+        if (oldPath) {
+            ::setenv("PATH", oldPath->c_str(), 1);
+        }
+    }
+    void play(const std::vector<CaseLine>& lines, bool check, const std::string& file) {
+        for (const CaseLine& c : lines) {
+            SCOPED_TRACE(file + ":" + std::to_string(c.number));
+            std::optional<std::string> shown = show(c);
+            if (!shown) {
+                act(c);
+                shown = state();
+            }
+            if (check && !c.expected.empty()) {
+                EXPECT_EQ(named(*shown), c.expected) << c.verb << " " << c.argument;
+            }
+        }
+    }
+
+private:
+    QListWidget* list(const std::string& name) {  // "attributes" or "columns"
+        return name.starts_with("attributes") ? w->lstAttributes
+                                              : static_cast<QListWidget*>(w->lstSelected);
+    }
+    // The text with the project folders written PROJECT and OTHER; empty text as "nothing".
+    std::string named(std::string text) const {
+        for (const auto& [path, name] :
+             {std::pair{project.path(), "PROJECT"}, std::pair{other.path(), "OTHER"}}) {
+            for (std::size_t at; (at = text.find(path)) != text.npos;) {
+                text.replace(at, path.size(), name);
+            }
+        }
+        return text.empty() ? "nothing" : text;
+    }
+    std::string state() {
+        const std::string columns = texts(w->lstSelected->model());
+        std::string shown = buttons() + (columns.empty() ? "" : " " + columns);
+        const bool key = w->btnkey->isVisible();
+        shown += key ? " " + (w->label->text() + w->lblkey->text()).toStdString() : "";
+        EXPECT_TRUE(w->lblkey->isVisible() == key && w->label->isVisible() == key);
+        return shown;
+    }
+    static std::string joined(const std::vector<std::string>& texts) {
+        std::string text;
+        for (const std::string& each : texts) {
+            text += (text.empty() ? "" : "|") + each;
+        }
+        return text;
+    }
+    // What a showing verb shows; none for an action.
+    std::optional<std::string> show(const CaseLine& c) {
+        const std::string& verb = c.verb;
+        if (verb == "attributes") {
+            return texts(w->lstAttributes->model());
+        } else if (verb == "current" || verb == "selected") {
+            return std::to_string(verb == "current" ? list(c.argument)->currentRow()
+                                                    : list(c.argument)->selectedItems().size());
+        } else if (verb == "choices") {
+            return texts(w->cmbChoice->model());
+        } else if (verb == "chosen") {
+            return w->cmbChoice->currentText().toStdString();
+        } else if (verb == "saved" || verb == "report") {
+            const std::string path =
+                project.file(verb == "saved" ? "vexloattributes.qzv" : c.argument);
+            return std::filesystem::exists(path) ? readFile(path) : "none";
+        } else if (verb == "files") {
+            return joined(project.listing());
+        } else if (verb == "messages") {
+            std::vector<std::string> told;
+            for (std::size_t i = 0; i < messages.size(); ++i) {
+                told.push_back(icons.substr(i, 1) + ":" + messages[i]);
+            }
+            return joined(told);
+        } else if (verb == "status") {
+            return status();
+        } else if (verb == "later") {  // the status line once it reads so (within 5 s)
+            static_cast<void>(QTest::qWaitFor([&] { return named(status()) == c.expected; }, 5000));
+            return status();
+        } else if (verb == "fields") {
+            return "format " + std::to_string(w->optionFields().Export_File_Format) + " font " +
+                   std::to_string(w->optionFields().Header_Font_Size);
+        } else if (verb == "shows") {
+            std::string shown = w->isVisible() ? "window" : "";
+            shown += w->btnLoad->isVisible() ? " load" : "";
+            return shown + (w->lstAttributes->isVisible() ? " attributes" : "");
+        } else if (verb == "compressed") {
+            return w->chkCompress->isChecked() ? "yes" : "no";
+        } else if (verb == "focused") {
+            return w->focusWidget() ? w->focusWidget()->objectName().toStdString() : "";
+        } else if (verb == "clipped") {
+            return joined(clippedCaptions(*w));
+        } else if (verb == "cursor") {
+            return QApplication::overrideCursor() == nullptr ? "none" : "hourglass";
+        } else if (verb == "open") {
+            return open(c.argument.empty()
+                            ? design::ToolConnector{}
+                            : [number = std::stoi(
+                                   c.argument)]() -> std::unique_ptr<design::SchematicTool> {
+                throw Error(errc::Number(number), "gone");
+            })
+                       ? "started"
+                       : "ended";
+        }
+        return std::nullopt;
+    }
+    // Acts as the line says; a verb that names no other action clicks the button so captioned.
+    void act(const CaseLine& c) {
+        const std::string& verb = c.verb;
+        if (verb == "pick") {
+            std::vector<int> rows;
+            std::istringstream in(
+                c.argument.substr(std::min(c.argument.find(' '), c.argument.size())));
+            for (int row = 0; in >> row;) {
+                rows.push_back(row);
+            }
+            pick(list(c.argument), rows);
+            if (rows.empty()) {  // no entry picked, none current
+                list(c.argument)->setCurrentRow(-1);
+            }
+        } else if (verb == "name") {
+            w->txtSaveAs->setText(QString::fromStdString(c.argument));
+        } else if (verb == "choose") {
+            w->cmbChoice->setCurrentIndex(
+                w->cmbChoice->findText(QString::fromStdString(c.argument)));
+        } else if (verb == "edit") {  // a name written into the box
+            w->cmbChoice->setEditText(QString::fromStdString(c.argument));
+        } else if (verb == "typechoice") {  // a name typed into the box, then Return
+            QTest::keyClicks(w->cmbChoice->lineEdit(), QString::fromStdString(c.argument));
+            QTest::keyClick(w->cmbChoice->lineEdit(), Qt::Key_Return);
+        } else if (verb == "column") {
+            w->lstSelected->addItem(QString::fromStdString(c.argument));
+        } else if (verb == "focus") {
+            w->findChild<QWidget*>(QString::fromStdString(c.argument))->setFocus();
+        } else if (verb == "press") {
+            press(c.argument);
+        } else if (verb == "menu") {  // the attribute list's menu
+            const auto entries = w->lstAttributes->actions();
+            const auto found = std::ranges::find_if(entries, [&](QAction* entry) {
+                return entry->text().remove('&').toStdString() == c.argument;
+            });
+            ASSERT_NE(found, entries.end()) << "no menu entry reads " << c.argument;
+            (*found)->trigger();
+        } else if (verb == "options") {
+            saveOptionsWithFormat(std::stoi(c.argument));
+        } else if (!actOnFiles(c) && !actOnTool(c)) {
+            clickCaption(c.verb);
+        }
+    }
+    bool actOnFiles(const CaseLine& c) {
+        const std::string& verb = c.verb;
+        if (verb == "selections") {
+            writeFile(project.file("vexloattributes.qzv"), c.argument);
+            open();
+        } else if (verb == "unsaved") {
+            std::filesystem::remove(project.file("vexloattributes.qzv"));
+        } else if (verb == "file") {  // "NAME CONTENT"
+            writeFile(project.file(c.argument.substr(0, c.argument.find(' '))),
+                      c.argument.substr(c.argument.find(' ') + 1));
+        } else if (verb == "folder") {  // a folder where the file was
+            std::filesystem::remove(project.file(c.argument));
+            std::filesystem::create_directory(project.file(c.argument));
+        } else if (verb == "erase") {
+            std::filesystem::remove_all(project.file(c.argument));
+        } else {
+            return false;
+        }
+        return true;
+    }
+    bool actOnTool(const CaseLine& c) {
+        const std::string& verb = c.verb;
+        if (verb == "design") {
+            tool.design->components = {design::makeComponent("R1", {{c.argument, "1k"}})};
+            open();
+        } else if (verb == "noparts") {
+            tool.design->components.clear();
+        } else if (verb == "part") {  // "REFDES NAME=VALUE|NAME=VALUE..."
+            std::vector<design::Attribute> attributes;
+            std::istringstream in(c.argument.substr(c.argument.find(' ') + 1));
+            for (std::string each; std::getline(in, each, '|');) {
+                attributes.push_back(
+                    {each.substr(0, each.find('=')), each.substr(each.find('=') + 1)});
+            }
+            tool.design->components.push_back(
+                design::makeComponent(c.argument.substr(0, c.argument.find(' ')), attributes));
+        } else if (verb == "noview") {
+            tool.documentName.reset();
+        } else if (verb == "viewer") {  // "N": one that ends with status N; "none": none on PATH
+            failingViewer.reset();
+            if (c.argument == "none") {
+                oldPath = oldPath.value_or(std::getenv("PATH"));
+                ::setenv("PATH", project.path().c_str(), 1);
+            } else {
+                failingViewer = std::make_unique<ViewerRecorder>(std::stoi(c.argument));
+            }
+        } else if (verb == "project") {  // "other", or the test's own
+            tool.project = (c.argument == "other" ? other : project).path() + "/";
+        } else if (verb == "drag") {
+            EXPECT_EQ(drag(c.argument == "shift"  ? Qt::ShiftModifier
+                           : c.argument == "ctrl" ? Qt::ControlModifier
+                                                  : Qt::NoModifier),
+                      Qt::CopyAction);
+        } else if (verb == "dclick") {
+            QTest::mouseDClick(
+                w->lstAttributes->viewport(), Qt::LeftButton, {},
+                w->lstAttributes->visualItemRect(w->lstAttributes->item(std::stoi(c.argument)))
+                    .center());
+        } else {
+            return false;
+        }
+        return true;
+    }
+    // Keys pressed in the active window where its focus is; a button they press shows pressed
+    // for a moment, then clicks.
+    void press(const std::string& keys) {
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+        QWidget* focus = w->focusWidget();
+        QTest::keySequence(focus ? focus : w.get(), QKeySequence(QString::fromStdString(keys)));
+        const auto buttons = w->findChildren<QAbstractButton*>();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return std::ranges::none_of(buttons, &QAbstractButton::isDown); }));
+    }
+    // Controls are found as a user finds them, by their captions.
+    void clickCaption(const std::string& verb) {
+        const std::map<std::string, std::string> captions = {{"load", "Load Design Attributes"},
+                                                             {"add", "Add >>"},
+                                                             {"addall", "Add All >>"},
+                                                             {"remove", "<< Remove"},
+                                                             {"removeall", "<< Remove All"},
+                                                             {"up", "Move Up"},
+                                                             {"down", "Move Down"},
+                                                             {"compress", "Compress"},
+                                                             {"key", "Select Part Number"},
+                                                             {"choice", "Load Choices"},
+                                                             {"save", "Save Selection"},
+                                                             {"delete", "Delete Choice"},
+                                                             {"loadall", "Load All"},
+                                                             {"create", "Create Report"},
+                                                             {"close", "Close"}};
+        if (verb == "state") {
+            return;
+        }
+        const auto buttons = w->findChildren<QAbstractButton*>();
+        const auto found = std::ranges::find_if(
+            buttons, [&](auto* button) { return shownCaption(*button) == captions.at(verb); });
+        ASSERT_NE(found, buttons.end()) << "no control reads " << verb;
+        click(*found);
+    }
+
+    TempDir other;  // another project the tool can go over to
+    std::unique_ptr<ViewerRecorder> failingViewer;
+    std::optional<std::string> oldPath;  // PATH before "viewer none"
 };
 
 // Saves KiCad's complex_hierarchy demo root sheet with C8 at 1nF, not 820pF, as KiCad would;
