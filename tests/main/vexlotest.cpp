@@ -30,13 +30,13 @@ using test::crlf;
 using test::MainWindow;
 
 // The window's script: each section a test on a window of its own.
-const bool windowCases =
-    (test::registerCases<test::WindowScript>(
-         "Window", "tests/main/window.txt", test::caseSections("tests/main/window.txt", {"open"}),
-         [](test::WindowScript& script, const test::CaseSection& section) {
-             script.play(section.lines, true, "window.txt");
-         }),
-     true);
+const bool windowCases = (test::registerCases<test::WindowScript>(
+                              "Window", "tests/main/window.txt",
+                              test::caseSections("tests/main/window.txt", {"open", "demo"}),
+                              [](test::WindowScript& script, const test::CaseSection& section) {
+                                  script.play(section.lines, true, "window.txt");
+                              }),
+                          true);
 
 // The status line shows a long message cut in its middle with the whole of it on hover, and a
 // message of several lines on the one line (what it drops when, the window's script).

@@ -9,15 +9,18 @@
 #include <QComboBox>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QFileDialog>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -51,13 +54,14 @@ public:
                                    part("C1", "GRM", "100n")};
     }
 
-    bool open(design::ToolConnector connector = {}) {
+    // Opens the window, started as the program starts it unless `start` is false.
+    bool open(design::ToolConnector connector = {}, bool start = true) {
         w = std::make_unique<Vexlo>(connector ? connector : tool.connector());
         w->showMessage = [this](QMessageBox::Icon icon, const QString& text) {
             messages.push_back(text.toStdString());
             icons += icon == QMessageBox::Critical ? 'C' : icon == QMessageBox::Warning ? 'W' : '?';
         };
-        const bool started = w->Form_Load();
+        const bool started = !start || w->Form_Load();
         w->show();
         return started;
     }
@@ -143,6 +147,19 @@ public:
     std::string icons;  // each message's icon: C critical, W warning
 };
 
+// Saves KiCad's complex_hierarchy demo root sheet with C8 at 1nF, not 820pF, as KiCad would;
+// false when the sheet has no such C8.
+inline bool setC8To1nF(const std::string& rootSheet) {
+    std::string text = readFile(rootSheet);
+    const std::string c8 = R"((reference "C8") (unit 1) (value "820pF"))";
+    const std::size_t at = text.find(c8);
+    if (at != std::string::npos) {
+        writeFile(rootSheet,
+                  text.replace(at, c8.size(), R"((reference "C8") (unit 1) (value "1nF"))"));
+    }
+    return at != std::string::npos;
+}
+
 // The main window worked from a script of user actions and the states they lead to (the column
 // list's columnlist.txt, the window's window.txt: their header comments give the verbs). A line
 // "verb argument => expected" acts and then checks what the window shows: the text a showing verb
@@ -184,6 +201,9 @@ private:
         return text.empty() ? "nothing" : text;
     }
     std::string state() {
+        if (!w) {
+            return "no window";
+        }
         const std::string columns = texts(w->lstSelected->model());
         std::string shown = buttons() + (columns.empty() ? "" : " " + columns);
         const bool key = w->btnkey->isVisible();
@@ -240,6 +260,30 @@ private:
             return w->focusWidget() ? w->focusWidget()->objectName().toStdString() : "";
         } else if (verb == "clipped") {
             return joined(clippedCaptions(*w));
+        } else if (verb == "opendesign") {  // "FILE [VARIANT]", on a window never started
+            if (!w) {
+                open(
+                    []() -> std::unique_ptr<design::SchematicTool> {
+                        ADD_FAILURE() << "the running tool was asked for";
+                        throw Error(errc::ToolNotRunning, "asked");
+                    },
+                    false);
+            }
+            const auto blank = std::min(c.argument.find(' '), c.argument.size());
+            return w->openDesign(project.file(c.argument.substr(0, blank)),
+                                 c.argument.substr(std::min(blank + 1, c.argument.size())))
+                       ? "opened"
+                       : "refused";
+        } else if (verb == "line") {  // "FILE START": the file's first line so starting
+            std::istringstream in(
+                readFile(project.file(c.argument.substr(0, c.argument.find(' ')))));
+            std::string line;
+            while (std::getline(in, line) &&
+                   !line.starts_with(c.argument.substr(c.argument.find(' ') + 1))) {
+            }
+            return line;
+        } else if (verb == "asked") {  // the file dialog the last "answer" met: name and folder
+            return asked;
         } else if (verb == "cursor") {
             return QApplication::overrideCursor() == nullptr ? "none" : "hourglass";
         } else if (verb == "open") {
@@ -310,6 +354,27 @@ private:
         } else if (verb == "folder") {  // a folder where the file was
             std::filesystem::remove(project.file(c.argument));
             std::filesystem::create_directory(project.file(c.argument));
+        } else if (verb == "demo") {  // a copy of the KiCad demo so named
+            std::filesystem::copy("/usr/share/kicad/demos/" + c.argument, project.file(c.argument),
+                                  std::filesystem::copy_options::recursive);
+        } else if (verb == "c8") {
+            EXPECT_TRUE(setC8To1nF(project.file(c.argument)));
+        } else if (verb == "touch") {  // saved again, a line longer
+            writeFile(project.file(c.argument), readFile(project.file(c.argument)) + "\n");
+        } else if (verb == "drop") {
+            drop(project.file(c.argument));
+        } else if (verb == "answer") {  // the next file dialog gets this file typed and Return
+            answering.callOnTimeout([this, file = project.file(c.argument)] {
+                if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                    answering.stop();
+                    asked = dialog->objectName().toStdString() + " " +
+                            dialog->directory().absolutePath().toStdString();
+                    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+                    name->setText(QString::fromStdString(file));
+                    QTest::keyClick(name, Qt::Key_Return);
+                }
+            });
+            answering.start(10);
         } else if (verb == "erase") {
             std::filesystem::remove_all(project.file(c.argument));
         } else {
@@ -360,6 +425,24 @@ private:
         }
         return true;
     }
+    // Drops a file onto the window where the attribute list is, as a file manager does.
+    void drop(const std::string& file) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file))});
+        const QPoint at = w->lstAttributes->geometry().center();
+        QWidget* target = w->childAt(at);
+        while (target != nullptr && !target->acceptDrops()) {
+            target = target->parentWidget();
+        }
+        ASSERT_EQ(target, w.get());
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QApplication::sendEvent(target, &dropped);
+        const std::string before = status();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return status() != before; }));
+    }
     // Keys pressed in the active window where its focus is; a button they press shows pressed
     // for a moment, then clicks.
     void press(const std::string& keys) {
@@ -398,22 +481,11 @@ private:
         click(*found);
     }
 
-    TempDir other;  // another project the tool can go over to
+    TempDir other;      // another project the tool can go over to
+    QTimer answering;   // answers the next file dialog
+    std::string asked;  // the name and folder of the dialog it answered
     std::unique_ptr<ViewerRecorder> failingViewer;
     std::optional<std::string> oldPath;  // PATH before "viewer none"
 };
-
-// Saves KiCad's complex_hierarchy demo root sheet with C8 at 1nF, not 820pF, as KiCad would;
-// false when the sheet has no such C8.
-inline bool setC8To1nF(const std::string& rootSheet) {
-    std::string text = readFile(rootSheet);
-    const std::string c8 = R"((reference "C8") (unit 1) (value "820pF"))";
-    const std::size_t at = text.find(c8);
-    if (at != std::string::npos) {
-        writeFile(rootSheet,
-                  text.replace(at, c8.size(), R"((reference "C8") (unit 1) (value "1nF"))"));
-    }
-    return at != std::string::npos;
-}
 
 }  // namespace vexlo::test
