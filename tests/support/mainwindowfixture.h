@@ -328,8 +328,9 @@ private:
             w->findChild<QWidget*>(QString::fromStdString(c.argument))->setFocus();
         } else if (verb == "press") {
             press(c.argument);
-        } else if (verb == "menu") {  // the attribute list's menu
+        } else if (verb == "menu") {  // the attribute list's menu, of its one entry
             const auto entries = w->lstAttributes->actions();
+            EXPECT_EQ(entries.size(), 1) << "the menu holds one entry";
             const auto found = std::ranges::find_if(entries, [&](QAction* entry) {
                 return entry->text().remove('&').toStdString() == c.argument;
             });
