@@ -3,23 +3,17 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QCursor>
 #include <QFileDialog>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QToolButton>
 #include <filesystem>
 
 #include <algorithm>
 
+#include "cases.h"
 #include "fakeproject.h"
 #include "faketool.h"
 #include "main/application.h"
@@ -35,146 +29,18 @@ namespace {
 using test::crlf;
 using test::MainWindow;
 
-TEST_F(MainWindow, StartUpListsTheSavedSelectionsAndAFailedLoadChangesNothing) {
-    test::writeFile(project.file("vexloattributes.qzv"),
-                    crlf({"** B", "x", "** A", "==k", "** C"}));
-    EXPECT_TRUE(open());
-    EXPECT_EQ(test::clippedCaptions(*w), std::vector<std::string>{});
-    EXPECT_EQ(texts(w->cmbChoice->model()) + w->cmbChoice->currentText().toStdString(), "|B|A|CB");
-    EXPECT_EQ(w->optionFields().Export_File_Format * 100 + w->optionFields().Header_Font_Size, 310);
-    tool.documentName.reset();
-    click(w->btnLoad);
-    EXPECT_TRUE(w->lstAttributes->isHidden() && !w->btnLoad->isHidden());
-    EXPECT_EQ(buttons(), "000000");
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    for (const errc::Number number : {errc::ToolNotRunning, errc::NoSessionBus}) {
-        EXPECT_FALSE(open(
-            [number]() -> std::unique_ptr<design::SchematicTool> { throw Error(number, "gone"); }));
-    }
-    // Each failure is told by what to do first, its number last.
-    EXPECT_EQ(messages, (std::vector<std::string>{
-                            "Open the design in the schematic tool, then try again.\n\nThe "
-                            "schematic tool has no active view\n\n(Error 1001)",
-                            "You need to have Trelmo Schemora Open to run this program!\n\nStart "
-                            "the schematic tool, or open a KiCad design without it: \"vexlo "
-                            "FILE\", or Ctrl+O in the window.\n\ngone\n\n(Error 429)",
-                            "Start Vexlo in a desktop session, which has a D-Bus session bus, or "
-                            "open a KiCad design without the schematic tool: \"vexlo FILE\"."
-                            "\n\ngone\n\n(Error 1010)"}));
-    EXPECT_EQ(icons, "CCC");
-}
+// The window's script: each section a test on a window of its own.
+const bool windowCases = (test::registerCases<test::WindowScript>(
+                              "Window", "tests/main/window.txt",
+                              test::caseSections("tests/main/window.txt", {"open", "demo"}),
+                              [](test::WindowScript& script, const test::CaseSection& section) {
+                                  script.play(section.lines, true, "window.txt");
+                              }),
+                          true);
 
-// Return and Enter press the button with the focus; the first load hands the focus to the
-// attributes; Alt and a button's underlined letter (as the layout's golden file shows them) press
-// it.
-TEST_F(MainWindow, KeyboardUse) {
-    open();
-    w->btnLoad->setFocus();
-    QTest::keyClick(w->btnLoad, Qt::Key_Return);
-    EXPECT_TRUE(w->btnLoad->isHidden());
-    EXPECT_EQ(w->focusWidget(), w->lstAttributes);
-    w->btnAddAll->setFocus();
-    QTest::keyClick(w->btnAddAll, Qt::Key_Enter);
-    EXPECT_EQ(texts(w->lstSelected->model()), "|REFDES|Part Number|Value");
-    w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
-    // A mnemonic presses its button as a click does, shown pressed for a moment.
-    QTest::keyClick(w.get(), Qt::Key_M, Qt::AltModifier);  // << Remove All
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w->lstSelected->count() == 0; }));
-    QTest::keyClick(w.get(), Qt::Key_P, Qt::AltModifier);  // Compress
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w->chkCompress->isChecked(); }));
-    EXPECT_EQ(messages, std::vector<std::string>{});
-}
-
-// Load Choices of a name no section carries changes nothing and writes nothing, and says so,
-// whether or not there is a saved-selection file.
-TEST_F(MainWindow, LoadChoicesOfAnUnknownNameChangesNothing) {
-    open();
-    click(w->btnLoad, w->btnAddAll, w->chkCompress);
-    w->lstSelected->setCurrentRow(1);
-    click(w->btnkey);
-    for (const bool file : {false, true}) {
-        if (file) {
-            test::writeFile(project.file("vexloattributes.qzv"), crlf({"** Board", "Value"}));
-        }
-        const auto files = project.listing();
-        w->cmbChoice->setEditText("Nope");
-        click(w->btnloadChoice);
-        EXPECT_EQ(messages.back() + " " + icons,
-                  "There is no saved selection named Nope. W" + std::string(file ? "W" : ""));
-        EXPECT_EQ(status(), "There is no saved selection named Nope.");
-        EXPECT_EQ(
-            buttons() + texts(w->lstSelected->model()) + " " + w->lblkey->text().toStdString(),
-            "111111|REFDES|Part Number|Value|QTY Part Number");
-        EXPECT_TRUE(w->chkCompress->isChecked());
-        EXPECT_EQ(project.listing(), files);
-    }
-}
-
-// After the tool's design changed, F5 or the attribute list's menu reads its names again and
-// keeps the columns; every report then names the columns no part carries.
-TEST_F(MainWindow, ReadingTheDesignAgainAndColumnsNoPartCarries) {
-    test::writeFile(project.file("vexloattributes.qzv"),
-                    crlf({"** Old", "REFDES", "Part Number", "** New", "Value"}));
-    open();
-    // Before the first load, while the attribute list is hidden, F5 is the first load.
-    w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
-    QTest::keyClick(w.get(), Qt::Key_F5);
-    // The status line names the design, its folder and its parts.
-    const std::string board = "board in " + project.path() + "/, ";
-    EXPECT_EQ(status(), "Design read: " + board + "3 parts in the BOM, 3 attribute names");
-    EXPECT_TRUE(w->btnLoad->isHidden() && !w->lstAttributes->isHidden());
-    click(w->btnAddAll);
-    tool.design->components = {
-        design::makeComponent("R1", {{"REFDES", "R1"}, {"Value", "1k"}, {"Tolerance", "1%"}})};
-    w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
-    QTest::keyClick(w.get(), Qt::Key_F5);
-    const std::string gone = "; no part carries \"Part Number\": its column is empty";
-    EXPECT_EQ(status(),
-              "Design read again: " + board + "1 part in the BOM, 3 attribute names" + gone);
-    EXPECT_EQ(texts(w->lstAttributes->model()), "|REFDES|Value|Tolerance");
-    EXPECT_EQ(texts(w->lstSelected->model()), "|REFDES|Part Number|Value");
-    EXPECT_EQ(buttons(), "111111");
-    click(w->btnReport);
-    EXPECT_EQ(status(), "Report written: " + project.file("board.csv") + " (1 row)" + gone);
-    w->cmbChoice->setCurrentIndex(0);
-    click(w->btnloadChoice);
-    EXPECT_EQ(status(), "Report written: " + project.file("board_Old.csv") + " (1 row)" + gone);
-    click(w->btnLoadAll);
-    EXPECT_EQ(status(), "Load All: 2 reports written, 0 failed" + gone);
-    tool.design->components.push_back(design::makeComponent("R2", {{"Part Number", "PN"}}));
-    ASSERT_EQ(w->lstAttributes->actions(), QList<QAction*>{w->actReadAgain});
-    w->actReadAgain->trigger();  // the list's menu
-    EXPECT_EQ(status(), "Design read again: " + board + "2 parts in the BOM, 4 attribute names");
-    click(w->btnReport);
-    EXPECT_EQ(status(), "Report written: " + project.file("board.csv") + " (2 rows)");
-    w->lstSelected->addItem("A");
-    w->lstSelected->addItem("B");
-    click(w->btnReport);
-    EXPECT_EQ(status(), "Report written: " + project.file("board.csv") +
-                            " (2 rows); no part carries \"A\", \"B\": their columns are empty");
-    // The tool went over to another project: its saved selections (none) and settings, and back.
-    const test::TempDir other;
-    for (const std::string& folder : {other.path(), project.path()}) {
-        tool.project = folder + "/";
-        QTest::keyClick(w.get(), Qt::Key_F5);
-        EXPECT_EQ(
-            texts(w->cmbChoice->model()) + std::to_string(w->optionFields().Export_File_Format),
-            folder == other.path() ? "0" : "|Old|New3");
-    }
-    tool.documentName.reset();
-    QTest::keyClick(w.get(), Qt::Key_F5);
-    EXPECT_EQ(status(), "Error 1001: The schematic tool has no active view");
-    EXPECT_EQ(texts(w->lstAttributes->model()), "|REFDES|Value|Tolerance|Part Number");
-    EXPECT_EQ(messages.size(), 1U);
-}
-
-// The status line shows a long message cut in its middle with the whole of it on hover, and
-// drops a message whose condition has ended (what Save Selection and Delete Choice did: the
-// column list's script).
-TEST_F(MainWindow, StatusLineTellsEveryActionAndForgetsEndedConditions) {
+// The status line shows a long message cut in its middle with the whole of it on hover, and a
+// message of several lines on the one line (what it drops when, the window's script).
+TEST_F(MainWindow, StatusLineShowsALongMessageCutAndSeveralLinesOnOne) {
     open();
     click(w->btnLoad, w->btnAddAll);
     click(w->chkCompress, w->btnReport);
@@ -186,25 +52,8 @@ TEST_F(MainWindow, StatusLineTellsEveryActionAndForgetsEndedConditions) {
     EXPECT_LE(w->lblStatus->fontMetrics().horizontalAdvance(shown),
               w->lblStatus->contentsRect().width());
     EXPECT_EQ(w->lblStatus->toolTip().toStdString(), status());
-    // A message of several lines is shown on the one line.
-    const std::string noKey = status();
     w->lblStatus->setMessage(QStringLiteral("Some reports were not written:\nBad: Error 1004"));
     EXPECT_EQ(w->lblStatus->shownText(), "Some reports were not written: Bad: Error 1004");
-    w->lblStatus->setMessage(QString::fromStdString(noKey));
-    w->lstSelected->setCurrentRow(0);
-    click(w->btnkey);  // the key is chosen: the message has ended
-    EXPECT_EQ(status(), "");
-    click(w->btnkey);  // chosen again, with nothing to clear
-    w->lstSelected->setCurrentRow(-1);
-    click(w->btnkey, w->btnReport);  // no entry chosen: the key is taken away
-    EXPECT_EQ(status().substr(0, 20), "You have selected to");
-    click(w->chkCompress);  // not compressing: no key needed
-    EXPECT_EQ(status(), "");
-    w->lstSelected->addItem("Value");
-    click(w->btnReport);
-    const std::string written = status();
-    click(w->btnkey);
-    EXPECT_EQ(status(), written);  // a plain message stays
 }
 
 // The hourglass shows while the window asks the tool for what a report, a preview or a load
@@ -370,66 +219,6 @@ TEST(Application, ShowsTheWindowUntilItIsClosedOrTellsThatNoToolRuns) {
     EXPECT_TRUE(std::ranges::none_of(QApplication::topLevelWidgets(), [](QWidget* window) {
         return qobject_cast<Vexlo*>(window) != nullptr && window->isVisible();
     }));
-}
-
-// A viewer that cannot show the report, or none at all, is named beside "Report written".
-TEST_F(MainWindow, AViewerThatCannotShowTheReportIsTold) {
-    open();
-    click(w->btnLoad, w->btnAddAll);
-    const std::string written = "Report written: " + project.file("board.csv") + " (3 rows)";
-    {
-        const test::ViewerRecorder failing(4);
-        click(w->btnReport);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return status() != written; }));
-        EXPECT_EQ(status(),
-                  written + "; the viewer could not show it: xdg-open ended with status 4");
-    }
-    const std::string path = std::getenv("PATH");
-    ::setenv("PATH", project.path().c_str(), 1);
-    click(w->btnReport);
-    ::setenv("PATH", path.c_str(), 1);
-    EXPECT_EQ(status(), written + "; no viewer could be started: xdg-open is not on PATH");
-}
-
-// Options opens the Options window; its Save sets the option fields the reports use.
-TEST_F(MainWindow, OptionsSaveChangesTheReportFormatAndCompressNeedsAKey) {
-    open();
-    click(w->btnLoad, w->btnAddAll);
-    saveOptionsWithFormat(1);
-    EXPECT_EQ(w->optionFields().Export_File_Format, 1);
-    click(w->btnReport);
-    EXPECT_EQ(status(), "Report written: " + project.file("board.txt") + " (3 rows)");
-    click(w->chkCompress, w->btnReport);  // without a key
-    const std::string noKey =
-        "You have selected to Compress Report, you must select a Key. Select the key in the "
-        "Attribute Selected list and select the 'Select Part Number' button";
-    EXPECT_EQ(messages, std::vector<std::string>{noKey});
-    EXPECT_EQ(status(), noKey);
-    click(w->btnClose);
-    EXPECT_FALSE(w->isVisible());
-}
-
-// A settings file that cannot be read is told at start-up, and every report fails with it
-// rather than coming out in the default options, until the Options window reads it again.
-TEST_F(MainWindow, ReportsFailWhileTheSettingsCannotBeRead) {
-    const std::string settings = project.file("vexlosettings.qzv");
-    std::filesystem::remove(settings);
-    std::filesystem::create_directory(settings);
-    open();
-    const std::string unreadable =
-        "Error 75: Cannot read \"" + settings + "\": it is a folder, not a regular file";
-    EXPECT_EQ(messages, std::vector<std::string>{"Check the file or folder named below: it may be "
-                                                 "missing, not yours to write, or on a full disk. "
-                                                 "Then try again.\n\n" +
-                                                 unreadable.substr(10) + "\n\n(Error 75)"});
-    click(w->btnLoad, w->btnAddAll, w->btnReport);
-    EXPECT_EQ(status(), unreadable);
-    EXPECT_FALSE(std::filesystem::exists(project.file("board.xls")));
-    std::filesystem::remove(settings);
-    saveOptionsWithFormat(3);
-    EXPECT_EQ(status(), "");  // the settings read again: their failure has ended
-    click(w->btnReport);
-    EXPECT_EQ(status(), "Report written: " + project.file("board.csv") + " (3 rows)");
 }
 
 }  // namespace

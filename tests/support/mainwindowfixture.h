@@ -9,27 +9,40 @@
 #include <QComboBox>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
+#include <algorithm>
+#include <filesystem>
+#include <map>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cases.h"
 #include "fakeproject.h"
 #include "faketool.h"
 #include "main/statusline.h"
 #include "main/vexlo.h"
+#include "qtsupport.h"
 #include "selection/droplist.h"
 #include "testsupport.h"
 
 namespace vexlo::test {
 
 class MainWindow : public ::testing::Test {
-protected:
+public:
     MainWindow() {
         test::serveProjectIn(tool, project, "board");
         test::writeFile(project.file("vexlosettings.qzv"), crlf({"Export_File_Format=3"}));
@@ -41,13 +54,14 @@ protected:
                                    part("C1", "GRM", "100n")};
     }
 
-    bool open(design::ToolConnector connector = {}) {
+    // Opens the window, started as the program starts it unless `start` is false.
+    bool open(design::ToolConnector connector = {}, bool start = true) {
         w = std::make_unique<Vexlo>(connector ? connector : tool.connector());
         w->showMessage = [this](QMessageBox::Icon icon, const QString& text) {
             messages.push_back(text.toStdString());
             icons += icon == QMessageBox::Critical ? 'C' : icon == QMessageBox::Warning ? 'W' : '?';
         };
-        const bool started = w->Form_Load();
+        const bool started = !start || w->Form_Load();
         w->show();
         return started;
     }
@@ -145,5 +159,334 @@ inline bool setC8To1nF(const std::string& rootSheet) {
     }
     return at != std::string::npos;
 }
+
+// The main window worked from a script of user actions and the states they lead to (the column
+// list's columnlist.txt, the window's window.txt: their header comments give the verbs). A line
+// "verb argument => expected" acts and then checks what the window shows: the text a showing verb
+// names, or after an action the state line (Add ... Move Down enabled, the columns, the key).
+class WindowScript : public MainWindow {
+public:
+    ~WindowScript() override {
+        if (oldPath) {
+            ::setenv("PATH", oldPath->c_str(), 1);
+        }
+    }
+    void play(const std::vector<CaseLine>& lines, bool check, const std::string& file) {
+        for (const CaseLine& c : lines) {
+            SCOPED_TRACE(file + ":" + std::to_string(c.number));
+            std::optional<std::string> shown = show(c);
+            if (!shown) {
+                act(c);
+                shown = state();
+            }
+            if (check && !c.expected.empty()) {
+                EXPECT_EQ(named(*shown), c.expected) << c.verb << " " << c.argument;
+            }
+        }
+    }
+
+private:
+    QListWidget* list(const std::string& name) {  // "attributes" or "columns"
+        return name.starts_with("attributes") ? w->lstAttributes
+                                              : static_cast<QListWidget*>(w->lstSelected);
+    }
+    // The text with the project folders written PROJECT and OTHER; empty text as "nothing".
+    std::string named(std::string text) const {
+        for (const auto& [path, name] :
+             {std::pair{project.path(), "PROJECT"}, std::pair{other.path(), "OTHER"}}) {
+            for (std::size_t at; (at = text.find(path)) != text.npos;) {
+                text.replace(at, path.size(), name);
+            }
+        }
+        return text.empty() ? "nothing" : text;
+    }
+    std::string state() {
+        if (!w) {
+            return "no window";
+        }
+        const std::string columns = texts(w->lstSelected->model());
+        std::string shown = buttons() + (columns.empty() ? "" : " " + columns);
+        const bool key = w->btnkey->isVisible();
+        shown += key ? " " + (w->label->text() + w->lblkey->text()).toStdString() : "";
+        EXPECT_TRUE(w->lblkey->isVisible() == key && w->label->isVisible() == key);
+        return shown;
+    }
+    static std::string joined(const std::vector<std::string>& texts) {
+        std::string text;
+        for (const std::string& each : texts) {
+            text += (text.empty() ? "" : "|") + each;
+        }
+        return text;
+    }
+    // What a showing verb shows; none for an action.
+    std::optional<std::string> show(const CaseLine& c) {
+        const std::string& verb = c.verb;
+        if (verb == "attributes") {
+            return texts(w->lstAttributes->model());
+        } else if (verb == "current" || verb == "selected") {
+            return std::to_string(verb == "current" ? list(c.argument)->currentRow()
+                                                    : list(c.argument)->selectedItems().size());
+        } else if (verb == "choices") {
+            return texts(w->cmbChoice->model());
+        } else if (verb == "chosen") {
+            return w->cmbChoice->currentText().toStdString();
+        } else if (verb == "saved" || verb == "report") {
+            const std::string path =
+                project.file(verb == "saved" ? "vexloattributes.qzv" : c.argument);
+            return std::filesystem::exists(path) ? readFile(path) : "none";
+        } else if (verb == "files") {
+            return joined(project.listing());
+        } else if (verb == "messages") {
+            std::vector<std::string> told;
+            for (std::size_t i = 0; i < messages.size(); ++i) {
+                told.push_back(icons.substr(i, 1) + ":" + messages[i]);
+            }
+            return joined(told);
+        } else if (verb == "status") {
+            return status();
+        } else if (verb == "later") {  // the status line once it reads so (within 5 s)
+            static_cast<void>(QTest::qWaitFor([&] { return named(status()) == c.expected; }, 5000));
+            return status();
+        } else if (verb == "fields") {
+            return "format " + std::to_string(w->optionFields().Export_File_Format) + " font " +
+                   std::to_string(w->optionFields().Header_Font_Size);
+        } else if (verb == "shows") {
+            std::string shown = w->isVisible() ? "window" : "";
+            shown += w->btnLoad->isVisible() ? " load" : "";
+            return shown + (w->lstAttributes->isVisible() ? " attributes" : "");
+        } else if (verb == "compressed") {
+            return w->chkCompress->isChecked() ? "yes" : "no";
+        } else if (verb == "focused") {
+            return w->focusWidget() ? w->focusWidget()->objectName().toStdString() : "";
+        } else if (verb == "clipped") {
+            return joined(clippedCaptions(*w));
+        } else if (verb == "opendesign") {  // "FILE [VARIANT]", on a window never started
+            if (!w) {
+                open(
+                    []() -> std::unique_ptr<design::SchematicTool> {
+                        ADD_FAILURE() << "the running tool was asked for";
+                        throw Error(errc::ToolNotRunning, "asked");
+                    },
+                    false);
+            }
+            const auto blank = std::min(c.argument.find(' '), c.argument.size());
+            return w->openDesign(project.file(c.argument.substr(0, blank)),
+                                 c.argument.substr(std::min(blank + 1, c.argument.size())))
+                       ? "opened"
+                       : "refused";
+        } else if (verb == "line") {  // "FILE START": the file's first line so starting
+            std::istringstream in(
+                readFile(project.file(c.argument.substr(0, c.argument.find(' ')))));
+            std::string line;
+            while (std::getline(in, line) &&
+                   !line.starts_with(c.argument.substr(c.argument.find(' ') + 1))) {
+            }
+            return line;
+        } else if (verb == "asked") {  // the file dialog the last "answer" met: name and folder
+            return asked;
+        } else if (verb == "cursor") {
+            return QApplication::overrideCursor() == nullptr ? "none" : "hourglass";
+        } else if (verb == "open") {
+            return open(c.argument.empty()
+                            ? design::ToolConnector{}
+                            : [number = std::stoi(
+                                   c.argument)]() -> std::unique_ptr<design::SchematicTool> {
+                throw Error(errc::Number(number), "gone");
+            })
+                       ? "started"
+                       : "ended";
+        }
+        return std::nullopt;
+    }
+    // Acts as the line says; a verb that names no other action clicks the button so captioned.
+    void act(const CaseLine& c) {
+        const std::string& verb = c.verb;
+        if (verb == "pick") {
+            std::vector<int> rows;
+            std::istringstream in(
+                c.argument.substr(std::min(c.argument.find(' '), c.argument.size())));
+            for (int row = 0; in >> row;) {
+                rows.push_back(row);
+            }
+            pick(list(c.argument), rows);
+            if (rows.empty()) {  // no entry picked, none current
+                list(c.argument)->setCurrentRow(-1);
+            }
+        } else if (verb == "name") {
+            w->txtSaveAs->setText(QString::fromStdString(c.argument));
+        } else if (verb == "choose") {
+            w->cmbChoice->setCurrentIndex(
+                w->cmbChoice->findText(QString::fromStdString(c.argument)));
+        } else if (verb == "edit") {  // a name written into the box
+            w->cmbChoice->setEditText(QString::fromStdString(c.argument));
+        } else if (verb == "typechoice") {  // a name typed into the box, then Return
+            QTest::keyClicks(w->cmbChoice->lineEdit(), QString::fromStdString(c.argument));
+            QTest::keyClick(w->cmbChoice->lineEdit(), Qt::Key_Return);
+        } else if (verb == "column") {
+            w->lstSelected->addItem(QString::fromStdString(c.argument));
+        } else if (verb == "focus") {
+            w->findChild<QWidget*>(QString::fromStdString(c.argument))->setFocus();
+        } else if (verb == "press") {
+            press(c.argument);
+        } else if (verb == "menu") {  // the attribute list's menu, of its one entry
+            const auto entries = w->lstAttributes->actions();
+            EXPECT_EQ(entries.size(), 1) << "the menu holds one entry";
+            const auto found = std::ranges::find_if(entries, [&](QAction* entry) {
+                return entry->text().remove('&').toStdString() == c.argument;
+            });
+            ASSERT_NE(found, entries.end()) << "no menu entry reads " << c.argument;
+            (*found)->trigger();
+        } else if (verb == "options") {
+            saveOptionsWithFormat(std::stoi(c.argument));
+        } else if (!actOnFiles(c) && !actOnTool(c)) {
+            clickCaption(c.verb);
+        }
+    }
+    bool actOnFiles(const CaseLine& c) {
+        const std::string& verb = c.verb;
+        if (verb == "selections") {
+            writeFile(project.file("vexloattributes.qzv"), c.argument);
+            open();
+        } else if (verb == "unsaved") {
+            std::filesystem::remove(project.file("vexloattributes.qzv"));
+        } else if (verb == "file") {  // "NAME CONTENT"
+            writeFile(project.file(c.argument.substr(0, c.argument.find(' '))),
+                      c.argument.substr(c.argument.find(' ') + 1));
+        } else if (verb == "folder") {  // a folder where the file was
+            std::filesystem::remove(project.file(c.argument));
+            std::filesystem::create_directory(project.file(c.argument));
+        } else if (verb == "demo") {  // a copy of the KiCad demo so named
+            std::filesystem::copy("/usr/share/kicad/demos/" + c.argument, project.file(c.argument),
+                                  std::filesystem::copy_options::recursive);
+        } else if (verb == "c8") {
+            EXPECT_TRUE(setC8To1nF(project.file(c.argument)));
+        } else if (verb == "touch") {  // saved again, a line longer
+            writeFile(project.file(c.argument), readFile(project.file(c.argument)) + "\n");
+        } else if (verb == "drop") {
+            drop(project.file(c.argument));
+        } else if (verb == "answer") {  // the next file dialog gets this file typed and Return
+            answering.callOnTimeout([this, file = project.file(c.argument)] {
+                if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                    answering.stop();
+                    asked = dialog->objectName().toStdString() + " " +
+                            dialog->directory().absolutePath().toStdString();
+                    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+                    name->setText(QString::fromStdString(file));
+                    QTest::keyClick(name, Qt::Key_Return);
+                }
+            });
+            answering.start(10);
+        } else if (verb == "erase") {
+            std::filesystem::remove_all(project.file(c.argument));
+        } else {
+            return false;
+        }
+        return true;
+    }
+    bool actOnTool(const CaseLine& c) {
+        const std::string& verb = c.verb;
+        if (verb == "design") {
+            tool.design->components = {design::makeComponent("R1", {{c.argument, "1k"}})};
+            open();
+        } else if (verb == "noparts") {
+            tool.design->components.clear();
+        } else if (verb == "part") {  // "REFDES NAME=VALUE|NAME=VALUE..."
+            std::vector<design::Attribute> attributes;
+            std::istringstream in(c.argument.substr(c.argument.find(' ') + 1));
+            for (std::string each; std::getline(in, each, '|');) {
+                attributes.push_back(
+                    {each.substr(0, each.find('=')), each.substr(each.find('=') + 1)});
+            }
+            tool.design->components.push_back(
+                design::makeComponent(c.argument.substr(0, c.argument.find(' ')), attributes));
+        } else if (verb == "noview") {
+            tool.documentName.reset();
+        } else if (verb == "viewer") {  // "N": one that ends with status N; "none": none on PATH
+            failingViewer.reset();
+            if (c.argument == "none") {
+                oldPath = oldPath.value_or(std::getenv("PATH"));
+                ::setenv("PATH", project.path().c_str(), 1);
+            } else {
+                failingViewer = std::make_unique<ViewerRecorder>(std::stoi(c.argument));
+            }
+        } else if (verb == "project") {  // "other", or the test's own
+            tool.project = (c.argument == "other" ? other : project).path() + "/";
+        } else if (verb == "drag") {
+            EXPECT_EQ(drag(c.argument == "shift"  ? Qt::ShiftModifier
+                           : c.argument == "ctrl" ? Qt::ControlModifier
+                                                  : Qt::NoModifier),
+                      Qt::CopyAction);
+        } else if (verb == "dclick") {
+            QTest::mouseDClick(
+                w->lstAttributes->viewport(), Qt::LeftButton, {},
+                w->lstAttributes->visualItemRect(w->lstAttributes->item(std::stoi(c.argument)))
+                    .center());
+        } else {
+            return false;
+        }
+        return true;
+    }
+    // Drops a file onto the window where the attribute list is, as a file manager does.
+    void drop(const std::string& file) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file))});
+        const QPoint at = w->lstAttributes->geometry().center();
+        QWidget* target = w->childAt(at);
+        while (target != nullptr && !target->acceptDrops()) {
+            target = target->parentWidget();
+        }
+        ASSERT_EQ(target, w.get());
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QApplication::sendEvent(target, &dropped);
+        const std::string before = status();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return status() != before; }));
+    }
+    // Keys pressed in the active window where its focus is; a button they press shows pressed
+    // for a moment, then clicks.
+    void press(const std::string& keys) {
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+        QWidget* focus = w->focusWidget();
+        QTest::keySequence(focus ? focus : w.get(), QKeySequence(QString::fromStdString(keys)));
+        const auto buttons = w->findChildren<QAbstractButton*>();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return std::ranges::none_of(buttons, &QAbstractButton::isDown); }));
+    }
+    // Controls are found as a user finds them, by their captions.
+    void clickCaption(const std::string& verb) {
+        const std::map<std::string, std::string> captions = {{"load", "Load Design Attributes"},
+                                                             {"add", "Add >>"},
+                                                             {"addall", "Add All >>"},
+                                                             {"remove", "<< Remove"},
+                                                             {"removeall", "<< Remove All"},
+                                                             {"up", "Move Up"},
+                                                             {"down", "Move Down"},
+                                                             {"compress", "Compress"},
+                                                             {"key", "Select Part Number"},
+                                                             {"choice", "Load Choices"},
+                                                             {"save", "Save Selection"},
+                                                             {"delete", "Delete Choice"},
+                                                             {"loadall", "Load All"},
+                                                             {"create", "Create Report"},
+                                                             {"close", "Close"}};
+        if (verb == "state") {
+            return;
+        }
+        const auto buttons = w->findChildren<QAbstractButton*>();
+        const auto found = std::ranges::find_if(
+            buttons, [&](auto* button) { return shownCaption(*button) == captions.at(verb); });
+        ASSERT_NE(found, buttons.end()) << "no control reads " << verb;
+        click(*found);
+    }
+
+    TempDir other;      // another project the tool can go over to
+    QTimer answering;   // answers the next file dialog
+    std::string asked;  // the name and folder of the dialog it answered
+    std::unique_ptr<ViewerRecorder> failingViewer;
+    std::optional<std::string> oldPath;  // PATH before "viewer none"
+};
 
 }  // namespace vexlo::test
