@@ -27,6 +27,9 @@ const QString templateDialogTitle = QStringLiteral("Select Excel Template File..
 const QString workbookFilter = QStringLiteral("Excel Files (.xls, .xlsx) (*.xls *.xlsx)");
 const QString xlsFilter = QStringLiteral("Excel Files (.xls) (*.xls)");
 const QString xlsxFilter = QStringLiteral("Excel Files (.xlsx) (*.xlsx)");
+// After the reason a settings file cannot be read, what the window does about it.
+const std::string unreadableSettingsAdvice =
+    "\n\nThe window shows the initial values; Save writes them over the file.";
 
 // The controls above keep the places they were drawn in; the frame "Bill of materials" adds
 // its height below them.
@@ -226,14 +229,25 @@ void Form1::createControls() {
 }
 
 void Form1::Form_Load() {
-    SettingsText values = settings::initialWindowSettings();
+    std::string path;
     try {
-        values = settings::readWindowSettings(settingsPath_());
+        path = settingsPath_();
     } catch (const std::exception&) {
         // Without a path there is nothing to read: the window shows its initial values, as it
         // does for a missing file.
+        showValues(settings::initialWindowSettings());
+        return;
     }
-    showValues(values);
+    try {
+        showValues(settings::readWindowSettings(path));
+    } catch (const std::exception& failure) {
+        // A file that is there but cannot be read is told before its values are shown as the
+        // initial ones, so that Save never replaces it unknowingly.
+        showValues(settings::initialWindowSettings());
+        QMessageBox::warning(this, QStringLiteral("Vexlo"),
+                             toQt(errorMessage(asError(failure)) + unreadableSettingsAdvice),
+                             QMessageBox::Ok);
+    }
 }
 
 void Form1::showValues(const SettingsText& values) {

@@ -228,6 +228,24 @@ bool isWholeNumberUpTo(const std::string& text, long highest) {
     return number >= 1 && number <= highest;
 }
 
+// The settings file's lines. A missing file has none; one that is there but cannot be read
+// whole throws, unless `lines` is given to keep the lines read before the break.
+std::vector<std::string> settingsFileLines(const std::string& path,
+                                           std::vector<std::string>* lines = nullptr) {
+    TextLines read = readTextLines(path);
+    if (lines != nullptr) {
+        *lines = read.lines;
+    }
+    // A missing file means the defaults; one that is there but cannot be read must not turn
+    // every report, or the Options window's values, into the defaults without a word.
+    const bool missing =
+        !read.opened && (read.errorNumber == ENOENT || read.errorNumber == ENOTDIR);
+    if (!missing && (!read.opened || !read.complete)) {
+        throwFileError(read.errorNumber, "read", path);
+    }
+    return std::move(read.lines);
+}
+
 }  // namespace
 
 std::vector<std::string_view> fileFormatItems() {
@@ -260,15 +278,7 @@ void SetOptions(const std::string& path, Settings& fields) {
     std::vector<std::string> lines;
     std::exception_ptr failure;
     try {
-        const TextLines read = readTextLines(path);
-        lines = read.lines;
-        // A missing file means the defaults; one that is there but cannot be read must not
-        // turn every report into one of the defaults without a word.
-        const bool missing =
-            !read.opened && (read.errorNumber == ENOENT || read.errorNumber == ENOTDIR);
-        if (!missing && (!read.opened || !read.complete)) {
-            throwFileError(read.errorNumber, "read", path);
-        }
+        settingsFileLines(path, &lines);
     } catch (const Error&) {
         failure = std::current_exception();
     }
@@ -334,7 +344,7 @@ void applyWindowLines(const std::vector<std::string>& lines, SettingsText& value
 
 SettingsText readWindowSettings(const std::string& path) {
     SettingsText values = initialWindowSettings();
-    applyWindowLines(readTextLines(path).lines, values);
+    applyWindowLines(settingsFileLines(path), values);
     fillEmptyNumberBoxes(values);
     return values;
 }

@@ -73,9 +73,9 @@ SettingsText initialWindowSettings();
 void applyWindowLines(const std::vector<std::string>& lines, SettingsText& values);
 
 // The Options window's load: initial values, the file's lines over them as far as they go (none
-// when it cannot be opened), then "10", "10" and "1" in text boxes left empty. A key the file
-// lacks shows its initial value, the value SetOptions takes for it. A path that is no regular
-// file throws.
+// when there is no file), then "10", "10" and "1" in text boxes left empty. A key the file lacks
+// shows its initial value, the value SetOptions takes for it. A file that is there but cannot be
+// read whole, and a path that is no regular file, throw.
 SettingsText readWindowSettings(const std::string& path);
 
 // Why "Save" refuses the values, naming the field; "" when they can be saved. Font sizes must be

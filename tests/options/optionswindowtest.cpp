@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 
 #include "common/error.h"
 #include "options/optionswindow.h"
@@ -175,6 +176,19 @@ TEST_F(OptionsWindow, CancelWritesNothing) {
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(readFile(path), crlf({"Excel_Start=7", "Header_Font_Size=14"}));
     EXPECT_TRUE(readAtSetOptions.empty());
+}
+
+// A settings file that cannot be read is told as the window opens, which then shows the initial
+// values; Save writes them over the file only when the user saves.
+TEST_F(OptionsWindow, AFileThatCannotBeReadIsToldFirst) {
+    std::filesystem::create_directory(path);
+    std::unique_ptr<Form1> form;
+    EXPECT_EQ(test::messageOf([&] { form = open(); }),
+              "W Vexlo: Error 75: Cannot read \"" + path +
+                  "\": it is a folder, not a regular file\n\nThe window shows the initial "
+                  "values; Save writes them over the file.");
+    EXPECT_EQ(shown({"HeaderFontSize", "ExcelStart", "ExportFileFormat"}), ";10;1;Excel");
+    EXPECT_TRUE(std::filesystem::is_directory(path));
 }
 
 // Browse starts in the template's folder, else in the project's; cancelling keeps the text.
