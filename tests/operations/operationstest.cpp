@@ -204,11 +204,6 @@ TEST(Preview, IsTheReportsTableAndWritesNothing) {
     EXPECT_EQ(read.attributeNames, (Strings{"REFDES", "Value"}));
     EXPECT_EQ(read.status.substr(read.status.find(';')),
               "; no part carries \"Tol\", \"Part\": their columns are empty");
-    EXPECT_EQ(emptyColumnsNote({}), "");
-    EXPECT_EQ(emptyColumnsNote({"Tol"}), "; no part carries \"Tol\": its column is empty");
-    EXPECT_EQ(emptyColumnsNote({"Tol", "Part", "Tol"}),
-              "; no part carries \"Tol\", \"Part\": their columns are empty");
-    EXPECT_EQ(emptyColumnsNote({"Tol", "Tol"}), "; no part carries \"Tol\": its column is empty");
     EXPECT_EQ(formatName(0) + formatName(1) + formatName(2) + formatName(3) + formatName(4) +
                   formatName(-1),
               "ExcelTextHTMLCSV");
