@@ -5,17 +5,10 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QTest>
 #include <QTimer>
-#include <filesystem>
-
 #include <algorithm>
 
 #include "cases.h"
-#include "fakeproject.h"
-#include "faketool.h"
 #include "main/application.h"
 #include "main/statusline.h"
 #include "mainwindowfixture.h"
@@ -26,17 +19,17 @@
 namespace vexlo {
 namespace {
 
-using test::crlf;
 using test::MainWindow;
 
 // The window's script: each section a test on a window of its own.
-const bool windowCases = (test::registerCases<test::WindowScript>(
-                              "Window", "tests/main/window.txt",
-                              test::caseSections("tests/main/window.txt", {"open", "demo"}),
-                              [](test::WindowScript& script, const test::CaseSection& section) {
-                                  script.play(section.lines, true, "window.txt");
-                              }),
-                          true);
+const bool windowCases =
+    (test::registerCases<test::WindowScript>(
+         "Window", "tests/main/window.txt",
+         test::caseSections("tests/main/window.txt", {"open", "demo", "arguments"}),
+         [](test::WindowScript& script, const test::CaseSection& section) {
+             script.play(section.lines, true, "window.txt");
+         }),
+     true);
 
 // The status line shows a long message cut in its middle with the whole of it on hover, and a
 // message of several lines on the one line (what it drops when, the window's script).
@@ -105,88 +98,6 @@ TEST_F(MainWindow, ControlsAsTheGoldenFileShowsThem) {
         test::writeFile(golden, shown);
     }
     EXPECT_EQ(shown, test::readFile(golden));
-}
-
-// Changes asks for an older revision's design file in a dialog that starts in the project folder
-// and writes what changed from it to the open design, for the column list as it stands (in
-// rev-a.json R2 is 2k2, R3 and L1 are there, C1 is not).
-TEST_F(MainWindow, ChangesComparesWithARevisionChosenInItsDialog) {
-    std::filesystem::copy_file(test::sourceDir() + "/tests/main/rev-a.json",
-                               project.file("rev-a.json"));
-    test::writeFile(project.file("notes.txt"), "not a design\n");
-    open();
-    click(w->btnLoad, w->btnAddAll);
-    // Chooses this file in the dialog, or types it and cancels; whether the dialog opened.
-    const auto compare = [&](const std::string& file, bool cancel = false) {
-        bool opened = false;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
-            opened = true;
-            EXPECT_EQ(dialog->objectName(), "dlgCompare");
-            EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);  // an old revision exists
-            EXPECT_EQ(dialog->directory().absolutePath().toStdString(), project.path());
-            // Typed into the file name box, then Return (or Escape), as a user does.
-            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-            ASSERT_NE(name, nullptr);
-            QTest::keyClicks(name, QString::fromStdString(file));
-            QTest::keyClick(name, cancel ? Qt::Key_Escape : Qt::Key_Return);
-        });
-        click(w->btnCompare);
-        return opened;
-    };
-    const std::string changes = project.file("board_changes.csv");
-    ASSERT_TRUE(compare("rev-a.json"));
-    EXPECT_EQ(status(), "Changes written: " + changes + " (1 added, 2 removed, 1 changed)");
-    const std::string title =
-        "\"Changes from \"\"" + project.file("rev-a.json") + "\"\" to \"\"board\"\": ";
-    EXPECT_EQ(test::readFile(changes),
-              title + "1 added, 2 removed, 1 changed\"\r\n" +
-                  crlf({"Change,Designator,Old Part Number,New Part Number,Old Value,New Value",
-                        "changed,R2,,,2k2,1k", "added,C1,,GRM,,100n", "removed,R3,RC0603-1K,,1k,",
-                        "removed,L1,LQH,,4u7,"}));
-    EXPECT_EQ(viewer.shown(1), std::vector<std::string>{changes});
-
-    click(w->chkCompress);
-    w->lstSelected->setCurrentRow(1);
-    click(w->btnkey);  // compressed by Part Number
-    ASSERT_TRUE(compare("rev-a.json"));
-    EXPECT_EQ(status(), "Changes written: " + changes + " (1 added, 1 removed, 1 changed)");
-    EXPECT_EQ(test::readFile(changes),
-              title + "1 added, 1 removed, 1 changed\"\r\n" +
-                  crlf({"Change,Part Number,Old QTY,New QTY,Added,Removed,Old Value,New Value",
-                        "added,GRM,0,1,C1,,,100n", "removed,LQH,1,0,,L1,4u7,",
-                        "changed,RC0603-1K,3,2,,R3,,"}));
-
-    // Cancelled, or a file that is no design: nothing is written.
-    const auto files = project.listing();
-    ASSERT_TRUE(compare("rev-a.json", true));
-    EXPECT_EQ(status(), "Changes written: " + changes + " (1 added, 1 removed, 1 changed)");
-    ASSERT_TRUE(compare("notes.txt"));
-    EXPECT_EQ(status(), "Error 1016: " + project.file("notes.txt") +
-                            ": not a design file this program reads: give a KiCad project "
-                            "(.kicad_pro), its root sheet (.kicad_sch), KiCad's XML netlist (.xml) "
-                            "or a JSON design");
-    EXPECT_EQ(messages.back().substr(messages.back().find("\n\n") + 2),
-              status().substr(12) + "\n\n(Error 1016)");
-    EXPECT_EQ(project.listing(), files);
-    // Compressing without a key asks for one before any dialog.
-    w->lstSelected->setCurrentRow(-1);
-    click(w->btnkey);
-    bool asked = false;
-    QTimer closer;  // gone with the test, so that it never closes another test's window
-    closer.setSingleShot(true);
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (QWidget* dialog = QApplication::activeModalWidget()) {
-            asked = true;
-            dialog->close();
-        }
-    });
-    closer.start(0);
-    click(w->btnCompare);
-    EXPECT_FALSE(asked);
-    EXPECT_EQ(status().substr(0, 36), "You have selected to Compress Report");
-    EXPECT_EQ(project.listing(), files);
 }
 
 // The program's run: the window named for the desktop, shown until the user closes it; without a

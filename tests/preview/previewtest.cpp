@@ -26,8 +26,16 @@ namespace {
 using test::crlf;
 using test::MainWindow;
 
-// The Preview window shows what the report file holds, rows and order, for the settings as they
-// stand; it writes nothing until Write Report.
+// The Preview's script: each section a test on a window of its own.
+const bool previewCases = (test::registerCases<test::WindowScript>(
+                               "PreviewScript", "tests/preview/preview.txt",
+                               test::caseSections("tests/preview/preview.txt", {"open"}),
+                               [](test::WindowScript& script, const test::CaseSection& section) {
+                                   script.play(section.lines, true, "preview.txt");
+                               }),
+                           true);
+
+// The Preview window on a design of eight parts, Fitted "no" left out by the settings.
 class Preview : public MainWindow {
 protected:
     Preview() {
@@ -62,173 +70,7 @@ protected:
         click(w->btnPreview);
         EXPECT_TRUE(opened);
     }
-    // The shown table as CSV lines: the header, then the rows as the view orders them.
-    static std::string csv(const preview::PreviewWindow& window) {
-        const QAbstractItemModel* model = window.findChild<QTableView*>("tblReport")->model();
-        std::string text;
-        for (int row = -1; row < model->rowCount(); ++row) {
-            for (int column = 0; column < model->columnCount(); ++column) {
-                std::string cell = (row < 0 ? model->headerData(column, Qt::Horizontal)
-                                            : model->index(row, column).data())
-                                       .toString()
-                                       .toStdString();
-                if (cell.find(',') != cell.npos) {
-                    cell = "\"" + cell + "\"";
-                }
-                text += (column == 0 ? "" : ",") + cell;
-            }
-            text += "\r\n";
-        }
-        return text;
-    }
 };
-
-TEST_F(Preview, ShowsTheRowsTheReportHolds) {
-    struct Case {
-        const char* format;
-        const char* order;
-        bool compress;
-        std::size_t rows;
-        const char* summary;
-    };
-    // The CSV report stands for every format: the workbook's sheet holds the same merged rows.
-    const Case cases[] = {{"3", "0", false, 7, "7 rows in the CSV report PROJECT/board.csv"},
-                          {"3", "2", false, 7, "7 rows in the CSV report PROJECT/board.csv"},
-                          {"3", "2", true, 4, "4 rows in the CSV report PROJECT/board.csv"},
-                          {"3", "1", true, 4, "4 rows in the CSV report PROJECT/board.csv"},
-                          {"0", "2", true, 4, "4 rows in the Excel report PROJECT/board.xls"},
-                          {"1", "0", false, 7, "7 rows in the Text report PROJECT/board.txt"}};
-    open();
-    click(w->btnLoad);
-    std::string compressedCsv;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.format) + " " + c.order + (c.compress ? " compress" : ""));
-        settings(c.format, c.order);
-        w->SetOptions();
-        if (w->chkCompress->isChecked()) {
-            click(w->chkCompress);
-        }
-        w->lstSelected->clear();
-        for (const char* name : {"REFDES", "Part Number"}) {
-            w->lstSelected->addItem(name);
-        }
-        if (c.compress) {
-            click(w->chkCompress);  // QTY is appended
-            w->lstSelected->setCurrentRow(1);
-            click(w->btnkey);
-        }
-        const auto files = project.listing();
-        std::string shown;
-        inPreview([&](preview::PreviewWindow& window) {
-            std::string summary = window.summary().toStdString();
-            summary.replace(summary.find(project.path()), project.path().size(), "PROJECT");
-            EXPECT_EQ(summary, c.summary);
-            EXPECT_EQ(window.shownRows().toStdString(), std::to_string(c.rows) + " rows");
-            shown = csv(window);
-        });
-        EXPECT_EQ(project.listing(), files);  // nothing written
-        click(w->btnReport);
-        EXPECT_EQ(status().substr(status().rfind('(')), "(" + std::to_string(c.rows) + " rows)");
-        if (std::string(c.format) == "3") {
-            EXPECT_EQ(shown, test::readFile(project.file("board.csv")));
-            if (c.compress && std::string(c.order) == "2") {
-                compressedCsv = shown;
-            }
-        } else if (c.compress) {
-            EXPECT_EQ(shown, compressedCsv);  // the workbook merges as the CSV does
-        }
-    }
-    EXPECT_EQ(compressedCsv,
-              "REFDES,Part Number,QTY\r\nC1,10,1\r\nU1,\"MCU, 64 pin\",1\r\n"
-              "\"R1-R3, R10\",RC-1K,4\r\nD1,,1\r\n");
-}
-
-// Only the columns no part carries are marked, the first one too; a preview of no columns shows
-// the one empty column its report holds, unmarked.
-TEST_F(Preview, MarksOnlyTheColumnsNoPartCarries) {
-    settings("3", "0");
-    open();
-    click(w->btnLoad);
-    const auto marks = [&](const std::vector<const char*>& columns) {
-        w->lstSelected->clear();
-        for (const char* column : columns) {
-            w->lstSelected->addItem(column);
-        }
-        std::string shown;
-        inPreview([&](preview::PreviewWindow& window) {
-            const QAbstractItemModel* model = window.tblReport->model();
-            for (int column = 0; column < model->columnCount(); ++column) {
-                const bool italic =
-                    model->headerData(column, Qt::Horizontal, Qt::FontRole).value<QFont>().italic();
-                const bool tip = !model->headerData(column, Qt::Horizontal, Qt::ToolTipRole)
-                                      .toString()
-                                      .isEmpty();
-                shown += italic && tip ? '1' : italic || tip ? '?' : '0';
-            }
-            shown += " " + window.shownRows().toStdString();
-        });
-        return shown;
-    };
-    EXPECT_EQ(marks({"Colour", "REFDES", "Size"}), "101 7 rows");
-    EXPECT_EQ(marks({"REFDES"}), "0 7 rows");
-    // A report of no columns is refused: no preview opens.
-    w->lstSelected->clear();
-    click(w->btnPreview);
-    const std::string refused =
-        "Error 1017: A report needs at least one column: choose the attributes to report (in the "
-        "column list, the saved selection or with --column) and write it again";
-    EXPECT_EQ(status(), refused);
-    ASSERT_EQ(messages.size(), 1U);
-    EXPECT_EQ(messages[0].substr(messages[0].find("\n\n") + 2),
-              refused.substr(12) + "\n\n(Error 1017)");
-}
-
-// A merged row that joins parts that differ is shaded, its cells' tool tips name the columns
-// that differ and the summary names the row; the status line of its report says the same.
-TEST_F(Preview, ShadesTheMergedRowsOfPartsThatDiffer) {
-    settings("3", "0");
-    open();
-    click(w->btnLoad);
-    for (const char* column : {"REFDES", "Part Number", "Fitted"}) {
-        w->lstSelected->addItem(column);
-    }
-    click(w->chkCompress);
-    const auto shades = [&](int keyRow) {
-        w->lstSelected->setCurrentRow(keyRow);
-        click(w->btnkey);
-        std::string shown;
-        inPreview([&](preview::PreviewWindow& window) {
-            std::string summary = window.summary().toStdString();
-            summary.replace(summary.find(project.path()), project.path().size(), "PROJECT");
-            shown = summary;
-            const QAbstractItemModel* model = window.tblReport->model();
-            for (int row = 0; row < model->rowCount(); ++row) {
-                const QModelIndex cell = model->index(row, 1);
-                const bool shaded = cell.data(Qt::BackgroundRole).value<QColor>() ==
-                                    preview::ReportTableModel::mixedShade();
-                shown += "\n" + cell.data(Qt::ToolTipRole).toString().toStdString() +
-                         (shaded ? " (shaded)" : "");
-            }
-        });
-        return shown;
-    };
-    EXPECT_EQ(shades(2),
-              "1 row in the CSV report PROJECT/board.csv; shaded: 1 merged row joins parts that "
-              "differ: yes: Part Number differs (R10, R2, R3, R1 | C1 | D1 | U1); add Part Number "
-              "to the key\nRC-1K\nThis merged row joins parts that differ in: Part Number "
-              "(shaded)");
-    EXPECT_EQ(shades(1), "4 rows in the CSV report PROJECT/board.csv\n10\nMCU, 64 pin\nRC-1K\n");
-    shades(2);
-    click(w->btnReport);
-    const std::string written =
-        "Report written: " + project.file("board.csv") +
-        " (1 row); 1 merged row joins parts that differ: yes: Part Number differs (R10, R2, R3, "
-        "R1 | C1 | D1 | U1); add Part Number to the key";
-    EXPECT_EQ(status(), written);
-    EXPECT_EQ(w->lblStatus->toolTip().toStdString(), status());
-    inPreview([&](preview::PreviewWindow& window) { click(window.btnWrite); });
-    EXPECT_EQ(status(), written);  // written from the Preview, it says the same
-}
 
 // The Preview opens inside the screen's available area, frame and buttons included; the entry
 // preview_test.scaled runs this at a scale factor of 2 on a screen of 1600x1000 pixels.
@@ -245,22 +87,16 @@ TEST_F(Preview, OpensInsideTheScreen) {
     });
 }
 
-TEST_F(Preview, SortsFiltersMarksEmptyColumnsAndWritesTheReport) {
+// The table sorts by a header click and filters, numbers each row by its place in the report and
+// picks whole rows; the buttons, the filter and the summary sit in their places.
+TEST_F(Preview, SortsFiltersAndPicksRows) {
     settings("3", "0");
     open();
     click(w->btnLoad, w->btnAddAll);
     w->lstSelected->addItem("Colour");
     const auto files = project.listing();
     inPreview([&](preview::PreviewWindow& window) {
-        EXPECT_EQ(window.windowTitle().toStdString(), "Preview - " + project.file("board.csv"));
-        EXPECT_EQ(window.summary().toStdString(),
-                  "7 rows in the CSV report " + project.file("board.csv") +
-                      "; no part carries \"Colour\": its column is empty");
         QAbstractItemModel* model = window.tblReport->model();
-        EXPECT_TRUE(model->headerData(3, Qt::Horizontal, Qt::FontRole).value<QFont>().italic());
-        EXPECT_FALSE(model->headerData(1, Qt::Horizontal, Qt::FontRole).value<QFont>().italic());
-        EXPECT_EQ(model->headerData(3, Qt::Horizontal, Qt::ToolTipRole).toString(),
-                  "No part of the design carries \"Colour\": its column is empty");
         // A click on the Part Number header: numbers by value, text without case, empty last;
         // equal ones stay in the report's order. A second click turns it round.
         QHeaderView* header = window.tblReport->horizontalHeader();
@@ -324,31 +160,11 @@ TEST_F(Preview, SortsFiltersMarksEmptyColumnsAndWritesTheReport) {
         EXPECT_TRUE(summary.bottom() < filter.top() && window.rect().contains(summary) &&
                     summary.width() > window.width() / 2)
             << summary.x() << "," << summary.y() << " " << summary.width();
-        click(window.btnWrite);
-        EXPECT_EQ(window.findChild<QLabel*>("lblWritten")->text().toStdString(),
-                  "Report written: " + project.file("board.csv") + " (7 rows)" +
-                      "; no part carries \"Colour\": its column is empty");
         // Close closes the Preview.
         click(window.btnClose);
         EXPECT_FALSE(window.isVisible());
         EXPECT_EQ(window.result(), QDialog::Rejected);
     });
-    EXPECT_EQ(status(), "Report written: " + project.file("board.csv") +
-                            " (7 rows); no part carries \"Colour\": its column is empty");
-    EXPECT_EQ(viewer.shown(1), std::vector<std::string>{project.file("board.csv")});
-    // What would fail as a report fails as a preview, and no window opens.
-    settings("7", "0");
-    w->SetOptions();
-    click(w->btnPreview);
-    EXPECT_EQ(status(),
-              "Error 1012: The output format 7 has no report writer (0 Excel, 1 Text, 2 HTML, "
-              "3 CSV); choose one under Options, Output Format");
-    click(w->chkCompress, w->btnPreview);
-    EXPECT_EQ(messages.back().substr(0, 36), "You have selected to Compress Report");
-    EXPECT_EQ(status(), messages.back());
-    w->lstSelected->setCurrentRow(1);
-    click(w->btnkey);  // the key is chosen: the message has ended
-    EXPECT_EQ(status(), "");
 }
 
 }  // namespace

@@ -17,13 +17,14 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <algorithm>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -33,8 +34,11 @@
 #include "cases.h"
 #include "fakeproject.h"
 #include "faketool.h"
+#include "main/application.h"
 #include "main/statusline.h"
 #include "main/vexlo.h"
+#include "preview/previewmodel.h"
+#include "preview/previewwindow.h"
 #include "qtsupport.h"
 #include "selection/droplist.h"
 #include "testsupport.h"
@@ -118,10 +122,7 @@ public:
         QTest::mouseRelease(w.get(), Qt::LeftButton);
         std::unique_ptr<QDrag> drag(from->findChild<QDrag*>(QString(), Qt::FindDirectChildrenOnly));
         const QPoint point = w->lstSelected->viewport()->mapTo(w.get(), QPoint(30, 200));
-        QWidget* target = w->childAt(point);
-        while (target != nullptr && !target->acceptDrops()) {
-            target = target->parentWidget();
-        }
+        QWidget* target = dropTarget(point);
         if (drag == nullptr || target == nullptr) {
             return Qt::IgnoreAction;
         }
@@ -138,6 +139,15 @@ public:
         return drop.dropAction();
     }
     std::string status() const { return w->lblStatus->text().toStdString(); }
+    // Where the window system sends a drop at this point of the window: the widget under it that
+    // takes drops.
+    QWidget* dropTarget(QPoint point) const {
+        QWidget* target = w->childAt(point);
+        while (target != nullptr && !target->acceptDrops()) {
+            target = target->parentWidget();
+        }
+        return target;
+    }
 
     test::TempDir project;
     design::FakeTool tool;
@@ -166,10 +176,8 @@ inline bool setC8To1nF(const std::string& rootSheet) {
 // names, or after an action the state line (Add ... Move Down enabled, the columns, the key).
 class WindowScript : public MainWindow {
 public:
-    ~WindowScript() override {
-        if (oldPath) {
-            ::setenv("PATH", oldPath->c_str(), 1);
-        }
+    WindowScript() {
+        answering.callOnTimeout([this] { answerDialog(); });
     }
     void play(const std::vector<CaseLine>& lines, bool check, const std::string& file) {
         for (const CaseLine& c : lines) {
@@ -210,6 +218,11 @@ private:
         shown += key ? " " + (w->label->text() + w->lblkey->text()).toStdString() : "";
         EXPECT_TRUE(w->lblkey->isVisible() == key && w->label->isVisible() == key);
         return shown;
+    }
+    // The argument's first word, and what follows its blank.
+    static std::pair<std::string, std::string> split(const std::string& argument) {
+        const std::size_t blank = std::min(argument.find(' '), argument.size());
+        return {argument.substr(0, blank), argument.substr(std::min(blank + 1, argument.size()))};
     }
     static std::string joined(const std::vector<std::string>& texts) {
         std::string text;
@@ -269,21 +282,28 @@ private:
                     },
                     false);
             }
-            const auto blank = std::min(c.argument.find(' '), c.argument.size());
-            return w->openDesign(project.file(c.argument.substr(0, blank)),
-                                 c.argument.substr(std::min(blank + 1, c.argument.size())))
-                       ? "opened"
-                       : "refused";
+            const auto [file, variant] = split(c.argument);
+            return w->openDesign(project.file(file), variant) ? "opened" : "refused";
         } else if (verb == "line") {  // "FILE START": the file's first line so starting
-            std::istringstream in(
-                readFile(project.file(c.argument.substr(0, c.argument.find(' ')))));
+            const auto [file, start] = split(c.argument);
+            std::istringstream in(readFile(project.file(file)));
             std::string line;
-            while (std::getline(in, line) &&
-                   !line.starts_with(c.argument.substr(c.argument.find(' ') + 1))) {
+            while (std::getline(in, line) && !line.starts_with(start)) {
             }
             return line;
-        } else if (verb == "asked") {  // the file dialog the last "answer" met: name and folder
+        } else if (verb == "asked") {  // the file dialog the last "answer" met, if any
             return asked;
+        } else if (verb == "preview") {  // "write": Write Report in it too
+            return preview(c.argument == "write");
+        } else if (verb == "viewed") {  // the files the report viewer was given, "|" between
+            return joined(viewer.shown(std::ranges::count(c.expected, '|') + 1));
+        } else if (verb == "arguments") {  // the design|variant they start, or why not
+            try {
+                const StartOptions start = parseStartArguments(words(c.argument, ""));
+                return start.design + "|" + start.variant;
+            } catch (const Error& usage) {
+                return std::string(usage.what());
+            }
         } else if (verb == "cursor") {
             return QApplication::overrideCursor() == nullptr ? "none" : "hourglass";
         } else if (verb == "open") {
@@ -303,8 +323,7 @@ private:
         const std::string& verb = c.verb;
         if (verb == "pick") {
             std::vector<int> rows;
-            std::istringstream in(
-                c.argument.substr(std::min(c.argument.find(' '), c.argument.size())));
+            std::istringstream in(split(c.argument).second);
             for (int row = 0; in >> row;) {
                 rows.push_back(row);
             }
@@ -324,6 +343,8 @@ private:
             QTest::keyClick(w->cmbChoice->lineEdit(), Qt::Key_Return);
         } else if (verb == "column") {
             w->lstSelected->addItem(QString::fromStdString(c.argument));
+        } else if (verb == "nocolumns") {
+            w->lstSelected->clear();
         } else if (verb == "focus") {
             w->findChild<QWidget*>(QString::fromStdString(c.argument))->setFocus();
         } else if (verb == "press") {
@@ -338,7 +359,7 @@ private:
             (*found)->trigger();
         } else if (verb == "options") {
             saveOptionsWithFormat(std::stoi(c.argument));
-        } else if (!actOnFiles(c) && !actOnTool(c)) {
+        } else if (verb != "state" && !actOnFiles(c) && !actOnTool(c)) {
             clickCaption(c.verb);
         }
     }
@@ -350,8 +371,7 @@ private:
         } else if (verb == "unsaved") {
             std::filesystem::remove(project.file("vexloattributes.qzv"));
         } else if (verb == "file") {  // "NAME CONTENT"
-            writeFile(project.file(c.argument.substr(0, c.argument.find(' '))),
-                      c.argument.substr(c.argument.find(' ') + 1));
+            writeFile(project.file(split(c.argument).first), split(c.argument).second);
         } else if (verb == "folder") {  // a folder where the file was
             std::filesystem::remove(project.file(c.argument));
             std::filesystem::create_directory(project.file(c.argument));
@@ -364,18 +384,13 @@ private:
             writeFile(project.file(c.argument), readFile(project.file(c.argument)) + "\n");
         } else if (verb == "drop") {
             drop(project.file(c.argument));
-        } else if (verb == "answer") {  // the next file dialog gets this file typed and Return
-            answering.callOnTimeout([this, file = project.file(c.argument)] {
-                if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                    answering.stop();
-                    asked = dialog->objectName().toStdString() + " " +
-                            dialog->directory().absolutePath().toStdString();
-                    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-                    name->setText(QString::fromStdString(file));
-                    QTest::keyClick(name, Qt::Key_Return);
-                }
-            });
+        } else if (verb == "answer") {  // the next file dialog gets FILE typed and Return; or Esc
+            answerWith = c.argument.empty() ? "" : project.file(c.argument);
+            asked.clear();
             answering.start(10);
+        } else if (verb == "settings") {  // the settings file so written, and read again
+            writeFile(project.file("vexlosettings.qzv"), c.argument);
+            w->SetOptions();
         } else if (verb == "erase") {
             std::filesystem::remove_all(project.file(c.argument));
         } else {
@@ -392,22 +407,21 @@ private:
             tool.design->components.clear();
         } else if (verb == "part") {  // "REFDES NAME=VALUE|NAME=VALUE..."
             std::vector<design::Attribute> attributes;
-            std::istringstream in(c.argument.substr(c.argument.find(' ') + 1));
+            std::istringstream in(split(c.argument).second);
             for (std::string each; std::getline(in, each, '|');) {
                 attributes.push_back(
                     {each.substr(0, each.find('=')), each.substr(each.find('=') + 1)});
             }
             tool.design->components.push_back(
-                design::makeComponent(c.argument.substr(0, c.argument.find(' ')), attributes));
+                design::makeComponent(split(c.argument).first, attributes));
         } else if (verb == "noview") {
             tool.documentName.reset();
         } else if (verb == "viewer") {  // "N": one that ends with status N; "none": none on PATH
-            failingViewer.reset();
+            failingViewer.reset();      // which puts PATH back as it found it
+            failingViewer =
+                std::make_unique<ViewerRecorder>(c.argument == "none" ? 0 : std::stoi(c.argument));
             if (c.argument == "none") {
-                oldPath = oldPath.value_or(std::getenv("PATH"));
                 ::setenv("PATH", project.path().c_str(), 1);
-            } else {
-                failingViewer = std::make_unique<ViewerRecorder>(std::stoi(c.argument));
             }
         } else if (verb == "project") {  // "other", or the test's own
             tool.project = (c.argument == "other" ? other : project).path() + "/";
@@ -431,10 +445,7 @@ private:
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file))});
         const QPoint at = w->lstAttributes->geometry().center();
-        QWidget* target = w->childAt(at);
-        while (target != nullptr && !target->acceptDrops()) {
-            target = target->parentWidget();
-        }
+        QWidget* target = dropTarget(at);
         ASSERT_EQ(target, w.get());
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
         QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, {});
@@ -455,38 +466,98 @@ private:
         EXPECT_TRUE(QTest::qWaitFor(
             [&] { return std::ranges::none_of(buttons, &QAbstractButton::isDown); }));
     }
-    // Controls are found as a user finds them, by their captions.
+    // Controls are found as a user finds them, by their captions: each verb that clicks one is
+    // written "|verb:caption" here.
     void clickCaption(const std::string& verb) {
-        const std::map<std::string, std::string> captions = {{"load", "Load Design Attributes"},
-                                                             {"add", "Add >>"},
-                                                             {"addall", "Add All >>"},
-                                                             {"remove", "<< Remove"},
-                                                             {"removeall", "<< Remove All"},
-                                                             {"up", "Move Up"},
-                                                             {"down", "Move Down"},
-                                                             {"compress", "Compress"},
-                                                             {"key", "Select Part Number"},
-                                                             {"choice", "Load Choices"},
-                                                             {"save", "Save Selection"},
-                                                             {"delete", "Delete Choice"},
-                                                             {"loadall", "Load All"},
-                                                             {"create", "Create Report"},
-                                                             {"close", "Close"}};
-        if (verb == "state") {
-            return;
-        }
+        const std::string captions =
+            "|load:Load Design Attributes|add:Add >>|addall:Add All >>|remove:<< Remove"
+            "|removeall:<< Remove All|up:Move Up|down:Move Down|compress:Compress"
+            "|key:Select Part Number|choice:Load Choices|save:Save Selection|delete:Delete Choice"
+            "|loadall:Load All|create:Create Report|close:Close|changes:Changes...|";
+        const std::size_t at = captions.find("|" + verb + ":");
+        ASSERT_NE(at, captions.npos) << "no verb " << verb;
+        const std::string caption = captions.substr(at + verb.size() + 2);
         const auto buttons = w->findChildren<QAbstractButton*>();
-        const auto found = std::ranges::find_if(
-            buttons, [&](auto* button) { return shownCaption(*button) == captions.at(verb); });
+        const auto found = std::ranges::find_if(buttons, [&](auto* button) {
+            return shownCaption(*button) == caption.substr(0, caption.find('|'));
+        });
         ASSERT_NE(found, buttons.end()) << "no control reads " << verb;
         click(*found);
     }
 
-    TempDir other;      // another project the tool can go over to
-    QTimer answering;   // answers the next file dialog
-    std::string asked;  // the name and folder of the dialog it answered
+    // Opens the Preview by its button, its models checked from then on, and shows its title,
+    // summary, row count and table, "\n" between; after "write" also the line Write Report
+    // wrote; then closes it. "no preview" when none opened.
+    std::string preview(bool write) {
+        std::string shown = "no preview";
+        QTimer opened;  // gone with this call, so never meets a later window
+        opened.callOnTimeout([&] {
+            auto* window = qobject_cast<preview::PreviewWindow*>(QApplication::activeModalWidget());
+            if (window != nullptr) {
+                opened.stop();
+                auto* sorted = qobject_cast<QSortFilterProxyModel*>(window->tblReport->model());
+                checkModel(sorted->sourceModel());
+                checkModel(sorted);
+                shown =
+                    (window->windowTitle() + "\n" + window->summary() + "\n" + window->shownRows())
+                        .toStdString() +
+                    table(*sorted);
+                if (write) {
+                    click(window->btnWrite);
+                    shown += "\n" + window->findChild<QLabel*>("lblWritten")->text().toStdString();
+                }
+                window->reject();
+            }
+        });
+        opened.start(0);
+        click(w->btnPreview);
+        return shown;
+    }
+    // The table as the view orders it, the header first: a line a row, "|" between cells. An
+    // italic cell is marked "(italic)", a shaded one "(shaded)"; a tool tip follows in {braces}
+    // where a header has one or a cell's is not its text.
+    static std::string table(const QAbstractItemModel& model) {
+        std::string text;
+        for (int row = -1; row < model.rowCount(); ++row) {
+            text += "\n";
+            for (int column = 0; column < model.columnCount(); ++column) {
+                const auto data = [&](int role) {
+                    return row < 0 ? model.headerData(column, Qt::Horizontal, role)
+                                   : model.index(row, column).data(role);
+                };
+                const QString shown = data(Qt::DisplayRole).toString();
+                const QString tip = data(Qt::ToolTipRole).toString();
+                text += (column == 0 ? "" : "|") + shown.toStdString() +
+                        (data(Qt::FontRole).value<QFont>().italic() ? " (italic)" : "") +
+                        (data(Qt::BackgroundRole).value<QColor>() ==
+                                 preview::ReportTableModel::mixedShade()
+                             ? " (shaded)"
+                             : "") +
+                        ((row < 0 ? tip.isEmpty() : tip == shown) ? ""
+                                                                  : " {" + tip.toStdString() + "}");
+            }
+        }
+        return text;
+    }
+    // Answers the file dialog once it shows, as "answer" says.
+    void answerDialog() {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog != nullptr) {
+            answering.stop();
+            asked = dialog->objectName().toStdString() + " " +
+                    dialog->directory().absolutePath().toStdString() +
+                    (dialog->fileMode() == QFileDialog::ExistingFile ? ", an existing file" : "");
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            name->setText(QString::fromStdString(answerWith));
+            QTest::keyClick(name, answerWith.empty() ? Qt::Key_Escape : Qt::Key_Return);
+        }
+    }
+
+    TempDir other;           // another project the tool can go over to
+    QTimer answering;        // answers the next file dialog
+    std::string answerWith;  // with this file, or with Esc
+    std::string asked;       // the name, folder and file mode of the dialog it answered
     std::unique_ptr<ViewerRecorder> failingViewer;
-    std::optional<std::string> oldPath;  // PATH before "viewer none"
 };
 
 }  // namespace vexlo::test
