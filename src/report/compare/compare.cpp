@@ -219,6 +219,15 @@ std::string countsText(const ChangeCounts& counts) {
 Comparison compareRevisions(const Revision& old, const Revision& now, const ReportRequest& request,
                             bool keepSame) {
     const bool compressed = request.compress;
+    // No key, or the empty key (a key line "==" in a saved selection), keeps each row of a
+    // report apart by a column past the last that no revision has: rows cannot match by it.
+    if (compressed &&
+        (request.keys.empty() || std::any_of(request.keys.begin(), request.keys.end(),
+                                             [](const std::string& key) { return key.empty(); }))) {
+        throw Error(errc::KeyNotInColumns,
+                    "Cannot compare the revisions by an empty key: choose the attributes that tell "
+                    "parts apart as the key, such as Value and Footprint");
+    }
     const RefdesOrder order = request.options.order;
     const Side oldSide = sideOf(*old.design, request);
     const Side newSide = sideOf(*now.design, request);

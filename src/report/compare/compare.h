@@ -60,7 +60,8 @@ struct Comparison {
 // runs matches run by run; an empty key, never merged, matches by its designator. Rows come in
 // the report's order: by key when compressing (a removed key after a new one that sorts equal),
 // by designator in natural order when the order asks for it, else the new revision's order with
-// the removed parts after it. A key that names no column throws KeyNotInColumns.
+// the removed parts after it. A key that names no column throws KeyNotInColumns, and so does
+// compressing with no key or a key of no name (a key line "==" in a saved selection).
 Comparison compareRevisions(const Revision& old, const Revision& now, const ReportRequest& request,
                             bool keepSame);
 
