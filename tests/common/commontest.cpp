@@ -27,11 +27,21 @@ using test::unescape;
 using test::writeFile;
 using Lines = std::vector<std::string>;
 
-TEST(TextFile, LinesAsTheCasesSay) {
+TEST(TextFile, LinesAndCharactersAsTheCasesSay) {
     TempDir dir;
-    const auto cases = test::caseSections("tests/common/textlines.txt", {}).at(0).second.lines;
+    const auto cases =
+        test::caseSections("tests/common/textlines.txt", {"lines"}).at(0).second.lines;
     for (const test::CaseLine& c : cases) {
         SCOPED_TRACE("line " + std::to_string(c.number));
+        if (c.verb != "lines") {  // the characters of a text
+            EXPECT_EQ(c.verb == "count"     ? std::to_string(characterCount(c.argument))
+                      : c.verb == "lower"   ? lowerAscii(c.argument)
+                      : c.verb == "trim"    ? std::string(trimBlanks(c.argument))
+                      : c.verb == "without" ? withoutLastCharacters(c.argument, 4).value_or("none")
+                                            : "no verb " + c.verb,
+                      c.expected);
+            continue;
+        }
         Lines expected;
         for (std::size_t at = 0, bar = 0; (bar = c.expected.find('|', at)) != std::string::npos;
              at = bar + 1) {
@@ -43,7 +53,7 @@ TEST(TextFile, LinesAsTheCasesSay) {
         EXPECT_EQ(read.lines, expected);
         EXPECT_EQ(readTextLinesOrThrow(dir.file("f.txt")), expected);
     }
-    EXPECT_EQ(cases.size(), 16U);
+    EXPECT_EQ(cases.size(), 35U);
 }
 
 // Anything but a regular file is refused at once (a FIFO without a writer would block), and a
@@ -119,29 +129,6 @@ TEST(TextFile, WritesReplaceWholeOrNotAtAll) {
         EXPECT_THROW(writeTextLines(dir.file("shared/folder"), {}), Error);
     }
     EXPECT_EQ(open(), before);
-}
-
-// UTF-8 sequences count one each; stray bytes (and overlong or out-of-range leads) one each too.
-TEST(Characters, CountedAsUtf8) {
-    std::vector<std::size_t> counts;
-    for (const char* text :
-         {"", "abc", "\xc2\xb5H", "\xe2\x82\xac", "\xf0\x9f\x94\x8c",
-          "\xdf\xbf\xef\xbf\xbf\xf4\x8f\xbf\xbf", "\xe0\xa0\x80\xf0\x90\x80\x80", "\xb5H",
-          "\xe9t\xe9", "\xe2\x82", "\xe2\x82x", "\xc1\x81", "\xf5\x80\x80\x80"}) {
-        counts.push_back(characterCount(text));
-    }
-    EXPECT_EQ(counts, (std::vector<std::size_t>{0, 3, 2, 1, 1, 3, 2, 2, 3, 2, 3, 2, 4}));
-    EXPECT_EQ(withoutLastCharacters("/jobs/\xc3\xa4mp/s\xc3\xa9h/", 4), "/jobs/\xc3\xa4mp/");
-    EXPECT_EQ(withoutLastCharacters("\xc3\xa4\xc3\xa4\xc3\xa4", 4), std::nullopt);
-}
-
-// Letter case and blanks as names and values compare them: ASCII only, UTF-8 bytes as they are.
-TEST(Characters, AsciiCaseAndBlanks) {
-    EXPECT_EQ(lowerAscii(std::string("REFDES Part-Nr. @[Z] \xC3\x84\xCE\xA9")),
-              "refdes part-nr. @[z] \xC3\x84\xCE\xA9");
-    EXPECT_EQ(trimBlanks(" \t DNP \t "), "DNP");
-    EXPECT_EQ(trimBlanks("\t\t"), "");
-    EXPECT_EQ(trimBlanks("\nA B\r"), "\nA B\r");  // line ends are no blanks
 }
 
 TEST(Common, ErrorMessages) {
