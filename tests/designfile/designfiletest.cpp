@@ -131,13 +131,12 @@ TEST(DesignFile, HierarchiesPastTheirBoundsAreRefused) {
         "line 3, column 1: the sheet \"s1\" (\"/s0/s1/s1/s0/s0/s0/s0/s1/s1/s0/s1/s0/s0/s1/s1/\") "
         "is one sheet instance more than the 100000 a hierarchy may hold: a sheet used more "
         "than once on each of many levels multiplies them";
-    const std::string tooDeep = "line 2, column 1: the sheet \"s0\" (\"" + [] {
-        std::string path = "/";
-        for (int level = 0; level < 100; ++level) {
-            path += "s0/";
-        }
-        return path;
-    }() + "\") lies deeper than the 100 levels a hierarchy may have";
+    std::string deepest = "/";
+    for (int level = 0; level < 100; ++level) {
+        deepest += "s0/";
+    }
+    const std::string tooDeep = "line 2, column 1: the sheet \"s0\" (\"" + deepest +
+                                "\") lies deeper than the 100 levels a hierarchy may have";
     const std::string tooLarge =
         "line 2, column 1: the sheet \"s0\" (\"/s1/s1/s1/s1/s1/s0/s1/s0/s0/s0/s0/\") places 2500 "
         "symbols, past the 5000000 placed symbols a design may hold (units, power symbols and "
