@@ -73,23 +73,12 @@ const bool casesRegistered = [] {
     return true;
 }();
 
-// What each escape reads as, where it ends, and what is no escape.
+// The escapes the design cases leave out: a zero hex digit, octal of one and two digits, NUL, 8
+// no octal digit, a final backslash; and the end of a string's text, a view into the file: the
+// digits after its end are not its own.
 TEST(SexprReader, EscapesReadAsKiCadReadsThem) {
-    const std::pair<const char*, std::string> cases[] = {
-        {R"(\x0a\x0A)", "\n\n"},    // a zero digit, either letter case
-        {R"(\x41g\x4)", "Ag\x04"},  // two hex digits at most, one will do
-        {R"(\xg)", "xg"},           // no hex digit: the x alone
-        {R"(\101\17\1/\0)", std::string("A\x0f\x01/", 4) + std::string(1, '\0')},
-        {R"(\1017\177)", "A7\x7f"},  // three octal digits at most; 7 is one
-        {R"(\18\q\)",
-         "\x01"
-         "8\\q\\"},  // 8 is no octal digit; unknown and final kept
-        {R"(\"\\\a\b\f\n\r\t\v)", "\"\\\a\b\f\n\r\t\v"},
-    };
-    for (const auto& [raw, expected] : cases) {
-        EXPECT_EQ(unescapeSexpr(raw), expected) << raw;
-    }
-    // A string's text is a view into the file: the digits after its end are not its own.
+    const std::string read{'\n', '\x0f', '\x01', '/', '\0', '\x01', '8', '\\'};
+    EXPECT_EQ(unescapeSexpr(R"(\x0A\17\1/\0\18\)"), read);
     EXPECT_EQ(unescapeSexpr(std::string_view(R"(\123)", 3)), "\n");
     EXPECT_EQ(unescapeSexpr(std::string_view(R"(\x41)", 3)), "\x04");
 }
@@ -142,13 +131,12 @@ TEST(DesignFile, HierarchiesPastTheirBoundsAreRefused) {
         "line 3, column 1: the sheet \"s1\" (\"/s0/s1/s1/s0/s0/s0/s0/s1/s1/s0/s1/s0/s0/s1/s1/\") "
         "is one sheet instance more than the 100000 a hierarchy may hold: a sheet used more "
         "than once on each of many levels multiplies them";
-    const std::string tooDeep = "line 2, column 1: the sheet \"s0\" (\"" + [] {
-        std::string path = "/";
-        for (int level = 0; level < 100; ++level) {
-            path += "s0/";
-        }
-        return path;
-    }() + "\") lies deeper than the 100 levels a hierarchy may have";
+    std::string deepest = "/";
+    for (int level = 0; level < 100; ++level) {
+        deepest += "s0/";
+    }
+    const std::string tooDeep = "line 2, column 1: the sheet \"s0\" (\"" + deepest +
+                                "\") lies deeper than the 100 levels a hierarchy may have";
     const std::string tooLarge =
         "line 2, column 1: the sheet \"s0\" (\"/s1/s1/s1/s1/s1/s0/s1/s0/s0/s0/s0/\") places 2500 "
         "symbols, past the 5000000 placed symbols a design may hold (units, power symbols and "

@@ -47,13 +47,9 @@ std::string shown(const std::optional<LoadedSelection>& s) {
 
 Lines keysOf(const std::string& text) {
     Lines keys;
-    for (std::size_t at = 0; !text.empty();) {
-        const std::size_t plus = text.find(" + ", at);
+    for (std::size_t at = 0, plus = 0; !text.empty() && plus != text.npos; at = plus + 3) {
+        plus = text.find(" + ", at);
         keys.push_back(text.substr(at, plus - at));
-        if (plus == std::string::npos) {
-            break;
-        }
-        at = plus + 3;
     }
     return keys;
 }

@@ -99,11 +99,10 @@ private:
 
 // Starts vexlo-report through env(1) after the prefix: NAME=VALUE settings, a wrapping command.
 std::unique_ptr<QProcess> startReport(const std::string& prefix, const Lines& arguments) {
+    Lines command = words(prefix + " " + buildDir() + "/src/cli/vexlo-report", "");
+    command.insert(command.end(), arguments.begin(), arguments.end());
     QStringList list;
-    for (const std::string& word : words(prefix + " " + buildDir() + "/src/cli/vexlo-report", "")) {
-        list << QString::fromStdString(word);
-    }
-    for (const std::string& word : arguments) {
+    for (const std::string& word : command) {
         list << QString::fromStdString(word);
     }
     auto process = std::make_unique<QProcess>();
