@@ -8,9 +8,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
-#include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -23,7 +21,6 @@
 #include "dbus/toolclient.h"
 #include "main/statusline.h"
 #include "main/vexlo.h"
-#include "mainwindowfixture.h"
 #include "operations/operations.h"
 #include "selection/droplist.h"
 #include "simulator.h"
@@ -105,67 +102,6 @@ TEST(WindowOnKicadDesigns, ReportsAreThoseOfVexloReportDesign) {
             }
         }
     }
-}
-
-// A revision of a KiCad demo against an older one in which one instance of its reused sheet held
-// another value (a per-instance value of KiCad 6): the window's comparison, chosen through its
-// dialog, is the one vexlo-report writes against the same running tool.
-TEST(WindowOnKicadDesigns, ChangesFromAnOlderRevision) {
-    const test::TempDir dir;
-    const fs::path demo = "/usr/share/kicad/demos/complex_hierarchy";
-    fs::copy(demo, dir.file("new"), fs::copy_options::recursive);
-    fs::copy(demo, dir.file("old"), fs::copy_options::recursive);
-    ASSERT_TRUE(test::setC8To1nF(dir.file("old/complex_hierarchy.kicad_sch")));
-    const std::string old = dir.file("old/complex_hierarchy.kicad_pro");
-    test::writeFile(dir.file("new/vexlosettings.qzv"), test::crlf({"Export_File_Format=3"}));
-    const std::string changes = dir.file("new/complex_hierarchy_changes.csv");
-
-    test::RunningSimulator simulator({dir.file("new/complex_hierarchy.kicad_pro")});
-    const test::ViewerRecorder viewer;
-    Vexlo window(&dbus::connectToTool);
-    window.showMessage = [](auto, const QString& text) { ADD_FAILURE() << text.toStdString(); };
-    ASSERT_TRUE(window.Form_Load());
-    window.show();
-    QTest::mouseClick(window.btnLoad, Qt::LeftButton);
-    for (const char* name : {"Value", "REFDES"}) {
-        window.lstSelected->addItem(name);
-    }
-    QTest::mouseClick(window.chkCompress, Qt::LeftButton);
-    window.lstSelected->setCurrentRow(0);
-    QTest::mouseClick(window.btnkey, Qt::LeftButton);
-    // The window works its events while it waits for the tool: the dialog is met once it shows.
-    QTimer chooser;
-    QObject::connect(&chooser, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr) {
-            return;
-        }
-        chooser.stop();
-        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-        ASSERT_NE(name, nullptr);
-        name->setText(QString::fromStdString(old));  // pasted: no completion pops up
-        QTest::keyClick(name, Qt::Key_Return);
-    });
-    chooser.start(10);
-    QTest::mouseClick(window.btnCompare, Qt::LeftButton);
-    EXPECT_EQ(window.lblStatus->text().toStdString(),
-              "Changes written: " + changes + " (0 added, 1 removed, 1 changed)");
-    EXPECT_EQ(viewer.shown(1), std::vector<std::string>{changes});
-    const std::string fromWindow = test::readFile(changes);
-    EXPECT_EQ(fromWindow,
-              "\"Changes from \"\"" + old +
-                  "\"\" to \"\"complex_hierarchy\"\": 0 added, 1 removed, 1 changed\"\r\n" +
-                  test::crlf({"Change,Value,Old QTY,New QTY,Added,Removed", "removed,1nF,1,0,,C8",
-                              "changed,820pF,1,2,C8,"}));
-    fs::remove(changes);
-
-    std::ostringstream out, err;
-    const auto command = cli::parseCommandLine({"--compare", old, "--column", "Value", "--column",
-                                                "REFDES", "--compress", "--key", "Value"});
-    EXPECT_EQ(cli::runCommand(command, &dbus::connectToTool, out, err), 0) << err.str();
-    EXPECT_EQ(out.str(), changes + "\n");
-    EXPECT_EQ(err.str(), "complex_hierarchy: 0 added, 1 removed, 1 changed\n");
-    EXPECT_EQ(test::readFile(changes), fromWindow);
 }
 
 // A schematic tool on the bus that takes every call and answers none.

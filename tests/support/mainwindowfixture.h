@@ -157,19 +157,6 @@ public:
     std::string icons;  // each message's icon: C critical, W warning
 };
 
-// Saves KiCad's complex_hierarchy demo root sheet with C8 at 1nF, not 820pF, as KiCad would;
-// false when the sheet has no such C8.
-inline bool setC8To1nF(const std::string& rootSheet) {
-    std::string text = readFile(rootSheet);
-    const std::string c8 = R"((reference "C8") (unit 1) (value "820pF"))";
-    const std::size_t at = text.find(c8);
-    if (at != std::string::npos) {
-        writeFile(rootSheet,
-                  text.replace(at, c8.size(), R"((reference "C8") (unit 1) (value "1nF"))"));
-    }
-    return at != std::string::npos;
-}
-
 // The main window worked from a script of user actions and the states they lead to (the column
 // list's columnlist.txt, the window's window.txt: their header comments give the verbs). A line
 // "verb argument => expected" acts and then checks what the window shows: the text a showing verb
@@ -375,11 +362,21 @@ private:
         } else if (verb == "folder") {  // a folder where the file was
             std::filesystem::remove(project.file(c.argument));
             std::filesystem::create_directory(project.file(c.argument));
-        } else if (verb == "demo") {  // a copy of the KiCad demo so named
-            std::filesystem::copy("/usr/share/kicad/demos/" + c.argument, project.file(c.argument),
+        } else if (verb == "demo") {  // "NAME [AS]": a copy of the KiCad demo so named
+            const auto [name, as] = split(c.argument);
+            std::filesystem::copy("/usr/share/kicad/demos/" + name,
+                                  project.file(as.empty() ? name : as),
                                   std::filesystem::copy_options::recursive);
-        } else if (verb == "c8") {
-            EXPECT_TRUE(setC8To1nF(project.file(c.argument)));
+        } else if (verb == "c8") {  // the root sheet saved with C8 at 1nF, as KiCad would
+            const std::string c8 = R"((reference "C8") (unit 1) (value "820pF"))";
+            std::string text = readFile(project.file(c.argument));
+            const std::size_t at = text.find(c8);
+            EXPECT_NE(at, text.npos) << "no C8 at 820pF";
+            if (at != text.npos) {
+                writeFile(
+                    project.file(c.argument),
+                    text.replace(at, c8.size(), R"((reference "C8") (unit 1) (value "1nF"))"));
+            }
         } else if (verb == "touch") {  // saved again, a line longer
             writeFile(project.file(c.argument), readFile(project.file(c.argument)) + "\n");
         } else if (verb == "drop") {
