@@ -101,8 +101,9 @@ TEST_F(MainWindow, ControlsAsTheGoldenFileShowsThem) {
 }
 
 // The program's run: the window named for the desktop, shown until the user closes it; without a
-// running tool, the message and no window.
-TEST(Application, ShowsTheWindowUntilItIsClosedOrTellsThatNoToolRuns) {
+// running tool, the message and no window; "vexlo FILE" on a file that is no design, the message
+// and no window; -h asks for help.
+TEST(Application, ShowsTheWindowUntilItIsClosedOrTellsWhyNot) {
     const test::TempDir project;
     design::FakeTool tool;
     test::serveProjectIn(tool, project, "board");
@@ -124,12 +125,27 @@ TEST(Application, ShowsTheWindowUntilItIsClosedOrTellsThatNoToolRuns) {
     const auto noTool = []() -> std::unique_ptr<design::SchematicTool> {
         throw Error(errc::ToolNotRunning, "not running");
     };
+    const auto noWindow = [] {
+        return std::ranges::none_of(QApplication::topLevelWidgets(), [](QWidget* window) {
+            return qobject_cast<Vexlo*>(window) != nullptr && window->isVisible();
+        });
+    };
     const std::string told = test::messageOf([&] { EXPECT_EQ(runApplication(noTool), 0); });
     EXPECT_EQ(told.substr(0, told.find('\n')),
               "C Vexlo: You need to have Trelmo Schemora Open to run this program!");
-    EXPECT_TRUE(std::ranges::none_of(QApplication::topLevelWidgets(), [](QWidget* window) {
-        return qobject_cast<Vexlo*>(window) != nullptr && window->isVisible();
-    }));
+    EXPECT_TRUE(noWindow());
+    test::writeFile(project.file("notes.txt"), "to do\n");
+    const std::string refused = test::messageOf([&] {
+        EXPECT_EQ(runApplication(noTool, {project.file("notes.txt"), ""}), exitUsage);
+    });
+    EXPECT_EQ(refused.substr(refused.find("\n\n") + 2, project.path().size()), project.path());
+    EXPECT_TRUE(noWindow());
+
+    char program[] = "vexlo";
+    char help[] = "-h";
+    char* argv[] = {program, help};
+    EXPECT_TRUE(helpAsked(2, argv));
+    EXPECT_FALSE(helpAsked(1, argv));
 }
 
 }  // namespace
