@@ -10,9 +10,7 @@
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTest>
-#include <QTimer>
 #include <filesystem>
-#include <functional>
 
 #include "mainwindowfixture.h"
 #include "preview/previewmodel.h"
@@ -53,23 +51,6 @@ protected:
                         crlf({"Export_File_Format=" + format, "Exclude_Attribute=Fitted",
                               "Exclude_Values=no", "Refdes_Order=" + order}));
     }
-    // Runs what the user does in the Preview window, opened by its button, then closes it.
-    void inPreview(const std::function<void(preview::PreviewWindow&)>& act) {
-        bool opened = false;
-        QTimer::singleShot(0, [&] {
-            auto* window = qobject_cast<preview::PreviewWindow*>(QApplication::activeModalWidget());
-            ASSERT_NE(window, nullptr);
-            opened = true;
-            auto* sorted = qobject_cast<QSortFilterProxyModel*>(window->tblReport->model());
-            ASSERT_NE(sorted, nullptr);
-            test::checkModel(sorted->sourceModel());
-            test::checkModel(sorted);
-            act(*window);
-            window->reject();
-        });
-        click(w->btnPreview);
-        EXPECT_TRUE(opened);
-    }
 };
 
 // The Preview opens inside the screen's available area, frame and buttons included; the entry
@@ -77,14 +58,14 @@ protected:
 TEST_F(Preview, OpensInsideTheScreen) {
     open();
     click(w->btnLoad, w->btnAddAll);
-    inPreview([&](preview::PreviewWindow& window) {
+    EXPECT_TRUE(inPreview([&](preview::PreviewWindow& window) {
         const QRect area = window.screen()->availableGeometry();
         if (const char* expected = std::getenv("VEXLO_SCREEN_AREA")) {
             EXPECT_EQ(std::to_string(area.width()) + "x" + std::to_string(area.height()), expected);
         }
         EXPECT_TRUE(area.contains(window.frameGeometry()));
         EXPECT_TRUE(window.rect().contains(window.btnClose->geometry()));
-    });
+    }));
 }
 
 // The table sorts by a header click and filters, numbers each row by its place in the report and
@@ -95,7 +76,7 @@ TEST_F(Preview, SortsFiltersAndPicksRows) {
     click(w->btnLoad, w->btnAddAll);
     w->lstSelected->addItem("Colour");
     const auto files = project.listing();
-    inPreview([&](preview::PreviewWindow& window) {
+    EXPECT_TRUE(inPreview([&](preview::PreviewWindow& window) {
         QAbstractItemModel* model = window.tblReport->model();
         // A click on the Part Number header: numbers by value, text without case, empty last;
         // equal ones stay in the report's order. A second click turns it round.
@@ -164,7 +145,7 @@ TEST_F(Preview, SortsFiltersAndPicksRows) {
         click(window.btnClose);
         EXPECT_FALSE(window.isVisible());
         EXPECT_EQ(window.result(), QDialog::Rejected);
-    });
+    }));
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -139,6 +140,27 @@ public:
         return drop.dropAction();
     }
     std::string status() const { return w->lblStatus->text().toStdString(); }
+    // Opens the Preview by its button, its models checked from then on, does what the user does
+    // in it, then closes it; false if none opened.
+    bool inPreview(const std::function<void(preview::PreviewWindow&)>& act) {
+        bool opened = false;
+        QTimer waiting;  // gone with this call, so never meets a later window
+        waiting.callOnTimeout([&] {
+            auto* window = qobject_cast<preview::PreviewWindow*>(QApplication::activeModalWidget());
+            if (window != nullptr) {
+                waiting.stop();
+                opened = true;
+                auto* sorted = qobject_cast<QSortFilterProxyModel*>(window->tblReport->model());
+                checkModel(sorted->sourceModel());
+                checkModel(sorted);
+                act(*window);
+                window->reject();
+            }
+        });
+        waiting.start(0);
+        click(w->btnPreview);
+        return opened;
+    }
     // Where the window system sends a drop at this point of the window: the widget under it that
     // takes drops.
     QWidget* dropTarget(QPoint point) const {
@@ -487,27 +509,15 @@ private:
     // wrote; then closes it. "no preview" when none opened.
     std::string preview(bool write) {
         std::string shown = "no preview";
-        QTimer opened;  // gone with this call, so never meets a later window
-        opened.callOnTimeout([&] {
-            auto* window = qobject_cast<preview::PreviewWindow*>(QApplication::activeModalWidget());
-            if (window != nullptr) {
-                opened.stop();
-                auto* sorted = qobject_cast<QSortFilterProxyModel*>(window->tblReport->model());
-                checkModel(sorted->sourceModel());
-                checkModel(sorted);
-                shown =
-                    (window->windowTitle() + "\n" + window->summary() + "\n" + window->shownRows())
+        inPreview([&](preview::PreviewWindow& window) {
+            shown = (window.windowTitle() + "\n" + window.summary() + "\n" + window.shownRows())
                         .toStdString() +
-                    table(*sorted);
-                if (write) {
-                    click(window->btnWrite);
-                    shown += "\n" + window->findChild<QLabel*>("lblWritten")->text().toStdString();
-                }
-                window->reject();
+                    table(*window.tblReport->model());
+            if (write) {
+                click(window.btnWrite);
+                shown += "\n" + window.findChild<QLabel*>("lblWritten")->text().toStdString();
             }
         });
-        opened.start(0);
-        click(w->btnPreview);
         return shown;
     }
     // The table as the view orders it, the header first: a line a row, "|" between cells. An
