@@ -132,15 +132,8 @@ TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
         test::errorOf([&] { reportAll(session, {"Board"}, project.base, [&](auto&) { FAIL(); }); }),
         "Error 53: Cannot read the saved selections from \"" + path + "/vexloattributes.qzv\"");
     const std::string file = path + "/vexloattributes.qzv";
-    EXPECT_FALSE(saved::readSelectionNames(file));
-    EXPECT_THROW(saved::readSelectionNames(file, saved::Reading::Strict), Error);
-    EXPECT_THROW(saved::loadSelectionFromFile(file, "Board", saved::Reading::Strict), Error);
-    // Load Choices takes a missing file as one without the name; one that is there but cannot
-    // be read is no unknown name: its reason is told.
-    const ChoiceOutcome unknown = loadChoice(session, "Board", project.base);
-    EXPECT_EQ(unknown.status, "There is no saved selection named Board.");
-    EXPECT_EQ(unknown.messages, (std::vector<Message>{{Message::Kind::Warning, unknown.status}}));
-    EXPECT_FALSE(unknown.selection);
+    // For Load Choices a file that is there but cannot be read is no unknown name: its reason is
+    // told.
     std::filesystem::create_directory(file);
     const ChoiceOutcome unreadable = loadChoice(session, "Board", project.base);
     EXPECT_EQ(unreadable.status.substr(0, 22), "Error 75: Cannot read ");
