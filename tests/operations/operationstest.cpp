@@ -140,13 +140,6 @@ TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
     EXPECT_EQ(unreadable.failure->number, 75);
 }
 
-// Failures are told by what to do first, the number last.
-TEST(Requests, FailuresAreToldByWhatToDoFirst) {
-    EXPECT_EQ(failureMessage(Error(errc::BadStartRow, "Row 0")),
-              "Set the start row under Options to 1 or more.\n\nRow 0\n\n(Error 1007)");
-    EXPECT_EQ(adviceFor(Error(errc::ToolCallAbandoned, "")).substr(0, 10), "Try again;");
-}
-
 // The preview is the report's table (preview.txt shows that it writes nothing); the attribute
 // names, the columns no part carries and the saved selections' sections, as the window shows them.
 TEST(Preview, IsTheReportsTable) {
@@ -189,7 +182,8 @@ TEST(Preview, IsTheReportsTable) {
 }
 
 // A line of operations.txt: the data file found (the project folder, the search list and the
-// paths there are each before a "|"), or what writing a report of the project spoilt so gives.
+// paths there are each before a "|"), how a failure is told, or what writing a report of the
+// project spoilt so gives.
 void operationsLine(const test::CaseLine& c) {
     if (c.verb == "locate") {
         Strings parts;
@@ -200,6 +194,11 @@ void operationsLine(const test::CaseLine& c) {
         const std::set<std::string> existing(parts.begin() + 2, parts.end());
         const auto exists = [&](const std::string& path) { return existing.contains(path); };
         EXPECT_EQ(locateDataFile(parts[0], "s.qzv", parts[1], exists), c.expected);
+        return;
+    }
+    if (c.verb == "failure") {  // NUMBER MESSAGE
+        const auto number = static_cast<errc::Number>(std::stoi(c.argument));
+        EXPECT_EQ(failureMessage(Error(number, c.argument.substr(5))), c.expected);
         return;
     }
     Project project;
