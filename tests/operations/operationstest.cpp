@@ -50,7 +50,6 @@ TEST(Session, AsksTheToolOnceForEachThing) {
     loadSettings(session, fields);
     EXPECT_EQ(fields.Value_Bold, 1);
     const std::string file = session.dataFile(saved::selectionFileName);
-    EXPECT_EQ(saved::readSelectionNames(file), (Strings{"Board", "Bad", "Plain", "Worse"}));
     const auto selection = saved::loadSelectionFromFile(file, "Board", saved::Reading::Strict);
     ASSERT_EQ(selection->sections, 1);
     EXPECT_EQ(project.tool.calls, 1);
