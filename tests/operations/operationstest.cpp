@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <functional>
 #include <set>
+#include <sstream>
 
+#include "cases.h"
 #include "fakeproject.h"
 #include "operations/locator.h"
 
@@ -48,7 +50,6 @@ TEST(Session, AsksTheToolOnceForEachThing) {
     loadSettings(session, fields);
     EXPECT_EQ(fields.Value_Bold, 1);
     const std::string file = session.dataFile(saved::selectionFileName);
-    EXPECT_EQ(saved::readSelectionNames(file), (Strings{"Board", "Bad", "Plain", "Worse"}));
     const auto selection = saved::loadSelectionFromFile(file, "Board", saved::Reading::Strict);
     ASSERT_EQ(selection->sections, 1);
     EXPECT_EQ(project.tool.calls, 1);
@@ -60,7 +61,6 @@ TEST(Session, AsksTheToolOnceForEachThing) {
     const report::WrittenReport written = writeReport(session, request);
     EXPECT_EQ(written.path, project.folder.file("amp_Board.csv"));
     EXPECT_EQ(written.rows, 2u);
-    EXPECT_EQ(test::readFile(written.path), "REFDES,Value,QTY\r\n\"R1, R2\",10k,2\r\nR3,1k,1\r\n");
     request.timings = &second;
     writeReport(session, request);
     EXPECT_NE(session.design(), nullptr);
@@ -72,48 +72,6 @@ TEST(Session, AsksTheToolOnceForEachThing) {
     for (const report::ReportTimings& timings : {first, second}) {
         EXPECT_GT(timings.tableSeconds, 0);
         EXPECT_GT(timings.writeSeconds, 0);
-    }
-}
-
-// A failed fetch fails again with the same error without asking the tool again; a format
-// without a writer fails before anything is asked. Nothing is written.
-TEST(Session, FailuresAreKeptAndNotAskedAgain) {
-    const std::vector<std::tuple<std::function<void(Project&)>, int, std::string>> cases = {
-        {[](Project& p) { p.tool.documentPath = "/sh/"; }, 2,
-         "Error 1003: The document path \"/sh/\" is too short to give an output folder (it needs "
-         "at least five characters)"},
-        {[](Project& p) { p.tool.documentPath = "/s/"; }, 2,
-         "Error 1003: The document path \"/s/\" is too short to give an output folder (it needs "
-         "at least five characters)"},
-        {[](Project& p) { p.tool.documentPath = "amp/sch/"; }, 2,
-         "Error 1003: The document path \"amp/sch/\" is not an absolute folder ending with "
-         "\"/\": the schematic tool must name the document's folder in full"},
-        {[](Project& p) { p.tool.documentPath = "/srv/amp/sch"; }, 2,
-         "Error 1003: The document path \"/srv/amp/sch\" is not an absolute folder ending with "
-         "\"/\": the schematic tool must name the document's folder in full"},
-        {[](Project& p) { p.tool.documentName = "a"; }, 1,
-         "Error 1002: The document name \"a\" is too short to give a design name (it needs at "
-         "least two characters)"},
-        {[](Project& p) { p.tool.documentName.reset(); }, 1,
-         "Error 1001: The schematic tool has no active view"},
-        {[](Project& p) { p.tool.vanishOnLoad = true; }, 3,
-         "Error 429: The schematic tool is not running (it closed before answering "
-         "LoadGroupFlatten)"},
-        {[](Project& p) { p.base.options.format = report::Format{7}; }, 0,
-         "Error 1012: The output format 7 has no report writer (0 Excel, 1 Text, 2 HTML, 3 CSV); "
-         "choose one under Options, Output Format"}};
-    for (const auto& [spoil, calls, message] : cases) {
-        SCOPED_TRACE(message);
-        Project project;
-        spoil(project);
-        Session session(project.tool);
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            EXPECT_EQ(test::errorOf([&] { writeReport(session, project.base); }), message);
-        }
-        EXPECT_EQ(project.tool.calls, calls);
-        EXPECT_EQ(project.tool.loadCount, 0);
-        EXPECT_EQ(test::listTree(project.folder.path()),
-                  (Strings{"sch/", "sch/amp.sch", "vexloattributes.qzv", "vexlosettings.qzv"}));
     }
 }
 
@@ -142,7 +100,6 @@ TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
     EXPECT_EQ(reports, (Strings{"Board: REFDES " + path + "/amp_Board.csv 2", "Bad: Value  0",
                                 "Plain: Value " + path + "/amp_Plain.csv 3", "Worse: REFDES  0",
                                 "Board: REFDES " + path + "/amp_Board.csv 2"}));
-    EXPECT_EQ(test::readFile(path + "/amp_Plain.csv"), "Value\r\n10k\r\n10k\r\n1k\r\n");
     EXPECT_EQ(project.tool.loadCount, 1);
     EXPECT_EQ(project.tool.calls, 4);
     EXPECT_EQ(batchFailureMessage(failed),
@@ -172,31 +129,17 @@ TEST(ReportAll, FetchesTheDesignOnceAndGoesOnAfterFailures) {
         test::errorOf([&] { reportAll(session, {"Board"}, project.base, [&](auto&) { FAIL(); }); }),
         "Error 53: Cannot read the saved selections from \"" + path + "/vexloattributes.qzv\"");
     const std::string file = path + "/vexloattributes.qzv";
-    EXPECT_FALSE(saved::readSelectionNames(file));
-    EXPECT_THROW(saved::readSelectionNames(file, saved::Reading::Strict), Error);
-    EXPECT_THROW(saved::loadSelectionFromFile(file, "Board", saved::Reading::Strict), Error);
-    // Load Choices takes a missing file as one without the name; one that is there but cannot
-    // be read is no unknown name: its reason is told.
-    const ChoiceOutcome unknown = loadChoice(session, "Board", project.base);
-    EXPECT_EQ(unknown.status, "There is no saved selection named Board.");
-    EXPECT_EQ(unknown.messages, (std::vector<Message>{{Message::Kind::Warning, unknown.status}}));
-    EXPECT_FALSE(unknown.selection);
+    // For Load Choices a file that is there but cannot be read is no unknown name: its reason is
+    // told.
     std::filesystem::create_directory(file);
     const ChoiceOutcome unreadable = loadChoice(session, "Board", project.base);
     EXPECT_EQ(unreadable.status.substr(0, 22), "Error 75: Cannot read ");
     EXPECT_EQ(unreadable.failure->number, 75);
 }
 
-// Failures are told by what to do first, the number last.
-TEST(Requests, FailuresAreToldByWhatToDoFirst) {
-    EXPECT_EQ(failureMessage(Error(errc::BadStartRow, "Row 0")),
-              "Set the start row under Options to 1 or more.\n\nRow 0\n\n(Error 1007)");
-    EXPECT_EQ(adviceFor(Error(errc::ToolCallAbandoned, "")).substr(0, 10), "Try again;");
-}
-
-// The preview is the report's table with nothing written; the attribute names, the columns no
-// part carries and the saved selections' sections, as the window shows them.
-TEST(Preview, IsTheReportsTableAndWritesNothing) {
+// The preview is the report's table (preview.txt shows that it writes nothing); the attribute
+// names, the columns no part carries and the saved selections' sections, as the window shows them.
+TEST(Preview, IsTheReportsTable) {
     Project project;
     Session session(project.tool);
     const DesignRead read =
@@ -204,18 +147,14 @@ TEST(Preview, IsTheReportsTableAndWritesNothing) {
     EXPECT_EQ(read.attributeNames, (Strings{"REFDES", "Value"}));
     EXPECT_EQ(read.status.substr(read.status.find(';')),
               "; no part carries \"Tol\", \"Part\": their columns are empty");
-    EXPECT_EQ(formatName(0) + formatName(1) + formatName(2) + formatName(3) + formatName(4) +
-                  formatName(-1),
-              "ExcelTextHTMLCSV");
+    EXPECT_EQ(formatName(2) + formatName(4) + formatName(-1), "HTML");  // the rest: preview.txt
     const auto board = saved::loadSelectionFromFile(session.dataFile(saved::selectionFileName),
                                                     "Board", saved::Reading::Strict);
     report::ReportRequest request = selectionRequest(*board, "Board", project.base);
     request.columns.push_back("Tol");
     for (const report::Format format : {report::Format::Workbook, report::Format::Csv}) {
         request.options.format = format;
-        const auto files = project.folder.listing();
         const Preview preview = previewReport(session, request);
-        EXPECT_EQ(project.folder.listing(), files);
         EXPECT_EQ(
             preview.path,
             project.folder.file(format == report::Format::Csv ? "amp_Board.csv" : "amp_Board.xls"));
@@ -239,31 +178,62 @@ TEST(Preview, IsTheReportsTableAndWritesNothing) {
     EXPECT_THROW(previewReport(session, request), Error);
 }
 
-// The project folder first, then the search list's folders in order, split at every ":" with
-// nothing trimmed and an empty entry the root; else the project. The path looked up in the
-// project folder is the one returned.
-TEST(Locator, FindsTheDataFile) {
-    const std::vector<std::tuple<std::string, std::set<std::string>, std::string>> cases = {
-        {"", {}, "/proj/s.qzv"},
-        {"/a:/b", {"/proj/s.qzv", "/b/s.qzv"}, "/proj/s.qzv"},
-        {"/a:/b", {"/proj//s.qzv", "/b/s.qzv"}, "/b/s.qzv"},
-        {"/a:/b", {"/b/s.qzv"}, "/b/s.qzv"},
-        {"/a:/b:/c", {"/b/s.qzv", "/c/s.qzv"}, "/b/s.qzv"},
-        {"/a:/b", {"/proj/s.qzv"}, "/proj/s.qzv"},
-        {"/a::/c", {"/s.qzv", "/c/s.qzv"}, "/s.qzv"},
-        {"/a:", {"/s.qzv"}, "/s.qzv"},
-        {" /b", {"/b/s.qzv", " /b/s.qzv"}, " /b/s.qzv"}};
-    for (const auto& [searchList, existing, expected] : cases) {
-        SCOPED_TRACE(searchList);
-        const auto exists = [&](const std::string& path) { return existing.count(path) != 0; };
-        EXPECT_EQ(locateDataFile("/proj/", "s.qzv", searchList, exists), expected);
+// A line of operations.txt: the data file found (the project folder, the search list and the
+// paths there are each before a "|"), how a failure is told, or what writing a report of the
+// project spoilt so gives.
+void operationsLine(const test::CaseLine& c) {
+    if (c.verb == "locate") {
+        Strings parts;
+        std::istringstream fields(c.argument);
+        for (std::string field; std::getline(fields, field, '|');) {
+            parts.push_back(field);
+        }
+        const std::set<std::string> existing(parts.begin() + 2, parts.end());
+        const auto exists = [&](const std::string& path) { return existing.contains(path); };
+        EXPECT_EQ(locateDataFile(parts[0], "s.qzv", parts[1], exists), c.expected);
+        return;
     }
-    // A project folder without its "/": looked up and returned as one path, not "/projs.qzv".
-    const auto onlyProject = [](const std::string& path) { return path == "/proj/s.qzv"; };
-    EXPECT_EQ(locateDataFile("/proj", "s.qzv", "", onlyProject), "/proj/s.qzv");
-    EXPECT_EQ(locateDataFile("/proj", "s.qzv", "/b", onlyProject), "/proj/s.qzv");
-    EXPECT_EQ(locateDataFile("/proj", "s.qzv", "/b", [](const std::string&) { return false; }),
-              "/proj/s.qzv");
+    if (c.verb == "failure") {  // NUMBER MESSAGE
+        const auto number = static_cast<errc::Number>(std::stoi(c.argument));
+        EXPECT_EQ(failureMessage(Error(number, c.argument.substr(c.argument.find(' ') + 1))),
+                  c.expected);
+        return;
+    }
+    Project project;
+    if (c.verb == "path") {
+        project.tool.documentPath = c.argument;
+    } else if (c.verb == "name") {
+        project.tool.documentName = c.argument;
+    } else if (c.verb == "noview") {
+        project.tool.documentName.reset();
+    } else if (c.verb == "vanish") {
+        project.tool.vanishOnLoad = true;
+    } else {
+        EXPECT_EQ(c.verb, "format");
+        project.base.options.format = report::Format{std::stoi(c.argument)};
+    }
+    // The failure is kept: told again without asking the tool again, and nothing written.
+    Session session(project.tool);
+    const std::string message = test::errorOf([&] { writeReport(session, project.base); });
+    EXPECT_EQ(test::errorOf([&] { writeReport(session, project.base); }), message);
+    EXPECT_EQ(std::to_string(project.tool.calls) + " " + message, c.expected);
+    EXPECT_EQ(project.tool.loadCount, 0);
+    EXPECT_EQ(test::listTree(project.folder.path()),
+              (Strings{"sch/", "sch/amp.sch", "vexloattributes.qzv", "vexlosettings.qzv"}));
+}
+const bool operationsCases =
+    (test::registerCases("Operations", "tests/operations/operations.txt",
+                         test::caseSections("tests/operations/operations.txt", {}),
+                         [](const test::CaseSection& section) {
+                             for (const auto& c : section.lines) {
+                                 SCOPED_TRACE("operations.txt:" + std::to_string(c.number));
+                                 operationsLine(c);
+                             }
+                         }),
+     true);
+
+// The search list is QOSP's.
+TEST(Locator, SearchesTheFoldersOfQOSP) {
     test::TempDir project, shared;
     test::writeFile(shared.file("a.qzv"), "");
     ::setenv("QOSP", shared.path().c_str(), 1);
