@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -58,10 +57,9 @@ Parts folderParts(const std::string& name = "template") {
                                test::readFile(entry.path().string()));
         }
     }
-    std::sort(parts.begin(), parts.end(), [](const auto& left, const auto& right) {
-        return std::pair(left.first != "[Content_Types].xml", left.first) <
-               std::pair(right.first != "[Content_Types].xml", right.first);
-    });
+    std::ranges::sort(parts);
+    std::ranges::stable_partition(parts,
+                                  [](const auto& p) { return p.first == "[Content_Types].xml"; });
     return parts;
 }
 
@@ -83,16 +81,12 @@ for ws in openpyxl.load_workbook(sys.argv[1]).worksheets:
     const test::TempDir scratch;
     test::writeFile(scratch.file("read.py"), script);
     // The system interpreter carries python3-openpyxl; a python3 earlier on PATH may not.
-    const std::string command = "/usr/bin/python3 " + scratch.file("read.py") + " '" + path + "' " +
-                                (fills ? "fills" : "fonts") + " 2>&1";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    std::string out;
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        out.append(buffer, got);
-    }
-    const int status = ::pclose(pipe);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? out : "openpyxl failed:\n" + out;
+    const bool read =
+        std::system(("/usr/bin/python3 " + scratch.file("read.py") + " '" + path + "' " +
+                     (fills ? "fills >" : "fonts >") + scratch.file("out") + " 2>&1")
+                        .c_str()) == 0;
+    const std::string out = test::readFile(scratch.file("out"));
+    return read ? out : "openpyxl failed:\n" + out;
 }
 
 // C escapes, then {N*TEXT} (TEXT N times) and {ROWS N} (N rows without
@@ -239,8 +233,8 @@ private:
         if (command == "parts") {  // start the template from a folder of tests/workbook
             parts_ = folderParts(word());
         } else if (command == "set") {  // a part's bytes, added when new, dropped when none
-            const std::string name = word(), bytes = rest();
-            part(name) = bytes;
+            const std::string name = word();
+            part(name) = rest();
             std::erase_if(parts_, [](const auto& p) { return p.second.empty(); });
         } else if (command == "edit") {  // FROM => TO: the first FROM of the part
             std::string& bytes = part(word());
@@ -323,9 +317,7 @@ private:
                 for (int column = r.firstColumn; column <= r.lastColumn; ++column) {
                     const CellValue value = sheet().cell(row, column);
                     CellFormat f = sheet().format(row, column);
-                    if (!fills) {
-                        f.fill.reset();
-                    }
+                    f.fill = fills ? f.fill : std::nullopt;
                     char fill[16] = "";
                     if (f.fill) {
                         std::snprintf(fill, sizeof fill, " fill %06X", *f.fill);
@@ -375,10 +367,8 @@ private:
             out_ += readWithOpenpyxl(file(name), word() == "fills");
         } else if (command == "files") {  // what DIR holds, each file's size and hash
             for (const std::string& name : test::listTree(dir_.path())) {
-                out_ += name +
-                        (fs::is_regular_file(file(name)) ? " " + summary(test::readFile(file(name)))
-                                                         : "") +
-                        "\n";
+                const bool regular = fs::is_regular_file(file(name));
+                out_ += name + (regular ? " " + summary(test::readFile(file(name))) : "") + "\n";
             }
         } else if (command == "scan") {  // events and error; every way of feeding must agree
             const std::string text = rest(), whole = scan(text, text.size() + 1);
