@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <random>
@@ -218,8 +219,7 @@ private:
         return unescape(text);
     }
     std::string& part(const std::string& name) {
-        const auto found = std::find_if(parts_.begin(), parts_.end(),
-                                        [&](const auto& p) { return p.first == name; });
+        const auto found = std::ranges::find(parts_, name, &Parts::value_type::first);
         return (found != parts_.end() ? *found : parts_.emplace_back(name, "")).second;
     }
     Workbook& book() { return workbook_ ? *workbook_ : throw std::runtime_error("no workbook"); }
@@ -281,10 +281,7 @@ private:
             : command == "fit" ? sheet().autoFitColumns(r)
                                : sheet().unmergeCells(r);
         } else if (command == "delete") {
-            std::vector<int> rows;
-            for (int row = 0; in_ >> row;) {
-                rows.push_back(row);
-            }
+            const std::vector<int> rows(std::istream_iterator<int>(in_), {});
             rows.size() == 1 ? sheet().deleteRow(rows[0]) : sheet().deleteRows(rows);
         } else if (command == "style") {  // RANGE bold|plain italic|upright size=N fill=RGB left...
             const CellRange r = range();
@@ -429,12 +426,9 @@ TEST_P(GoldenTest, TranscriptMatches) {
 }
 
 std::vector<std::string> caseNames() {
-    std::vector<std::string> names;
-    for (const std::string& file : test::listFolder(casesDir)) {
-        if (file.ends_with(".case")) {
-            names.push_back(file.substr(0, file.size() - 5));
-        }
-    }
+    std::vector<std::string> names = test::listFolder(casesDir);
+    std::erase_if(names, [](const std::string& file) { return !file.ends_with(".case"); });
+    std::ranges::for_each(names, [](std::string& file) { file.resize(file.size() - 5); });
     return names;
 }
 
