@@ -1,7 +1,6 @@
 // The real programs on a private bus: schemora-sim's cases through the client, and vexlo-report's
 // golden cases as the program, against the simulator or a scripted tool in this process.
 #include <fcntl.h>
-#include <sys/inotify.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -113,6 +112,16 @@ const bool asTheProgram = registerReportCases(
     [](const GoldenCase& c, const sim::Design& design, const Lines& arguments,
        const std::string& folder) -> std::optional<ReportRun> {
         const std::string tool = key(c, "tool", "sim");
+        if (c.contains("resistors")) {  // the design's document, with that many resistors
+            std::string json =
+                R"({"project": "amp/", "document": {"name": "amp.1", "path": "amp/sch/"},
+ "components": [{"refdes": "R0"})";
+            for (int part = 1; part <= std::stoi(key(c, "resistors")); ++part) {
+                json += ",\n" + std::string(R"({"refdes": "R)") + std::to_string(part) +
+                        R"(", "attributes": [["Value", "10k"]]})";
+            }
+            writeFile(folder + "/design.json", json + "]}");
+        }
         std::optional<RunningSimulator> simulator;
         std::optional<ScriptedTool> scripted;
         if (tool == "sim") {
@@ -162,59 +171,6 @@ void expectCalls(const std::string& calls, std::unique_ptr<design::SchematicTool
         }
         EXPECT_EQ(result, line.substr(equals + 3)) << line;
     }
-}
-
-// A large design's text report, written by the real vexlo-report from the real simulator; act
-// is called once the report's temporary appears beside it. The run, ended.
-std::unique_ptr<QProcess> interruptedReport(const std::string& folder,
-                                            const std::function<void(QProcess&)>& act) {
-    std::string json = R"({"project": "amp/", "document": {"name": "amp.1", "path": "amp/sch/"},
- "components": [)";
-    for (int part = 1; part <= 300000; ++part) {
-        json += (part == 1 ? "" : ",\n") + std::string(R"({"refdes": "R)") + std::to_string(part) +
-                R"(", "attributes": [["Value", "10k"]]})";
-    }
-    writeFile(folder + "/design.json", json + "]}");
-    fs::create_directories(folder + "/amp/sch");
-    const RunningSimulator simulator({folder + "/design.json"});
-    const int watch = ::inotify_init1(IN_CLOEXEC);
-    ::inotify_add_watch(watch, (folder + "/amp").c_str(), IN_CREATE);
-    auto run = startChild({buildDir() + "/src/cli/vexlo-report", "--column", "REFDES", "--column",
-                           "Value", "--format", "text"},
-                          folder + "/stderr.log", SIGKILL);
-    // The report's temporary is the first thing made in amp/: the read ends once it is there.
-    alignas(inotify_event) char events[4096];
-    [[maybe_unused]] const ssize_t created = ::read(watch, events, sizeof events);
-    act(*run);
-    ::close(watch);
-    run->waitForFinished(-1);
-    return run;
-}
-
-// A stop signal while a report is written removes its temporary and ends the run with that
-// signal; a folder moved meanwhile gets the whole report, and no temporary stays anywhere.
-TEST(VexloReport, SignalsAndAMovedFolderLeaveNoTemporary) {
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        SCOPED_TRACE(signal);
-        // A run that finished before the signal came proves nothing: it is tried again.
-        for (int attempt = 0; attempt < 5; ++attempt) {
-            const TempDir dir;
-            const auto run = interruptedReport(
-                dir.path(), [signal](QProcess& report) { ::kill(report.processId(), signal); });
-            if (run->exitStatus() != QProcess::NormalExit || run->exitCode() != 0) {
-                EXPECT_EQ(std::pair(run->exitStatus(), run->exitCode()),
-                          std::pair(QProcess::CrashExit, signal));
-                EXPECT_EQ(listTree(dir.file("amp")), (Lines{"sch/"}));
-                break;
-            }
-        }
-    }
-    const TempDir dir;
-    const auto run = interruptedReport(
-        dir.path(), [&dir](QProcess&) { fs::rename(dir.file("amp"), dir.file("moved")); });
-    EXPECT_EQ(std::pair(run->exitStatus(), run->exitCode()), std::pair(QProcess::NormalExit, 0));
-    EXPECT_EQ(listTree(dir.file("moved")), (Lines{"amp.txt", "sch/"}));
-    EXPECT_EQ(readFile(dir.file("moved/amp.txt")).substr(0, 6), "REFDES");
 }
 
 // schemora-sim's cases, each in a fresh folder (the current one) with its "in" files. With "exit"
