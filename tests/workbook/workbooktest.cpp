@@ -64,26 +64,12 @@ Parts folderParts(const std::string& name = "template") {
     return parts;
 }
 
-// What an independent reader (openpyxl) finds in a written workbook: each sheet's cells with
-// their bold, italic, size and alignment, with fills also the type and colour of a fill that
-// has a pattern, and its merged ranges.
+// What an independent reader (openpyxl, through readcells.py) finds in a written workbook.
 std::string readWithOpenpyxl(const std::string& path, bool fills) {
-    static const char* const script = R"(
-import sys, openpyxl
-for ws in openpyxl.load_workbook(sys.argv[1]).worksheets:
-    print('sheet', ws.title, 'merged', *sorted(str(r) for r in ws.merged_cells.ranges))
-    for row in ws.iter_rows():
-        for c in (c for c in row if c.value is not None):
-            f, p = c.font, c.fill
-            fill = [p.fill_type, p.fgColor.rgb] if sys.argv[2] == 'fills' and p.fill_type else []
-            print(c.coordinate, repr(c.value), 'bold' * bool(f.b), 'italic' * bool(f.i), f.sz,
-                  c.alignment.horizontal or '', *fill)
-)";
     const test::TempDir scratch;
-    test::writeFile(scratch.file("read.py"), script);
     // The system interpreter carries python3-openpyxl; a python3 earlier on PATH may not.
     const bool read =
-        std::system(("/usr/bin/python3 " + scratch.file("read.py") + " '" + path + "' " +
+        std::system(("/usr/bin/python3 '" + casesDir + "../readcells.py' '" + path + "' " +
                      (fills ? "fills >" : "fonts >") + scratch.file("out") + " 2>&1")
                         .c_str()) == 0;
     const std::string out = test::readFile(scratch.file("out"));
