@@ -67,7 +67,18 @@ public:
             } else if (fault_ == "empty") {
                 ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE);
             } else if (fault_ == "huge" || fault_ == "longvalue" || fault_ == "widevalue") {
-                writeSparseStream(fd);
+                // The stream's first bytes at the start of a file of the stream's size: the rest
+                // reads as zeros, the value's bytes and the symbol's attribute count among them.
+                const std::uint64_t length = fault_ == "longvalue" ? 0xFFFFFFFF : 3ULL << 29;
+                const std::string component =
+                    le(2) + "R1" + le(0) + le(1) + le(5) + "Value" + le(length);
+                const std::uint64_t size =
+                    fault_ == "huge" ? 64ULL << 30 : 20 + component.size() + length + 4;
+                const std::string start = "QFLT" + le(1) + le(size, 8) +
+                                          le(fault_ == "huge" ? 4'000'000'000 : 1) + component;
+                [[maybe_unused]] const int sized = ::ftruncate(fd, static_cast<off_t>(size));
+                [[maybe_unused]] const auto written = ::pwrite(fd, start.data(), start.size(), 0);
+                ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE);
             }
             answer = QVariant::fromValue(QDBusUnixFileDescriptor(fd));
             ::close(fd);
@@ -76,21 +87,6 @@ public:
     }
 
 private:
-    // The stream's first bytes at the start of a file of the stream's size: the rest reads as
-    // zeros, the value's bytes and the symbol's attribute count among them.
-    void writeSparseStream(int fd) const {
-        const std::uint64_t valueLength = fault_ == "longvalue" ? 0xFFFFFFFF : 3ULL << 29;
-        const std::string component =
-            le(2, 4) + "R1" + le(0, 4) + le(1, 4) + le(5, 4) + "Value" + le(valueLength, 4);
-        const std::uint64_t size =
-            fault_ == "huge" ? 64ULL << 30 : 20 + component.size() + valueLength + 4;
-        const std::string start = "QFLT" + le(1, 4) + le(size, 8) +
-                                  le(fault_ == "huge" ? 4'000'000'000 : 1, 4) + component;
-        [[maybe_unused]] const int sized = ::ftruncate(fd, static_cast<off_t>(size));
-        [[maybe_unused]] const auto written = ::pwrite(fd, start.data(), start.size(), 0);
-        ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE);
-    }
-
     sim::Design design_;
     std::string fault_;
     QDBusConnection bus_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "scripted");
