@@ -1,7 +1,6 @@
 // The real programs on a private bus: schemora-sim's cases through the client, and vexlo-report's
 // golden cases as the program, against the simulator or a scripted tool in this process.
 #include <fcntl.h>
-#include <sys/inotify.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -68,7 +67,18 @@ public:
             } else if (fault_ == "empty") {
                 ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE);
             } else if (fault_ == "huge" || fault_ == "longvalue" || fault_ == "widevalue") {
-                writeSparseStream(fd);
+                // The stream's first bytes at the start of a file of the stream's size: the rest
+                // reads as zeros, the value's bytes and the symbol's attribute count among them.
+                const std::uint64_t length = fault_ == "longvalue" ? 0xFFFFFFFF : 3ULL << 29;
+                const std::string component =
+                    le(2) + "R1" + le(0) + le(1) + le(5) + "Value" + le(length);
+                const std::uint64_t size =
+                    fault_ == "huge" ? 64ULL << 30 : 20 + component.size() + length + 4;
+                const std::string start = "QFLT" + le(1) + le(size, 8) +
+                                          le(fault_ == "huge" ? 4'000'000'000 : 1) + component;
+                [[maybe_unused]] const int sized = ::ftruncate(fd, static_cast<off_t>(size));
+                [[maybe_unused]] const auto written = ::pwrite(fd, start.data(), start.size(), 0);
+                ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE);
             }
             answer = QVariant::fromValue(QDBusUnixFileDescriptor(fd));
             ::close(fd);
@@ -77,38 +87,10 @@ public:
     }
 
 private:
-    // The stream's first bytes at the start of a file of the stream's size: the rest reads as
-    // zeros, the value's bytes and the symbol's attribute count among them.
-    void writeSparseStream(int fd) const {
-        const std::uint64_t valueLength = fault_ == "longvalue" ? 0xFFFFFFFF : 3ULL << 29;
-        const std::string component =
-            le(2, 4) + "R1" + le(0, 4) + le(1, 4) + le(5, 4) + "Value" + le(valueLength, 4);
-        const std::uint64_t size =
-            fault_ == "huge" ? 64ULL << 30 : 20 + component.size() + valueLength + 4;
-        const std::string start = "QFLT" + le(1, 4) + le(size, 8) +
-                                  le(fault_ == "huge" ? 4'000'000'000 : 1, 4) + component;
-        [[maybe_unused]] const int sized = ::ftruncate(fd, static_cast<off_t>(size));
-        [[maybe_unused]] const auto written = ::pwrite(fd, start.data(), start.size(), 0);
-        ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE);
-    }
-
     sim::Design design_;
     std::string fault_;
     QDBusConnection bus_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "scripted");
 };
-
-// Starts vexlo-report through env(1) after the prefix: NAME=VALUE settings, a wrapping command.
-std::unique_ptr<QProcess> startReport(const std::string& prefix, const Lines& arguments) {
-    Lines command = words(prefix + " " + buildDir() + "/src/cli/vexlo-report", "");
-    command.insert(command.end(), arguments.begin(), arguments.end());
-    QStringList list;
-    for (const std::string& word : command) {
-        list << QString::fromStdString(word);
-    }
-    auto process = std::make_unique<QProcess>();
-    process->start("env", list);
-    return process;
-}
 
 // Waits for the end, answering the scripted tool's calls meanwhile.
 ReportRun finished(QProcess& process) {
@@ -126,6 +108,16 @@ const bool asTheProgram = registerReportCases(
     [](const GoldenCase& c, const sim::Design& design, const Lines& arguments,
        const std::string& folder) -> std::optional<ReportRun> {
         const std::string tool = key(c, "tool", "sim");
+        if (c.contains("resistors")) {  // the design's document, with that many resistors
+            std::string json =
+                R"({"project": "amp/", "document": {"name": "amp.1", "path": "amp/sch/"},
+ "components": [{"refdes": "R0"})";
+            for (int part = 1; part <= std::stoi(key(c, "resistors")); ++part) {
+                json += ",\n" + std::string(R"({"refdes": "R)") + std::to_string(part) +
+                        R"(", "attributes": [["Value", "10k"]]})";
+            }
+            writeFile(folder + "/design.json", json + "]}");
+        }
         std::optional<RunningSimulator> simulator;
         std::optional<ScriptedTool> scripted;
         if (tool == "sim") {
@@ -133,10 +125,15 @@ const bool asTheProgram = registerReportCases(
         } else if (tool != "none" && tool != "nobus") {
             scripted.emplace(design, tool);
         }
-        // "together N": N runs at once, each as if alone.
+        // Through env(1) after the prefix (NAME=VALUE settings, a wrapping command); "together
+        // N": N runs at once, each as if alone.
+        Lines line = words(key(c, "prefix") + " " + buildDir() + "/src/cli/vexlo-report", folder);
+        line.insert(line.end(), arguments.begin(), arguments.end());
+        QStringList command;
+        std::ranges::transform(line, std::back_inserter(command), &QString::fromStdString);
         std::vector<std::unique_ptr<QProcess>> runs(std::stoi(key(c, "together", "1")));
         for (auto& process : runs) {
-            process = startReport(substituted(key(c, "prefix"), folder), arguments);
+            (process = std::make_unique<QProcess>())->start("env", command);
         }
         const ReportRun run = finished(*runs[0]);
         for (std::size_t other = 1; other < runs.size(); ++other) {
@@ -170,66 +167,6 @@ void expectCalls(const std::string& calls, std::unique_ptr<design::SchematicTool
         }
         EXPECT_EQ(result, line.substr(equals + 3)) << line;
     }
-}
-
-// A large design's text report, written by the real vexlo-report from the real simulator; act
-// is called once the report's temporary appears beside it. The run, ended.
-std::unique_ptr<QProcess> interruptedReport(const std::string& folder,
-                                            const std::function<void(QProcess&)>& act) {
-    std::string json = R"({"project": "amp/", "document": {"name": "amp.1", "path": "amp/sch/"},
- "components": [)";
-    for (int part = 1; part <= 300000; ++part) {
-        json += (part == 1 ? "" : ",\n") + std::string(R"({"refdes": "R)") + std::to_string(part) +
-                R"(", "attributes": [["Value", "10k"]]})";
-    }
-    writeFile(folder + "/design.json", json + "]}");
-    fs::create_directories(folder + "/amp/sch");
-    const RunningSimulator simulator({folder + "/design.json"});
-    const int watch = ::inotify_init1(IN_CLOEXEC);
-    ::inotify_add_watch(watch, (folder + "/amp").c_str(), IN_CREATE);
-    auto run = startChild({buildDir() + "/src/cli/vexlo-report", "--column", "REFDES", "--column",
-                           "Value", "--format", "text"},
-                          folder + "/stderr.log", SIGKILL);
-    alignas(inotify_event) char events[4096];
-    for (bool seen = false; !seen;) {
-        const ssize_t got = ::read(watch, events, sizeof events);
-        for (ssize_t at = 0; at < got;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(events + at);
-            seen = seen || (event->len > 0 && event->name[0] == '.');
-            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-        }
-    }
-    act(*run);
-    ::close(watch);
-    run->waitForFinished(-1);
-    return run;
-}
-
-// A stop signal while a report is written removes its temporary and ends the run with that
-// signal; a folder moved meanwhile gets the whole report, and no temporary stays anywhere.
-TEST(VexloReport, SignalsAndAMovedFolderLeaveNoTemporary) {
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        SCOPED_TRACE(signal);
-        // A run that finished before the signal came proves nothing: it is tried again.
-        for (int attempt = 0; attempt < 5; ++attempt) {
-            const TempDir dir;
-            const auto run = interruptedReport(
-                dir.path(), [signal](QProcess& report) { ::kill(report.processId(), signal); });
-            if (run->exitStatus() == QProcess::NormalExit && run->exitCode() == 0) {
-                continue;
-            }
-            EXPECT_EQ(run->exitStatus(), QProcess::CrashExit);
-            EXPECT_EQ(run->exitCode(), signal);
-            EXPECT_EQ(listTree(dir.file("amp")), (Lines{"sch/"}));
-            break;
-        }
-    }
-    const TempDir dir;
-    const auto run = interruptedReport(
-        dir.path(), [&dir](QProcess&) { fs::rename(dir.file("amp"), dir.file("moved")); });
-    EXPECT_EQ(std::pair(run->exitStatus(), run->exitCode()), std::pair(QProcess::NormalExit, 0));
-    EXPECT_EQ(listTree(dir.file("moved")), (Lines{"amp.txt", "sch/"}));
-    EXPECT_EQ(readFile(dir.file("moved/amp.txt")).substr(0, 6), "REFDES");
 }
 
 // schemora-sim's cases, each in a fresh folder (the current one) with its "in" files. With "exit"

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -8,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <random>
@@ -58,41 +58,22 @@ Parts folderParts(const std::string& name = "template") {
                                test::readFile(entry.path().string()));
         }
     }
-    std::sort(parts.begin(), parts.end(), [](const auto& left, const auto& right) {
-        return std::pair(left.first != "[Content_Types].xml", left.first) <
-               std::pair(right.first != "[Content_Types].xml", right.first);
-    });
+    std::ranges::sort(parts);
+    std::ranges::stable_partition(parts,
+                                  [](const auto& p) { return p.first == "[Content_Types].xml"; });
     return parts;
 }
 
-// What an independent reader (openpyxl) finds in a written workbook: each sheet's cells with
-// their bold, italic, size and alignment, with fills also the type and colour of a fill that
-// has a pattern, and its merged ranges.
+// What an independent reader (openpyxl, through readcells.py) finds in a written workbook.
 std::string readWithOpenpyxl(const std::string& path, bool fills) {
-    static const char* const script = R"(
-import sys, openpyxl
-for ws in openpyxl.load_workbook(sys.argv[1]).worksheets:
-    print('sheet', ws.title, 'merged', *sorted(str(r) for r in ws.merged_cells.ranges))
-    for row in ws.iter_rows():
-        for c in (c for c in row if c.value is not None):
-            f, p = c.font, c.fill
-            fill = [p.fill_type, p.fgColor.rgb] if sys.argv[2] == 'fills' and p.fill_type else []
-            print(c.coordinate, repr(c.value), 'bold' * bool(f.b), 'italic' * bool(f.i), f.sz,
-                  c.alignment.horizontal or '', *fill)
-)";
     const test::TempDir scratch;
-    test::writeFile(scratch.file("read.py"), script);
     // The system interpreter carries python3-openpyxl; a python3 earlier on PATH may not.
-    const std::string command = "/usr/bin/python3 " + scratch.file("read.py") + " '" + path + "' " +
-                                (fills ? "fills" : "fonts") + " 2>&1";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    std::string out;
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        out.append(buffer, got);
-    }
-    const int status = ::pclose(pipe);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? out : "openpyxl failed:\n" + out;
+    const bool read =
+        std::system(("/usr/bin/python3 '" + casesDir + "../readcells.py' '" + path + "' " +
+                     (fills ? "fills >" : "fonts >") + scratch.file("out") + " 2>&1")
+                        .c_str()) == 0;
+    const std::string out = test::readFile(scratch.file("out"));
+    return read ? out : "openpyxl failed:\n" + out;
 }
 
 // C escapes, then {N*TEXT} (TEXT N times) and {ROWS N} (N rows without
@@ -224,8 +205,7 @@ private:
         return unescape(text);
     }
     std::string& part(const std::string& name) {
-        const auto found = std::find_if(parts_.begin(), parts_.end(),
-                                        [&](const auto& p) { return p.first == name; });
+        const auto found = std::ranges::find(parts_, name, &Parts::value_type::first);
         return (found != parts_.end() ? *found : parts_.emplace_back(name, "")).second;
     }
     Workbook& book() { return workbook_ ? *workbook_ : throw std::runtime_error("no workbook"); }
@@ -239,8 +219,8 @@ private:
         if (command == "parts") {  // start the template from a folder of tests/workbook
             parts_ = folderParts(word());
         } else if (command == "set") {  // a part's bytes, added when new, dropped when none
-            const std::string name = word(), bytes = rest();
-            part(name) = bytes;
+            const std::string name = word();
+            part(name) = rest();
             std::erase_if(parts_, [](const auto& p) { return p.second.empty(); });
         } else if (command == "edit") {  // FROM => TO: the first FROM of the part
             std::string& bytes = part(word());
@@ -287,10 +267,7 @@ private:
             : command == "fit" ? sheet().autoFitColumns(r)
                                : sheet().unmergeCells(r);
         } else if (command == "delete") {
-            std::vector<int> rows;
-            for (int row = 0; in_ >> row;) {
-                rows.push_back(row);
-            }
+            const std::vector<int> rows(std::istream_iterator<int>(in_), {});
             rows.size() == 1 ? sheet().deleteRow(rows[0]) : sheet().deleteRows(rows);
         } else if (command == "style") {  // RANGE bold|plain italic|upright size=N fill=RGB left...
             const CellRange r = range();
@@ -323,9 +300,7 @@ private:
                 for (int column = r.firstColumn; column <= r.lastColumn; ++column) {
                     const CellValue value = sheet().cell(row, column);
                     CellFormat f = sheet().format(row, column);
-                    if (!fills) {
-                        f.fill.reset();
-                    }
+                    f.fill = fills ? f.fill : std::nullopt;
                     char fill[16] = "";
                     if (f.fill) {
                         std::snprintf(fill, sizeof fill, " fill %06X", *f.fill);
@@ -375,10 +350,8 @@ private:
             out_ += readWithOpenpyxl(file(name), word() == "fills");
         } else if (command == "files") {  // what DIR holds, each file's size and hash
             for (const std::string& name : test::listTree(dir_.path())) {
-                out_ += name +
-                        (fs::is_regular_file(file(name)) ? " " + summary(test::readFile(file(name)))
-                                                         : "") +
-                        "\n";
+                const bool regular = fs::is_regular_file(file(name));
+                out_ += name + (regular ? " " + summary(test::readFile(file(name))) : "") + "\n";
             }
         } else if (command == "scan") {  // events and error; every way of feeding must agree
             const std::string text = rest(), whole = scan(text, text.size() + 1);
@@ -439,12 +412,9 @@ TEST_P(GoldenTest, TranscriptMatches) {
 }
 
 std::vector<std::string> caseNames() {
-    std::vector<std::string> names;
-    for (const std::string& file : test::listFolder(casesDir)) {
-        if (file.ends_with(".case")) {
-            names.push_back(file.substr(0, file.size() - 5));
-        }
-    }
+    std::vector<std::string> names = test::listFolder(casesDir);
+    std::erase_if(names, [](const std::string& file) { return !file.ends_with(".case"); });
+    std::ranges::for_each(names, [](std::string& file) { file.resize(file.size() - 5); });
     return names;
 }
 
