@@ -235,15 +235,6 @@ const bool tableRules =
                          followsTheCaseTable),
      true);
 
-// Only attributes count, in any of the three collections, even empty ones; never "QTY".
-TEST(ColumnsNoComponentCarries, LooksInEveryCollection) {
-    design::FlattenedDesign design;
-    design.components = {design::makeComponent("R1", {{"A", ""}}, {{"S", "x"}}),
-                         design::makeComponent("R2", {}, {}, {{"O", "y"}})};
-    EXPECT_EQ(columnsNoComponentCarries(design, {"A", "QTY", "Gone", "S", "O", "REFDES", "R1"}),
-              (Strings{"Gone", "REFDES", "R1"}));
-}
-
 // Random designs (designators met again, empty ones, keys that merge as numbers or by text, one
 // to three keys in any order, empty key cells) compressed by the engine against the model's
 // groups; the groups whose notes differ are mixed, and the first few name the designators of
