@@ -102,10 +102,23 @@ std::shared_ptr<const design::FlattenedDesign> caseDesign(const Strings& lines,
     return design;
 }
 
+// The comparison of an old design with the source's, its rows the changes counted.
+WrittenReport comparison(const Strings& oldLines, const ReportSource& source,
+                         const ReportRequest& request) {
+    std::map<std::string, std::string> oldKeys;
+    ReportRequest oldRequest;
+    const Revision old{"old", caseDesign(oldLines, oldKeys, oldRequest)};
+    const WrittenComparison compared = ExportComparison(source, old, "new", request, false);
+    const ChangeCounts& n = compared.counts;
+    return {compared.path, n.added + n.removed + n.changed, {}, compared.shown};
+}
+
+using Designs = std::map<std::string, Strings>;
+
 // A case of reports.case: the report it writes against its golden file (VEXLO_UPDATE_GOLDEN=1
-// rewrites it), or its error with the old report kept.
-void matchesItsGoldenFile(const Strings& designLines, const test::GoldenCase& c) {
-    Strings all = designLines;
+// rewrites it), or its error with the old report kept; with an old design, its comparison.
+void matchesItsGoldenFile(const Designs& designs, const test::GoldenCase& c) {
+    Strings all = designs.at(test::key(c, "design"));
     const Strings lines = test::sectionLines(c, "lines");
     all.insert(all.end(), lines.begin(), lines.end());
     std::map<std::string, std::string> k;
@@ -123,7 +136,8 @@ void matchesItsGoldenFile(const Strings& designLines, const test::GoldenCase& c)
     WrittenReport written;
     const auto attempt = [&] {
         try {
-            written = ExporttoExcel(source, request);
+            written = k.count("old") == 0 ? ExporttoExcel(source, request)
+                                          : comparison(designs.at(k["old"]), source, request);
             return std::string();
         } catch (const Error& failure) {
             return replaced(errorMessage(failure), dir.path(), "$TMP");
@@ -159,7 +173,7 @@ void matchesItsGoldenFile(const Strings& designLines, const test::GoldenCase& c)
 
 // Each case of reports.case is a test of Reports; "design NAME" blocks give the designs.
 bool registerReportCases() {
-    std::map<std::string, Strings> designs;
+    Designs designs;
     std::vector<std::pair<std::string, test::GoldenCase>> runs;
     for (const test::GoldenCase& c : test::loadCases("tests/report/reports.case")) {
         const std::string head = test::key(c, "name");
@@ -170,9 +184,7 @@ bool registerReportCases() {
         }
     }
     test::registerCases("Reports", "tests/report/reports.case", runs,
-                        [designs](const test::GoldenCase& c) {
-                            matchesItsGoldenFile(designs.at(test::key(c, "design")), c);
-                        });
+                        [designs](const test::GoldenCase& c) { matchesItsGoldenFile(designs, c); });
     return true;
 }
 const bool reportCases = registerReportCases();
