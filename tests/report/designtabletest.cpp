@@ -124,11 +124,10 @@ TEST(DesignTable, AgreesWithAModelOnRandomDesigns) {
                 continue;
             }
             Strings row;
+            const auto isBreak = [](char ch) { return ch == '\t' || ch == '\r' || ch == '\n'; };
             for (const std::string& column : columns) {
                 std::string cell = column == "QTY" ? "1" : modelValue(c, column).value_or("");
-                std::replace_if(
-                    cell.begin(), cell.end(),
-                    [](char ch) { return ch == '\t' || ch == '\r' || ch == '\n'; }, ' ');
+                std::ranges::replace_if(cell, isBreak, ' ');  // the tabs and line breaks
                 row.push_back(cell);
             }
             rows.push_back(columns.empty() ? Strings{""} : row);
@@ -144,13 +143,11 @@ TEST(DesignTable, AgreesWithAModelOnRandomDesigns) {
                   rules.designators ? designators : Strings{});
 
         Strings missing;
-        for (const std::string& column : columns) {
-            if (column != "QTY" && std::none_of(model.begin(), model.end(), [&](const auto& c) {
-                    return modelValue(c, column).has_value();
-                })) {
-                missing.push_back(column);
-            }
-        }
+        std::ranges::copy_if(columns, std::back_inserter(missing), [&](const std::string& name) {
+            return name != "QTY" && std::ranges::none_of(model, [&](const ModelComponent& c) {
+                       return modelValue(c, name).has_value();
+                   });
+        });
         EXPECT_EQ(columnsNoComponentCarries(design, columns), missing);
     }
 }

@@ -282,14 +282,10 @@ TEST(CompressTable, AgreesWithAModelOnRandomTables) {
         Strings keys = {"K1", "K2", "K3"};
         std::shuffle(keys.begin(), keys.end(), random);
         keys.resize(1 + random() % 3);
-        std::vector<std::size_t> at;  // the keys' places in a row
-        for (const std::string& key : keys) {
-            at.push_back(static_cast<std::size_t>(key[1] - '1') + 2);
-        }
-        const auto keysOf = [&at](const Strings& row) {
+        const auto keysOf = [&keys](const Strings& row) {
             Strings cells;
-            for (const std::size_t column : at) {
-                cells.push_back(row[column]);
+            for (const std::string& key : keys) {
+                cells.push_back(row[static_cast<std::size_t>(key[1] - '1') + 2]);  // K1: column 2
             }
             return cells;
         };
@@ -303,7 +299,7 @@ TEST(CompressTable, AgreesWithAModelOnRandomTables) {
             merged[5] = std::to_string(group.size());
             std::string text = std::to_string(expected.size()) + ":";
             for (const std::size_t column : {0, 2, 3, 4}) {
-                if (std::ranges::count(at, column) == 0 &&
+                if (std::ranges::count(keys, names[column]) == 0 &&
                     std::ranges::any_of(group,
                                         [&](auto& row) { return row[column] != merged[column]; })) {
                     text += " " + names[column];
