@@ -34,13 +34,6 @@ std::optional<std::string> modelValue(const ModelComponent& component, const std
     return std::nullopt;
 }
 
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
-    return text;
-}
-
 // The components shared by one storage, each with one of its own, both mixed, or read back
 // from the tool's stream.
 design::FlattenedDesign built(const std::vector<ModelComponent>& model, unsigned way) {
@@ -63,30 +56,29 @@ design::FlattenedDesign built(const std::vector<ModelComponent>& model, unsigned
     return way == 2 ? dbus::readFlatStream(dbus::writeFlatStream(design)) : design;
 }
 
+// "NAME=VALUE" of each attribute of a list.
+template <typename Attributes>
+Strings texts(const Attributes& list) {
+    Strings texts;
+    for (const auto& pair : list) {
+        texts.push_back(std::string(pair.Name) + "=" + std::string(pair.Value));
+    }
+    return texts;
+}
+
 void expectCollectionsAgree(const design::Component& component, const ModelComponent& c,
                             const Strings& names) {
     const design::AttributeCollection* collections[] = {&component.OATList, &component.Attributes,
                                                         &component.Symbol.Attributes};
     for (int k = 0; k < 3; ++k) {
-        Pairs listed;
-        for (const design::AttributeView& attribute : *collections[k]) {
-            listed.push_back({std::string(attribute.Name), std::string(attribute.Value)});
-        }
-        ASSERT_EQ(listed.size(), c.collections[k].size());
-        for (std::size_t i = 0; i < listed.size(); ++i) {
-            EXPECT_EQ(listed[i].Name + "=" + listed[i].Value,
-                      c.collections[k][i].Name + "=" + c.collections[k][i].Value);
-        }
+        const Pairs& model = c.collections[k];
+        EXPECT_EQ(texts(*collections[k]), texts(model));
         for (const std::string& name : names) {
             const design::AttributeMatches found = collections[k]->byName(name);
-            const auto first = std::find_if(listed.begin(), listed.end(),
-                                            [&](const auto& pair) { return pair.Name == name; });
-            EXPECT_EQ(found.Count(), std::count_if(listed.begin(), listed.end(),
-                                                   [&](auto& pair) { return pair.Name == name; }));
-            if (first != listed.end()) {
-                EXPECT_EQ(found.First().Name, name);
-                EXPECT_EQ(found.First().Value, first->Value);
-            }
+            const auto first = std::ranges::find(model, name, &design::Attribute::Name);
+            EXPECT_EQ(found.Count(), std::ranges::count(model, name, &design::Attribute::Name));
+            EXPECT_EQ(texts(std::vector{found.First()}),
+                      texts(first == model.end() ? Pairs{{}} : Pairs{*first}));
         }
     }
     for (const std::string& name : names) {
@@ -125,17 +117,17 @@ TEST(DesignTable, AgreesWithAModelOnRandomDesigns) {
         for (std::size_t i = 0; i < model.size(); ++i) {
             expectCollectionsAgree(design.components[i], model[i], names);
             const ModelComponent& c = model[i];
-            const std::string exclusionValue = lower(modelValue(c, excluded).value_or(""));
+            // The values "x, 10K" leave out, letter case aside.
+            const std::set<std::string> leftOut = {"x", "X", "10k"};
             if (c.refdes.empty() || !met.insert(c.refdes).second ||
-                (!excluded.empty() && (exclusionValue == "x" || exclusionValue == "10k"))) {
+                (!excluded.empty() && leftOut.contains(modelValue(c, excluded).value_or("")))) {
                 continue;
             }
             Strings row;
+            const auto isBreak = [](char ch) { return ch == '\t' || ch == '\r' || ch == '\n'; };
             for (const std::string& column : columns) {
                 std::string cell = column == "QTY" ? "1" : modelValue(c, column).value_or("");
-                std::replace_if(
-                    cell.begin(), cell.end(),
-                    [](char ch) { return ch == '\t' || ch == '\r' || ch == '\n'; }, ' ');
+                std::ranges::replace_if(cell, isBreak, ' ');  // the tabs and line breaks
                 row.push_back(cell);
             }
             rows.push_back(columns.empty() ? Strings{""} : row);
@@ -151,13 +143,11 @@ TEST(DesignTable, AgreesWithAModelOnRandomDesigns) {
                   rules.designators ? designators : Strings{});
 
         Strings missing;
-        for (const std::string& column : columns) {
-            if (column != "QTY" && std::none_of(model.begin(), model.end(), [&](const auto& c) {
-                    return modelValue(c, column).has_value();
-                })) {
-                missing.push_back(column);
-            }
-        }
+        std::ranges::copy_if(columns, std::back_inserter(missing), [&](const std::string& name) {
+            return name != "QTY" && std::ranges::none_of(model, [&](const ModelComponent& c) {
+                       return modelValue(c, name).has_value();
+                   });
+        });
         EXPECT_EQ(columnsNoComponentCarries(design, columns), missing);
     }
 }
