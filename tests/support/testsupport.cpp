@@ -87,6 +87,16 @@ std::string crlf(const std::vector<std::string>& lines) {
     return joined;
 }
 
+std::vector<std::string> fields(const std::string& text, char separator) {
+    std::vector<std::string> found;
+    for (std::size_t at = 0; !text.empty() && at <= text.size();) {
+        const std::size_t end = std::min(text.find(separator, at), text.size());
+        found.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return found;
+}
+
 FileSizeLimit::FileSizeLimit(unsigned long long bytes) {
     rlimit limit{};
     ::getrlimit(RLIMIT_FSIZE, &limit);

@@ -8,7 +8,7 @@
 #include <random>
 #include <set>
 
-#include "compressmodel.h"
+#include "../table/compressmodel.h"
 #include "faketool.h"
 #include "report/compare/compare.h"
 
