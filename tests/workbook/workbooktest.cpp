@@ -135,11 +135,23 @@ public:
     }
 };
 
-// The text in UTF-16 with its byte order mark, little-endian or big-endian.
+// The text (UTF-8) in UTF-16 with its byte order mark, little-endian or big-endian.
 std::string utf16(const std::string& text, bool little) {
     std::string wide = little ? "\xFF\xFE" : "\xFE\xFF";
-    for (const char c : text) {
-        wide += little ? std::string{c, '\0'} : std::string{'\0', c};
+    const auto add = [&](char32_t unit) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit);
+        wide += little ? std::string{low, high} : std::string{high, low};
+    };
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t code = length == 1 ? lead : lead & (0x3F >> (length - 1));
+        for (int next = 1; next < length; ++next) {
+            code = code << 6 | (static_cast<unsigned char>(text.at(at + next)) & 0x3F);
+        }
+        at += length;
+        code < 0x10000 ? add(code)
+                       : (add(0xD800 + ((code - 0x10000) >> 10)), add(0xDC00 + (code & 0x3FF)));
     }
     return wide;
 }
