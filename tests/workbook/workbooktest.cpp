@@ -369,7 +369,7 @@ private:
             const std::string text = rest(), whole = scan(text, text.size() + 1);
             for (const std::size_t piece : {1, 2, 3, 7}) {
                 EXPECT_EQ(scan(text, piece), whole) << text << " in pieces of " << piece;
-                if (text.rfind("\xEF\xBB\xBF", 0) != 0) {
+                if (!text.starts_with("\xEF\xBB\xBF") && !text.starts_with("\xFF\xFE")) {
                     EXPECT_EQ(scan(utf16(text, true), piece), whole) << text << " LE " << piece;
                     EXPECT_EQ(scan(utf16(text, false), piece), whole) << text << " BE " << piece;
                 }
