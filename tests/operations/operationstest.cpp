@@ -183,11 +183,7 @@ TEST(Preview, IsTheReportsTable) {
 // project spoilt so gives.
 void operationsLine(const test::CaseLine& c) {
     if (c.verb == "locate") {
-        Strings parts;
-        std::istringstream fields(c.argument);
-        for (std::string field; std::getline(fields, field, '|');) {
-            parts.push_back(field);
-        }
+        const Strings parts = test::fields(c.argument, '|');
         const std::set<std::string> existing(parts.begin() + 2, parts.end());
         const auto exists = [&](const std::string& path) { return existing.contains(path); };
         EXPECT_EQ(locateDataFile(parts[0], "s.qzv", parts[1], exists), c.expected);

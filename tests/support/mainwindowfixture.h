@@ -234,11 +234,7 @@ private:
         return {argument.substr(0, blank), argument.substr(std::min(blank + 1, argument.size()))};
     }
     static std::string joined(const std::vector<std::string>& texts) {
-        std::string text;
-        for (const std::string& each : texts) {
-            text += (text.empty() ? "" : "|") + each;
-        }
-        return text;
+        return test::joined(texts, "|");
     }
     // What a showing verb shows; none for an action.
     std::optional<std::string> show(const CaseLine& c) {
@@ -426,8 +422,7 @@ private:
             tool.design->components.clear();
         } else if (verb == "part") {  // "REFDES NAME=VALUE|NAME=VALUE..."
             std::vector<design::Attribute> attributes;
-            std::istringstream in(split(c.argument).second);
-            for (std::string each; std::getline(in, each, '|');) {
+            for (const std::string& each : fields(split(c.argument).second, '|')) {
                 attributes.push_back(
                     {each.substr(0, each.find('=')), each.substr(each.find('=') + 1)});
             }

@@ -97,6 +97,14 @@ std::vector<std::string> fields(const std::string& text, char separator) {
     return found;
 }
 
+std::string joined(const std::vector<std::string>& texts, const std::string& separator) {
+    std::string text;
+    for (const std::string& each : texts) {
+        text += (&each == texts.data() ? "" : separator) + each;
+    }
+    return text;
+}
+
 FileSizeLimit::FileSizeLimit(unsigned long long bytes) {
     rlimit limit{};
     ::getrlimit(RLIMIT_FSIZE, &limit);

@@ -43,6 +43,8 @@ void writeFile(const std::string& path, const std::string& bytes);
 std::string crlf(const std::vector<std::string>& lines);
 // The fields between separators; an empty text has none.
 std::vector<std::string> fields(const std::string& text, char separator);
+// The texts with the separator between them.
+std::string joined(const std::vector<std::string>& texts, const std::string& separator);
 
 // A file-size limit for its lifetime: every write past it fails as on a full disk (also for
 // root, whom permission bits do not stop). The signal such a write raises is ignored, so the

@@ -11,6 +11,7 @@
 #include "../table/compressmodel.h"
 #include "faketool.h"
 #include "report/compare/compare.h"
+#include "testsupport.h"
 
 namespace vexlo::report {
 namespace {
@@ -57,14 +58,6 @@ std::vector<Group> groups(const std::vector<Part>& parts) {
     return merged;
 }
 
-std::string joined(const Strings& names) {
-    std::string text;
-    for (const std::string& name : names) {
-        text += (text.empty() ? "" : ", ") + name;
-    }
-    return text;
-}
-
 // Those of `from` that `other` lacks.
 Strings missing(const Strings& from, const Strings& other) {
     Strings left;
@@ -102,7 +95,7 @@ std::vector<Strings> compressedModel(const std::vector<Part>& old, const std::ve
         const Strings keys = keysOf(first);
         cells.insert(cells.end(), keys.begin(), keys.end());
         cells.insert(cells.end(), {std::to_string(oldNames.size()), std::to_string(newNames.size()),
-                                   joined(added), joined(removed)});
+                                   test::joined(added, ", "), test::joined(removed, ", ")});
         pairCells(cells, change, o ? o->first.note : "", n ? n->first.note : "");
         rows.push_back(cells);
     };
